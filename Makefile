@@ -1,0 +1,42 @@
+# Koltrep: `make run` and `make test` do all the set-up on a fresh Debian 12 machine.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+JOBS       ?= $(shell nproc)
+CTEST_ARGS ?= --output-on-failure -j$(JOBS)
+
+.PHONY: all deps build run test test-main test-sanitize bench format clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@tools/run.sh $(BUILD)
+
+test: test-main test-sanitize
+
+test-main: build
+	cd $(BUILD) && ctest $(CTEST_ARGS)
+
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, with the
+# fuzz harnesses (clang's libFuzzer) run for a fixed number of executions.
+test-sanitize: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
+	  -DKOLTREP_SANITIZE=ON -DKOLTREP_FUZZ=ON -DKOLTREP_BENCH=OFF >/dev/null
+	@cmake --build $(SAN_BUILD) -j$(JOBS)
+	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest $(CTEST_ARGS)
+
+bench: build
+	$(BUILD)/bench/koltrep-bench
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

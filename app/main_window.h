@@ -1,0 +1,14 @@
+// The one top-level window and its window procedure.
+#pragma once
+
+#include <windows.h>
+
+extern HWND mainWindow;
+extern int clientWidth;
+extern int clientHeight;
+extern int appActive;
+
+bool CreateMainWindow(HINSTANCE instance);
+void FitClientSize();
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void RequestClose();

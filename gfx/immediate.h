@@ -1,0 +1,51 @@
+// Immediate geometry and text: lines, the flat textured quad, and lines of screen text.
+#pragma once
+
+#include <d3dx8.h>
+
+class VertexBuffer {
+  public:
+    VertexBuffer() = default;
+    ~VertexBuffer();
+    VertexBuffer(const VertexBuffer&) = delete;
+    VertexBuffer& operator=(const VertexBuffer&) = delete;
+
+    bool Create(const void* data, DWORD fvf, DWORD byteSize);
+    void DrawLineList();
+    void DrawFan(DWORD triangles);
+    void Release();
+
+    IDirect3DVertexBuffer8* buffer = nullptr;
+    DWORD fvf = 0;
+    DWORD stride = 0;
+    DWORD count = 0;
+};
+
+struct LineVertex {
+    float x, y, z;
+    D3DCOLOR diffuse;
+};
+struct QuadVertex {
+    float x, y, z;
+    D3DCOLOR diffuse;
+    float u, v;
+};
+
+struct QuadUV {
+    float uMin, uMax, vMin, vMax;
+};
+extern QuadUV quadUV;
+extern ID3DXFont* textFont;
+extern D3DCOLOR textColor;
+
+// Bytes per vertex of an accepted FVF code, 0 for any other code.
+DWORD StrideOfFVF(DWORD fvf);
+
+void DrawLine(float x1, float y1, float z1, float x2, float y2, float z2, D3DCOLOR color1,
+              D3DCOLOR color2);
+void DrawFlatQuad(float cx, float y, float cz, float width, float depth, D3DCOLOR color);
+void InitFont(int height, D3DCOLOR color, int weight);
+void FreeFont();
+void BeginText();
+void EndText();
+void DrawTextAt(int x, int y, const char* text);

@@ -1,0 +1,25 @@
+// Keyboard, mouse and game controllers through DirectInput: the per-tick key status, the
+// pointer position, lost-access recovery and the close key.
+#pragma once
+
+#include <dinput.h>
+
+extern IDirectInput8A* directInput;
+extern IDirectInputDevice8A* keyboardDevice;
+extern IDirectInputDevice8A* mouseDevice;
+extern IDirectInputDevice8A* joystickDevices[8];
+extern int joystickCount;
+extern BYTE keyState[256];
+extern BYTE prevKeyState[256];
+extern BYTE closeKey;
+extern POINT mousePos;
+
+bool InitDirectInput();
+void FreeInput();
+void UpdateInput();
+int GetKey(int key);
+POINT GetMousePos();
+void SetMousePos(int x, int y);
+void ClearInput();
+void ShowMessage(const char* text);
+void SetCloseKey(int key);

@@ -1,0 +1,24 @@
+// Scene set-up before the first tick, and the conversions from physics poses to graphics world
+// matrices.
+#pragma once
+
+#include <d3dx8.h>
+#include <ode/ode.h>
+
+#include "gfx/resources/mesh_resource.h"
+#include "gfx/resources/scene_object.h"
+#include "gfx/resources/texture_resource.h"
+#include "sim/world.h"
+
+extern MeshResource linkMeshes[kLinkCount];
+extern SceneObject linkObjects[kLinkCount];
+extern MeshResource groupMeshes[kGroupCount];
+extern SceneObject groupObjects[kGroupCount];
+extern MeshResource bodyMesh;
+extern SceneObject bodyObject;
+extern TextureResource groundTexture;
+extern TextureResource secondTexture;
+
+void SetUpScene();
+D3DXMATRIX PhysicsToGraphicsRotation(const dReal* R);
+D3DXMATRIX MakeBodyDrawMatrix(const dReal* p, const dReal* R);
