@@ -32,8 +32,16 @@ extern dJointID hinges[kHingeCount];
 extern dJointID fixedJoints[kFixedCount];
 
 // Link r of leg (j, e), hinge k of leg (j, e).
-constexpr int LinkIndex(int r, int j, int e) { return 8 * r + 2 * j + e; }
-constexpr int HingeIndex(int k, int j, int e) { return 8 * k + 2 * j + e; }
+constexpr int LinkIndex(int r, int j, int e) {
+    return 8 * r + 2 * j + e;
+}
+constexpr int HingeIndex(int k, int j, int e) {
+    return 8 * k + 2 * j + e;
+}
+
+// Whether dInitODE2 has run and dCloseODE has not yet; BuildWorld initialises the library on
+// first use and ShutDownScene closes it.
+extern bool odeInitialised;
 
 void FillShapeTables();
 void BuildWorld();

@@ -1,0 +1,79 @@
+// The driver controls and the simulation's per-tick frame function.
+#include "sim/controls.h"
+
+#include <dinput.h>
+
+#include "input/input.h"
+#include "sim/frame.h"
+#include "sim/laser.h"
+#include "sim/physics_step.h"
+#include "sim/world.h"
+
+int viewMode = 0;
+float nudgeAmount = 0.0f;
+
+namespace {
+
+bool IsDown(int key) {
+    return GetKey(key) >= 2;
+}
+bool IsPressed(int key) {
+    return GetKey(key) == 2;
+}
+
+// Shifts the chassis by the quaternion derivative of (0, nudgeAmount, nudgeAmount), then
+// changes nudgeAmount: the shift uses the value from before the change.
+void Nudge(double change) {
+    const dReal* p = dBodyGetPosition(chassisBody);
+    const dReal* q = dBodyGetQuaternion(chassisBody);
+    const dVector3 w = {0, nudgeAmount, nudgeAmount};
+    dReal dq[4];
+    dDQfromW(dq, w, q);
+    nudgeAmount += change;
+    dBodySetPosition(chassisBody, p[0] + dq[0], p[1] + dq[1], p[2] + dq[2]);
+}
+
+} // namespace
+
+void ReadControls() {
+    if (IsDown(DIK_UP)) {
+        flankCommand[0] = -1;
+        flankCommand[1] = -1;
+    } else if (IsDown(DIK_DOWN)) {
+        flankCommand[0] = 1;
+        flankCommand[1] = 1;
+    } else if (IsDown(DIK_LEFT)) {
+        flankCommand[0] = -1;
+        flankCommand[1] = 1;
+    } else if (IsDown(DIK_RIGHT)) {
+        flankCommand[0] = 1;
+        flankCommand[1] = -1;
+    } else {
+        flankCommand[0] = 0;
+        flankCommand[1] = 0;
+    }
+
+    if (IsPressed(DIK_TAB)) {
+        viewMode = viewMode + 1;
+        if (viewMode == 3) viewMode = 0;
+    }
+
+    if (IsDown(DIK_R)) crankSpeed += 0.05;
+    if (IsDown(DIK_F)) crankSpeed -= 0.05;
+
+    if (IsDown(DIK_T)) frictionCoefficient += 5.0;
+    if (IsDown(DIK_G)) {
+        if (frictionCoefficient > 5.0f) frictionCoefficient -= 5.0;
+    }
+
+    if (IsDown(DIK_Y)) Nudge(0.1);
+    if (IsDown(DIK_H)) Nudge(-0.1);
+
+    if (IsPressed(DIK_SPACE)) FireLaser();
+}
+
+void RunFrame() {
+    ReadControls();
+    StepPhysics();
+    DrawFrame();
+}
