@@ -1,4 +1,9 @@
-#if __has_include("tools/inspect/commands.h")
-#include "tools/inspect/commands.h"
-#endif
-int RunImageCommand(int, char**) { return 1; }
+// koltrep-inspect image: placeholder until the image reader's own command lands here.
+#include "commands.h"
+
+#include <cstdio>
+
+int RunImageCommand(int, char**) {
+    std::fprintf(stderr, "image: not available in this build\n");
+    return 1;
+}

@@ -1,0 +1,6 @@
+// The subcommands of koltrep-inspect. Each takes the arguments after its name and returns the
+// process exit code.
+#pragma once
+
+int RunMeshCommand(int argc, char** argv);
+int RunImageCommand(int argc, char** argv);
