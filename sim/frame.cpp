@@ -1,0 +1,96 @@
+// Drawing one frame: the machine, the scenery, the camera, the beams, the ground and the help.
+#include "sim/frame.h"
+
+#include "gfx/camera.h"
+#include "gfx/device/d3d_device.h"
+#include "gfx/device/frame_bracket.h"
+#include "gfx/immediate.h"
+#include "sim/controls.h"
+#include "sim/laser.h"
+#include "sim/physics_step.h"
+#include "sim/scene.h"
+#include "sim/world.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// One buffer for every help line; big enough for any double printed by "%f" (over 300 digits),
+// and snprintf bounds it in any case.
+char helpLine[400];
+
+const char* ViewModeName(int mode) {
+    if (mode == 0) return "Back View";
+    if (mode == 1) return "Driver View";
+    return "Manual View";
+}
+
+} // namespace
+
+void DrawFrame() {
+    BeginFrame(0xFF000000);
+
+    for (int e = 0; e < 2; ++e) {
+        for (int j = 0; j < 4; ++j) {
+            for (int r = 0; r < 4; ++r) {
+                int n = LinkIndex(r, j, e);
+                linkObjects[n].transform = MakeBodyDrawMatrix(dBodyGetPosition(linkBodies[n]),
+                                                              dBodyGetRotation(linkBodies[n]));
+                d3dDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
+                linkObjects[n].Draw();
+            }
+        }
+    }
+
+    D3DXMATRIX chassisMatrix;
+    for (int k = 0; k < kGroupCount; ++k) {
+        if (k == 0) {
+            chassisMatrix =
+                MakeBodyDrawMatrix(dBodyGetPosition(chassisBody), dBodyGetRotation(chassisBody));
+            groupObjects[0].transform = chassisMatrix;
+        }
+        d3dDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
+        groupObjects[k].Draw();
+    }
+
+    bodyObject.transform = chassisMatrix;
+    bodyObject.Draw();
+
+    PlaceViewCamera(viewMode, chassisMatrix);
+
+    DrawLaserBeams();
+
+    d3dDevice->SetRenderState(D3DRS_LIGHTING, FALSE);
+    d3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    d3dDevice->SetTransform(D3DTS_WORLD, &identityMatrix);
+
+    quadUV = QuadUV{0.0f, 30.0f, 0.0f, 30.0f};
+    d3dDevice->SetTexture(0, groundTexture.texture);
+    DrawFlatQuad(0.0f, 0.0f, 0.0f, 1000.0f, 1000.0f, 0xFFFFFFFF);
+
+    BeginText();
+    DrawTextAt(0, 18, "Walking              : Push Arrow Key");
+    const dReal* v = dBodyGetLinearVel(chassisBody);
+    double speed = std::sqrt(static_cast<double>(v[0]) * v[0] + static_cast<double>(v[1]) * v[1] +
+                             static_cast<double>(v[2]) * v[2]);
+    std::snprintf(helpLine, sizeof helpLine, "Linear Velocity      : No Control      : %f m/s",
+                  speed);
+    DrawTextAt(0, 36, helpLine);
+    std::snprintf(helpLine, sizeof helpLine, "Rotation/Sec         : Push R or F Key : %f rps",
+                  static_cast<double>(crankSpeed));
+    DrawTextAt(0, 52, helpLine);
+    std::snprintf(helpLine, sizeof helpLine, "Friction Coefficient : Push T or G Key : %f",
+                  static_cast<double>(frictionCoefficient));
+    DrawTextAt(0, 70, helpLine);
+    std::snprintf(helpLine, sizeof helpLine, "View Mode Select     : Togle Tab Key   : %s",
+                  ViewModeName(viewMode));
+    DrawTextAt(0, 88, helpLine);
+    DrawTextAt(0, 106, "Laser Cannon         : Push Space Key");
+    DrawTextAt(0, 142, "In Manual View mode  :   A/S/D/W Key:move , Mouse:turn");
+
+    DrawCameraInfo(0, 0);
+    EndText();
+
+    EndFrame();
+}
