@@ -1,0 +1,167 @@
+// Key script reading. A script comes from the user's hands: every field is checked, and a bad
+// line is reported by number instead of being skipped, so a typo never silently changes a run.
+#include "tools/replay/key_script.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// Splits a line into fields separated by blanks; at most `limit` + 1 are kept, so a caller can
+// tell "too many" from "exactly right" without storing the rest.
+int SplitFields(std::string_view line, std::string_view* fields, int limit) {
+    int count = 0;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsBlank(line[i]))
+            ++i;
+        if (i == line.size()) break;
+        std::size_t start = i;
+        while (i < line.size() && !IsBlank(line[i]))
+            ++i;
+        if (count <= limit) fields[count] = line.substr(start, i - start);
+        ++count;
+        if (count > limit) break;
+    }
+    return count;
+}
+
+std::string Quote(std::string_view text) {
+    // Long garbage is cut so one bad line cannot flood the terminal.
+    constexpr std::size_t kShown = 40;
+    std::string quoted = "'";
+    quoted.append(text.substr(0, kShown));
+    if (text.size() > kShown) quoted += "...";
+    quoted += "'";
+    return quoted;
+}
+
+std::string LineError(int line, const std::string& reason) {
+    return "script:" + std::to_string(line) + ": " + reason;
+}
+
+} // namespace
+
+int KeyFromName(std::string_view name) {
+    if (name.empty()) return -1;
+    for (int i = 0; i < kKeyNameCount; ++i) {
+        const char* candidate = kKeyNames[i].name;
+        if (std::strlen(candidate) != name.size()) continue;
+        bool same = true;
+        for (std::size_t c = 0; c < name.size() && same; ++c) {
+            char a = name[c];
+            if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+            same = a == candidate[c];
+        }
+        if (same) return kKeyNames[i].key;
+    }
+    return -1;
+}
+
+bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::string& error) {
+    events.clear();
+    int lineNumber = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNumber;
+
+        if (line.find('\0') != std::string_view::npos) {
+            error = LineError(lineNumber, "contains a NUL byte; a script is plain text");
+            events.clear();
+            return false;
+        }
+        std::string_view fields[4];
+        int count = SplitFields(line, fields, 3);
+        if (count == 0 || fields[0].front() == '#') continue;
+        if (count != 3) {
+            error = LineError(lineNumber, "expected 'TICK KEY down' or 'TICK KEY up', got " +
+                                              std::to_string(count) + " field" +
+                                              (count == 1 ? "" : "s"));
+            events.clear();
+            return false;
+        }
+
+        KeyEvent event{};
+        event.line = lineNumber;
+        std::string_view tickText = fields[0];
+        long tick = -1;
+        auto [rest, status] =
+            std::from_chars(tickText.data(), tickText.data() + tickText.size(), tick);
+        bool digitsOnly = tickText.find_first_not_of("0123456789") == std::string_view::npos;
+        if (!digitsOnly || status != std::errc() || rest != tickText.data() + tickText.size() ||
+            tick > std::numeric_limits<int32_t>::max()) {
+            error = LineError(lineNumber, "tick " + Quote(tickText) +
+                                              " is not a whole number from 0 to 2147483647");
+            events.clear();
+            return false;
+        }
+        event.tick = tick;
+
+        event.key = KeyFromName(fields[1]);
+        if (event.key < 0) {
+            error = LineError(lineNumber, "unknown key " + Quote(fields[1]) +
+                                              " (use a DIK name without its prefix, e.g. UP)");
+            events.clear();
+            return false;
+        }
+
+        if (fields[2] == "down") {
+            event.down = true;
+        } else if (fields[2] == "up") {
+            event.down = false;
+        } else {
+            error = LineError(lineNumber, "expected 'down' or 'up', got " + Quote(fields[2]));
+            events.clear();
+            return false;
+        }
+        events.push_back(event);
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const KeyEvent& a, const KeyEvent& b) { return a.tick < b.tick; });
+    return true;
+}
+
+bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error) {
+    events.clear();
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        error = std::string("script: cannot open ") + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buffer[65536];
+    bool tooLarge = false;
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (text.size() + got > kMaxScriptBytes) {
+            tooLarge = true;
+            break;
+        }
+        text.append(buffer, got);
+    }
+    bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (tooLarge) {
+        error = std::string("script: ") + path + " is larger than " +
+                std::to_string(kMaxScriptBytes) + " bytes";
+        return false;
+    }
+    if (readError) {
+        error = std::string("script: cannot read ") + path;
+        return false;
+    }
+    return ParseKeyScript(text, events, error);
+}

@@ -1,0 +1,34 @@
+// Key scripts for the replay runner: one event per line, "TICK KEY down" or "TICK KEY up".
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct KeyEvent {
+    long tick;
+    int key; // DIK code
+    bool down;
+    int line; // 1-based line of the script it came from
+};
+
+struct KeyName {
+    const char* name;
+    int key;
+};
+
+extern const KeyName kKeyNames[];
+extern const int kKeyNameCount;
+
+// The DIK code for a name without its prefix ("UP", "ESCAPE", "A"), in any letter case;
+// -1 when there is no such key.
+int KeyFromName(std::string_view name);
+
+// Parses a whole script. On success the events are ordered by tick, and events of one tick keep
+// their order in the file. On failure `error` reads "script:LINE: reason" and `events` is empty.
+bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::string& error);
+
+// Reads and parses a script file. Files above kMaxScriptBytes are refused unread.
+constexpr std::size_t kMaxScriptBytes = 16 * 1024 * 1024;
+bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error);

@@ -1,0 +1,308 @@
+// koltrep-replay: runs the program headless from a key script. It takes the same steps as
+// WinMain (Application::Init, SetUpScene, the PumpMessages/Tick loop, ShutDownScene) on SDL's
+// offscreen video driver, with a virtual clock and a scripted keyboard, and ends the way a user
+// would: by pressing Escape. Its own additions are the key events played at the start of each
+// tick, one trace row after each tick's physics step, and the saved frames.
+#include <dinput.h>
+#include <windows.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/debug_log.h"
+#include "app/main_window.h"
+#include "gfx/device/d3d_device.h"
+#include "gfx/device/frame_bracket.h"
+#include "platform/d3d8/d3d8_linux.h"
+#include "platform/d3dx8/image_write.h"
+#include "platform/dinput8/sources.h"
+#include "platform/win32/clock.h"
+#include "platform/win32/services.h"
+#include "sim/controls.h"
+#include "sim/physics_step.h"
+#include "sim/scene.h"
+#include "tools/replay/key_script.h"
+#include "tools/replay/measure.h"
+#include "tools/replay/options.h"
+#include "tools/replay/trace.h"
+
+namespace {
+
+// Ticks the loop may run past the Escape tick before the runner calls the close a failure.
+constexpr long kCloseGrace = 4;
+// Tick wall times kept for --timing; longer runs are summarised over their first ticks.
+constexpr size_t kMaxTimedTicks = 1 << 22;
+constexpr int kBaselineFrames = 200;
+constexpr long kEarlyRssTick = 1000;
+
+struct Replay {
+    ReplayOptions options;
+    std::vector<KeyEvent> events;
+    size_t nextEvent = 0;
+    long tick = 0; // the tick being run
+    long lastTick = 0;
+    TraceWriter trace;
+    FrameCallback programFrame = nullptr;
+    bool failed = false;
+    std::vector<uint8_t> pixels;
+};
+
+Replay replay;
+
+void Fail(const std::string& message) {
+    std::fprintf(stderr, "koltrep-replay: %s\n", message.c_str());
+    replay.failed = true;
+}
+
+bool SaveBackBuffer(const std::string& path) {
+    UINT width = 0, height = 0;
+    if (!ReadBackBuffer(d3dDevice, replay.pixels, width, height)) {
+        Fail("cannot read the back buffer for " + path);
+        return false;
+    }
+    if (!WritePngRgba(path.c_str(), width, height, replay.pixels.data())) {
+        Fail("cannot write " + path);
+        return false;
+    }
+    return true;
+}
+
+// The tick's frame function in place of the program's: the program's own when drawing, its
+// controls and physics step alone with --no-draw; then the trace row and the saved frames.
+void ReplayFrame() {
+    if (replay.options.noDraw) {
+        ReadControls();
+        StepPhysics();
+    } else {
+        replay.programFrame();
+    }
+    replay.trace.Write(CaptureTraceRow(replay.tick));
+    if (replay.options.noDraw) return;
+    if (!replay.options.framesDir.empty() && replay.tick % replay.options.every == 0) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/%06ld.png", replay.tick);
+        SaveBackBuffer(replay.options.framesDir + name);
+    }
+    if (!replay.options.shot.empty() && replay.tick == replay.lastTick)
+        SaveBackBuffer(replay.options.shot);
+}
+
+void PlayEventsOf(long tick, platform::ScriptedKeyboard& keyboard) {
+    while (replay.nextEvent < replay.events.size() &&
+           replay.events[replay.nextEvent].tick == tick) {
+        const KeyEvent& event = replay.events[replay.nextEvent++];
+        keyboard.SetKey(event.key, event.down);
+    }
+}
+
+// A lock folder of this run's own, so that neither a running koltrep nor another replay
+// (tests run several at once) holds "varn mutex" against it.
+class PrivateLockFolder {
+  public:
+    bool Create() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/koltrep-replay-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (!mkdtemp(buffer.data())) return false;
+        folder_ = buffer.data();
+        platform::SetLockFolder(folder_);
+        return true;
+    }
+    // The lock is still held until the Application's shut-down at exit; unlinking the file
+    // under it is harmless, since no other process looks in this folder.
+    ~PrivateLockFolder() {
+        if (folder_.empty()) return;
+        unlink(platform::LockFilePath("varn mutex").c_str());
+        rmdir(folder_.c_str());
+    }
+    const std::string& folder() const { return folder_; }
+
+  private:
+    std::string folder_;
+};
+
+struct Timing {
+    int64_t startNs = 0;
+    int64_t firstFrameNs = 0;
+    std::vector<int64_t> tickNs;
+    int64_t loopStartNs = 0;
+    int64_t loopEndNs = 0;
+    uint64_t mainAllocsAtHalf = 0, allAllocsAtHalf = 0;
+    uint64_t mainAllocsAtEnd = 0, allAllocsAtEnd = 0;
+    long halfTick = 0;
+    long rssEarlyKiB = 0;
+};
+
+void PrintTiming(const Timing& timing, long ticksRun) {
+    std::printf("timing: %ld ticks, %s\n", ticksRun,
+                replay.options.noDraw ? "without drawing" : "with drawing");
+    std::printf("timing: start-up to the %s: %.1f ms\n",
+                replay.options.noDraw ? "end of the first tick" : "first presented frame",
+                (timing.firstFrameNs - timing.startNs) / 1e6);
+    Percentiles ticks = SummariseNs(timing.tickNs);
+    std::printf("timing: tick wall time: median %.3f ms, p99 %.3f ms\n", ticks.medianMs,
+                ticks.p99Ms);
+    double loopSeconds = (timing.loopEndNs - timing.loopStartNs) / 1e9;
+    if (loopSeconds > 0)
+        std::printf("timing: ticks per second: %.1f\n",
+                    static_cast<double>(ticksRun) / loopSeconds);
+    if (AllocationCountingAvailable() && ticksRun > timing.halfTick) {
+        double steadyTicks = static_cast<double>(ticksRun - timing.halfTick);
+        std::printf("timing: heap allocations per tick in steady state (second half): %.2f on "
+                    "the program's thread, %.2f on all threads\n",
+                    (timing.mainAllocsAtEnd - timing.mainAllocsAtHalf) / steadyTicks,
+                    (timing.allAllocsAtEnd - timing.allAllocsAtHalf) / steadyTicks);
+    }
+    if (timing.rssEarlyKiB > 0)
+        std::printf("timing: resident memory after %ld ticks: %ld KiB\n", kEarlyRssTick,
+                    timing.rssEarlyKiB);
+    std::printf("timing: resident memory after %ld ticks: %ld KiB\n", ticksRun, ResidentKiB());
+}
+
+// Empty frames on the same device, after the replay: what a tick costs with nothing drawn.
+void PrintBaseline() {
+    std::vector<int64_t> frames;
+    frames.reserve(kBaselineFrames);
+    for (int i = 0; i < kBaselineFrames; ++i) {
+        int64_t start = WallNs();
+        if (BeginFrame(D3DCOLOR_XRGB(0, 0, 0))) EndFrame();
+        frames.push_back(WallNs() - start);
+    }
+    Percentiles empty = SummariseNs(frames);
+    std::printf("timing: baseline, empty BeginFrame/EndFrame: median %.3f ms, p99 %.3f ms "
+                "(%d frames)\n",
+                empty.medianMs, empty.p99Ms, kBaselineFrames);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Timing timing;
+    timing.startNs = WallNs();
+
+    std::string error;
+    if (!ParseReplayOptions(argc, argv, replay.options, error)) {
+        std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
+        return 2;
+    }
+    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    replay.lastTick = replay.options.ticks - 1;
+    long unplayed = std::count_if(replay.events.begin(), replay.events.end(),
+                                  [](const KeyEvent& e) { return e.tick > replay.lastTick; });
+    if (unplayed > 0)
+        std::fprintf(stderr,
+                     "koltrep-replay: note: %ld script event(s) after tick %ld are not "
+                     "played\n",
+                     unplayed, replay.lastTick);
+
+    if (!replay.options.framesDir.empty() && mkdir(replay.options.framesDir.c_str(), 0777) != 0 &&
+        errno != EEXIST) {
+        std::fprintf(stderr, "koltrep-replay: cannot create %s: %s\n",
+                     replay.options.framesDir.c_str(), std::strerror(errno));
+        return 2;
+    }
+    if (!replay.options.trace.empty() && !replay.trace.Open(replay.options.trace.c_str(), error)) {
+        std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
+        return 2;
+    }
+
+    // The platform services the run replaces, all before SDL or the program starts.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    platform::VirtualClock clock;
+    platform::SetClock(&clock);
+    platform::ScriptedKeyboard keyboard;
+    platform::SetKeyboardSource(&keyboard);
+    platform::ScriptedJoysticks noJoysticks; // controllers on this machine must not vary a run
+    platform::SetJoystickSource(&noJoysticks);
+    PrivateLockFolder lockFolder;
+    if (!lockFolder.Create()) {
+        std::fprintf(stderr, "koltrep-replay: cannot create a lock folder: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    // The program sees a command line of its own, so the runner's options never reach
+    // HasOption. It runs windowed: full screen would only scale the same picture.
+    char programName[] = "koltrep";
+    char windowedOption[] = "-win";
+    char* programArgs[] = {programName, windowedOption, nullptr};
+    SetCommandLine(2, programArgs);
+
+    // WinMain's steps.
+    if (!application.Init(GetModuleHandleA(nullptr))) {
+        std::fprintf(stderr, "koltrep-replay: the program's start-up failed (see above)\n");
+        return 1;
+    }
+    SetUpScene();
+    replay.programFrame = application.frameCallback;
+    application.frameCallback = ReplayFrame;
+
+    if (replay.options.timing) {
+        timing.tickNs.reserve(std::min<size_t>(replay.options.ticks, kMaxTimedTicks));
+        timing.halfTick = replay.options.ticks / 2;
+    }
+    timing.loopStartNs = WallNs();
+    long ticksRun = 0;
+    while (PumpMessages()) {
+        if (!appActive) {
+            // Nobody can give the window its activation back in a headless run; waiting in
+            // WaitMessage would hang, so the run ends here.
+            Fail("the window lost its activation at tick " + std::to_string(replay.tick));
+            break;
+        }
+        if (replay.tick > replay.lastTick + kCloseGrace) {
+            Fail("Escape pressed at tick " + std::to_string(replay.lastTick) +
+                 " did not end the program");
+            break;
+        }
+        PlayEventsOf(replay.tick, keyboard);
+        if (replay.tick == replay.lastTick) keyboard.SetKey(DIK_ESCAPE, true);
+
+        if (replay.options.timing) {
+            if (replay.tick == timing.halfTick) {
+                timing.mainAllocsAtHalf = AllocationsOnThisThread();
+                timing.allAllocsAtHalf = AllocationsOnAllThreads();
+            }
+            int64_t start = WallNs();
+            application.Tick();
+            int64_t end = WallNs();
+            if (timing.tickNs.size() < kMaxTimedTicks) timing.tickNs.push_back(end - start);
+            if (replay.tick == 0) timing.firstFrameNs = end;
+            if (replay.tick + 1 == kEarlyRssTick) timing.rssEarlyKiB = ResidentKiB();
+        } else {
+            application.Tick();
+        }
+        ++replay.tick;
+        ++ticksRun;
+    }
+    timing.loopEndNs = WallNs();
+    timing.mainAllocsAtEnd = AllocationsOnThisThread();
+    timing.allAllocsAtEnd = AllocationsOnAllThreads();
+    if (!replay.failed && replay.tick <= replay.lastTick)
+        std::fprintf(stderr,
+                     "koltrep-replay: note: the script's Escape ended the run after %ld "
+                     "ticks\n",
+                     replay.tick);
+
+    if (replay.options.timing) {
+        PrintTiming(timing, ticksRun);
+        if (!replay.options.noDraw) PrintBaseline();
+        std::fflush(stdout);
+    }
+    ShutDownScene();
+    if (!replay.trace.Close(error)) Fail(error);
+    return replay.failed ? 1 : 0;
+    // The Application's shut-down runs at process exit, as after WinMain.
+}

@@ -1,0 +1,27 @@
+// Measurements for --timing: wall times of ticks on the real clock (the program itself runs on
+// the virtual clock), heap allocation counts and resident memory.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// True when this build counts heap allocations (not under the address sanitizer, which owns
+// the allocator there).
+bool AllocationCountingAvailable();
+// Calls of malloc, calloc, realloc and the aligned allocators since the start: by this thread,
+// and by every thread (the GL driver allocates on its own worker threads).
+uint64_t AllocationsOnThisThread();
+uint64_t AllocationsOnAllThreads();
+
+// Resident set size in KiB from /proc/self/status; 0 if it cannot be read.
+long ResidentKiB();
+
+// Wall time in nanoseconds of a monotonic clock.
+int64_t WallNs();
+
+struct Percentiles {
+    double medianMs = 0;
+    double p99Ms = 0;
+};
+// Nearest-rank percentiles of durations in nanoseconds. Empty input gives zeros.
+Percentiles SummariseNs(std::vector<int64_t> durations);

@@ -1,0 +1,108 @@
+// Command-line parsing for koltrep-replay. Nothing here reaches the program's own option test:
+// the runner hands the program a command line of its own.
+#include "tools/replay/options.h"
+
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+const char kReplayUsage[] =
+    "usage: koltrep-replay --script FILE --ticks N [--trace FILE] [--no-draw]\n"
+    "                      [--frames DIR --every K] [--shot FILE] [--timing]\n"
+    "Run it in the data directory.\n";
+
+namespace {
+
+// A count from 1 to about two thousand million; anything else is refused rather than wrapped.
+bool ParseCount(std::string_view text, long& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return status == std::errc() && end == text.data() + text.size() && value >= 1 &&
+           value <= 2147483647L;
+}
+
+} // namespace
+
+bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::string& error) {
+    options = ReplayOptions{};
+    bool seenTicks = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        auto needValue = [&](std::string& target) {
+            if (i + 1 >= argc) {
+                error = std::string(arg) + " needs a value";
+                return false;
+            }
+            if (!target.empty()) {
+                error = std::string(arg) + " given twice";
+                return false;
+            }
+            target = argv[++i];
+            if (target.empty()) {
+                error = std::string(arg) + " needs a non-empty value";
+                return false;
+            }
+            return true;
+        };
+        auto needCount = [&](long& target, bool& seen) {
+            if (i + 1 >= argc) {
+                error = std::string(arg) + " needs a value";
+                return false;
+            }
+            if (seen) {
+                error = std::string(arg) + " given twice";
+                return false;
+            }
+            seen = true;
+            if (!ParseCount(argv[++i], target)) {
+                error = std::string(arg) + " needs a whole number from 1 to 2147483647, not '" +
+                        argv[i] + "'";
+                return false;
+            }
+            return true;
+        };
+        bool seenEvery = options.every != 0;
+        if (arg == "--script") {
+            if (!needValue(options.script)) return false;
+        } else if (arg == "--ticks") {
+            if (!needCount(options.ticks, seenTicks)) return false;
+        } else if (arg == "--trace") {
+            if (!needValue(options.trace)) return false;
+        } else if (arg == "--frames") {
+            if (!needValue(options.framesDir)) return false;
+        } else if (arg == "--every") {
+            if (!needCount(options.every, seenEvery)) return false;
+        } else if (arg == "--shot") {
+            if (!needValue(options.shot)) return false;
+        } else if (arg == "--no-draw") {
+            options.noDraw = true;
+        } else if (arg == "--timing") {
+            options.timing = true;
+        } else {
+            error = "unknown option '" + std::string(arg) + "'";
+            return false;
+        }
+    }
+    if (options.script.empty()) {
+        error = "--script FILE is required";
+        return false;
+    }
+    if (!seenTicks) {
+        error = "--ticks N is required";
+        return false;
+    }
+    if (!options.framesDir.empty() && options.every == 0) {
+        error = "--frames DIR needs --every K";
+        return false;
+    }
+    if (options.framesDir.empty() && options.every != 0) {
+        error = "--every K needs --frames DIR";
+        return false;
+    }
+    if (options.noDraw && (!options.framesDir.empty() || !options.shot.empty())) {
+        error = "--frames and --shot need drawing; drop --no-draw";
+        return false;
+    }
+    return true;
+}

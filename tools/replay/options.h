@@ -1,0 +1,20 @@
+// The replay runner's command line.
+#pragma once
+
+#include <string>
+
+struct ReplayOptions {
+    std::string script;
+    long ticks = 0;
+    std::string trace;
+    bool noDraw = false;
+    std::string framesDir;
+    long every = 0;
+    std::string shot;
+    bool timing = false; // print tick wall times, start-up time, allocations and memory
+};
+
+extern const char kReplayUsage[];
+
+// False with a one-line reason for anything missing, unknown, repeated or out of range.
+bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::string& error);

@@ -1,0 +1,75 @@
+// The replay trace: one CSV row per tick with the machine's pose, velocity, crank angles and the
+// control inputs, taken after the tick's physics step.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr int kTraceValueCount = 23;
+extern const char* const kTraceColumns[kTraceValueCount + 1]; // "tick" first
+extern const char kTraceHeader[];                             // the columns joined, no newline
+
+struct TraceRow {
+    long tick = 0;
+    // x y z, vx vy vz, qw qx qy qz, crank00 crank10 crank20 crank30 crank01 crank11 crank21
+    // crank31, crankSpeed, friction, flank0, flank1, viewMode
+    double values[kTraceValueCount] = {};
+};
+
+// Column indices into TraceRow::values.
+enum TraceColumn {
+    kX = 0,
+    kY,
+    kZ,
+    kVx,
+    kVy,
+    kVz,
+    kQw,
+    kQx,
+    kQy,
+    kQz,
+    kCrank00,
+    kCrank10,
+    kCrank20,
+    kCrank30,
+    kCrank01,
+    kCrank11,
+    kCrank21,
+    kCrank31,
+    kCrankSpeed,
+    kFriction,
+    kFlank0,
+    kFlank1,
+    kViewMode
+};
+
+// Reads the live simulation state (chassis body, hinges, control inputs, view mode).
+TraceRow CaptureTraceRow(long tick);
+
+// Appends one row and its newline. The number format does not depend on the locale and keeps
+// nine significant digits, so equal states give equal bytes.
+void FormatTraceRow(const TraceRow& row, std::string& out);
+
+// Reads a whole trace back; the header must be exactly kTraceHeader. Error: "trace:LINE: ...".
+bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string& error);
+
+// Writes rows as they come, buffered, and reports a failed write at Close.
+class TraceWriter {
+  public:
+    TraceWriter() = default;
+    TraceWriter(const TraceWriter&) = delete;
+    TraceWriter& operator=(const TraceWriter&) = delete;
+    ~TraceWriter();
+    bool Open(const char* path, std::string& error);
+    void Write(const TraceRow& row);
+    bool Close(std::string& error);
+    bool IsOpen() const { return file_ != nullptr; }
+
+  private:
+    std::FILE* file_ = nullptr;
+    std::string path_;
+    std::string line_;
+    bool failed_ = false;
+};
