@@ -25,6 +25,11 @@
 #define DIERR_OTHERAPPHASPRIO ((HRESULT)0x80070005)
 #define DIERR_UNSUPPORTED E_NOTIMPL
 #define DIERR_GENERIC E_FAIL
+#define DIERR_ACQUIRED ((HRESULT)0x800700AA)
+#define DIERR_OBJECTNOTFOUND ((HRESULT)0x80070002)
+#define DIERR_NOINTERFACE E_NOINTERFACE
+#define DIERR_OLDDIRECTINPUTVERSION ((HRESULT)0x8007047E)
+#define DIERR_BETADIRECTINPUTVERSION ((HRESULT)0x80070481)
 
 // ---- Enumeration, cooperation, properties -------------------------------------------------
 #define DIENUM_STOP 0
@@ -53,9 +58,21 @@
 #define DIDFT_TGLBUTTON 0x00000008
 #define DIDFT_BUTTON 0x0000000C
 #define DIDFT_POV 0x00000010
+#define DIDFT_ANYINSTANCE 0x00FFFF00
+#define DIDFT_INSTANCEMASK DIDFT_ANYINSTANCE
+#define DIDFT_OPTIONAL 0x80000000
 #define DIDFT_MAKEINSTANCE(n) ((DWORD)(n) << 8)
 #define DIDFT_GETINSTANCE(n) ((WORD)((n) >> 8))
 #define DIDFT_GETTYPE(n) ((BYTE)(n))
+
+#define DIDF_ABSAXIS 0x00000001
+#define DIDF_RELAXIS 0x00000002
+
+#define DI8DEVTYPE_DEVICE 0x11
+#define DI8DEVTYPE_MOUSE 0x12
+#define DI8DEVTYPE_KEYBOARD 0x13
+#define DI8DEVTYPE_JOYSTICK 0x14
+#define DI8DEVTYPE_GAMEPAD 0x15
 
 #define DIPH_DEVICE 0
 #define DIPH_BYOFFSET 1
@@ -97,8 +114,8 @@ struct DIDATAFORMAT {
 };
 typedef const DIDATAFORMAT* LPCDIDATAFORMAT;
 
-extern const DIDATAFORMAT c_dfDIKeyboard; // 256 bytes, one per DIK code
-extern const DIDATAFORMAT c_dfDIMouse;    // DIMOUSESTATE, 16 bytes
+extern const DIDATAFORMAT c_dfDIKeyboard;  // 256 bytes, one per DIK code
+extern const DIDATAFORMAT c_dfDIMouse;     // DIMOUSESTATE, 16 bytes
 extern const DIDATAFORMAT c_dfDIJoystick2; // DIJOYSTATE2, 272 bytes
 
 struct DIMOUSESTATE {
@@ -151,7 +168,7 @@ typedef const DIDEVICEOBJECTINSTANCEA* LPCDIDEVICEOBJECTINSTANCEA;
 
 typedef BOOL(CALLBACK* LPDIENUMDEVICESCALLBACKA)(LPCDIDEVICEINSTANCEA instance, LPVOID context);
 typedef BOOL(CALLBACK* LPDIENUMDEVICEOBJECTSCALLBACKA)(LPCDIDEVICEOBJECTINSTANCEA object,
-                                                        LPVOID context);
+                                                       LPVOID context);
 
 extern const GUID GUID_SysKeyboard;
 extern const GUID GUID_SysMouse;
@@ -162,6 +179,9 @@ extern const GUID GUID_RxAxis;
 extern const GUID GUID_RyAxis;
 extern const GUID GUID_RzAxis;
 extern const GUID GUID_Slider;
+extern const GUID GUID_Button;
+extern const GUID GUID_Key;
+extern const GUID GUID_POV;
 extern const IID IID_IDirectInput8A;
 
 // ---- Interfaces ---------------------------------------------------------------------------
@@ -178,10 +198,9 @@ struct IDirectInputDevice8A : IUnknown {
 };
 
 struct IDirectInput8A : IUnknown {
-    virtual HRESULT CreateDevice(REFGUID guid, IDirectInputDevice8A** device,
-                                 LPUNKNOWN outer) = 0;
-    virtual HRESULT EnumDevices(DWORD deviceType, LPDIENUMDEVICESCALLBACKA callback,
-                                LPVOID context, DWORD flags) = 0;
+    virtual HRESULT CreateDevice(REFGUID guid, IDirectInputDevice8A** device, LPUNKNOWN outer) = 0;
+    virtual HRESULT EnumDevices(DWORD deviceType, LPDIENUMDEVICESCALLBACKA callback, LPVOID context,
+                                DWORD flags) = 0;
 };
 
 typedef IDirectInput8A* LPDIRECTINPUT8A;

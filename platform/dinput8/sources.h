@@ -136,6 +136,7 @@ class ScriptedJoysticks final : public JoystickSource {
     int Add(ScriptedJoystick joystick); // returns its position
     ScriptedJoystick& At(int position) { return joysticks_.at(position); }
     void Detach(int position);
+    bool IsAttached(int position) const;
     int opens() const { return opens_; }
     std::vector<JoystickInfo> Attached() override;
     std::unique_ptr<JoystickHandle> Open(int32_t instanceId, HRESULT* result) override;

@@ -1,0 +1,219 @@
+// Keyboard, mouse and game controllers through DirectInput: the per-tick key status, the pointer
+// position, lost-access recovery and the close key.
+#include "input/input.h"
+
+#include "app/debug_log.h"
+#include "app/main_window.h"
+#include "gfx/device/d3d_device.h"
+
+#include <cstring>
+
+IDirectInput8A* directInput = nullptr;
+IDirectInputDevice8A* keyboardDevice = nullptr;
+IDirectInputDevice8A* mouseDevice = nullptr;
+IDirectInputDevice8A* joystickDevices[8] = {};
+int joystickCount = 0;
+BYTE keyState[256] = {};
+BYTE prevKeyState[256] = {};
+BYTE closeKey = 0;
+POINT mousePos = {0, 0};
+
+static const int maxJoysticks = 8;
+
+static void ShowError(const char* text) {
+    MessageBoxA(GetActiveWindow(), text, "エラー", MB_SYSTEMMODAL);
+}
+
+static bool InitKeyboard() {
+    if (FAILED(directInput->CreateDevice(GUID_SysKeyboard, &keyboardDevice, nullptr))) {
+        ShowError("キーボードデバイスが作成できません.");
+        return false;
+    }
+    if (FAILED(keyboardDevice->SetDataFormat(&c_dfDIKeyboard))) {
+        ShowError("キーボードフォーマットが設定できません.");
+        return false;
+    }
+    if (FAILED(keyboardDevice->SetCooperativeLevel(mainWindow,
+                                                   DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))) {
+        ShowError("キーボードの協調レベルが設定できません.");
+        return false;
+    }
+    keyboardDevice->Acquire();
+    SetCloseKey(DIK_ESCAPE);
+    return true;
+}
+
+static bool InitMouse() {
+    if (FAILED(directInput->CreateDevice(GUID_SysMouse, &mouseDevice, nullptr))) {
+        ShowError("マウスデバイスが作成できません.");
+        return false;
+    }
+    if (FAILED(mouseDevice->SetDataFormat(&c_dfDIMouse))) {
+        ShowError("マウスフォーマットが設定できません.");
+        return false;
+    }
+    if (FAILED(
+            mouseDevice->SetCooperativeLevel(mainWindow, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))) {
+        ShowError("マウスの協調レベルが設定できません.");
+        return false;
+    }
+    mouseDevice->Acquire();
+    if (!windowed) ShowCursor(FALSE);
+    SetMousePos(clientWidth / 2, clientHeight / 2);
+    return true;
+}
+
+static BOOL CALLBACK EnumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID) {
+    // The enumeration is asked to stop at the last slot; never write past it even if it doesn't.
+    if (joystickCount >= maxJoysticks) return DIENUM_STOP;
+    if (directInput->CreateDevice(instance->guidInstance, &joystickDevices[joystickCount],
+                                  nullptr) != DI_OK)
+        DebugPrint("ジョイスティック[%d]が初期化できません.\n", joystickCount);
+    joystickCount++;
+    return joystickCount >= maxJoysticks ? DIENUM_STOP : DIENUM_CONTINUE;
+}
+
+static BOOL CALLBACK EnumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID context) {
+    int slot = (int)(intptr_t)context;
+    DIPROPRANGE range;
+    range.diph.dwSize = sizeof(DIPROPRANGE);
+    range.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    range.diph.dwObj = object->dwType;
+    range.diph.dwHow = DIPH_BYID;
+    range.lMin = -1000;
+    range.lMax = +1000;
+    joystickDevices[slot]->SetProperty(DIPROP_RANGE, &range.diph);
+    return DIENUM_CONTINUE;
+}
+
+static void InitJoysticks() {
+    joystickCount = 0;
+    directInput->EnumDevices(DI8DEVCLASS_GAMECTRL, EnumJoysticksCallback, nullptr,
+                             DIEDFL_ATTACHEDONLY);
+    if (joystickCount == 0) return;
+    DebugPrint("ジョイスティック数 = %d\n", joystickCount);
+    for (int i = 0; i < joystickCount; i++) {
+        IDirectInputDevice8A* device = joystickDevices[i];
+        if (!device) continue;
+        if (device->SetDataFormat(&c_dfDIJoystick2) != DI_OK) {
+            DebugPrint("ジョイスティック[%d]のフォーマットが指定できません.\n", i);
+            continue;
+        }
+        if (device->SetCooperativeLevel(mainWindow, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND) !=
+            DI_OK) {
+            DebugPrint("ジョイスティック[%d]の協調レベルが設定できません.\n", i);
+            continue;
+        }
+        if (device->EnumObjects(EnumAxesCallback, (LPVOID)(intptr_t)i, DIDFT_AXIS) != DI_OK) {
+            DebugPrint("ジョイスティック[%d]の軸の列挙ができません.\n", i);
+            continue;
+        }
+        device->Acquire();
+    }
+}
+
+bool InitDirectInput() {
+    DebugSeparator();
+    DebugPrint("InitDirectInput\n");
+    if (FAILED(DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION,
+                                  IID_IDirectInput8A, (LPVOID*)&directInput, nullptr))) {
+        ShowError("DirectInputが初期化できませんでした.");
+        return false;
+    }
+    if (!InitKeyboard()) return false;
+    if (!InitMouse()) return false;
+    InitJoysticks();
+    return true;
+}
+
+void FreeInput() {
+    DebugSeparator();
+    DebugPrint("FreeInput\n");
+    for (int i = 0; i < joystickCount && i < maxJoysticks; i++) {
+        if (joystickDevices[i]) joystickDevices[i]->Unacquire();
+        if (joystickDevices[i]) {
+            joystickDevices[i]->Release();
+            joystickDevices[i] = nullptr;
+        }
+    }
+    if (mouseDevice) {
+        mouseDevice->Unacquire();
+        mouseDevice->Release();
+        mouseDevice = nullptr;
+    }
+    if (keyboardDevice) {
+        keyboardDevice->Unacquire();
+        keyboardDevice->Release();
+        keyboardDevice = nullptr;
+    }
+    if (directInput) {
+        directInput->Release();
+        directInput = nullptr;
+    }
+}
+
+void UpdateInput() {
+    // Keyboard. Without a keyboard device (no successful start-up) every key reads as up.
+    memcpy(prevKeyState, keyState, sizeof(keyState));
+    HRESULT result = keyboardDevice ? keyboardDevice->GetDeviceState(sizeof(keyState), keyState)
+                                    : DIERR_NOTINITIALIZED;
+    if (FAILED(result)) {
+        memset(keyState, 0, sizeof(keyState));
+        if (result == DIERR_INPUTLOST) {
+            DebugPrint("キーボードのアクセス権を失いました.\n");
+            keyboardDevice->Acquire();
+        }
+    }
+
+    // Pointer.
+    GetCursorPos(&mousePos);
+    if (windowed) {
+        ScreenToClient(mainWindow, &mousePos);
+        if (mousePos.x < 0) mousePos.x = 0;
+        if (mousePos.x > clientWidth) mousePos.x = clientWidth;
+        if (mousePos.y < 0) mousePos.y = 0;
+        if (mousePos.y > clientHeight) mousePos.y = clientHeight;
+    }
+
+    // Mouse device: read only to notice lost access.
+    if (mouseDevice) {
+        DIMOUSESTATE mouseState;
+        if (mouseDevice->GetDeviceState(sizeof(mouseState), &mouseState) == DIERR_INPUTLOST) {
+            DebugPrint("マウスのアクセス権を失いました.\n");
+            mouseDevice->Acquire();
+        }
+    }
+
+    // Close key.
+    if (keyState[closeKey] & 0x80) RequestClose();
+}
+
+int GetKey(int key) {
+    // Codes outside the 256 keys read as up instead of reading past the samples.
+    if (key < 0 || key > 255) return 0;
+    return ((keyState[key] & 0x80) >> 6) | ((prevKeyState[key] & 0x80) >> 7);
+}
+
+POINT GetMousePos() {
+    return mousePos;
+}
+
+void SetMousePos(int x, int y) {
+    POINT point = {x, y};
+    if (windowed) ClientToScreen(mainWindow, &point);
+    SetCursorPos(point.x, point.y);
+}
+
+void ClearInput() {
+    memset(keyState, 0, sizeof(keyState));
+    memset(prevKeyState, 0, sizeof(prevKeyState));
+}
+
+void ShowMessage(const char* text) {
+    MessageBoxA(mainWindow, text, "", MB_OK);
+    ClearInput();
+}
+
+void SetCloseKey(int key) {
+    closeKey = (BYTE)key;
+}

@@ -1,0 +1,282 @@
+// Game controllers: SDL joysticks as DirectInput devices with the c_dfDIJoystick2 layout.
+// Platform calls: SDL_WasInit, SDL_InitSubSystem(SDL_INIT_JOYSTICK) on first use,
+// SDL_NumJoysticks, SDL_JoystickGetDeviceInstanceID, SDL_JoystickNameForIndex,
+// SDL_JoystickGetDeviceGUID, SDL_JoystickOpen, SDL_JoystickClose, SDL_JoystickUpdate,
+// SDL_JoystickGetAttached, SDL_JoystickNumAxes/Buttons/Hats, SDL_JoystickGetAxis/Button/Hat.
+// Limits: the first 8 axes (X, Y, Z, Rx, Ry, Rz, two sliders), 4 hats and 128 buttons, as the
+// layout has room for; no force feedback; a detached controller reads as lost input.
+#include "device.h"
+#include "sources.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+constexpr int kMaxAxes = 8;
+constexpr int kMaxHats = 4;
+constexpr int kMaxButtons = 128;
+
+class SdlJoystickHandle final : public JoystickHandle {
+  public:
+    explicit SdlJoystickHandle(SDL_Joystick* joystick) : joystick_(joystick) {}
+    ~SdlJoystickHandle() override { SDL_JoystickClose(joystick_); }
+    int AxisCount() override { return SDL_JoystickNumAxes(joystick_); }
+    int ButtonCount() override { return SDL_JoystickNumButtons(joystick_); }
+    int HatCount() override { return SDL_JoystickNumHats(joystick_); }
+    int16_t Axis(int axis) override { return SDL_JoystickGetAxis(joystick_, axis); }
+    bool Button(int button) override { return SDL_JoystickGetButton(joystick_, button) != 0; }
+    uint8_t Hat(int hat) override { return SDL_JoystickGetHat(joystick_, hat); }
+    // Also brings the state up to date, so the values read next belong to this moment.
+    bool Attached() override {
+        SDL_JoystickUpdate();
+        return SDL_JoystickGetAttached(joystick_) == SDL_TRUE;
+    }
+
+  private:
+    SDL_Joystick* joystick_;
+};
+
+bool StartJoysticks() {
+    if (SDL_WasInit(SDL_INIT_JOYSTICK)) return true;
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) return true;
+    static bool reported = false;
+    if (!reported) std::fprintf(stderr, "game controllers unavailable: %s\n", SDL_GetError());
+    reported = true;
+    return false;
+}
+
+// Device index of an attached controller, or -1.
+int DeviceIndex(int32_t instanceId) {
+    int count = SDL_NumJoysticks();
+    for (int i = 0; i < count; ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == instanceId) return i;
+    return -1;
+}
+
+SdlJoysticks sdlJoysticks;
+JoystickSource* joystickSource = nullptr;
+
+} // namespace
+
+std::vector<JoystickInfo> SdlJoysticks::Attached() {
+    std::vector<JoystickInfo> found;
+    if (!StartJoysticks()) return found;
+    int count = SDL_NumJoysticks();
+    for (int i = 0; i < count; ++i) {
+        JoystickInfo info;
+        info.instanceId = SDL_JoystickGetDeviceInstanceID(i);
+        if (info.instanceId < 0) continue;
+        const char* name = SDL_JoystickNameForIndex(i);
+        info.name = name ? name : "";
+        SDL_JoystickGUID guid = SDL_JoystickGetDeviceGUID(i);
+        std::memcpy(info.productGuid.data(), guid.data, info.productGuid.size());
+        found.push_back(std::move(info));
+    }
+    return found;
+}
+
+std::unique_ptr<JoystickHandle> SdlJoysticks::Open(int32_t instanceId, HRESULT* result) {
+    *result = DI_OK;
+    int index = StartJoysticks() ? DeviceIndex(instanceId) : -1;
+    if (index < 0) {
+        *result = DIERR_DEVICENOTREG;
+        return nullptr;
+    }
+    SDL_Joystick* joystick = SDL_JoystickOpen(index);
+    if (!joystick) {
+        *result = DIERR_GENERIC;
+        return nullptr;
+    }
+    return std::make_unique<SdlJoystickHandle>(joystick);
+}
+
+namespace {
+
+constexpr int32_t kScriptedBase = 1000;
+
+class ScriptedJoystickHandle final : public JoystickHandle {
+  public:
+    ScriptedJoystickHandle(ScriptedJoysticks& owner, int position)
+        : owner_(owner), position_(position) {}
+    int AxisCount() override { return joystick().axisCount; }
+    int ButtonCount() override { return joystick().buttonCount; }
+    int HatCount() override { return joystick().hatCount; }
+    int16_t Axis(int axis) override {
+        const auto& axes = joystick().axes;
+        return axis >= 0 && size_t(axis) < axes.size() ? axes[axis] : 0;
+    }
+    bool Button(int button) override {
+        const auto& buttons = joystick().buttons;
+        return button >= 0 && size_t(button) < buttons.size() && buttons[button];
+    }
+    uint8_t Hat(int) override { return SDL_HAT_CENTERED; }
+    bool Attached() override { return owner_.IsAttached(position_); }
+    SetUpFaults Faults() override { return joystick().faults; }
+
+  private:
+    ScriptedJoystick& joystick() { return owner_.At(position_); }
+    ScriptedJoysticks& owner_;
+    int position_;
+};
+
+} // namespace
+
+int ScriptedJoysticks::Add(ScriptedJoystick joystick) {
+    joysticks_.push_back(std::move(joystick));
+    attached_.push_back(true);
+    return int(joysticks_.size()) - 1;
+}
+
+void ScriptedJoysticks::Detach(int position) {
+    attached_.at(position) = false;
+}
+
+bool ScriptedJoysticks::IsAttached(int position) const {
+    return position >= 0 && size_t(position) < attached_.size() && attached_[position];
+}
+
+std::vector<JoystickInfo> ScriptedJoysticks::Attached() {
+    std::vector<JoystickInfo> found;
+    for (size_t i = 0; i < joysticks_.size(); ++i) {
+        if (!attached_[i]) continue;
+        JoystickInfo info;
+        info.instanceId = kScriptedBase + int32_t(i);
+        info.name = joysticks_[i].name;
+        info.productGuid[0] = uint8_t(i);
+        found.push_back(std::move(info));
+    }
+    return found;
+}
+
+std::unique_ptr<JoystickHandle> ScriptedJoysticks::Open(int32_t instanceId, HRESULT* result) {
+    ++opens_;
+    int position = instanceId - kScriptedBase;
+    if (!IsAttached(position)) {
+        *result = DIERR_DEVICENOTREG;
+        return nullptr;
+    }
+    *result = joysticks_[position].faults.create;
+    if (*result != DI_OK) return nullptr;
+    return std::make_unique<ScriptedJoystickHandle>(*this, position);
+}
+
+void SetJoystickSource(JoystickSource* source) {
+    joystickSource = source;
+}
+
+JoystickSource& CurrentJoystickSource() {
+    return joystickSource ? *joystickSource : sdlJoysticks;
+}
+
+namespace dinput {
+
+namespace {
+
+const GUID* const kAxisGuids[kMaxAxes] = {&GUID_XAxis,  &GUID_YAxis,  &GUID_ZAxis,  &GUID_RxAxis,
+                                          &GUID_RyAxis, &GUID_RzAxis, &GUID_Slider, &GUID_Slider};
+const char* const kAxisNames[kMaxAxes] = {"X Axis",     "Y Axis",     "Z Axis",   "X Rotation",
+                                          "Y Rotation", "Z Rotation", "Slider 0", "Slider 1"};
+
+// Counts come from drivers and scripts: keep them inside what the layout holds.
+int Clamp(int count, int most) {
+    return std::clamp(count, 0, most);
+}
+
+std::vector<DeviceObject> JoystickObjects(JoystickHandle& handle) {
+    std::vector<DeviceObject> objects;
+    int axes = Clamp(handle.AxisCount(), kMaxAxes);
+    for (int i = 0; i < axes; ++i)
+        objects.push_back({kAxisGuids[i], DWORD(offsetof(DIJOYSTATE2, lX) + 4 * i),
+                           DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(i), 0, kAxisNames[i]});
+    int hats = Clamp(handle.HatCount(), kMaxHats);
+    for (int i = 0; i < hats; ++i)
+        objects.push_back({&GUID_POV, DWORD(offsetof(DIJOYSTATE2, rgdwPOV) + 4 * i),
+                           DIDFT_POV | DIDFT_MAKEINSTANCE(i), 0, "Hat"});
+    int buttons = Clamp(handle.ButtonCount(), kMaxButtons);
+    for (int i = 0; i < buttons; ++i)
+        objects.push_back({&GUID_Button, DWORD(offsetof(DIJOYSTATE2, rgbButtons) + i),
+                           DIDFT_PSHBUTTON | DIDFT_MAKEINSTANCE(i), 0, "Button"});
+    return objects;
+}
+
+// Hundredths of a degree clockwise from north; centred is all ones.
+DWORD PovFromHat(uint8_t hat) {
+    switch (hat) {
+    case SDL_HAT_UP:
+        return 0;
+    case SDL_HAT_RIGHTUP:
+        return 4500;
+    case SDL_HAT_RIGHT:
+        return 9000;
+    case SDL_HAT_RIGHTDOWN:
+        return 13500;
+    case SDL_HAT_DOWN:
+        return 18000;
+    case SDL_HAT_LEFTDOWN:
+        return 22500;
+    case SDL_HAT_LEFT:
+        return 27000;
+    case SDL_HAT_LEFTUP:
+        return 31500;
+    default:
+        return 0xFFFFFFFF;
+    }
+}
+
+class JoystickDevice final : public Device {
+  public:
+    explicit JoystickDevice(std::unique_ptr<JoystickHandle> handle)
+        : Device(c_dfDIJoystick2, JoystickObjects(*handle)), handle_(std::move(handle)) {}
+
+  private:
+    HRESULT Read(void* data) override {
+        if (!handle_->Attached()) return DIERR_INPUTLOST;
+        auto* bytes = static_cast<BYTE*>(data);
+        auto* state = static_cast<DIJOYSTATE2*>(data);
+        for (DWORD& pov : state->rgdwPOV)
+            pov = 0xFFFFFFFF;
+        for (const DeviceObject& object : objects()) {
+            int instance = DIDFT_GETINSTANCE(object.type);
+            if (object.type & DIDFT_ABSAXIS) {
+                LONG value = Scale(handle_->Axis(instance), object);
+                std::memcpy(bytes + object.offset, &value, sizeof(value));
+            } else if (object.type & DIDFT_POV) {
+                DWORD value = PovFromHat(handle_->Hat(instance));
+                std::memcpy(bytes + object.offset, &value, sizeof(value));
+            } else if (handle_->Button(instance)) {
+                bytes[object.offset] = 0x80;
+            }
+        }
+        return DI_OK;
+    }
+    SetUpFaults Faults() override { return handle_->Faults(); }
+
+    // -32768..32767 onto the axis's range, rounded to nearest; the ends map onto the ends.
+    static LONG Scale(int16_t raw, const DeviceObject& axis) {
+        int64_t span = int64_t(axis.rangeMax) - axis.rangeMin;
+        int64_t offset = (int64_t(raw) + 32768) * span;
+        return LONG(axis.rangeMin + (offset + 32767) / 65535);
+    }
+
+    std::unique_ptr<JoystickHandle> handle_;
+};
+
+} // namespace
+
+HRESULT CreateJoystickDevice(int32_t instanceId, IDirectInputDevice8A** device) {
+    *device = nullptr;
+    HRESULT result = DI_OK;
+    std::unique_ptr<JoystickHandle> handle = CurrentJoystickSource().Open(instanceId, &result);
+    if (!handle) return FAILED(result) ? result : DIERR_GENERIC;
+    *device = new JoystickDevice(std::move(handle));
+    return DI_OK;
+}
+
+} // namespace dinput
+} // namespace platform
