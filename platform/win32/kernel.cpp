@@ -1,0 +1,199 @@
+// Kernel objects: CreateMutexA, WaitForSingleObject, ReleaseMutex, CloseHandle; and COM's
+// CoInitialize/CoUninitialize, which have nothing to do here.
+// A named mutex is a per-user lock file held with flock, so the kernel frees it when its holder
+// dies. The holder's pid stays in the file until ReleaseMutex empties it: a free lock whose file
+// still names a holder was abandoned, and the next owner is told WAIT_ABANDONED.
+// Limits: mutexes only (no events or semaphores); one thread; a handle is a number, never a
+// pointer, so a stale or forged handle is refused instead of followed; unnamed mutexes are
+// process-local.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "services.h"
+#include "windows.h"
+
+namespace platform {
+namespace {
+
+struct MutexObject {
+    std::string name;
+    int fd = -1;       // the lock file; -1 for an unnamed mutex
+    int recursion = 0; // how many waits this process holds
+    int handleCount = 0;
+
+    ~MutexObject() {
+        if (fd >= 0) close(fd); // drops the lock; a pid left in the file marks it abandoned
+    }
+};
+
+struct Kernel {
+    std::map<uintptr_t, std::shared_ptr<MutexObject>> handles;
+    std::map<std::string, std::weak_ptr<MutexObject>> byName;
+    uintptr_t nextHandle = 0x1000;
+    std::string lockFolder;
+};
+
+// Never destroyed: the Application releases its mutex from a static destructor at exit.
+Kernel& TheKernel() {
+    static Kernel* kernel = new Kernel;
+    return *kernel;
+}
+
+std::shared_ptr<MutexObject> FindMutex(HANDLE handle) {
+    auto& handles = TheKernel().handles;
+    auto it = handles.find(reinterpret_cast<uintptr_t>(handle));
+    return it == handles.end() ? nullptr : it->second;
+}
+
+std::string FileNamePart(const char* name) {
+    std::string part;
+    for (const char* c = name; *c; ++c) {
+        bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
+                     (*c >= '0' && *c <= '9') || *c == '-' || *c == '.';
+        part += plain ? *c : '_';
+    }
+    return part;
+}
+
+// Opens the lock file without following links and refuses one that another user planted.
+int OpenLockFile(const std::string& path) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::fprintf(stderr, "koltrep: cannot open lock file %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+        return -1;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+        std::fprintf(stderr, "koltrep: refusing lock file %s: not a file of this user\n",
+                     path.c_str());
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Takes the lock; tells whether the previous holder died holding it.
+DWORD TakeLock(MutexObject& mutex, int lockFlags) {
+    while (flock(mutex.fd, lockFlags) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EWOULDBLOCK) return WAIT_TIMEOUT;
+        return WAIT_FAILED;
+    }
+    char previous[32] = {};
+    ssize_t length = pread(mutex.fd, previous, sizeof previous - 1, 0);
+    bool abandoned = length > 0;
+    char pid[32];
+    int pidLength = std::snprintf(pid, sizeof pid, "%ld\n", static_cast<long>(getpid()));
+    if (ftruncate(mutex.fd, 0) != 0 || pwrite(mutex.fd, pid, pidLength, 0) != pidLength) {
+        // Still ours; only a later start cannot tell a crash from a clean exit.
+    }
+    mutex.recursion = 1;
+    return abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
+}
+
+} // namespace
+
+void SetLockFolder(const std::string& folder) {
+    TheKernel().lockFolder = folder;
+}
+
+std::string LockFilePath(const char* mutexName) {
+    std::string part = FileNamePart(mutexName);
+    const std::string& folder = TheKernel().lockFolder;
+    if (!folder.empty()) return folder + "/koltrep-" + part + ".lock";
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/') return std::string(runtime) + "/koltrep-" + part + ".lock";
+    const char* temp = std::getenv("TMPDIR");
+    std::string tempFolder = (temp && temp[0] == '/') ? temp : "/tmp";
+    return tempFolder + "/koltrep-" + std::to_string(geteuid()) + "-" + part + ".lock";
+}
+
+} // namespace platform
+
+using platform::MutexObject;
+
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
+    auto& kernel = platform::TheKernel();
+    std::shared_ptr<MutexObject> mutex;
+    if (name != nullptr) {
+        auto found = kernel.byName.find(name);
+        if (found != kernel.byName.end()) mutex = found->second.lock();
+    }
+    if (!mutex) {
+        mutex = std::make_shared<MutexObject>();
+        if (name != nullptr) {
+            mutex->name = name;
+            mutex->fd = platform::OpenLockFile(platform::LockFilePath(name));
+            if (mutex->fd < 0) return nullptr;
+            kernel.byName[name] = mutex;
+        }
+    }
+    ++mutex->handleCount;
+    uintptr_t handle = kernel.nextHandle++;
+    kernel.handles[handle] = mutex;
+    if (initialOwner) WaitForSingleObject(reinterpret_cast<HANDLE>(handle), 0);
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    auto mutex = platform::FindMutex(handle);
+    if (!mutex) return WAIT_FAILED;
+    if (mutex->recursion > 0) { // the owner may wait again, as with a Windows mutex
+        ++mutex->recursion;
+        return WAIT_OBJECT_0;
+    }
+    if (mutex->fd < 0) {
+        mutex->recursion = 1;
+        return WAIT_OBJECT_0;
+    }
+    if (milliseconds == INFINITE) return platform::TakeLock(*mutex, LOCK_EX);
+    DWORD result = platform::TakeLock(*mutex, LOCK_EX | LOCK_NB);
+    // A bounded wait polls: flock has no timeout of its own.
+    for (DWORD waited = 0; result == WAIT_TIMEOUT && waited < milliseconds; waited += 10) {
+        timespec pause{0, 10 * 1000000L};
+        nanosleep(&pause, nullptr);
+        result = platform::TakeLock(*mutex, LOCK_EX | LOCK_NB);
+    }
+    return result;
+}
+
+BOOL ReleaseMutex(HANDLE handle) {
+    auto mutex = platform::FindMutex(handle);
+    if (!mutex || mutex->recursion == 0) return FALSE;
+    if (--mutex->recursion > 0) return TRUE;
+    if (mutex->fd >= 0) {
+        if (ftruncate(mutex->fd, 0) != 0) {
+            // The lock is still given up; the next start merely reads it as abandoned.
+        }
+        flock(mutex->fd, LOCK_UN);
+    }
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    auto& kernel = platform::TheKernel();
+    auto it = kernel.handles.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == kernel.handles.end()) return FALSE;
+    auto mutex = it->second;
+    kernel.handles.erase(it);
+    if (--mutex->handleCount == 0 && !mutex->name.empty()) kernel.byName.erase(mutex->name);
+    return TRUE;
+}
+
+HRESULT CoInitialize(LPVOID) {
+    return S_OK;
+}
+
+void CoUninitialize() {}

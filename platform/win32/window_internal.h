@@ -1,0 +1,49 @@
+// Shared between the window, message-queue, cursor, icon and message-box stand-ins; not for the
+// program's code.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+#include "windows.h"
+
+namespace platform::detail {
+
+struct WindowRecord {
+    uintptr_t id = 0; // the HWND value; numbers are never reused, so stale handles miss
+    SDL_Window* sdl = nullptr;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    bool focused = false;
+    bool minimized = false;
+    bool maximized = false;
+    bool needsPaint = false;
+    // What the last WM_SIZE told the window procedure, so SDL's paired notices of one change
+    // make one message.
+    int reportedWidth = 0;
+    int reportedHeight = 0;
+    bool reportedMinimized = false;
+};
+
+// Starts SDL's video subsystem on first use; false (after a line on stderr) when it cannot.
+bool EnsureVideo();
+bool VideoStarted();
+
+WindowRecord* FindWindowRecord(HWND window);
+WindowRecord* FindWindowRecordBySdlId(uint32_t windowId);
+// The first live window: the one top-level window of the program.
+WindowRecord* FirstWindowRecord();
+inline HWND HandleOf(const WindowRecord& record) {
+    return reinterpret_cast<HWND>(record.id);
+}
+
+// Message queue side of DestroyWindow: nothing queued for a dead window is delivered.
+void DropMessagesFor(HWND window);
+
+// The icon image of a LoadIconA handle, or null when the handle is not one of ours. The caller
+// frees the surface.
+SDL_Surface* CreateIconSurface(HICON icon);
+
+} // namespace platform::detail
