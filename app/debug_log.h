@@ -8,8 +8,15 @@ void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void DebugSeparator();
 bool InitDebugStream();
 bool HasOption(const char* text);
-void GetModuleDirectory(char* buffer);
+// The executable's directory with its trailing separator ('/' here, where Windows has a
+// backslash) into a buffer of MAX_PATH characters. False, with an empty buffer, when the path is
+// unknown or too long for the buffer: the directory of a cut path would be a wrong one.
+bool GetModuleDirectory(char* buffer);
 void LogSystemInfo();
 
 // The runtime's argument vector, as the C runtime hands it to the program before WinMain.
 void SetCommandLine(int argc, char** argv);
+
+// Where the log goes (empty: the debugger output), and the line each message is formatted into.
+extern char logPath[260];
+extern char logLine[1024];

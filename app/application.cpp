@@ -1,0 +1,121 @@
+// The Application: start-up, the fixed-rate tick and shut-down.
+#include "app/application.h"
+
+#include "app/debug_log.h"
+#include "app/main_window.h"
+#include "gfx/device/d3d_device.h"
+#include "input/input.h"
+#include "sim/controls.h"
+#include "sim/physics_step.h"
+#include "sim/scene.h"
+
+FramePacing framePacing;
+// No init_priority: the process-wide meshes, textures and the texture cache are constructed
+// before this object, so they are destroyed after Shutdown has run.
+Application application;
+
+Application::~Application() {
+    Shutdown();
+}
+
+bool Application::Init(HINSTANCE instance) {
+    DebugPrint("多重起動を禁止します.\n");
+
+    mutex = CreateMutexA(nullptr, FALSE, "varn mutex");
+    DWORD waitResult = WaitForSingleObject(mutex, 0);
+    if (waitResult != WAIT_OBJECT_0 && waitResult != WAIT_ABANDONED) {
+        ShowMessage("このプログラムは既に起動しています.\n");
+        return false;
+    }
+
+    CoInitialize(nullptr);
+
+    InitDebugStream();
+
+    if (!CreateMainWindow(instance)) return false;
+
+    if (!InitDirect3D()) return false;
+
+    if (!InitDirectInput()) return false;
+
+    framePacing.tickMs = 50;
+    framePacing.correctionMs = 0;
+    framePacing.rateCounter = 0;
+    framePacing.parityCounter = 0;
+    framePacing.nextTickTime = timeGetTime();
+    framePacing.rateMarkTime = framePacing.nextTickTime;
+    framePacing.framesPerSecond = 20.0f;
+
+    frameCallback = RunFrame;
+    return true;
+}
+
+void Application::Tick() {
+    UpdateInput();
+
+    frameCallback();
+
+    uint32_t now = timeGetTime();
+    uint32_t elapsed = now - framePacing.nextTickTime;
+
+    ++framePacing.rateCounter;
+    if (framePacing.rateCounter >= 10) {
+        uint32_t span = now - framePacing.rateMarkTime;
+        // Ten ticks within one millisecond have no measurable rate: the last one stands.
+        if (span != 0) framePacing.framesPerSecond = 10000.0f / static_cast<float>(span);
+        framePacing.rateMarkTime = now;
+        framePacing.rateCounter = 0;
+    }
+
+    uint32_t wait;
+    ++framePacing.parityCounter;
+    if (framePacing.parityCounter >= 2) {
+        framePacing.parityCounter = 0;
+        wait = framePacing.tickMs + framePacing.correctionMs;
+    } else {
+        wait = framePacing.tickMs;
+    }
+
+    if (elapsed < wait) {
+        Sleep(wait - elapsed);
+        framePacing.nextTickTime += wait;
+    } else if (elapsed < 4 * wait) {
+        framePacing.nextTickTime += wait;
+    } else {
+        framePacing.nextTickTime = now - wait;
+    }
+}
+
+void Application::Shutdown() {
+    FreeInput();
+    FreeDirect3D();
+    DestroyWindow(mainWindow);
+    CoUninitialize();
+    ReleaseMutex(mutex);
+}
+
+bool PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) return false;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return true;
+}
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    if (!application.Init(instance)) return 0;
+
+    SetUpScene();
+
+    while (PumpMessages()) {
+        if (appActive)
+            application.Tick();
+        else
+            WaitMessage();
+    }
+
+    ShutDownScene();
+    return 0;
+}
