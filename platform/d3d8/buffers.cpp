@@ -1,0 +1,159 @@
+// Vertex and index buffers of the Direct3D 8 stand-in.
+// Implements: IDirect3DVertexBuffer8 and IDirect3DIndexBuffer8 (Lock, Unlock, GetDesc) as a
+// system-memory copy mirrored into a GL buffer object; the locked range is uploaded when the
+// last lock ends.
+// Limits: lock flags other than D3DLOCK_READONLY are accepted and make no difference.
+#include "internal.h"
+
+#include <algorithm>
+
+namespace platform::d3d8 {
+
+BufferStore::BufferStore(Device* device, UINT length) : device_(device), bytes_(length, 0) {
+    glGenBuffers(1, &name_);
+    glBindBuffer(GL_ARRAY_BUFFER, name_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(length), bytes_.data(), GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+BufferStore::~BufferStore() {
+    device_->MakeCurrent();
+    glDeleteBuffers(1, &name_);
+}
+
+HRESULT BufferStore::Lock(UINT offset, UINT size, BYTE** data, bool readOnly) {
+    if (!data) return D3DERR_INVALIDCALL;
+    *data = nullptr;
+    const UINT length = static_cast<UINT>(bytes_.size());
+    if (offset > length) return D3DERR_INVALIDCALL;
+    if (size == 0) size = length - offset; // the rest of the buffer, as Direct3D reads 0
+    if (size > length - offset) return D3DERR_INVALIDCALL;
+    if (!readOnly) {
+        if (dirtyBegin_ == dirtyEnd_) {
+            dirtyBegin_ = offset;
+            dirtyEnd_ = offset + size;
+        } else {
+            dirtyBegin_ = std::min(dirtyBegin_, offset);
+            dirtyEnd_ = std::max(dirtyEnd_, offset + size);
+        }
+    }
+    ++lockCount_;
+    *data = bytes_.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT BufferStore::Unlock() {
+    if (lockCount_ == 0) return D3DERR_INVALIDCALL;
+    if (--lockCount_ > 0 || dirtyBegin_ == dirtyEnd_) return D3D_OK;
+    device_->MakeCurrent();
+    glBindBuffer(GL_ARRAY_BUFFER, name_);
+    glBufferSubData(GL_ARRAY_BUFFER, dirtyBegin_, dirtyEnd_ - dirtyBegin_,
+                    bytes_.data() + dirtyBegin_);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    dirtyBegin_ = dirtyEnd_ = 0;
+    return D3D_OK;
+}
+
+// ---- Vertex buffer -------------------------------------------------------------------------
+
+VertexBuffer::VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+    : device_(device), desc_{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool, length, fvf},
+      store_(std::make_unique<BufferStore>(device, length)) {
+    device_->AddRef();
+}
+
+VertexBuffer::~VertexBuffer() {
+    store_.reset();
+    device_->Forget(this);
+    device_->Release();
+}
+
+HRESULT VertexBuffer::QueryInterface(REFIID, void** object) {
+    if (object) *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG VertexBuffer::AddRef() {
+    return ++refs_;
+}
+
+ULONG VertexBuffer::Release() {
+    if (refs_ == 0) return 0;
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT VertexBuffer::GetDevice(IDirect3DDevice8** device) {
+    if (!device) return D3DERR_INVALIDCALL;
+    device_->AddRef();
+    *device = device_;
+    return D3D_OK;
+}
+
+HRESULT VertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
+    return store_->Lock(offset, size, data, (flags & D3DLOCK_READONLY) != 0);
+}
+
+HRESULT VertexBuffer::Unlock() {
+    return store_->Unlock();
+}
+
+HRESULT VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
+    if (!desc) return D3DERR_INVALIDCALL;
+    *desc = desc_;
+    return D3D_OK;
+}
+
+// ---- Index buffer --------------------------------------------------------------------------
+
+IndexBuffer::IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
+    : device_(device), desc_{format, D3DRTYPE_INDEXBUFFER, usage, pool, length},
+      store_(std::make_unique<BufferStore>(device, length)) {
+    device_->AddRef();
+}
+
+IndexBuffer::~IndexBuffer() {
+    store_.reset();
+    device_->Forget(this);
+    device_->Release();
+}
+
+HRESULT IndexBuffer::QueryInterface(REFIID, void** object) {
+    if (object) *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG IndexBuffer::AddRef() {
+    return ++refs_;
+}
+
+ULONG IndexBuffer::Release() {
+    if (refs_ == 0) return 0;
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT IndexBuffer::GetDevice(IDirect3DDevice8** device) {
+    if (!device) return D3DERR_INVALIDCALL;
+    device_->AddRef();
+    *device = device_;
+    return D3D_OK;
+}
+
+HRESULT IndexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
+    return store_->Lock(offset, size, data, (flags & D3DLOCK_READONLY) != 0);
+}
+
+HRESULT IndexBuffer::Unlock() {
+    return store_->Unlock();
+}
+
+HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc) {
+    if (!desc) return D3DERR_INVALIDCALL;
+    *desc = desc_;
+    return D3D_OK;
+}
+
+} // namespace platform::d3d8

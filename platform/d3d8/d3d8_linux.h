@@ -1,0 +1,57 @@
+// Linux extensions of the Direct3D 8 stand-in: reading the back buffer back (screenshots, the
+// replay runner, rendering tests) and the seams through which tests replace what the machine
+// would otherwise decide (adapters, device creation, the cooperative level, the GL renderer).
+//
+// Every seam is process-wide and stays installed until reset; ResetSeams() puts them all back.
+#pragma once
+
+#include <d3d8.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The back buffer as 8-bit RGBA, first row at the top (as Direct3D addresses it). False when
+// the device is not one of ours or the read fails; the outputs are then left empty / zero.
+bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgbaTopDownRows, UINT& width,
+                    UINT& height);
+
+namespace platform::d3d8 {
+
+// An adapter as IDirect3D8 reports it, for start-up tests that need a machine they do not have.
+// A device created on a simulated adapter still renders through the first real SDL display.
+struct SimulatedAdapter {
+    std::string description = "Simulated Adapter";
+    std::string driver = "simulated";
+    D3DDISPLAYMODE desktop{1024, 768, 60, D3DFMT_X8R8G8B8};
+    std::vector<D3DDISPLAYMODE> modes;
+};
+// Replaces the SDL displays for every IDirect3D8 created afterwards (and the live ones).
+// An empty list goes back to the real displays.
+void SetSimulatedAdapters(std::vector<SimulatedAdapter> adapters);
+
+// Device kinds as the creation attempts name them: "TnLHAL", "HAL", "REF".
+enum class DeviceKind { TnLHal, Hal, Ref };
+// Makes CreateDevice fail for the given kind (with D3DERR_NOTAVAILABLE) before it touches GL.
+void SetDeviceCreationFailure(DeviceKind kind, bool fail);
+
+// Replaces what TestCooperativeLevel asks the window: each call returns the script's result.
+// nullptr restores the window-state answer.
+void SetCooperativeLevelScript(std::function<HRESULT()> script);
+
+// The GL_RENDERER text that decides whether a context counts as accelerated (TnLHAL needs one,
+// REF needs a software one). std::nullopt goes back to asking GL.
+void SetRendererNameOverride(std::optional<std::string> name);
+
+// Whether a GL_RENDERER text names a software rasteriser (llvmpipe, softpipe, swrast).
+bool IsSoftwareRenderer(const std::string& rendererName);
+
+// The GL_RENDERER text of a device of ours ("" for anything else).
+std::string RendererName(IDirect3DDevice8* device);
+
+// Undoes every seam above.
+void ResetSeams();
+
+} // namespace platform::d3d8

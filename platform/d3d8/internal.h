@@ -1,0 +1,314 @@
+// Private to the Direct3D 8 stand-in: the GL context, the device and resource classes, and the
+// seams' storage. Nothing outside platform/d3d8 includes this.
+#pragma once
+
+#include "d3d8_linux.h"
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform::d3d8 {
+
+// ---- Seams ---------------------------------------------------------------------------------
+struct SeamState {
+    std::vector<SimulatedAdapter> adapters;
+    bool failCreation[3] = {false, false, false};
+    std::function<HRESULT()> cooperativeLevel;
+    std::optional<std::string> rendererName;
+};
+SeamState& Seams();
+
+// ---- GL context ----------------------------------------------------------------------------
+// A GL 2.1 compatibility context on an SDL window: the program's window when there is one,
+// else a hidden window of our own (headless runs, tests).
+class GlContext {
+  public:
+    ~GlContext();
+    GlContext(const GlContext&) = delete;
+    GlContext& operator=(const GlContext&) = delete;
+
+    // nullptr with `error` set when no usable context can be made. `software` asks Mesa for its
+    // software rasteriser.
+    static std::unique_ptr<GlContext> Create(SDL_Window* target, bool software, std::string& error);
+    void MakeCurrent();
+
+    SDL_Window* window() const { return window_; }
+    bool ownsWindow() const { return ownsWindow_; }
+    const std::string& renderer() const { return renderer_; }
+    // Whether glColorPointer takes GL_BGRA, so D3DCOLOR arrays need no conversion.
+    bool bgraColorArrays() const { return bgraColorArrays_; }
+    bool provokingVertex() const { return provokingVertex_; }
+
+  private:
+    GlContext() = default;
+    SDL_Window* window_ = nullptr;
+    bool ownsWindow_ = false;
+    bool videoInitialised_ = false;
+    SDL_GLContext context_ = nullptr;
+    std::string renderer_;
+    bool bgraColorArrays_ = false;
+    bool provokingVertex_ = false;
+};
+
+// The renderer text that counts for the accelerated / software decision (seam aware).
+std::string EffectiveRendererName(const GlContext& context);
+
+// ---- Vertex formats ------------------------------------------------------------------------
+struct FvfLayout {
+    bool valid = false;
+    bool rhw = false;
+    bool normal = false;
+    bool diffuse = false;
+    UINT texCount = 0;
+    UINT normalOffset = 0, diffuseOffset = 0, texOffset = 0;
+    UINT stride = 0;
+};
+FvfLayout DescribeFvf(DWORD fvf);
+// Vertices a draw of `primitives` primitives of `type` consumes; 0 for an unknown type.
+UINT VertexCountFor(D3DPRIMITIVETYPE type, UINT primitives);
+
+// ---- Depth and surface formats -------------------------------------------------------------
+bool IsRenderbufferDepthFormat(D3DFORMAT format);
+bool IsDisplayFormat(D3DFORMAT format);
+// GL upload description of a texture format; false for formats we do not take.
+struct GlTextureFormat {
+    GLint internalFormat;
+    GLenum format;
+    GLenum type;
+    UINT bytesPerPixel;
+};
+bool TextureFormatToGl(D3DFORMAT format, GlTextureFormat& out);
+
+class Device;
+
+// ---- Resources -----------------------------------------------------------------------------
+class Texture final : public IDirect3DTexture8 {
+  public:
+    Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+            D3DPOOL pool, const GlTextureFormat& gl);
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice8** device) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
+    DWORD GetLevelCount() override { return static_cast<DWORD>(levels_.size()); }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+
+    bool BelongsTo(const Device* device) const { return device_ == device; }
+    GLuint name() const { return name_; }
+    // Sets the GL sampling parameters when they differ from the last ones set.
+    void ApplySampling(GLint minFilter, GLint magFilter, GLint wrapS, GLint wrapT);
+
+  private:
+    ~Texture() override;
+    struct Level {
+        UINT width, height;
+        std::vector<uint8_t> bits;
+        bool locked = false;
+    };
+    ULONG refs_ = 1;
+    Device* device_;
+    DWORD usage_;
+    D3DFORMAT format_;
+    D3DPOOL pool_;
+    GlTextureFormat gl_;
+    std::vector<Level> levels_;
+    GLuint name_ = 0;
+    GLint minFilter_ = -1, magFilter_ = -1, wrapS_ = -1, wrapT_ = -1;
+    bool readOnlyLock_ = false;
+};
+
+// Vertex and index data: a system-memory copy (what Lock hands out) mirrored into a GL buffer
+// when unlocked.
+class BufferStore {
+  public:
+    BufferStore(Device* device, UINT length);
+    ~BufferStore();
+    HRESULT Lock(UINT offset, UINT size, BYTE** data, bool readOnly);
+    HRESULT Unlock();
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
+    GLuint name() const { return name_; }
+    bool locked() const { return lockCount_ > 0; }
+
+  private:
+    Device* device_;
+    std::vector<uint8_t> bytes_;
+    GLuint name_ = 0;
+    int lockCount_ = 0;
+    UINT dirtyBegin_ = 0, dirtyEnd_ = 0;
+};
+
+class VertexBuffer final : public IDirect3DVertexBuffer8 {
+  public:
+    VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice8** device) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+    HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
+    HRESULT Unlock() override;
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
+    bool BelongsTo(const Device* device) const { return device_ == device; }
+    const BufferStore& store() const { return *store_; }
+
+  private:
+    ~VertexBuffer() override;
+    ULONG refs_ = 1;
+    Device* device_;
+    D3DVERTEXBUFFER_DESC desc_;
+    std::unique_ptr<BufferStore> store_;
+};
+
+class IndexBuffer final : public IDirect3DIndexBuffer8 {
+  public:
+    IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice8** device) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
+    HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
+    HRESULT Unlock() override;
+    HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override;
+    bool BelongsTo(const Device* device) const { return device_ == device; }
+    const BufferStore& store() const { return *store_; }
+    D3DFORMAT format() const { return desc_.Format; }
+
+  private:
+    ~IndexBuffer() override;
+    ULONG refs_ = 1;
+    Device* device_;
+    D3DINDEXBUFFER_DESC desc_;
+    std::unique_ptr<BufferStore> store_;
+};
+
+// ---- Device --------------------------------------------------------------------------------
+constexpr UINT kMaxStages = 2;
+constexpr UINT kRenderStateCount = 256;
+constexpr UINT kStageStateCount = 32;
+
+class Device final : public IDirect3DDevice8 {
+  public:
+    // Takes over `context`; the framebuffer object is made here. Null with `result` set on
+    // failure.
+    static Device* Create(std::unique_ptr<GlContext> context, D3DDEVTYPE type, UINT adapter,
+                          const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
+                          HRESULT& result);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT TestCooperativeLevel() override;
+    UINT GetAvailableTextureMem() override;
+    HRESULT GetDeviceCaps(D3DCAPS8* caps) override;
+    HRESULT GetDisplayMode(D3DDISPLAYMODE* mode) override;
+    HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                    const void* dirtyRegion) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool, IDirect3DTexture8** texture) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               IDirect3DVertexBuffer8** buffer) override;
+    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DIndexBuffer8** buffer) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                  DWORD stencil) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
+    HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
+    HRESULT SetMaterial(const D3DMATERIAL8* material) override;
+    HRESULT GetMaterial(D3DMATERIAL8* material) override;
+    HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
+    HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
+    HRESULT LightEnable(DWORD index, BOOL enable) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+    HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture8** texture) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices,
+                                 UINT startIndex, UINT primitiveCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
+                            UINT stride) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertices,
+                                   UINT primitiveCount, const void* indexData,
+                                   D3DFORMAT indexFormat, const void* vertexData,
+                                   UINT stride) override;
+    HRESULT SetVertexShader(DWORD handle) override;
+    HRESULT GetVertexShader(DWORD* handle) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer8* data, UINT stride) override;
+    HRESULT SetIndices(IDirect3DIndexBuffer8* indices, UINT baseVertexIndex) override;
+
+    void MakeCurrent() { context_->MakeCurrent(); }
+    void Forget(const IUnknown* resource);
+    const GlContext& context() const { return *context_; }
+    bool ReadBack(std::vector<uint8_t>& rgbaTopDown, UINT& width, UINT& height);
+
+  private:
+    Device() = default;
+    ~Device() override;
+    bool MakeBackBuffer(D3DFORMAT colorFormat, D3DFORMAT depthFormat);
+    void FillCaps();
+    void SetInitialState();
+    void ApplyRenderState(D3DRENDERSTATETYPE state);
+    // fixed_function.cpp: everything a draw needs, from the stored state.
+    bool PrepareDraw(const FvfLayout& layout);
+    void ApplyTransforms(bool rhw);
+    void ApplyLighting(const FvfLayout& layout);
+    void ApplyStages(const FvfLayout& layout);
+    void BindArrays(const FvfLayout& layout, const uint8_t* base, UINT stride, UINT vertexCount);
+    void UnbindArrays();
+
+    ULONG refs_ = 1;
+    std::unique_ptr<GlContext> context_;
+    D3DDEVTYPE type_ = D3DDEVTYPE_HAL;
+    UINT adapter_ = 0;
+    D3DPRESENT_PARAMETERS params_{};
+    D3DDISPLAYMODE displayMode_{};
+    D3DCAPS8 caps_{};
+    GLuint framebuffer_ = 0, colorBuffer_ = 0, depthBuffer_ = 0;
+    UINT width_ = 0, height_ = 0;
+    bool inScene_ = false;
+
+    std::array<DWORD, kRenderStateCount> renderStates_{};
+    std::array<std::array<DWORD, kStageStateCount>, kMaxStages> stageStates_{};
+    // Bindings do not hold references: a resource holds one on the device, so the reverse
+    // would keep both alive for ever. A resource that goes away unbinds itself (Forget).
+    std::array<Texture*, kMaxStages> textures_{};
+    D3DMATRIX world_{}, view_{}, projection_{};
+    std::array<D3DMATRIX, kMaxStages> textureTransforms_{};
+    D3DVIEWPORT8 viewport_{};
+    D3DMATERIAL8 material_{};
+    struct LightSlot {
+        D3DLIGHT8 light{};
+        bool enabled = false;
+    };
+    std::map<DWORD, LightSlot> lights_;
+    GLint maxGlLights_ = 8;
+    DWORD fvf_ = 0;
+    VertexBuffer* streamSource_ = nullptr;
+    UINT streamStride_ = 0;
+    IndexBuffer* indices_ = nullptr;
+    UINT baseVertexIndex_ = 0;
+    std::vector<uint8_t> colorScratch_;
+};
+
+// The live device of an adapter, if any (IDirect3D8::GetDeviceCaps answers from it).
+Device* LiveDevice();
+void SetLiveDevice(Device* device);
+
+} // namespace platform::d3d8
