@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# One instance at a time: a second start while the first runs shows the already-running
+# message, creates no window and exits 0; after the first is killed with SIGKILL (the lock is
+# abandoned, never released) the next start proceeds.
+source "$(dirname "$0")/common.bash"
+
+start_xvfb
+private_runtime_dir
+start_koltrep first "$KOLTREP" -win
+first_window=$(wait_for_window "$first") || exit 1
+note "first instance $first, window $first_window"
+
+visible_windows() { xdotool search --onlyvisible '.*' 2>/dev/null | sort; }
+before=$(visible_windows)
+
+start_koltrep second "$KOLTREP" -win
+# The second instance either shows its message in a box (a display can show one) and waits
+# for OK, or writes it to stderr and ends at once.
+box=
+for ((i = 0; i < 300; i++)); do
+    alive "$second" || break
+    box=$(comm -13 <(echo "$before") <(visible_windows) | head -n1)
+    [[ -n $box ]] && break
+    sleep 0.1
+done
+if [[ -n $box ]]; then
+    note "message box window $box"
+    [[ $(xdotool getwindowname "$box" 2>/dev/null) == "" ]] ||
+        fail "the box has a caption: '$(xdotool getwindowname "$box")'"
+    import -window "$box" "$WORK/box.png" 2>/dev/null && note "box picture saved"
+    [[ -z $(koltrep_window "$second") || $(koltrep_window "$second") == "$first_window" ]] ||
+        fail "the second instance opened a window"
+    focus_window "$box"
+    press_key Return 0.2
+fi
+wait_exit "$second" 30
+[[ $EXIT_CODE -eq 0 ]] || fail "second instance exit code $EXIT_CODE"
+if [[ -z $box ]]; then
+    grep -q "このプログラムは既に起動しています." "$WORK/second.err" ||
+        fail "no already-running message; stderr: $(cat "$WORK/second.err")"
+fi
+alive "$first" || fail "the first instance ended"
+note "second instance refused, exit 0"
+
+# The first dies without releasing the lock.
+kill -9 "$first"
+wait "$first" 2>/dev/null
+start_koltrep third "$KOLTREP" -win
+third_window=$(wait_for_window "$third") || exit 1
+note "third instance $third runs, window $third_window"
+focus_window "$third_window"
+xdotool keydown Escape
+wait_exit "$third" 30
+xdotool keyup Escape
+[[ $EXIT_CODE -eq 0 ]] || fail "third instance exit code $EXIT_CODE: $(cat "$WORK/third.err")"
+echo PASS
