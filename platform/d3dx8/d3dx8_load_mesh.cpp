@@ -1,7 +1,84 @@
-// D3DXLoadMeshFromX on our own .x reader.
+// D3DXLoadMeshFromX on our own .x reader (platform/d3dx8/xfile).
+// Implements D3DXLoadMeshFromX: one system-memory mesh with position, normal and, when the file
+// has them, texture coordinates; one subset per material; a D3DXMATERIAL buffer whose texture
+// names live in the same buffer after the records; three adjacency DWORDs per face.
+// Limits: the reader's reason for a failure is not reported here (the caller logs the failure);
+// koltrep-inspect shows it.
 #include "d3dx8_mesh_impl.h"
+#include "xfile/xfile_reader.h"
 
-HRESULT D3DXLoadMeshFromX(LPCSTR, DWORD, IDirect3DDevice8*, ID3DXBuffer**, ID3DXBuffer**, DWORD*,
-                          ID3DXMesh**) {
-    return E_NOTIMPL;
+#include <cstring>
+
+namespace {
+
+HRESULT MaterialBuffer(const std::vector<koltrep::xfile::MaterialData>& materials,
+                       ID3DXBuffer** buffer) {
+    size_t size = materials.size() * sizeof(D3DXMATERIAL);
+    for (const auto& m : materials)
+        if (m.hasTexture) size += m.textureFilename.size() + 1;
+    if (size > 0xFFFFFFFFu) return E_OUTOFMEMORY;
+    HRESULT hr = D3DXCreateBuffer(static_cast<DWORD>(size), buffer);
+    if (FAILED(hr)) return hr;
+    BYTE* bytes = static_cast<BYTE*>((*buffer)->GetBufferPointer());
+    auto* records = reinterpret_cast<D3DXMATERIAL*>(bytes);
+    char* names = reinterpret_cast<char*>(bytes + materials.size() * sizeof(D3DXMATERIAL));
+    for (size_t i = 0; i < materials.size(); ++i) {
+        records[i].MatD3D = materials[i].material;
+        records[i].pTextureFilename = nullptr;
+        if (materials[i].hasTexture) {
+            const std::string& name = materials[i].textureFilename;
+            std::memcpy(names, name.c_str(), name.size() + 1);
+            records[i].pTextureFilename = names;
+            names += name.size() + 1;
+        }
+    }
+    return D3D_OK;
+}
+
+} // namespace
+
+HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* device,
+                          ID3DXBuffer** adjacency, ID3DXBuffer** materials, DWORD* numMaterials,
+                          ID3DXMesh** mesh) {
+    if (adjacency) *adjacency = nullptr;
+    if (materials) *materials = nullptr;
+    if (mesh) *mesh = nullptr;
+    if (!fileName || !device || !mesh) return D3DERR_INVALIDCALL;
+
+    koltrep::xfile::MeshData data;
+    std::string reason;
+    if (!koltrep::xfile::ReadXFile(fileName, data, reason)) return E_FAIL;
+
+    const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | (data.hasTexCoords ? D3DFVF_TEX1 : 0);
+    const DWORD stride = koltrep::d3dx::FvfStride(fvf);
+    std::vector<BYTE> vertices(data.vertices.size() * stride);
+    for (size_t v = 0; v < data.vertices.size(); ++v)
+        std::memcpy(vertices.data() + v * stride, &data.vertices[v], stride);
+
+    ID3DXMesh* created = nullptr;
+    HRESULT hr =
+        koltrep::d3dx::CreateSystemMesh(device, options, fvf, std::move(vertices), data.indices,
+                                        std::move(data.attributes), &created);
+    if (FAILED(hr)) return hr;
+
+    ID3DXBuffer* adjacencyBuffer = nullptr;
+    ID3DXBuffer* materialBuffer = nullptr;
+    if (adjacency) {
+        hr = D3DXCreateBuffer(created->GetNumFaces() * 3 * sizeof(DWORD), &adjacencyBuffer);
+        if (SUCCEEDED(hr))
+            hr = created->GenerateAdjacency(
+                0.0f, static_cast<DWORD*>(adjacencyBuffer->GetBufferPointer()));
+    }
+    if (SUCCEEDED(hr) && materials) hr = MaterialBuffer(data.materials, &materialBuffer);
+    if (FAILED(hr)) {
+        if (adjacencyBuffer) adjacencyBuffer->Release();
+        if (materialBuffer) materialBuffer->Release();
+        created->Release();
+        return hr;
+    }
+    if (adjacency) *adjacency = adjacencyBuffer;
+    if (materials) *materials = materialBuffer;
+    if (numMaterials) *numMaterials = static_cast<DWORD>(data.materials.size());
+    *mesh = created;
+    return D3D_OK;
 }

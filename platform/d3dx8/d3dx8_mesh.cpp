@@ -1,15 +1,485 @@
-// ID3DXMesh in system memory.
+// ID3DXMesh held in system memory.
+// Implements the mesh's IUnknown, DrawSubset (SetVertexShader + DrawIndexedPrimitiveUP on the
+// device interface, one call per attribute range), the counts, GetDevice, the vertex, index and
+// attribute buffer locks, GetAttributeTable, GenerateAdjacency and Optimize (attribute sort,
+// meshoptimizer vertex-cache order per range, compaction through meshoptimizer's fetch remap).
+// Limits: vertex formats of position, normal and at most one 2D texture coordinate; locks are
+// plain pointers into the arrays (no lock flags honoured); no strip reordering.
 #include "d3dx8_mesh_impl.h"
+
+#include <meshoptimizer.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <unordered_map>
 
 namespace koltrep::d3dx {
 
-DWORD FvfStride(DWORD) {
-    return 0;
+namespace {
+
+constexpr DWORD kNoFace = 0xFFFFFFFF;
+constexpr DWORD kMeshOptionBits = 0x00FFFFFF;
+constexpr size_t kMax16BitVertices = 65535;
+
+class SystemMesh final : public ID3DXMesh {
+  public:
+    SystemMesh(IDirect3DDevice8* device, DWORD options, DWORD fvf, std::vector<BYTE> vertices,
+               std::vector<uint32_t> indices, std::vector<DWORD> attributes)
+        : device_(device), fvf_(fvf), stride_(FvfStride(fvf)), vertices_(std::move(vertices)),
+          attributes_(std::move(attributes)) {
+        if (device_) device_->AddRef();
+        const size_t vertexCount = vertices_.size() / stride_;
+        wide_ = (options & D3DXMESH_32BIT) || vertexCount > kMax16BitVertices;
+        options_ = (options & kMeshOptionBits) | (wide_ ? D3DXMESH_32BIT : 0);
+        indexCount_ = indices.size();
+        if (wide_) {
+            indices32_ = std::move(indices);
+        } else {
+            indices16_.assign(indices.begin(), indices.end());
+        }
+        RebuildRanges();
+    }
+
+    HRESULT QueryInterface(REFIID, void** object) override {
+        if (object) *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT DrawSubset(DWORD attribId) override {
+        if (!device_ || !indicesValid_) return D3DERR_INVALIDCALL;
+        bool shaderSet = false;
+        for (const D3DXATTRIBUTERANGE& range : ranges_) {
+            if (range.AttribId != attribId || range.FaceCount == 0) continue;
+            if (!shaderSet) {
+                HRESULT hr = device_->SetVertexShader(fvf_);
+                if (FAILED(hr)) return hr;
+                shaderSet = true;
+            }
+            const void* indexData =
+                wide_ ? static_cast<const void*>(indices32_.data() + range.FaceStart * 3)
+                      : static_cast<const void*>(indices16_.data() + range.FaceStart * 3);
+            HRESULT hr = device_->DrawIndexedPrimitiveUP(
+                D3DPT_TRIANGLELIST, range.VertexStart, range.VertexCount, range.FaceCount,
+                indexData, wide_ ? D3DFMT_INDEX32 : D3DFMT_INDEX16, vertices_.data(), stride_);
+            if (FAILED(hr)) return hr;
+        }
+        return D3D_OK;
+    }
+
+    DWORD GetNumFaces() override { return static_cast<DWORD>(indexCount_ / 3); }
+    DWORD GetNumVertices() override { return static_cast<DWORD>(vertices_.size() / stride_); }
+    DWORD GetFVF() override { return fvf_; }
+    DWORD GetOptions() override { return options_; }
+
+    HRESULT GetDevice(IDirect3DDevice8** device) override {
+        if (!device) return D3DERR_INVALIDCALL;
+        *device = device_;
+        if (!device_) return D3DERR_INVALIDCALL;
+        device_->AddRef();
+        return D3D_OK;
+    }
+
+    HRESULT LockVertexBuffer(DWORD, BYTE** data) override {
+        if (!data) return D3DERR_INVALIDCALL;
+        *data = vertices_.data();
+        return D3D_OK;
+    }
+    HRESULT UnlockVertexBuffer() override { return D3D_OK; }
+
+    HRESULT LockIndexBuffer(DWORD, BYTE** data) override {
+        if (!data) return D3DERR_INVALIDCALL;
+        *data = wide_ ? reinterpret_cast<BYTE*>(indices32_.data())
+                      : reinterpret_cast<BYTE*>(indices16_.data());
+        return D3D_OK;
+    }
+    // The caller may have written anything: the ranges are rebuilt and the indices checked
+    // again, so a bad index makes DrawSubset and Optimize refuse instead of reading past the
+    // vertices.
+    HRESULT UnlockIndexBuffer() override {
+        RebuildRanges();
+        return D3D_OK;
+    }
+
+    HRESULT LockAttributeBuffer(DWORD, DWORD** data) override {
+        if (!data) return D3DERR_INVALIDCALL;
+        *data = attributes_.data();
+        return D3D_OK;
+    }
+    HRESULT UnlockAttributeBuffer() override {
+        RebuildRanges();
+        return D3D_OK;
+    }
+
+    HRESULT GetAttributeTable(D3DXATTRIBUTERANGE* table, DWORD* size) override {
+        if (!size) return D3DERR_INVALIDCALL;
+        if (table)
+            std::copy(ranges_.begin(), ranges_.begin() + std::min<size_t>(*size, ranges_.size()),
+                      table);
+        *size = static_cast<DWORD>(ranges_.size());
+        return D3D_OK;
+    }
+
+    HRESULT GenerateAdjacency(float epsilon, DWORD* adjacency) override;
+    HRESULT Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut, DWORD* faceRemap,
+                     ID3DXBuffer** vertexRemap, ID3DXMesh** optimizedMesh) override;
+
+  private:
+    ~SystemMesh() override {
+        if (device_) device_->Release();
+    }
+
+    uint32_t Index(size_t i) const { return wide_ ? indices32_[i] : indices16_[i]; }
+
+    std::vector<uint32_t> Indices() const {
+        std::vector<uint32_t> all(indexCount_);
+        for (size_t i = 0; i < indexCount_; ++i)
+            all[i] = Index(i);
+        return all;
+    }
+
+    // One range per run of faces with the same attribute, in face order. A mesh whose
+    // attributes are sorted has one range per subset, so a subset draws with one call.
+    void RebuildRanges() {
+        ranges_.clear();
+        const size_t vertexCount = vertices_.size() / stride_;
+        indicesValid_ = true;
+        for (size_t i = 0; i < indexCount_; ++i)
+            if (Index(i) >= vertexCount) indicesValid_ = false;
+        const size_t faces = indexCount_ / 3;
+        size_t start = 0;
+        while (start < faces) {
+            size_t end = start + 1;
+            while (end < faces && attributes_[end] == attributes_[start])
+                ++end;
+            uint32_t low = UINT32_MAX, high = 0;
+            for (size_t i = start * 3; i < end * 3; ++i) {
+                low = std::min(low, Index(i));
+                high = std::max(high, Index(i));
+            }
+            D3DXATTRIBUTERANGE range;
+            range.AttribId = attributes_[start];
+            range.FaceStart = static_cast<DWORD>(start);
+            range.FaceCount = static_cast<DWORD>(end - start);
+            range.VertexStart = low;
+            range.VertexCount = high >= low ? high - low + 1 : 0;
+            ranges_.push_back(range);
+            start = end;
+        }
+    }
+
+    const float* Position(uint32_t vertex) const {
+        return reinterpret_cast<const float*>(vertices_.data() + size_t(vertex) * stride_);
+    }
+
+    IDirect3DDevice8* device_;
+    DWORD options_ = 0;
+    DWORD fvf_;
+    DWORD stride_;
+    std::vector<BYTE> vertices_;
+    bool wide_ = false;
+    size_t indexCount_ = 0;
+    std::vector<uint16_t> indices16_;
+    std::vector<uint32_t> indices32_;
+    std::vector<DWORD> attributes_;
+    std::vector<D3DXATTRIBUTERANGE> ranges_;
+    bool indicesValid_ = true;
+    ULONG references_ = 1;
+};
+
+// Grid cell of a coordinate for the position match; huge and non-finite values share the
+// outermost cells instead of overflowing the conversion.
+int64_t Cell(float value, float epsilon) {
+    double q = std::floor(double(value) / double(epsilon));
+    if (std::isnan(q)) return 0;
+    q = std::clamp(q, -1e15, 1e15);
+    return static_cast<int64_t>(q);
 }
 
-HRESULT CreateSystemMesh(IDirect3DDevice8*, DWORD, DWORD, std::vector<BYTE>,
-                         const std::vector<uint32_t>&, std::vector<DWORD>, ID3DXMesh**) {
-    return E_NOTIMPL;
+struct CellKey {
+    int64_t x, y, z;
+    bool operator==(const CellKey&) const = default;
+};
+struct CellHash {
+    size_t operator()(const CellKey& k) const {
+        return std::hash<int64_t>()(k.x * 73856093 ^ k.y * 19349663 ^ k.z * 83492791);
+    }
+};
+
+// Each vertex is given the first vertex whose position lies within epsilon on every axis
+// (its point representative). With the cell size epsilon, two representatives never share a
+// cell, so each vertex looks at no more than 27 candidates.
+std::vector<uint32_t> PointRepresentatives(size_t vertexCount,
+                                           const std::function<const float*(uint32_t)>& at,
+                                           float epsilon) {
+    std::vector<uint32_t> representative(vertexCount);
+    if (!(epsilon > 0.0f) || !std::isfinite(epsilon)) {
+        struct Key {
+            float x, y, z;
+            bool operator==(const Key& o) const { return std::memcmp(this, &o, sizeof(Key)) == 0; }
+        };
+        struct KeyHash {
+            size_t operator()(const Key& k) const {
+                uint32_t b[3];
+                std::memcpy(b, &k, sizeof b);
+                return (size_t(b[0]) * 73856093) ^ (size_t(b[1]) * 19349663) ^
+                       (size_t(b[2]) * 83492791);
+            }
+        };
+        std::unordered_map<Key, uint32_t, KeyHash> first;
+        for (uint32_t v = 0; v < vertexCount; ++v) {
+            const float* p = at(v);
+            // -0 and +0 are the same point.
+            Key key{p[0] + 0.0f, p[1] + 0.0f, p[2] + 0.0f};
+            representative[v] = first.emplace(key, v).first->second;
+        }
+        return representative;
+    }
+    std::unordered_map<CellKey, uint32_t, CellHash> cells;
+    for (uint32_t v = 0; v < vertexCount; ++v) {
+        const float* p = at(v);
+        const CellKey home{Cell(p[0], epsilon), Cell(p[1], epsilon), Cell(p[2], epsilon)};
+        representative[v] = v;
+        bool found = false;
+        for (int dx = -1; dx <= 1 && !found; ++dx)
+            for (int dy = -1; dy <= 1 && !found; ++dy)
+                for (int dz = -1; dz <= 1 && !found; ++dz) {
+                    auto it = cells.find({home.x + dx, home.y + dy, home.z + dz});
+                    if (it == cells.end()) continue;
+                    const float* q = at(it->second);
+                    if (std::fabs(p[0] - q[0]) <= epsilon && std::fabs(p[1] - q[1]) <= epsilon &&
+                        std::fabs(p[2] - q[2]) <= epsilon) {
+                        representative[v] = it->second;
+                        found = true;
+                    }
+                }
+        if (!found) cells.emplace(home, v);
+    }
+    return representative;
+}
+
+} // namespace
+
+// Two faces are neighbours across an edge when its two ends match by position (within
+// epsilon). Faces are paired on an edge first with the opposite direction (consistent winding),
+// then with the same; a third face on an edge stays without a neighbour there.
+HRESULT SystemMesh::GenerateAdjacency(float epsilon, DWORD* adjacency) {
+    if (!adjacency || !indicesValid_) return D3DERR_INVALIDCALL;
+    const size_t faces = indexCount_ / 3;
+    const std::vector<uint32_t> rep = PointRepresentatives(
+        vertices_.size() / stride_, [this](uint32_t v) { return Position(v); }, epsilon);
+    std::fill(adjacency, adjacency + faces * 3, kNoFace);
+    std::unordered_map<uint64_t, std::vector<uint32_t>> open; // directed edge -> face*3+edge
+    for (size_t f = 0; f < faces; ++f) {
+        for (int e = 0; e < 3; ++e) {
+            const uint32_t a = rep[Index(f * 3 + e)], b = rep[Index(f * 3 + (e + 1) % 3)];
+            if (a == b) continue;
+            const uint32_t slot = static_cast<uint32_t>(f * 3 + e);
+            auto pairWith = [&](uint64_t key) {
+                auto it = open.find(key);
+                if (it == open.end() || it->second.empty()) return false;
+                const uint32_t other = it->second.back();
+                it->second.pop_back();
+                if (other / 3 == f) return false;
+                adjacency[slot] = other / 3;
+                adjacency[other] = static_cast<DWORD>(f);
+                return true;
+            };
+            if (pairWith((uint64_t(b) << 32) | a)) continue;
+            if (pairWith((uint64_t(a) << 32) | b)) continue;
+            open[(uint64_t(a) << 32) | b].push_back(slot);
+        }
+    }
+    return D3D_OK;
+}
+
+HRESULT SystemMesh::Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut,
+                             DWORD* faceRemap, ID3DXBuffer** vertexRemap,
+                             ID3DXMesh** optimizedMesh) {
+    if (!optimizedMesh) return D3DERR_INVALIDCALL;
+    *optimizedMesh = nullptr;
+    if (vertexRemap) *vertexRemap = nullptr;
+    if (!indicesValid_) return D3DERR_INVALIDCALL;
+    const size_t faces = indexCount_ / 3;
+    const size_t vertexCount = vertices_.size() / stride_;
+
+    // Faces, in their new order: attribute sort is stable, so faces of one subset keep their
+    // relative order.
+    std::vector<uint32_t> order(faces);
+    for (size_t f = 0; f < faces; ++f)
+        order[f] = static_cast<uint32_t>(f);
+    if (flags & D3DXMESHOPT_ATTRSORT)
+        std::stable_sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
+            return attributes_[a] < attributes_[b];
+        });
+    std::vector<uint32_t> indices(indexCount_);
+    std::vector<DWORD> attributes(faces);
+    for (size_t f = 0; f < faces; ++f) {
+        for (int k = 0; k < 3; ++k)
+            indices[f * 3 + k] = Index(order[f] * 3 + k);
+        attributes[f] = attributes_[order[f]];
+    }
+
+    // Vertex-cache order within each run of one attribute, so subsets stay contiguous. The
+    // optimiser keeps each triangle's corners but not the triangles' order: track where each
+    // triangle went by matching its corners.
+    if (flags & (D3DXMESHOPT_VERTEXCACHE | D3DXMESHOPT_STRIPREORDER)) {
+        std::vector<uint32_t> scratch;
+        size_t start = 0;
+        while (start < faces) {
+            size_t end = start + 1;
+            while (end < faces && attributes[end] == attributes[start])
+                ++end;
+            const size_t count = (end - start) * 3;
+            scratch.resize(count);
+            meshopt_optimizeVertexCache(scratch.data(), indices.data() + start * 3, count,
+                                        vertexCount);
+            // Map each output triangle back to its input one by its corner set.
+            struct Corners {
+                uint32_t a, b, c;
+                bool operator==(const Corners&) const = default;
+            };
+            struct CornersHash {
+                size_t operator()(const Corners& t) const {
+                    return (size_t(t.a) * 73856093) ^ (size_t(t.b) * 19349663) ^
+                           (size_t(t.c) * 83492791);
+                }
+            };
+            auto corners = [](const uint32_t* t) {
+                uint32_t v[3] = {t[0], t[1], t[2]};
+                std::sort(v, v + 3);
+                return Corners{v[0], v[1], v[2]};
+            };
+            std::unordered_map<Corners, std::vector<uint32_t>, CornersHash> byCorners;
+            for (size_t f = end; f-- > start;)
+                byCorners[corners(&indices[f * 3])].push_back(order[f]);
+            std::vector<uint32_t> newOrder(end - start);
+            for (size_t f = 0; f < end - start; ++f) {
+                std::vector<uint32_t>& candidates = byCorners[corners(&scratch[f * 3])];
+                if (candidates.empty()) return E_FAIL; // the optimiser invented a triangle
+                newOrder[f] = candidates.back();
+                candidates.pop_back();
+            }
+            std::copy(scratch.begin(), scratch.end(), indices.begin() + start * 3);
+            std::copy(newOrder.begin(), newOrder.end(), order.begin() + start);
+            start = end;
+        }
+    }
+
+    // Compaction: vertices in order of first use, unused ones dropped.
+    std::vector<uint32_t> vertexOrder; // new vertex -> old vertex
+    std::vector<BYTE> vertices;
+    if ((flags & D3DXMESHOPT_COMPACT) && !(flags & D3DXMESHOPT_IGNOREVERTS)) {
+        std::vector<uint32_t> remap(vertexCount);
+        const size_t used = meshopt_optimizeVertexFetchRemap(remap.data(), indices.data(),
+                                                             indices.size(), vertexCount);
+        vertices.resize(used * stride_);
+        vertexOrder.resize(used);
+        for (size_t v = 0; v < vertexCount; ++v) {
+            if (remap[v] == ~0u) continue;
+            std::memcpy(vertices.data() + size_t(remap[v]) * stride_,
+                        vertices_.data() + v * stride_, stride_);
+            vertexOrder[remap[v]] = static_cast<uint32_t>(v);
+        }
+        meshopt_remapIndexBuffer(indices.data(), indices.data(), indices.size(), remap.data());
+    } else {
+        vertices = vertices_;
+        vertexOrder.resize(vertexCount);
+        for (size_t v = 0; v < vertexCount; ++v)
+            vertexOrder[v] = static_cast<uint32_t>(v);
+    }
+
+    ID3DXBuffer* remapBuffer = nullptr;
+    if (vertexRemap) {
+        HRESULT hr =
+            D3DXCreateBuffer(static_cast<DWORD>(vertexOrder.size() * sizeof(DWORD)), &remapBuffer);
+        if (FAILED(hr)) return hr;
+        std::memcpy(remapBuffer->GetBufferPointer(), vertexOrder.data(),
+                    vertexOrder.size() * sizeof(DWORD));
+    }
+
+    ID3DXMesh* result = nullptr;
+    const DWORD options = (flags & kMeshOptionBits) | (options_ & D3DXMESH_32BIT);
+    HRESULT hr = CreateSystemMesh(device_, options, fvf_, std::move(vertices), indices,
+                                  std::move(attributes), &result);
+    if (FAILED(hr)) {
+        if (remapBuffer) remapBuffer->Release();
+        return hr;
+    }
+
+    if (faceRemap) std::copy(order.begin(), order.end(), faceRemap);
+    if (adjacencyOut) {
+        if (adjacencyIn) {
+            // Carry the given adjacency over: face numbers through the new order, edges through
+            // the rotation (if any) of each triangle's corners.
+            std::vector<uint32_t> newFaceOf(faces);
+            for (size_t f = 0; f < faces; ++f)
+                newFaceOf[order[f]] = static_cast<uint32_t>(f);
+            for (size_t f = 0; f < faces; ++f) {
+                const uint32_t old = order[f];
+                int rotation = 0;
+                for (int r = 0; r < 3; ++r) {
+                    if (vertexOrder[indices[f * 3]] == Index(old * 3 + r) &&
+                        vertexOrder[indices[f * 3 + 1]] == Index(old * 3 + (r + 1) % 3)) {
+                        rotation = r;
+                        break;
+                    }
+                }
+                for (int k = 0; k < 3; ++k) {
+                    const DWORD neighbour = adjacencyIn[old * 3 + (rotation + k) % 3];
+                    adjacencyOut[f * 3 + k] = neighbour < faces ? newFaceOf[neighbour] : kNoFace;
+                }
+            }
+        } else {
+            result->GenerateAdjacency(0.0f, adjacencyOut);
+        }
+    }
+    if (vertexRemap) *vertexRemap = remapBuffer;
+    *optimizedMesh = result;
+    return D3D_OK;
+}
+
+DWORD FvfStride(DWORD fvf) {
+    switch (fvf) {
+    case D3DFVF_XYZ:
+        return 12;
+    case D3DFVF_XYZ | D3DFVF_NORMAL:
+        return 24;
+    case D3DFVF_XYZ | D3DFVF_TEX1:
+        return 20;
+    case D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1:
+        return 32;
+    default:
+        return 0;
+    }
+}
+
+HRESULT CreateSystemMesh(IDirect3DDevice8* device, DWORD options, DWORD fvf,
+                         std::vector<BYTE> vertices, const std::vector<uint32_t>& indices,
+                         std::vector<DWORD> attributes, ID3DXMesh** mesh) {
+    if (!mesh) return D3DERR_INVALIDCALL;
+    *mesh = nullptr;
+    const DWORD stride = FvfStride(fvf);
+    if (stride == 0 || vertices.size() % stride != 0 || indices.size() % 3 != 0 ||
+        attributes.size() != indices.size() / 3 || indices.size() / 3 > 0xFFFFFFFFu)
+        return D3DERR_INVALIDCALL;
+    const size_t vertexCount = vertices.size() / stride;
+    if (vertexCount > 0xFFFFFFFFu) return D3DERR_INVALIDCALL;
+    for (uint32_t index : indices)
+        if (index >= vertexCount) return D3DERR_INVALIDCALL;
+    auto* created = new (std::nothrow)
+        SystemMesh(device, options, fvf, std::move(vertices), indices, std::move(attributes));
+    if (!created) return E_OUTOFMEMORY;
+    *mesh = created;
+    return D3D_OK;
 }
 
 } // namespace koltrep::d3dx

@@ -1,6 +1,28 @@
-// koltrep-inspect mesh FILE
+// koltrep-inspect mesh FILE: the counts of a .x file as the program's reader sees them, before
+// the load-time optimisation (which only reorders; it drops no used vertex).
 #include "commands.h"
 
-int RunMeshCommand(int, char**) {
-    return 1;
+#include "platform/d3dx8/xfile/xfile_reader.h"
+
+#include <cstdio>
+#include <string>
+
+int RunMeshCommand(int argc, char** argv) {
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: koltrep-inspect mesh FILE\n");
+        return 1;
+    }
+    koltrep::xfile::MeshData mesh;
+    std::string reason;
+    if (!koltrep::xfile::ReadXFile(argv[0], mesh, reason)) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], reason.c_str());
+        return 1;
+    }
+    std::printf("vertices %zu\n", mesh.vertices.size());
+    std::printf("faces %zu\n", mesh.FaceCount());
+    std::printf("subsets %zu\n", mesh.SubsetCount());
+    std::printf("materials %zu\n", mesh.materials.size());
+    for (const auto& material : mesh.materials)
+        if (material.hasTexture) std::printf("texture %s\n", material.textureFilename.c_str());
+    return 0;
 }
