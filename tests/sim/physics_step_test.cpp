@@ -178,6 +178,22 @@ TEST_F(PhysicsStepTest, ContactSurfaceIsBouncySoftAndUsesTheCurrentFriction) {
     }
 }
 
+// The controls are read before the step, so the contacts of the very tick in which T goes down
+// already carry the raised friction, and those of the tick G is held the lowered one.
+TEST_F(PhysicsStepTest, FrictionKeysReachTheContactsOfTheSameTick) {
+    Ticks(100);
+    contactLog.enabled = true;
+    Tick({DIK_T});
+    ASSERT_FALSE(contactLog.contacts.empty());
+    for (const dContact& c : contactLog.contacts)
+        EXPECT_DOUBLE_EQ(c.surface.mu, 355.0);
+    contactLog.contacts.clear();
+    Tick({DIK_G});
+    ASSERT_FALSE(contactLog.contacts.empty());
+    for (const dContact& c : contactLog.contacts)
+        EXPECT_DOUBLE_EQ(c.surface.mu, 350.0);
+}
+
 // The machine standing on its eight feet touches the ground at far more than 15 corners; the
 // whole vehicle space against the plane is one pair and gets 15 contacts, each attached to the
 // vehicle body whose geom touched.

@@ -1,0 +1,163 @@
+// The driver controls, read through the input module's own key samples, acting on a real world.
+#include "tests/sim/physics_test_util.h"
+
+#include <dinput.h>
+
+#include "sim/laser.h"
+
+namespace {
+
+using namespace physics_test;
+
+class ControlsTest : public SimWorldTest {
+  protected:
+    // Reads the controls for one tick with the listed keys down, without stepping the world.
+    static void Read(std::initializer_list<int> down) {
+        SetKeys(down);
+        ReadControls();
+    }
+};
+
+TEST_F(ControlsTest, WalkingCommandFirstMatchWins) {
+    struct Case {
+        std::initializer_list<int> keys;
+        int command[2];
+    };
+    const Case cases[] = {
+        {{}, {0, 0}},
+        {{DIK_UP}, {-1, -1}},
+        {{DIK_DOWN}, {1, 1}},
+        {{DIK_LEFT}, {-1, 1}},
+        {{DIK_RIGHT}, {1, -1}},
+        {{DIK_UP, DIK_LEFT}, {-1, -1}},
+        {{DIK_UP, DIK_DOWN}, {-1, -1}},
+        {{DIK_DOWN, DIK_RIGHT}, {1, 1}},
+        {{DIK_LEFT, DIK_RIGHT}, {-1, 1}},
+        {{DIK_UP, DIK_DOWN, DIK_LEFT, DIK_RIGHT}, {-1, -1}},
+        {{DIK_TAB, DIK_R}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        // Held from the previous tick as well: a held key counts every tick, not just once.
+        Read(c.keys);
+        Read(c.keys);
+        EXPECT_EQ(flankCommand[0], c.command[0]);
+        EXPECT_EQ(flankCommand[1], c.command[1]);
+    }
+    // Releasing every arrow stops the machine on the next tick.
+    Read({DIK_UP});
+    Read({});
+    EXPECT_EQ(flankCommand[0], 0);
+    EXPECT_EQ(flankCommand[1], 0);
+}
+
+TEST_F(ControlsTest, TabHeldChangesTheViewOnce) {
+    for (int i = 0; i < 10; ++i)
+        Read({DIK_TAB});
+    EXPECT_EQ(viewMode, 1);
+    Read({});
+    Read({DIK_TAB});
+    EXPECT_EQ(viewMode, 2);
+    Read({DIK_TAB});
+    EXPECT_EQ(viewMode, 2);
+    Read({});
+    Read({DIK_TAB});
+    EXPECT_EQ(viewMode, 0);
+}
+
+TEST_F(ControlsTest, CrankSpeedStepsWhileHeldWithoutLimits) {
+    Read({DIK_R, DIK_F});
+    EXPECT_NEAR(crankSpeed, 3.0f, 1e-6);
+    for (int i = 0; i < 20; ++i)
+        Read({DIK_R});
+    EXPECT_NEAR(crankSpeed, 4.0f, 1e-4);
+    for (int i = 0; i < 140; ++i)
+        Read({DIK_F});
+    EXPECT_NEAR(crankSpeed, -3.0f, 1e-4);
+}
+
+TEST_F(ControlsTest, FrictionStopsAtFiveGoingDown) {
+    Read({DIK_T, DIK_G});
+    EXPECT_EQ(frictionCoefficient, 350.0f);
+    for (int i = 0; i < 100; ++i)
+        Read({DIK_G});
+    EXPECT_EQ(frictionCoefficient, 5.0f);
+    // At 5.0 G does nothing; T and G together go up to 10 and back.
+    Read({DIK_G});
+    EXPECT_EQ(frictionCoefficient, 5.0f);
+    Read({DIK_T, DIK_G});
+    EXPECT_EQ(frictionCoefficient, 5.0f);
+    Read({DIK_T});
+    EXPECT_EQ(frictionCoefficient, 10.0f);
+}
+
+// The nudge uses the amount from before the change: nothing on the first tick, then a shift
+// that grows by the same step with every further tick. The world is not stepped in between,
+// so the chassis orientation stays the same and the shifts compare directly.
+TEST_F(ControlsTest, NudgeGrowsFromNothing) {
+    Ticks(100); // a settled, slightly turned pose
+    auto shiftOf = [](std::initializer_list<int> keys) {
+        const Vec3 before = ChassisPosition();
+        Read(keys);
+        const Vec3 after = ChassisPosition();
+        return Vec3{after.x - before.x, after.y - before.y, after.z - before.z};
+    };
+    // The amount is a float, so its multiples of 0.1 are only near.
+    auto expectShift = [](Vec3 got, Vec3 unit, double times) {
+        EXPECT_NEAR(got.x, unit.x * times, 1e-6);
+        EXPECT_NEAR(got.y, unit.y * times, 1e-6);
+        EXPECT_NEAR(got.z, unit.z * times, 1e-6);
+    };
+
+    const Vec3 first = shiftOf({DIK_Y});
+    EXPECT_EQ(first.x, 0.0);
+    EXPECT_EQ(first.y, 0.0);
+    EXPECT_EQ(first.z, 0.0);
+    EXPECT_NEAR(nudgeAmount, 0.1f, 1e-7);
+
+    const Vec3 unit = shiftOf({DIK_Y}); // the shift of an amount of 0.1
+    ASSERT_GT(std::sqrt(Dot(unit, unit)), 1e-6);
+    expectShift(shiftOf({DIK_Y}), unit, 2.0);
+    EXPECT_NEAR(nudgeAmount, 0.3f, 1e-6);
+
+    // H shifts by the amount before its own change, 0.3, and leaves 0.2.
+    expectShift(shiftOf({DIK_H}), unit, 3.0);
+    EXPECT_NEAR(nudgeAmount, 0.2f, 1e-6);
+
+    // Y then H in one tick: Y with 0.2, H with the 0.3 that Y left.
+    expectShift(shiftOf({DIK_Y, DIK_H}), unit, 5.0);
+    EXPECT_NEAR(nudgeAmount, 0.2f, 1e-6);
+}
+
+TEST_F(ControlsTest, SpaceFiresOncePerPressAndRecoilActsInTheSameTick) {
+    Ticks(100);
+    laserBeams[0].travel = laserBeams[1].travel = 0.0f;
+    Read({DIK_SPACE});
+    EXPECT_FLOAT_EQ(laserBeams[0].travel, 0.1f);
+    EXPECT_FLOAT_EQ(laserBeams[1].travel, 0.1f);
+    // The recoil waits on the chassis for this tick's step.
+    const dReal* force = dBodyGetForce(chassisBody);
+    const Vec3 f{force[0], force[1], force[2]};
+    EXPECT_NEAR(std::sqrt(Dot(f, f)), 26000.0, 26.0);
+    EXPECT_LT(Dot(f, ChassisAxis(0)), -25000.0);
+    StepPhysics();
+
+    laserBeams[0].travel = laserBeams[1].travel = 7.0f;
+    Read({DIK_SPACE});
+    EXPECT_EQ(laserBeams[0].travel, 7.0f);
+    Read({});
+    Read({DIK_SPACE});
+    EXPECT_FLOAT_EQ(laserBeams[0].travel, 0.1f);
+}
+
+// The controls are read before the step, so the step of the same tick drives the masters at the
+// changed speed.
+TEST_F(ControlsTest, CrankSpeedChangeDrivesTheSameTick) {
+    Tick({DIK_UP, DIK_R});
+    EXPECT_DOUBLE_EQ(dJointGetHingeParam(hinges[HingeIndex(0, 0, 0)], dParamVel), -3.05f);
+    EXPECT_DOUBLE_EQ(dJointGetHingeParam(hinges[HingeIndex(0, 2, 0)], dParamVel), -3.05f);
+    Tick({DIK_LEFT, DIK_F});
+    EXPECT_DOUBLE_EQ(dJointGetHingeParam(hinges[HingeIndex(0, 0, 0)], dParamVel), -crankSpeed);
+    EXPECT_DOUBLE_EQ(dJointGetHingeParam(hinges[HingeIndex(0, 2, 0)], dParamVel), crankSpeed);
+}
+
+} // namespace
