@@ -184,6 +184,14 @@ void PrintBaseline() {
                 empty.medianMs, empty.p99Ms, kBaselineFrames);
 }
 
+// Leaves before the program has started: the Application's shut-down at process exit would
+// only log the release of things that never existed.
+[[noreturn]] void ExitBeforeStartUp(int code) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(code);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -193,11 +201,11 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseReplayOptions(argc, argv, replay.options, error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
-        return 2;
+        ExitBeforeStartUp(2);
     }
     if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
+        ExitBeforeStartUp(2);
     }
     replay.lastTick = replay.options.ticks - 1;
     long unplayed = std::count_if(replay.events.begin(), replay.events.end(),
@@ -212,11 +220,11 @@ int main(int argc, char** argv) {
         errno != EEXIST) {
         std::fprintf(stderr, "koltrep-replay: cannot create %s: %s\n",
                      replay.options.framesDir.c_str(), std::strerror(errno));
-        return 2;
+        ExitBeforeStartUp(2);
     }
     if (!replay.options.trace.empty() && !replay.trace.Open(replay.options.trace.c_str(), error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
-        return 2;
+        ExitBeforeStartUp(2);
     }
 
     // The platform services the run replaces, all before SDL or the program starts.
@@ -231,7 +239,7 @@ int main(int argc, char** argv) {
     if (!lockFolder.Create()) {
         std::fprintf(stderr, "koltrep-replay: cannot create a lock folder: %s\n",
                      std::strerror(errno));
-        return 1;
+        ExitBeforeStartUp(1);
     }
     // The program sees a command line of its own, so the runner's options never reach
     // HasOption. It runs windowed: full screen would only scale the same picture.

@@ -1,0 +1,415 @@
+// The replay runner as a whole: it is started as its own process (the program's state is
+// process-wide, so one run per process), and its trace is read back.
+//
+// The behaviour checks read the machine's motion from the trace. The chassis' local x axis is
+// its facing direction (the laser fires along it and recoils along its negative), and its local
+// y axis points at the ground when it stands upright.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "platform/d3dx8/image_decode.h"
+#include "tools/replay/trace.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int exitCode = -1; // 128 + signal number when a signal ended it
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Vec {
+    double x, y, z;
+};
+double Dot(Vec a, Vec b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+double Length(Vec a) {
+    return std::sqrt(Dot(a, a));
+}
+
+// A chassis axis in world coordinates, from the row's quaternion (w first, as ODE keeps it).
+Vec Axis(const TraceRow& row, int axis) {
+    double w = row.values[kQw], x = row.values[kQx], y = row.values[kQy], z = row.values[kQz];
+    switch (axis) {
+    case 0:
+        return {1 - 2 * (y * y + z * z), 2 * (x * y + w * z), 2 * (x * z - w * y)};
+    case 1:
+        return {2 * (x * y - w * z), 1 - 2 * (x * x + z * z), 2 * (y * z + w * x)};
+    default:
+        return {2 * (x * z + w * y), 2 * (y * z - w * x), 1 - 2 * (x * x + y * y)};
+    }
+}
+Vec Position(const TraceRow& row) {
+    return {row.values[kX], row.values[kY], row.values[kZ]};
+}
+Vec Velocity(const TraceRow& row) {
+    return {row.values[kVx], row.values[kVy], row.values[kVz]};
+}
+
+// Angle in degrees between the chassis' y axis and straight down.
+double TiltDegrees(const TraceRow& row) {
+    Vec y = Axis(row, 1);
+    return std::acos(std::clamp(-y.z / Length(y), -1.0, 1.0)) * 180.0 / M_PI;
+}
+
+// Heading of the facing direction on the ground, in degrees, counter-clockwise seen from above.
+double HeadingDegrees(const TraceRow& row) {
+    Vec x = Axis(row, 0);
+    return std::atan2(x.y, x.x) * 180.0 / M_PI;
+}
+
+// Heading change from row `from` to row `to`, unwrapped tick by tick.
+double TurnDegrees(const std::vector<TraceRow>& rows, size_t from, size_t to) {
+    double total = 0;
+    for (size_t i = from + 1; i <= to; ++i) {
+        double step = HeadingDegrees(rows[i]) - HeadingDegrees(rows[i - 1]);
+        while (step > 180)
+            step -= 360;
+        while (step < -180)
+            step += 360;
+        total += step;
+    }
+    return total;
+}
+
+// Displacement along the facing direction that row `from` had.
+double Advance(const std::vector<TraceRow>& rows, size_t from, size_t to) {
+    Vec facing = Axis(rows[from], 0);
+    facing.z = 0;
+    double length = Length(facing);
+    Vec a = Position(rows[from]), b = Position(rows[to]);
+    return ((b.x - a.x) * facing.x + (b.y - a.y) * facing.y) / length;
+}
+
+class ReplayRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        replay_ = KOLTREP_BINARY_DIR "/koltrep-replay";
+        ASSERT_EQ(access(replay_.c_str(), X_OK), 0)
+            << replay_ << " is not built (cmake --build ... --target koltrep-replay)";
+        std::string pattern = (fs::temp_directory_path() / "koltrep-replay-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    fs::path Path(const std::string& name) const { return dir_ / name; }
+
+    fs::path Write(const std::string& name, const std::string& text) const {
+        fs::path path = Path(name);
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+
+    // Runs koltrep-replay in the data folder, as it is meant to be run.
+    RunResult Run(const std::vector<std::string>& args) const {
+        RunResult result;
+        fs::path out = Path("stdout.txt"), err = Path("stderr.txt");
+        pid_t child = fork();
+        if (child == 0) {
+            if (chdir(KOLTREP_SOURCE_DIR "/data") != 0) _exit(120);
+            int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (outFd < 0 || errFd < 0) _exit(121);
+            dup2(outFd, 1);
+            dup2(errFd, 2);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(replay_.c_str()));
+            for (const std::string& arg : args)
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            execv(replay_.c_str(), argv.data());
+            _exit(122);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.out = ReadAll(out);
+        result.err = ReadAll(err);
+        return result;
+    }
+
+    // Runs a script headless for `ticks` ticks and returns its trace; the run must succeed.
+    std::vector<TraceRow> Trace(const std::string& script, long ticks,
+                                std::vector<std::string> extra = {"--no-draw"}) {
+        fs::path scriptPath = Write("script.txt", script);
+        fs::path tracePath = Path("trace.csv");
+        std::vector<std::string> args = {"--script", scriptPath.string(),
+                                         "--ticks",  std::to_string(ticks),
+                                         "--trace",  tracePath.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        RunResult run = Run(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        lastTraceText_ = ReadAll(tracePath);
+        std::vector<TraceRow> rows;
+        std::string error;
+        EXPECT_TRUE(ParseTrace(lastTraceText_, rows, error)) << error;
+        EXPECT_EQ(rows.size(), static_cast<size_t>(ticks));
+        for (size_t i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i].tick, static_cast<long>(i));
+        return rows;
+    }
+
+    std::string replay_;
+    fs::path dir_;
+    std::string lastTraceText_;
+};
+
+// ---- The runner's interface ---------------------------------------------------------------
+
+TEST_F(ReplayRun, ScriptErrorsNameTheirLineAndStopBeforeStartUp) {
+    fs::path script = Write("bad.txt", "# walk\n0 UP down\n12 UP sideways\n");
+    RunResult run = Run({"--script", script.string(), "--ticks", "20", "--no-draw"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "script:3: expected 'down' or 'up', got 'sideways'\n");
+
+    script = Write("bad2.txt", "0 UP down\n\n5 LEFT\n");
+    run = Run({"--script", script.string(), "--ticks", "20"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind("script:3: ", 0), 0u) << run.err;
+
+    run = Run({"--script", Path("missing.txt").string(), "--ticks", "20"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind("script: cannot open ", 0), 0u) << run.err;
+
+    run = Run({"--script", script.string()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--ticks N is required"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("usage: koltrep-replay"), std::string::npos) << run.err;
+}
+
+TEST_F(ReplayRun, OneRowPerTickWithTheKeysOfThatTick) {
+    // Tab pressed at tick 10 and again at 30; UP held from tick 5 to 14 (up at 15).
+    auto rows = Trace("5 UP down\n15 UP up\n10 TAB down\n12 TAB up\n30 TAB down\n31 TAB up\n"
+                      "20 R down\n22 R up\n",
+                      40);
+    ASSERT_EQ(rows.size(), 40u);
+    for (const TraceRow& row : rows) {
+        bool walking = row.tick >= 5 && row.tick < 15;
+        EXPECT_EQ(row.values[kFlank0], walking ? -1 : 0) << row.tick;
+        EXPECT_EQ(row.values[kFlank1], walking ? -1 : 0) << row.tick;
+        EXPECT_EQ(row.values[kViewMode], row.tick < 10 ? 0 : row.tick < 30 ? 1 : 2) << row.tick;
+        double speed = 3.0 + 0.05 * std::clamp<long>(row.tick - 19, 0, 2);
+        EXPECT_NEAR(row.values[kCrankSpeed], speed, 1e-6) << row.tick;
+        EXPECT_EQ(row.values[kFriction], 350) << row.tick;
+    }
+}
+
+TEST_F(ReplayRun, TheScriptsOwnEscapeEndsTheRunEarly) {
+    auto text = Write("esc.txt", "3 ESCAPE down\n500 UP down\n");
+    RunResult run = Run({"--script", text.string(), "--ticks", "50", "--no-draw", "--trace",
+                         Path("t.csv").string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    std::vector<TraceRow> rows;
+    std::string error;
+    ASSERT_TRUE(ParseTrace(ReadAll(Path("t.csv")), rows, error)) << error;
+    // The Escape tick itself still runs to its end.
+    EXPECT_EQ(rows.size(), 4u);
+    EXPECT_NE(run.err.find("1 script event(s) after tick 49 are not played"), std::string::npos)
+        << run.err;
+}
+
+// ---- Determinism ----------------------------------------------------------------------------
+
+const char kWalkScript[] = "60 UP down\n160 UP up\n160 LEFT down\n200 LEFT up\n"
+                           "200 R down\n220 R up\n200 T down\n230 T up\n"
+                           "230 SPACE down\n233 SPACE up\n240 TAB down\n242 TAB up\n"
+                           "250 Y down\n255 Y up\n255 H down\n260 H up\n"
+                           "260 RIGHT down\n290 RIGHT up\n";
+
+TEST_F(ReplayRun, TheSameScriptGivesTheSameTraceBytes) {
+    Trace(kWalkScript, 300);
+    std::string first = lastTraceText_;
+    Trace(kWalkScript, 300);
+    ASSERT_FALSE(first.empty());
+    EXPECT_TRUE(first == lastTraceText_) << "two runs of one script differ";
+}
+
+TEST_F(ReplayRun, DrawingLeavesTheSimulationAloneAndSavesFrames) {
+    const char script[] = "20 UP down\n60 UP up\n30 SPACE down\n32 SPACE up\n";
+    Trace(script, 90);
+    std::string withoutDrawing = lastTraceText_;
+    fs::path frames = Path("frames");
+    fs::path shot = Path("last.png");
+    Trace(script, 90, {"--frames", frames.string(), "--every", "40", "--shot", shot.string()});
+    EXPECT_TRUE(withoutDrawing == lastTraceText_) << "drawing changed the simulation";
+
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(frames))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"000000.png", "000040.png", "000080.png"}));
+
+    Image image;
+    std::string error;
+    ASSERT_TRUE(DecodeImageFile(shot.c_str(), image, error)) << error;
+    EXPECT_EQ(image.width, 640u);
+    EXPECT_EQ(image.height, 480u);
+    // The scene, not an empty clear: many distinct colours.
+    std::vector<uint32_t> colours;
+    for (size_t i = 0; i + 3 < image.rgba.size(); i += 4 * 37)
+        colours.push_back(image.rgba[i] << 16 | image.rgba[i + 1] << 8 | image.rgba[i + 2]);
+    std::sort(colours.begin(), colours.end());
+    colours.erase(std::unique(colours.begin(), colours.end()), colours.end());
+    EXPECT_GT(colours.size(), 50u);
+}
+
+// The stored reference was made by this runner from the same script. Equal builds reproduce it
+// byte for byte; the tolerance is there for builds of our code by other compilers or at other
+// optimisation levels, which may round a few operations differently. A contact-rich simulation
+// amplifies such differences over time, so the script is short and the tolerance loose enough
+// for rounding, yet far below any change of behaviour (a different gait, key or step size
+// moves the machine by whole units within a few ticks).
+TEST_F(ReplayRun, MatchesTheStoredReferenceTrace) {
+    const fs::path folder = KOLTREP_SOURCE_DIR "/tests/data/traces";
+    std::vector<TraceRow> expected;
+    std::string error;
+    ASSERT_TRUE(ParseTrace(ReadAll(folder / "walk.csv"), expected, error)) << error;
+    auto rows = Trace(ReadAll(folder / "walk.txt"), static_cast<long>(expected.size()));
+    ASSERT_EQ(rows.size(), expected.size());
+    if (lastTraceText_ == ReadAll(folder / "walk.csv")) return; // the usual case
+
+    int reported = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        for (int c = 0; c < kTraceValueCount; ++c) {
+            double got = rows[i].values[c], want = expected[i].values[c];
+            double tolerance = c <= kZ ? 0.05 : c <= kVz ? 0.2 : c <= kQz ? 0.01 : 0.02;
+            if (c >= kCrankSpeed) tolerance = 1e-4; // controls: keys only, no physics
+            double difference = std::abs(got - want);
+            if (c >= kCrank00 && c <= kCrank31) // angles wrap at +-pi
+                difference = std::abs(std::remainder(got - want, 2 * M_PI));
+            if (!(difference <= tolerance) && reported++ < 10)
+                ADD_FAILURE() << "tick " << i << " " << kTraceColumns[c + 1] << ": " << got
+                              << " vs reference " << want;
+        }
+    }
+}
+
+// ---- Robustness ------------------------------------------------------------------------------
+
+// Random keys held and released for 20 000 ticks, seeded so a failure can be replayed: crank
+// speed into the hundreds, friction into the tens of thousands, nudges, shots and view changes.
+std::string RandomScript(unsigned seed, long ticks) {
+    std::mt19937 random(seed);
+    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    const char* arrows[] = {nullptr, "UP", "DOWN", "LEFT", "RIGHT"};
+    struct Held {
+        const char* key;
+        int percent;
+        bool down;
+    } held[] = {{"R", 40, false}, {"F", 8, false},  {"T", 40, false}, {"G", 5, false},
+                {"Y", 10, false}, {"H", 10, false}, {"W", 10, false}, {"A", 10, false}};
+    const char* arrow = nullptr;
+    std::ostringstream script;
+    script << "# seed " << seed << "\n";
+    for (long tick = 0; tick < ticks;) {
+        const char* nextArrow = arrows[random() % 5];
+        if (arrow != nextArrow) {
+            if (arrow) script << tick << ' ' << arrow << " up\n";
+            if (nextArrow) script << tick << ' ' << nextArrow << " down\n";
+            arrow = nextArrow;
+        }
+        for (Held& key : held) {
+            bool down = chance(key.percent);
+            if (down != key.down) script << tick << ' ' << key.key << (down ? " down\n" : " up\n");
+            key.down = down;
+        }
+        if (chance(30)) script << tick << " SPACE down\n" << tick + 2 << " SPACE up\n";
+        if (chance(10)) script << tick << " TAB down\n" << tick + 1 << " TAB up\n";
+        tick += 20 + static_cast<long>(random() % 300);
+    }
+    return script.str();
+}
+
+TEST_F(ReplayRun, TwentyThousandTicksOfRandomKeysStayFinite) {
+    const long ticks = 20000;
+    auto rows = Trace(RandomScript(20260, ticks), ticks);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(ticks));
+    double maxSpeed = 0, maxFriction = 0;
+    int nonFinite = 0;
+    for (const TraceRow& row : rows) {
+        for (int c = 0; c < kTraceValueCount; ++c)
+            if (!std::isfinite(row.values[c]) && nonFinite++ < 5)
+                ADD_FAILURE() << "tick " << row.tick << ": " << kTraceColumns[c + 1] << " = "
+                              << row.values[c];
+        maxSpeed = std::max(maxSpeed, row.values[kCrankSpeed]);
+        maxFriction = std::max(maxFriction, row.values[kFriction]);
+    }
+    // The script really went where it was meant to.
+    EXPECT_GE(maxSpeed, 100);
+    EXPECT_GE(maxFriction, 10000);
+}
+
+// ---- Behaviour -------------------------------------------------------------------------------
+
+TEST_F(ReplayRun, StandsUprightAfterOneHundredTicks) {
+    auto rows = Trace("", 200);
+    for (long tick : {100L, 199L}) {
+        EXPECT_LT(TiltDegrees(rows[tick]), 20) << tick;
+        EXPECT_GT(rows[tick].values[kZ], 4.0) << tick;
+        EXPECT_LT(rows[tick].values[kZ], 5.0) << tick;
+    }
+}
+
+TEST_F(ReplayRun, UpWalksForwardWithoutTipping) {
+    auto rows = Trace("100 UP down\n300 UP up\n", 301);
+    EXPECT_GT(Advance(rows, 100, 300), 20);
+    for (long tick = 100; tick <= 300; ++tick)
+        ASSERT_LT(TiltDegrees(rows[tick]), 45) << "tipped at tick " << tick;
+    EXPECT_GT(rows[300].values[kZ], 3.0);
+}
+
+TEST_F(ReplayRun, DownWalksBackwards) {
+    auto rows = Trace("100 DOWN down\n200 DOWN up\n", 201);
+    EXPECT_LT(Advance(rows, 100, 200), -5);
+}
+
+TEST_F(ReplayRun, LeftAndRightTurnTheMachineEachItsOwnWay) {
+    // Seen from above (the picture's top view has the same handedness), left is
+    // counter-clockwise.
+    auto left = Trace("100 LEFT down\n300 LEFT up\n", 301);
+    EXPECT_GT(TurnDegrees(left, 100, 300), 30);
+    auto right = Trace("100 RIGHT down\n300 RIGHT up\n", 301);
+    EXPECT_LT(TurnDegrees(right, 100, 300), -30);
+}
+
+TEST_F(ReplayRun, LaserRecoilPushesAlongNegativeXInTheShotsTick) {
+    auto calm = Trace("", 160);
+    auto shot = Trace("150 SPACE down\n153 SPACE up\n", 160);
+    for (long tick = 0; tick < 150; ++tick)
+        ASSERT_EQ(Velocity(calm[tick]).x, Velocity(shot[tick]).x) << tick;
+    Vec a = Velocity(calm[150]), b = Velocity(shot[150]);
+    Vec change{b.x - a.x, b.y - a.y, b.z - a.z};
+    Vec backwards = Axis(calm[149], 0);
+    backwards = {-backwards.x, -backwards.y, -backwards.z};
+    double along = Dot(change, backwards);
+    EXPECT_GT(along, 0.5) << "recoil along the chassis' negative x axis";
+    // Mostly along that axis: little sideways.
+    EXPECT_GT(along, 0.8 * Length(change));
+}
+
+} // namespace
