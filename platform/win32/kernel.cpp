@@ -27,10 +27,11 @@ namespace platform {
 namespace {
 
 struct MutexObject {
-    std::string name;
+    std::string path;
     int fd = -1;       // the lock file; -1 for an unnamed mutex
     int recursion = 0; // how many waits this process holds
     int handleCount = 0;
+    pid_t process = getpid(); // the process that opened fd
 
     ~MutexObject() {
         if (fd >= 0) close(fd); // drops the lock; a pid left in the file marks it abandoned
@@ -39,7 +40,8 @@ struct MutexObject {
 
 struct Kernel {
     std::map<uintptr_t, std::shared_ptr<MutexObject>> handles;
-    std::map<std::string, std::weak_ptr<MutexObject>> byName;
+    // By lock file, so a mutex of the same name under another lock folder is another mutex.
+    std::map<std::string, std::weak_ptr<MutexObject>> byPath;
     uintptr_t nextHandle = 0x1000;
     std::string lockFolder;
 };
@@ -50,10 +52,25 @@ Kernel& TheKernel() {
     return *kernel;
 }
 
+int OpenLockFile(const std::string& path);
+
+// A forked child shares its parent's open lock file, and flock would take the parent's lock for
+// the child's own: the child opens the file afresh and owns nothing it inherited.
+void SeparateFromParent(MutexObject& mutex) {
+    if (mutex.process == getpid()) return;
+    mutex.process = getpid();
+    mutex.recursion = 0;
+    if (mutex.fd < 0) return;
+    close(mutex.fd); // the parent's lock stays: its own descriptor still holds it
+    mutex.fd = OpenLockFile(mutex.path);
+}
+
 std::shared_ptr<MutexObject> FindMutex(HANDLE handle) {
     auto& handles = TheKernel().handles;
     auto it = handles.find(reinterpret_cast<uintptr_t>(handle));
-    return it == handles.end() ? nullptr : it->second;
+    if (it == handles.end()) return nullptr;
+    SeparateFromParent(*it->second);
+    return it->second;
 }
 
 std::string FileNamePart(const char* name) {
@@ -127,17 +144,19 @@ using platform::MutexObject;
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     auto& kernel = platform::TheKernel();
     std::shared_ptr<MutexObject> mutex;
+    std::string path = name ? platform::LockFilePath(name) : std::string();
     if (name != nullptr) {
-        auto found = kernel.byName.find(name);
-        if (found != kernel.byName.end()) mutex = found->second.lock();
+        auto found = kernel.byPath.find(path);
+        if (found != kernel.byPath.end()) mutex = found->second.lock();
+        if (mutex) SeparateFromParent(*mutex);
     }
     if (!mutex) {
         mutex = std::make_shared<MutexObject>();
         if (name != nullptr) {
-            mutex->name = name;
-            mutex->fd = platform::OpenLockFile(platform::LockFilePath(name));
+            mutex->path = path;
+            mutex->fd = platform::OpenLockFile(path);
             if (mutex->fd < 0) return nullptr;
-            kernel.byName[name] = mutex;
+            kernel.byPath[path] = mutex;
         }
     }
     ++mutex->handleCount;
@@ -154,10 +173,11 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         ++mutex->recursion;
         return WAIT_OBJECT_0;
     }
-    if (mutex->fd < 0) {
+    if (mutex->path.empty()) {
         mutex->recursion = 1;
         return WAIT_OBJECT_0;
     }
+    if (mutex->fd < 0) return WAIT_FAILED; // its file could not be opened again
     if (milliseconds == INFINITE) return platform::TakeLock(*mutex, LOCK_EX);
     DWORD result = platform::TakeLock(*mutex, LOCK_EX | LOCK_NB);
     // A bounded wait polls: flock has no timeout of its own.
@@ -188,7 +208,7 @@ BOOL CloseHandle(HANDLE handle) {
     if (it == kernel.handles.end()) return FALSE;
     auto mutex = it->second;
     kernel.handles.erase(it);
-    if (--mutex->handleCount == 0 && !mutex->name.empty()) kernel.byName.erase(mutex->name);
+    if (--mutex->handleCount == 0 && !mutex->path.empty()) kernel.byPath.erase(mutex->path);
     return TRUE;
 }
 

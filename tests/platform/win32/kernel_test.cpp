@@ -1,0 +1,177 @@
+// The single-instance mutex across real processes: held, refused, released, abandoned by a
+// killed holder; and what its lock file must never do.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <clock.h>
+#include <windows.h>
+
+#include "tests/support/win32_test_support.h"
+
+namespace {
+
+// Another process that takes a named mutex and keeps it until told to release it or killed.
+class Holder {
+  public:
+    explicit Holder(const char* name) {
+        int result[2], command[2];
+        if (pipe(result) != 0 || pipe(command) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(result[0]);
+            close(command[1]);
+            HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+            DWORD waited = WaitForSingleObject(mutex, 0);
+            (void)!write(result[1], &waited, sizeof waited);
+            char what = 0;
+            if (read(command[0], &what, 1) == 1 && what == 'r') ReleaseMutex(mutex);
+            _exit(0);
+        }
+        close(result[1]);
+        close(command[0]);
+        command_ = command[1];
+        if (read(result[0], &waitResult_, sizeof waitResult_) != sizeof waitResult_)
+            waitResult_ = WAIT_FAILED;
+        close(result[0]);
+    }
+    ~Holder() { Kill(); }
+
+    DWORD waitResult() const { return waitResult_; }
+    void ReleaseAndExit() {
+        char what = 'r';
+        (void)!write(command_, &what, 1);
+        Reap();
+    }
+    void Kill() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        Reap();
+    }
+
+  private:
+    void Reap() {
+        if (pid_ <= 0) return;
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+        close(command_);
+    }
+    pid_t pid_ = -1;
+    int command_ = -1;
+    DWORD waitResult_ = WAIT_FAILED;
+};
+
+class MutexTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(folder.path().empty());
+        platform::SetLockFolder(folder.path());
+    }
+    void TearDown() override { platform::SetLockFolder(""); }
+    win32_test::TempFolder folder;
+};
+
+TEST_F(MutexTest, SecondProcessIsRefusedUntilTheHolderReleases) {
+    Holder holder("guard a");
+    ASSERT_EQ(holder.waitResult(), WAIT_OBJECT_0);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "guard a");
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(mutex, 30), WAIT_TIMEOUT);
+    EXPECT_FALSE(ReleaseMutex(mutex)); // not ours
+
+    holder.ReleaseAndExit();
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0); // a clean release is no abandonment
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    CloseHandle(mutex);
+}
+
+TEST_F(MutexTest, HolderKilledLeavesItAbandonedOnce) {
+    Holder holder("guard b");
+    ASSERT_EQ(holder.waitResult(), WAIT_OBJECT_0);
+    holder.Kill();
+
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "guard b");
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_ABANDONED);
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    CloseHandle(mutex);
+}
+
+TEST_F(MutexTest, ClosingTheLastHandleWhileOwningAbandonsIt) {
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, "guard c");
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_TRUE(CloseHandle(mutex));
+    Holder holder("guard c");
+    EXPECT_EQ(holder.waitResult(), WAIT_ABANDONED);
+}
+
+TEST_F(MutexTest, OwnerWaitsAgainThroughAnyHandleAndReleasesAsOften) {
+    HANDLE first = CreateMutexA(nullptr, FALSE, "guard d");
+    HANDLE second = CreateMutexA(nullptr, FALSE, "guard d");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(ReleaseMutex(second));
+    {
+        Holder stillHeld("guard d");
+        EXPECT_EQ(stillHeld.waitResult(), WAIT_TIMEOUT);
+    }
+    EXPECT_TRUE(ReleaseMutex(first));
+    EXPECT_FALSE(ReleaseMutex(first));
+    Holder nowFree("guard d");
+    EXPECT_EQ(nowFree.waitResult(), WAIT_OBJECT_0);
+    CloseHandle(first);
+    CloseHandle(second);
+}
+
+TEST_F(MutexTest, ForeignAndStaleHandlesAreRefused) {
+    EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
+    EXPECT_FALSE(ReleaseMutex(nullptr));
+    EXPECT_FALSE(CloseHandle(nullptr));
+    int notAHandle = 0;
+    EXPECT_EQ(WaitForSingleObject(&notAHandle, 0), WAIT_FAILED);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "guard e");
+    ASSERT_TRUE(CloseHandle(mutex));
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_FAILED);
+    EXPECT_FALSE(CloseHandle(mutex));
+}
+
+TEST_F(MutexTest, LockFileIsNeitherFollowedThroughALinkNorTakenFromAnotherKind) {
+    std::string target = folder.path() + "/target";
+    std::string link = platform::LockFilePath("guard f");
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    EXPECT_EQ(CreateMutexA(nullptr, FALSE, "guard f"), nullptr);
+    EXPECT_FALSE(win32_test::FileExists(target));
+
+    ASSERT_EQ(mkdir(platform::LockFilePath("guard g").c_str(), 0700), 0);
+    EXPECT_EQ(CreateMutexA(nullptr, FALSE, "guard g"), nullptr);
+    // Whatever the caller makes of a null handle, waiting on it can never mean ownership.
+    EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
+}
+
+TEST(MutexLocation, PerUserFolderAndSafeFileName) {
+    platform::SetLockFolder("");
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    std::string savedValue = saved ? saved : "";
+    setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
+    EXPECT_EQ(platform::LockFilePath("varn mutex"), "/run/user/4242/koltrep-varn_mutex.lock");
+    EXPECT_EQ(platform::LockFilePath("../x/y"), "/run/user/4242/koltrep-.._x_y.lock");
+    unsetenv("XDG_RUNTIME_DIR");
+    std::string inTemp = platform::LockFilePath("varn mutex");
+    EXPECT_NE(inTemp.find("koltrep-" + std::to_string(geteuid()) + "-varn_mutex.lock"),
+              std::string::npos);
+    if (saved) setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+}
+
+} // namespace

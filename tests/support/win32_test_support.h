@@ -1,0 +1,67 @@
+// Test seams for the Win32 stand-in and the application shell: a private X server, recorded
+// debugger output and message boxes, and scratch folders.
+#pragma once
+
+#include <services.h>
+
+#include <string>
+#include <vector>
+
+namespace win32_test {
+
+// Starts an Xvfb of this test process's own (once; it dies with the process) and points SDL at
+// it. False when no X server can be started.
+bool StartPrivateXServer();
+
+// Collects everything written to the debugger output while it lives.
+class DebugOutput final : public platform::DebugOutputSink {
+  public:
+    DebugOutput() { platform::SetDebugOutputSink(this); }
+    ~DebugOutput() override { platform::SetDebugOutputSink(nullptr); }
+    void Write(const char* text) override { text_ += text; }
+    const std::string& text() const { return text_; }
+    // The text cut after each "\n" (a trailing piece without one is a line too).
+    std::vector<std::string> Lines() const;
+    int Count(const std::string& line) const;
+    void Clear() { text_.clear(); }
+
+  private:
+    std::string text_;
+};
+
+struct Box {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+// Records message boxes instead of showing them while it lives.
+class MessageBoxes final : public platform::MessageBoxSink {
+  public:
+    MessageBoxes() { platform::SetMessageBoxSink(this); }
+    ~MessageBoxes() override { platform::SetMessageBoxSink(nullptr); }
+    int Show(HWND owner, const char* text, const char* caption, UINT type) override {
+        shown.push_back({owner, text, caption, type});
+        return IDOK;
+    }
+    std::vector<Box> shown;
+};
+
+// A fresh folder under the temp directory, removed with everything in it.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+std::string ReadWholeFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+} // namespace win32_test
