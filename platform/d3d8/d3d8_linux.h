@@ -45,6 +45,10 @@ void SetCooperativeLevelScript(std::function<HRESULT()> script);
 // REF needs a software one). std::nullopt goes back to asking GL.
 void SetRendererNameOverride(std::optional<std::string> name);
 
+// Adjusts what GetDeviceCaps reports (e.g. a device that takes square textures only), for
+// tests of the capability report. nullptr reports the GL limits as they are.
+void SetCapsAdjustment(std::function<void(D3DCAPS8&)> adjust);
+
 // Whether a GL_RENDERER text names a software rasteriser (llvmpipe, softpipe, swrast).
 bool IsSoftwareRenderer(const std::string& rendererName);
 

@@ -262,6 +262,7 @@ UINT Device::GetAvailableTextureMem() {
 HRESULT Device::GetDeviceCaps(D3DCAPS8* caps) {
     if (!caps) return D3DERR_INVALIDCALL;
     *caps = caps_;
+    if (Seams().capsAdjustment) Seams().capsAdjustment(*caps);
     return D3D_OK;
 }
 

@@ -334,10 +334,15 @@ void Device::ApplyTransforms(bool rhw) {
         glViewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
         glDepthRange(0.0, 1.0);
         const float w = static_cast<float>(width_), h = static_cast<float>(height_);
-        // x' = 2(x + 0.5)/w - 1, y' = 1 - 2(y + 0.5)/h, z' = 2z - 1 (column-major).
-        const GLfloat screen[16] = {2.0f / w, 0,   0, 0,    0, -2.0f / h,       0,
-                                    0,        0,   0, 2.0f, 0, 1.0f / w - 1.0f, 1.0f - 1.0f / h,
-                                    -1.0f,    1.0f};
+        // x' = 2(x + 0.5)/w - 1, y' = 1 - 2(y + 0.5 - e)/h, z' = 2z - 1 (column-major). Edges
+        // on whole coordinates run through pixel centres; Direct3D keeps the row below a top
+        // edge and GL, y flipped, would keep the row above the bottom one instead. Lifting y
+        // by e = 1/16 pixel (the finest step GL must resolve) settles those ties Direct3D's way.
+        const float e = 1.0f / 16.0f;
+        const GLfloat screen[16] = {
+            2.0f / w, 0,   0, 0,    0, -2.0f / h,       0,
+            0,        0,   0, 2.0f, 0, 1.0f / w - 1.0f, 1.0f - (1.0f - 2.0f * e) / h,
+            -1.0f,    1.0f};
         glMatrixMode(GL_PROJECTION);
         glLoadMatrixf(screen);
         glMatrixMode(GL_MODELVIEW);

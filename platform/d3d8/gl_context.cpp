@@ -32,6 +32,10 @@ void SetRendererNameOverride(std::optional<std::string> name) {
     Seams().rendererName = std::move(name);
 }
 
+void SetCapsAdjustment(std::function<void(D3DCAPS8&)> adjust) {
+    Seams().capsAdjustment = std::move(adjust);
+}
+
 void ResetSeams() {
     Seams() = SeamState{};
 }

@@ -22,6 +22,7 @@ struct SeamState {
     bool failCreation[3] = {false, false, false};
     std::function<HRESULT()> cooperativeLevel;
     std::optional<std::string> rendererName;
+    std::function<void(D3DCAPS8&)> capsAdjustment;
 };
 SeamState& Seams();
 
