@@ -6,6 +6,7 @@
 #include "tools/replay/key_names.cpp"
 #include "tools/replay/key_script.cpp"
 #include "tools/replay/options.cpp"
+#include "tools/replay/percentiles.cpp"
 #include "tools/replay/trace.cpp"
 
 #include <gtest/gtest.h>
@@ -266,6 +267,31 @@ TEST(TraceFormat, MalformedTracesAreRefusedWithTheirLine) {
     EXPECT_FALSE(ParseTrace(header + badField + "\n", rows, error));
     EXPECT_EQ(error, "trace:2: field x is not a number");
     EXPECT_TRUE(rows.empty());
+}
+
+// ---- Timing summary --------------------------------------------------------------------------
+
+TEST(TimingSummary, NearestRankPercentiles) {
+    EXPECT_EQ(SummariseNs({}).medianMs, 0);
+    EXPECT_EQ(SummariseNs({}).p99Ms, 0);
+    Percentiles one = SummariseNs({2'500'000});
+    EXPECT_EQ(one.medianMs, 2.5);
+    EXPECT_EQ(one.p99Ms, 2.5);
+    // 1..100 ms shuffled: the median is the 50th sample, the 99th percentile the 99th.
+    std::vector<int64_t> hundred;
+    for (int i = 100; i >= 1; --i)
+        hundred.push_back(int64_t{i} * 1'000'000);
+    std::swap(hundred[3], hundred[70]);
+    Percentiles p = SummariseNs(hundred);
+    EXPECT_EQ(p.medianMs, 50);
+    EXPECT_EQ(p.p99Ms, 99);
+    // One slow tick among 1000 is above the 99th percentile; eleven of them are not.
+    std::vector<int64_t> ticks(1000, 1'000'000);
+    ticks[500] = 900'000'000;
+    EXPECT_EQ(SummariseNs(ticks).p99Ms, 1);
+    for (int i = 0; i < 11; ++i)
+        ticks[i] = 900'000'000;
+    EXPECT_EQ(SummariseNs(ticks).p99Ms, 900);
 }
 
 } // namespace

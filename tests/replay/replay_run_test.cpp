@@ -233,6 +233,22 @@ TEST_F(ReplayRun, TheScriptsOwnEscapeEndsTheRunEarly) {
         << run.err;
 }
 
+TEST_F(ReplayRun, TimingReportsEveryFigure) {
+    fs::path script = Write("walk.txt", "5 UP down\n");
+    RunResult run = Run({"--script", script.string(), "--ticks", "30", "--timing"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* figure :
+         {"timing: 30 ticks, with drawing\n",
+          "timing: start-up to the first presented frame: ", "timing: tick wall time: median ",
+          "timing: ticks per second: ", "timing: resident memory after 30 ticks: ",
+          "timing: baseline, empty BeginFrame/EndFrame: median "})
+        EXPECT_NE(run.out.find(figure), std::string::npos) << figure << " missing in\n" << run.out;
+    // Numbers, not placeholders.
+    size_t at = run.out.find("resident memory after 30 ticks: ");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_GT(std::atol(run.out.c_str() + at + 33), 1000) << run.out;
+}
+
 // ---- Determinism ----------------------------------------------------------------------------
 
 const char kWalkScript[] = "60 UP down\n160 UP up\n160 LEFT down\n200 LEFT up\n"

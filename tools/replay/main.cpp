@@ -163,7 +163,7 @@ void PrintTiming(const Timing& timing, long ticksRun) {
                     (timing.mainAllocsAtEnd - timing.mainAllocsAtHalf) / steadyTicks,
                     (timing.allAllocsAtEnd - timing.allAllocsAtHalf) / steadyTicks);
     }
-    if (timing.rssEarlyKiB > 0)
+    if (timing.rssEarlyKiB > 0 && ticksRun > kEarlyRssTick)
         std::printf("timing: resident memory after %ld ticks: %ld KiB\n", kEarlyRssTick,
                     timing.rssEarlyKiB);
     std::printf("timing: resident memory after %ld ticks: %ld KiB\n", ticksRun, ResidentKiB());

@@ -6,11 +6,9 @@
 // Limits: glibc only; left out under the address sanitizer, whose allocator must stay in charge.
 #include "tools/replay/measure.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,19 +109,4 @@ int64_t WallNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-Percentiles SummariseNs(std::vector<int64_t> durations) {
-    Percentiles result;
-    if (durations.empty()) return result;
-    std::sort(durations.begin(), durations.end());
-    auto rank = [&](double fraction) {
-        // Nearest rank: the smallest sample with at least `fraction` of all samples at or below.
-        double position = std::ceil(fraction * static_cast<double>(durations.size()));
-        size_t index = position < 1 ? 0 : static_cast<size_t>(position) - 1;
-        return static_cast<double>(durations[std::min(index, durations.size() - 1)]) / 1e6;
-    };
-    result.medianMs = rank(0.5);
-    result.p99Ms = rank(0.99);
-    return result;
 }
