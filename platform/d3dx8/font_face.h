@@ -1,0 +1,60 @@
+// One scaled font face for the text stand-in: fontconfig picks the file for a LOGFONTA,
+// FreeType rasterises glyphs to 8-bit coverage.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct GlyphBitmap {
+    int width = 0, height = 0;     // pixels of coverage
+    int left = 0;                  // from the pen position to the bitmap's left edge
+    int top = 0;                   // from the baseline up to the bitmap's top edge
+    int advance = 0;               // pen movement, whole pixels
+    std::vector<uint8_t> coverage; // width * height, rows from the top, 0..255
+};
+
+// A font file chosen for a face name, with the route that found it.
+struct FontMatch {
+    std::string file;
+    int index = 0;      // face inside a collection
+    std::string family; // as fontconfig names it
+    bool synthesiseBold = false;
+};
+
+// Asks fontconfig for `faceName` (UTF-8, or CP932 which is converted); when no installed family
+// has that name, for a Japanese monospace face; then for any monospace face. Returns false when
+// fontconfig offers no usable file.
+bool MatchFontFile(const char* faceName, bool bold, FontMatch& match, std::string& error);
+
+class FontFace {
+  public:
+    // Opens the face a LOGFONTA asks for and scales it: a positive lfHeight is the cell height
+    // (ascent + descent, by the Windows metrics of the face), a negative one the em height.
+    static std::unique_ptr<FontFace> Open(const LOGFONTA& logFont, std::string& error);
+    ~FontFace();
+    FontFace(const FontFace&) = delete;
+    FontFace& operator=(const FontFace&) = delete;
+
+    int CellHeight() const { return cellHeight_; }
+    int Ascent() const { return ascent_; }
+    // The advance of 'x', which tab stops are measured in.
+    int AverageCharWidth() const { return averageCharWidth_; }
+    const FontMatch& Match() const { return match_; }
+
+    // Rasterises one character (the face's missing-glyph shape when it has none). Returns false
+    // only when FreeType fails; the bitmap may be empty (a space).
+    bool Render(char32_t codePoint, GlyphBitmap& out);
+
+  private:
+    FontFace() = default;
+    struct Library;
+    std::unique_ptr<Library> library_;
+    FontMatch match_;
+    int cellHeight_ = 0;
+    int ascent_ = 0;
+    int averageCharWidth_ = 0;
+};
