@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -77,6 +78,53 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ignored;
     if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+MutexHolder::MutexHolder(const char* name) {
+    int result[2], command[2];
+    if (pipe(result) != 0) return;
+    if (pipe(command) != 0) {
+        close(result[0]);
+        close(result[1]);
+        return;
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(result[0]);
+        close(command[1]);
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+        DWORD waited = WaitForSingleObject(mutex, 0);
+        (void)!write(result[1], &waited, sizeof waited);
+        char what = 0;
+        if (read(command[0], &what, 1) == 1 && what == 'r') ReleaseMutex(mutex);
+        _exit(0); // no static destructors: they belong to the test process
+    }
+    close(result[1]);
+    close(command[0]);
+    command_ = command[1];
+    if (pid_ < 0 || read(result[0], &waitResult_, sizeof waitResult_) != sizeof waitResult_)
+        waitResult_ = WAIT_FAILED;
+    close(result[0]);
+}
+
+void MutexHolder::ReleaseAndExit() {
+    char what = 'r';
+    (void)!write(command_, &what, 1);
+    Reap();
+}
+
+void MutexHolder::Kill() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    Reap();
+}
+
+void MutexHolder::Reap() {
+    if (pid_ <= 0) return;
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    close(command_);
+    command_ = -1;
 }
 
 std::string ReadWholeFile(const std::string& path) {

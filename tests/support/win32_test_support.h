@@ -4,6 +4,8 @@
 
 #include <services.h>
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -59,6 +61,26 @@ class TempFolder {
 
   private:
     std::string path_;
+};
+
+// Another process that opens a named mutex (under the lock folder set when it starts), waits on
+// it without blocking, and keeps what it got until told to release it or killed.
+class MutexHolder {
+  public:
+    explicit MutexHolder(const char* name);
+    ~MutexHolder() { Kill(); }
+    MutexHolder(const MutexHolder&) = delete;
+    MutexHolder& operator=(const MutexHolder&) = delete;
+    // What its WaitForSingleObject returned.
+    DWORD waitResult() const { return waitResult_; }
+    void ReleaseAndExit();
+    void Kill(); // SIGKILL: the holder dies without releasing anything
+
+  private:
+    void Reap();
+    pid_t pid_ = -1;
+    int command_ = -1;
+    DWORD waitResult_ = WAIT_FAILED;
 };
 
 std::string ReadWholeFile(const std::string& path);

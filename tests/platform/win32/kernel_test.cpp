@@ -17,55 +17,7 @@
 
 namespace {
 
-// Another process that takes a named mutex and keeps it until told to release it or killed.
-class Holder {
-  public:
-    explicit Holder(const char* name) {
-        int result[2], command[2];
-        if (pipe(result) != 0 || pipe(command) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(result[0]);
-            close(command[1]);
-            HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
-            DWORD waited = WaitForSingleObject(mutex, 0);
-            (void)!write(result[1], &waited, sizeof waited);
-            char what = 0;
-            if (read(command[0], &what, 1) == 1 && what == 'r') ReleaseMutex(mutex);
-            _exit(0);
-        }
-        close(result[1]);
-        close(command[0]);
-        command_ = command[1];
-        if (read(result[0], &waitResult_, sizeof waitResult_) != sizeof waitResult_)
-            waitResult_ = WAIT_FAILED;
-        close(result[0]);
-    }
-    ~Holder() { Kill(); }
-
-    DWORD waitResult() const { return waitResult_; }
-    void ReleaseAndExit() {
-        char what = 'r';
-        (void)!write(command_, &what, 1);
-        Reap();
-    }
-    void Kill() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGKILL);
-        Reap();
-    }
-
-  private:
-    void Reap() {
-        if (pid_ <= 0) return;
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-        close(command_);
-    }
-    pid_t pid_ = -1;
-    int command_ = -1;
-    DWORD waitResult_ = WAIT_FAILED;
-};
+using Holder = win32_test::MutexHolder;
 
 class MutexTest : public ::testing::Test {
   protected:
