@@ -1,9 +1,55 @@
-// koltrep-inspect image: placeholder until the image reader's own command lands here.
+// koltrep-inspect image FILE [--raw OUT]: decodes an image with the texture loader's decoder,
+// prints "size W H" and, when asked, writes the pixels as 8-bit R, G, B, A rows from the top.
 #include "commands.h"
 
-#include <cstdio>
+#include "platform/d3dx8/image_decode.h"
 
-int RunImageCommand(int, char**) {
-    std::fprintf(stderr, "image: not available in this build\n");
-    return 1;
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+int RunImageCommand(int argc, char** argv) {
+    const char* file = nullptr;
+    const char* rawPath = nullptr;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--raw") == 0) {
+            if (i + 1 >= argc || rawPath) {
+                std::fprintf(stderr, "image: --raw needs one output file\n");
+                return 1;
+            }
+            rawPath = argv[++i];
+        } else if (!file) {
+            file = argv[i];
+        } else {
+            std::fprintf(stderr, "image: unexpected argument %s\n", argv[i]);
+            return 1;
+        }
+    }
+    if (!file) {
+        std::fprintf(stderr, "usage: koltrep-inspect image FILE [--raw OUT]\n");
+        return 1;
+    }
+    Image image;
+    std::string error;
+    if (!DecodeImageFile(file, image, error)) {
+        std::fprintf(stderr, "image: %s\n", error.c_str());
+        return 1;
+    }
+    if (rawPath) {
+        FILE* out = std::fopen(rawPath, "wb");
+        if (!out) {
+            std::fprintf(stderr, "image: cannot write %s: %s\n", rawPath, std::strerror(errno));
+            return 1;
+        }
+        const bool written =
+            std::fwrite(image.rgba.data(), 1, image.rgba.size(), out) == image.rgba.size();
+        if (std::fclose(out) != 0 || !written) {
+            std::remove(rawPath);
+            std::fprintf(stderr, "image: cannot write %s\n", rawPath);
+            return 1;
+        }
+    }
+    std::printf("size %u %u\n", image.width, image.height);
+    return 0;
 }
