@@ -95,6 +95,8 @@ void NearCallback(void*, dGeomID geom1, dGeomID geom2) {
 }
 
 void ShutDownScene() {
+    // Nothing to destroy when the world was never built (or is already gone).
+    if (world == nullptr) return;
     dJointGroupDestroy(contactGroup);
     for (int e = 0; e < 2; ++e) {
         for (int j = 0; j < 4; ++j) {
@@ -108,6 +110,22 @@ void ShutDownScene() {
     // vehicle space.
     dSpaceDestroy(worldSpace);
     dWorldDestroy(world);
+    // The handles now dangle; clear them so nothing reaches a destroyed object through them.
+    world = nullptr;
+    worldSpace = vehicleSpace = nullptr;
+    contactGroup = nullptr;
+    groundPlane = nullptr;
+    chassisBody = nullptr;
+    for (dBodyID& b : linkBodies)
+        b = nullptr;
+    for (dGeomID& g : linkGeoms)
+        g = nullptr;
+    for (dGeomID& g : groupGeoms)
+        g = nullptr;
+    for (dJointID& h : hinges)
+        h = nullptr;
+    for (dJointID& f : fixedJoints)
+        f = nullptr;
     if (odeInitialised) {
         dCloseODE();
         odeInitialised = false;

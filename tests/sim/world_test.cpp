@@ -234,4 +234,24 @@ TEST(WorldLifecycle, RebuildAfterShutDownGivesTheSameWorld) {
     ShutDownScene();
 }
 
+// Shut-down leaves no dangling handles behind, and a second shut-down (or one without a built
+// world) finds nothing to destroy.
+TEST(WorldLifecycle, ShutDownClearsTheHandlesAndIsSafeToRepeat) {
+    FillShapeTables();
+    BuildWorld();
+    ShutDownScene();
+    EXPECT_EQ(world, nullptr);
+    EXPECT_EQ(worldSpace, nullptr);
+    EXPECT_EQ(vehicleSpace, nullptr);
+    EXPECT_EQ(contactGroup, nullptr);
+    EXPECT_EQ(chassisBody, nullptr);
+    for (int n = 0; n < kLinkCount; ++n) {
+        EXPECT_EQ(linkBodies[n], nullptr);
+        EXPECT_EQ(linkGeoms[n], nullptr);
+        EXPECT_EQ(hinges[n], nullptr);
+    }
+    ShutDownScene();
+    EXPECT_FALSE(odeInitialised);
+}
+
 } // namespace
