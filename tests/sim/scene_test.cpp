@@ -11,8 +11,7 @@
 #include "input/input.h"
 #include "sim/controls.h"
 #include "sim/physics_step.h"
-#include "tests/support/recording_device.h"
-#include "tests/support/scene_test_util.h"
+#include "tests/sim/scene_fixture.h"
 
 #include <dinput.h>
 #include <gtest/gtest.h>
@@ -22,9 +21,6 @@
 #include <cstring>
 
 using testsupport::LogCapture;
-using testsupport::RecordingDevice;
-using testsupport::RecordingFont;
-using testsupport::ScopedDevice;
 using testsupport::ScratchFolder;
 
 namespace {
@@ -67,52 +63,9 @@ D3DXVECTOR3 Transform(const D3DXVECTOR3& v, const D3DXMATRIX& m) {
     return D3DXVECTOR3(out.x, out.y, out.z);
 }
 
-void Tick(std::initializer_list<int> down = {}) {
-    std::memcpy(prevKeyState, keyState, sizeof keyState);
-    std::memset(keyState, 0, sizeof keyState);
-    for (int key : down)
-        keyState[key] = 0x80;
-    ReadControls();
-    StepPhysics();
-}
-
-D3DXMATRIX ChassisMatrix() {
-    return MakeBodyDrawMatrix(dBodyGetPosition(chassisBody), dBodyGetRotation(chassisBody));
-}
-
-class SceneTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::memset(keyState, 0, sizeof keyState);
-        std::memset(prevKeyState, 0, sizeof prevKeyState);
-        flankCommand[0] = flankCommand[1] = 0;
-        crankSpeed = 3.0f;
-        frictionCoefficient = 350.0f;
-        viewMode = 0;
-        backBufferWidth = 640;
-        backBufferHeight = 480;
-        // The device's start-up leaves the default camera; the set-up starts from it.
-        SetDefaultTransforms();
-        device.ClearCalls();
-    }
-    void TearDown() override {
-        if (chassisBody != nullptr) ShutDownScene();
-        // The scene's objects live for the process; give everything back while this test's
-        // device still exists, so the next test starts from empty objects.
-        for (MeshResource& m : linkMeshes)
-            m.Release();
-        for (MeshResource& m : groupMeshes)
-            m.Release();
-        bodyMesh.Release();
-        groundTexture.Release();
-        secondTexture.Release();
-        EXPECT_EQ(textureCache.head, nullptr);
-    }
-
-    RecordingDevice device;
-    ScopedDevice installed{&device};
-    LogCapture log;
-};
+using scene_test::ChassisMatrix;
+using scene_test::Tick;
+using SceneTest = scene_test::SceneFixture;
 
 TEST_F(SceneTest, LoadsTheShippedFilesAndLogsEachOnce) {
     SetUpScene();
@@ -160,13 +113,9 @@ TEST_F(SceneTest, BodyMeshStandsOnTheChassisPlateWithinItsOutline) {
 }
 
 TEST_F(SceneTest, CameraLineAfterTheSetUp) {
-    RecordingFont font(&device);
-    ID3DXFont* saved = textFont;
-    textFont = &font;
     SetUpScene();
     framesPerSecond = 20.0f;
     DrawCameraInfo(0, 0);
-    textFont = saved;
     auto lines = device.CallsNamed("Font::DrawTextA");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]->text, "20.0 (3.0, 5.0, 10.0)->(-0.3,-0.4,-0.9)");

@@ -1,0 +1,79 @@
+// Shared set-up of the scene, frame and laser tests: the program's initial control state, the
+// recording device with a recording font installed, the debug log captured, and everything the
+// scene set-up made given back at the end (the scene's objects live for the whole process).
+#pragma once
+
+#include "app/application.h"
+#include "gfx/device/d3d_device.h"
+#include "gfx/immediate.h"
+#include "gfx/resources/texture_cache.h"
+#include "input/input.h"
+#include "sim/controls.h"
+#include "sim/laser.h"
+#include "sim/physics_step.h"
+#include "sim/scene.h"
+#include "tests/support/recording_device.h"
+#include "tests/support/scene_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <initializer_list>
+
+namespace scene_test {
+
+// One tick of controls and physics with the listed keys down (no drawing).
+inline void Tick(std::initializer_list<int> down = {}) {
+    std::memcpy(prevKeyState, keyState, sizeof keyState);
+    std::memset(keyState, 0, sizeof keyState);
+    for (int key : down)
+        keyState[key] = 0x80;
+    ReadControls();
+    StepPhysics();
+}
+
+inline D3DXMATRIX ChassisMatrix() {
+    return MakeBodyDrawMatrix(dBodyGetPosition(chassisBody), dBodyGetRotation(chassisBody));
+}
+
+class SceneFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::memset(keyState, 0, sizeof keyState);
+        std::memset(prevKeyState, 0, sizeof prevKeyState);
+        flankCommand[0] = flankCommand[1] = 0;
+        crankSpeed = 3.0f;
+        frictionCoefficient = 350.0f;
+        viewMode = 0;
+        framesPerSecond = 20.0f;
+        laserBeams[0] = laserBeams[1] = LaserBeam{};
+        backBufferWidth = 640;
+        backBufferHeight = 480;
+        savedFont = textFont;
+        textFont = &font;
+        textColor = 0xFFFFFFFF;
+        // The device's start-up leaves the default camera; the set-up starts from it.
+        SetDefaultTransforms();
+        device.ClearCalls();
+    }
+    void TearDown() override {
+        textFont = savedFont;
+        if (chassisBody != nullptr) ShutDownScene();
+        for (MeshResource& m : linkMeshes)
+            m.Release();
+        for (MeshResource& m : groupMeshes)
+            m.Release();
+        bodyMesh.Release();
+        groundTexture.Release();
+        secondTexture.Release();
+        EXPECT_EQ(textureCache.head, nullptr);
+    }
+
+    testsupport::RecordingDevice device;
+    testsupport::ScopedDevice installed{&device};
+    testsupport::RecordingFont font{&device};
+    testsupport::LogCapture log;
+    ID3DXFont* savedFont = nullptr;
+};
+
+} // namespace scene_test
