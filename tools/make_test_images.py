@@ -136,6 +136,12 @@ def main():
     jpeg("baseline.jpg", False, False)
     jpeg("progressive.jpg", False, True)
     jpeg("grey.jpg", True, False)
+    # Adobe CMYK JPEG and a BMP with an alpha bit field, both as ImageMagick writes them.
+    subprocess.run(["convert", os.path.join(OUT, "baseline.jpg"), "-colorspace", "CMYK",
+                    "-quality", "95", "-sampling-factor", "1x1",
+                    os.path.join(OUT, "cmyk.jpg")], check=True)
+    subprocess.run(["convert", os.path.join(OUT, "rgba8.png"), "-define", "bmp:format=bmp4",
+                    os.path.join(OUT, "rgba32_bitfields.bmp")], check=True)
     return 0
 
 

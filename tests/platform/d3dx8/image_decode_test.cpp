@@ -118,13 +118,16 @@ TEST(ImageDecode, BmpRowsComeOutTopFirstInBothOrders) {
     };
     ExpectPixels("rgb24", Decode("rgb24.bmp"), opaque);
     ExpectPixels("rgb32_topdown", Decode("rgb32_topdown.bmp"), opaque);
+    // Bit fields name the channels' bytes, alpha included.
+    ExpectPixels("rgba32_bitfields", Decode("rgba32_bitfields.bmp"), Pattern);
 }
 
 TEST(ImageDecode, JpegQuadrantsDecodeWithinTolerance) {
     const std::array<int, 4> colours[4] = {
         {255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 255, 255}};
     const int levels[4] = {0, 85, 170, 255};
-    for (const char* name : {"baseline.jpg", "progressive.jpg", "grey.jpg"}) {
+    // cmyk.jpg is Adobe's inverted CMYK, which must come back as the same colours.
+    for (const char* name : {"baseline.jpg", "progressive.jpg", "grey.jpg", "cmyk.jpg"}) {
         const bool grey = std::string(name) == "grey.jpg";
         const Image image = Decode(name);
         ASSERT_EQ(image.width, 16u) << name;
