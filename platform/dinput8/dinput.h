@@ -3,8 +3,9 @@
 //
 // Implemented: DirectInput8Create; IDirectInput8A (CreateDevice, EnumDevices);
 // IDirectInputDevice8A (SetDataFormat, SetCooperativeLevel, Acquire, Unacquire, GetDeviceState,
-// EnumObjects, SetProperty with DIPROP_RANGE) for the system keyboard, the system mouse and
-// game controllers (SDL joysticks).
+// EnumObjects, SetProperty and GetProperty with DIPROP_RANGE) for the system keyboard, the
+// system mouse and game controllers (SDL joysticks). sources.h holds the seams that replace
+// the keyboard, the controllers and the failures for tests and the replay runner.
 // Limits: immediate (unbuffered) data only; no force feedback; the keyboard is the state SDL
 // keeps for the focused window.
 #pragma once
