@@ -31,11 +31,12 @@ void SetLiveDevice(Device* device) {
     liveDevice = device;
 }
 
-Device* Device::Create(std::unique_ptr<GlContext> context, D3DDEVTYPE type, UINT adapter,
-                       const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
-                       HRESULT& result) {
+Device* Device::Create(std::unique_ptr<GlContext> context, HWND window, D3DDEVTYPE type,
+                       UINT adapter, const D3DPRESENT_PARAMETERS& params,
+                       const D3DDISPLAYMODE& displayMode, HRESULT& result) {
     Device* device = new Device;
     device->context_ = std::move(context);
+    device->window_ = window;
     device->type_ = type;
     device->adapter_ = adapter;
     device->params_ = params;
@@ -45,7 +46,7 @@ Device* Device::Create(std::unique_ptr<GlContext> context, D3DDEVTYPE type, UINT
     UINT width = params.BackBufferWidth, height = params.BackBufferHeight;
     if (width == 0 || height == 0) {
         int w = 0, h = 0;
-        SDL_GL_GetDrawableSize(device->context_->window(), &w, &h);
+        if (SDL_Window* target = device->TargetWindow()) SDL_GL_GetDrawableSize(target, &w, &h);
         width = w > 0 ? static_cast<UINT>(w) : 640;
         height = h > 0 ? static_cast<UINT>(h) : 480;
     }

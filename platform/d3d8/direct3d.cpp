@@ -249,8 +249,7 @@ class Direct3D final : public IDirect3D8 {
         }
 
         std::string error;
-        std::unique_ptr<GlContext> context =
-            GlContext::Create(window, kind == DeviceKind::Ref, error);
+        std::unique_ptr<GlContext> context = GlContext::Create(kind == DeviceKind::Ref, error);
         if (!context) {
             SDL_LogError(SDL_LOG_CATEGORY_RENDER, "CreateDevice: %s", error.c_str());
             return D3DERR_NOTAVAILABLE;
@@ -259,20 +258,15 @@ class Direct3D final : public IDirect3D8 {
         if ((kind == DeviceKind::TnLHal && software) || (kind == DeviceKind::Ref && !software))
             return D3DERR_NOTAVAILABLE;
 
-        if (!params->Windowed && context->window() && !context->ownsWindow()) {
+        if (!params->Windowed && window) {
             // Full screen without a mode switch: a borderless window over the desktop.
-            SDL_SetWindowFullscreen(context->window(), SDL_WINDOW_FULLSCREEN_DESKTOP);
-            SDL_ShowWindow(context->window());
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+            SDL_ShowWindow(window);
         }
-        if (params->Windowed || params->FullScreen_PresentationInterval ==
-                                    static_cast<UINT>(D3DPRESENT_INTERVAL_IMMEDIATE))
-            SDL_GL_SetSwapInterval(0);
-        else
-            SDL_GL_SetSwapInterval(1);
 
         HRESULT result = D3D_OK;
-        Device* device =
-            Device::Create(std::move(context), deviceType, adapter, *params, info.desktop, result);
+        Device* device = Device::Create(std::move(context), windowHandle, deviceType, adapter,
+                                        *params, info.desktop, result);
         if (!device) return result;
         *returnedDevice = device;
         return D3D_OK;

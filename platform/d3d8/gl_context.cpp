@@ -1,7 +1,9 @@
 // GL context of the Direct3D 8 stand-in.
-// Implements: the GL 2.1 compatibility context behind a device (SDL_GL_CreateContext on the
-// program's window, or on a hidden window of our own when there is none), the GL features the
-// device relies on, and the seams' storage.
+// Implements: the GL 2.1 compatibility context behind a device (SDL_GL_CreateContext), the GL
+// features the device relies on, and the seams' storage.
+// The context lives on a hidden window of its own and visits the program's window only to
+// present: the program destroys its window before it releases its last textures, and the
+// context must outlive both.
 // Limits: a software context ("REF") is asked for through LIBGL_ALWAYS_SOFTWARE; a GL driver
 // that was loaded before and ignores it gives its own renderer, and the device kind check then
 // refuses it.
@@ -56,12 +58,11 @@ GlContext::~GlContext() {
         if (SDL_GL_GetCurrentContext() == context_) SDL_GL_MakeCurrent(window_, nullptr);
         SDL_GL_DeleteContext(context_);
     }
-    if (ownsWindow_ && window_) SDL_DestroyWindow(window_);
+    if (window_) SDL_DestroyWindow(window_);
     if (videoInitialised_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-std::unique_ptr<GlContext> GlContext::Create(SDL_Window* target, bool software,
-                                             std::string& error) {
+std::unique_ptr<GlContext> GlContext::Create(bool software, std::string& error) {
     std::unique_ptr<GlContext> result(new GlContext);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = std::string("SDL video: ") + SDL_GetError();
@@ -76,16 +77,11 @@ std::unique_ptr<GlContext> GlContext::Create(SDL_Window* target, bool software,
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 
-    if (target) {
-        result->window_ = target;
-    } else {
-        result->window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                           640, 480, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!result->window_) {
-            error = std::string("hidden window: ") + SDL_GetError();
-            return nullptr;
-        }
-        result->ownsWindow_ = true;
+    result->window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 640,
+                                       480, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!result->window_) {
+        error = std::string("hidden window: ") + SDL_GetError();
+        return nullptr;
     }
 
     const char* previous = getenv("LIBGL_ALWAYS_SOFTWARE");
@@ -117,7 +113,8 @@ std::unique_ptr<GlContext> GlContext::Create(SDL_Window* target, bool software,
 }
 
 void GlContext::MakeCurrent() {
-    if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
+    if (SDL_GL_GetCurrentContext() != context_ || SDL_GL_GetCurrentWindow() != window_)
+        SDL_GL_MakeCurrent(window_, context_);
 }
 
 } // namespace platform::d3d8

@@ -27,8 +27,7 @@ struct SeamState {
 SeamState& Seams();
 
 // ---- GL context ----------------------------------------------------------------------------
-// A GL 2.1 compatibility context on an SDL window: the program's window when there is one,
-// else a hidden window of our own (headless runs, tests).
+// A GL 2.1 compatibility context on a hidden SDL window of its own.
 class GlContext {
   public:
     ~GlContext();
@@ -37,11 +36,13 @@ class GlContext {
 
     // nullptr with `error` set when no usable context can be made. `software` asks Mesa for its
     // software rasteriser.
-    static std::unique_ptr<GlContext> Create(SDL_Window* target, bool software, std::string& error);
+    static std::unique_ptr<GlContext> Create(bool software, std::string& error);
+    // Current on its own window.
     void MakeCurrent();
+    // Current on the program's window, to present there.
+    void MakeCurrentOn(SDL_Window* target) { SDL_GL_MakeCurrent(target, context_); }
 
     SDL_Window* window() const { return window_; }
-    bool ownsWindow() const { return ownsWindow_; }
     const std::string& renderer() const { return renderer_; }
     // Whether glColorPointer takes GL_BGRA, so D3DCOLOR arrays need no conversion.
     bool bgraColorArrays() const { return bgraColorArrays_; }
@@ -50,7 +51,6 @@ class GlContext {
   private:
     GlContext() = default;
     SDL_Window* window_ = nullptr;
-    bool ownsWindow_ = false;
     bool videoInitialised_ = false;
     SDL_GLContext context_ = nullptr;
     std::string renderer_;
@@ -202,9 +202,9 @@ class Device final : public IDirect3DDevice8 {
   public:
     // Takes over `context`; the framebuffer object is made here. Null with `result` set on
     // failure.
-    static Device* Create(std::unique_ptr<GlContext> context, D3DDEVTYPE type, UINT adapter,
-                          const D3DPRESENT_PARAMETERS& params, const D3DDISPLAYMODE& displayMode,
-                          HRESULT& result);
+    static Device* Create(std::unique_ptr<GlContext> context, HWND window, D3DDEVTYPE type,
+                          UINT adapter, const D3DPRESENT_PARAMETERS& params,
+                          const D3DDISPLAYMODE& displayMode, HRESULT& result);
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
@@ -263,6 +263,8 @@ class Device final : public IDirect3DDevice8 {
     Device() = default;
     ~Device() override;
     bool MakeBackBuffer(D3DFORMAT colorFormat, D3DFORMAT depthFormat);
+    // The program's window when it still exists, else null.
+    SDL_Window* TargetWindow() const;
     void FillCaps();
     void SetInitialState();
     void ApplyRenderState(D3DRENDERSTATETYPE state);
@@ -276,6 +278,8 @@ class Device final : public IDirect3DDevice8 {
 
     ULONG refs_ = 1;
     std::unique_ptr<GlContext> context_;
+    HWND window_ = nullptr; // null: headless, presents into the context's hidden window
+    bool swapIntervalSet_ = false;
     D3DDEVTYPE type_ = D3DDEVTYPE_HAL;
     UINT adapter_ = 0;
     D3DPRESENT_PARAMETERS params_{};
@@ -307,6 +311,11 @@ class Device final : public IDirect3DDevice8 {
     UINT baseVertexIndex_ = 0;
     std::vector<uint8_t> colorScratch_;
 };
+
+// Where Present puts a source x sourceHeight picture in a destination x destinationHeight
+// window: all of it when stretching, else the largest centred rectangle of the same aspect.
+RECT PresentationRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
+                      LONG destinationHeight, bool keepAspect);
 
 // The live device of an adapter, if any (IDirect3D8::GetDeviceCaps answers from it).
 Device* LiveDevice();

@@ -7,6 +7,8 @@
 // size zero (minimised) presents nothing and reports success.
 #include "internal.h"
 
+#include <platform/win32/sdl_window.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,19 +16,41 @@ namespace platform::d3d8 {
 
 HRESULT Device::TestCooperativeLevel() {
     if (Seams().cooperativeLevel) return Seams().cooperativeLevel();
-    // A GL context keeps its resources, so the device is never in need of a reset here.
-    if (!params_.Windowed && !context_->ownsWindow() &&
-        (SDL_GetWindowFlags(context_->window()) & SDL_WINDOW_MINIMIZED))
+    // A GL context keeps its resources, so the device is never in need of a reset here; it is
+    // only lost while its full-screen window is out of sight. The window layer's own account
+    // (an empty client area) counts as well as SDL's.
+    if (params_.Windowed || !window_) return D3D_OK;
+    SDL_Window* target = TargetWindow();
+    if (target && (SDL_GetWindowFlags(target) & SDL_WINDOW_MINIMIZED)) return D3DERR_DEVICELOST;
+    RECT client{};
+    if (window_ && GetClientRect(window_, &client) &&
+        (client.right <= client.left || client.bottom <= client.top))
         return D3DERR_DEVICELOST;
     return D3D_OK;
 }
 
+SDL_Window* Device::TargetWindow() const {
+    return window_ ? SdlWindowFromHandle(window_) : context_->window();
+}
+
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, const void*) {
     if (inScene_) return D3DERR_INVALIDCALL;
+    SDL_Window* target = TargetWindow();
+    if (!target) return D3DERR_INVALIDCALL; // the program's window is gone
     MakeCurrent();
+    glFlush();
     int drawableWidth = 0, drawableHeight = 0;
-    SDL_GL_GetDrawableSize(context_->window(), &drawableWidth, &drawableHeight);
+    SDL_GL_GetDrawableSize(target, &drawableWidth, &drawableHeight);
     if (drawableWidth <= 0 || drawableHeight <= 0) return D3D_OK;
+    context_->MakeCurrentOn(target);
+    if (!swapIntervalSet_) {
+        // Full screen waits for the retrace (the default interval); a window presents at once,
+        // as a windowed Direct3D 8 device copies without waiting.
+        const bool immediate = params_.Windowed || params_.FullScreen_PresentationInterval ==
+                                                       UINT(D3DPRESENT_INTERVAL_IMMEDIATE);
+        SDL_GL_SetSwapInterval(immediate ? 0 : 1);
+        swapIntervalSet_ = true;
+    }
 
     // Source in back-buffer rows from the top; GL counts from the bottom.
     LONG sx1 = 0, sy1 = 0, sx2 = static_cast<LONG>(width_), sy2 = static_cast<LONG>(height_);
@@ -36,23 +60,15 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
         sx2 = std::clamp<LONG>(sourceRect->right, sx1, sx2);
         sy2 = std::clamp<LONG>(sourceRect->bottom, sy1, sy2);
     }
-    LONG dx1 = 0, dy1 = 0, dx2 = drawableWidth, dy2 = drawableHeight;
+    RECT dest;
     if (destRect) {
-        dx1 = destRect->left;
-        dy1 = destRect->top;
-        dx2 = destRect->right;
-        dy2 = destRect->bottom;
-    } else if (!params_.Windowed) {
+        dest = *destRect;
+    } else {
         // Full screen without a mode switch: the picture as large as fits, aspect kept.
-        const double scale = std::min(double(drawableWidth) / double(sx2 - sx1 ? sx2 - sx1 : 1),
-                                      double(drawableHeight) / double(sy2 - sy1 ? sy2 - sy1 : 1));
-        const LONG w = static_cast<LONG>((sx2 - sx1) * scale + 0.5);
-        const LONG h = static_cast<LONG>((sy2 - sy1) * scale + 0.5);
-        dx1 = (drawableWidth - w) / 2;
-        dy1 = (drawableHeight - h) / 2;
-        dx2 = dx1 + w;
-        dy2 = dy1 + h;
+        dest = PresentationRect(sx2 - sx1, sy2 - sy1, drawableWidth, drawableHeight,
+                                !params_.Windowed);
     }
+    const LONG dx1 = dest.left, dy1 = dest.top, dx2 = dest.right, dy2 = dest.bottom;
 
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
@@ -64,9 +80,24 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
     const LONG h = static_cast<LONG>(height_);
     glBlitFramebuffer(sx1, h - sy2, sx2, h - sy1, dx1, drawableHeight - dy2, dx2,
                       drawableHeight - dy1, GL_COLOR_BUFFER_BIT, GL_LINEAR);
-    SDL_GL_SwapWindow(context_->window());
+    SDL_GL_SwapWindow(target);
+    MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     return D3D_OK;
+}
+
+RECT PresentationRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
+                      LONG destinationHeight, bool keepAspect) {
+    if (!keepAspect || sourceWidth <= 0 || sourceHeight <= 0)
+        return RECT{0, 0, destinationWidth, destinationHeight};
+    // Compare w * dh with dw * h in 64 bits: the side that limits the scale fills its extent.
+    LONG width = destinationWidth, height = destinationHeight;
+    if (int64_t(destinationWidth) * sourceHeight > int64_t(destinationHeight) * sourceWidth)
+        width = static_cast<LONG>(int64_t(destinationHeight) * sourceWidth / sourceHeight);
+    else
+        height = static_cast<LONG>(int64_t(destinationWidth) * sourceHeight / sourceWidth);
+    const LONG left = (destinationWidth - width) / 2, top = (destinationHeight - height) / 2;
+    return RECT{left, top, left + width, top + height};
 }
 
 bool Device::ReadBack(std::vector<uint8_t>& rgbaTopDown, UINT& width, UINT& height) {

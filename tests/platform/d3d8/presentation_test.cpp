@@ -1,0 +1,120 @@
+// Presentation into the program's window: where the picture goes, the cooperative level of a
+// full-screen window that is minimised, and a device that outlives the window it presented in.
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "platform/d3d8/internal.h"
+#include "tests/support/d3d_test_support.h"
+
+#include <services.h>
+
+namespace {
+
+void ExpectRect(const RECT& r, LONG left, LONG top, LONG right, LONG bottom) {
+    EXPECT_EQ(r.left, left);
+    EXPECT_EQ(r.top, top);
+    EXPECT_EQ(r.right, right);
+    EXPECT_EQ(r.bottom, bottom);
+}
+
+TEST(PresentationRect, StretchesWindowedAndFitsFullScreenKeepingTheAspect) {
+    using platform::d3d8::PresentationRect;
+    ExpectRect(PresentationRect(640, 480, 1000, 300, false), 0, 0, 1000, 300);
+    ExpectRect(PresentationRect(640, 480, 1920, 1080, true), 240, 0, 1680, 1080); // pillars
+    ExpectRect(PresentationRect(640, 480, 1024, 1280, true), 0, 256, 1024, 1024); // bars
+    ExpectRect(PresentationRect(640, 480, 1600, 1200, true), 0, 0, 1600, 1200);
+    ExpectRect(PresentationRect(640, 480, 641, 480, true), 0, 0, 640, 480);
+    ExpectRect(PresentationRect(0, 480, 800, 600, true), 0, 0, 800, 600);
+    // Large sizes do not overflow the comparison.
+    ExpectRect(PresentationRect(65536, 65536, 100000, 50000, true), 25000, 0, 75000, 50000);
+}
+
+class ProgramWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        d3d_test::UseOffscreenVideo();
+        ASSERT_TRUE(CreateMainWindow(nullptr));
+        d3d = Direct3DCreate8(D3D_SDK_VERSION);
+        ASSERT_NE(d3d, nullptr);
+    }
+    void TearDown() override {
+        if (device) device->Release();
+        if (d3d) d3d->Release();
+        if (mainWindow) DestroyWindow(mainWindow);
+        mainWindow = nullptr;
+    }
+    HRESULT Create(BOOL windowedDevice) {
+        D3DPRESENT_PARAMETERS params{};
+        params.BackBufferWidth = 640;
+        params.BackBufferHeight = 480;
+        params.BackBufferFormat = D3DFMT_X8R8G8B8;
+        params.BackBufferCount = 1;
+        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        params.hDeviceWindow = mainWindow;
+        params.Windowed = windowedDevice;
+        params.EnableAutoDepthStencil = TRUE;
+        params.AutoDepthStencilFormat = D3DFMT_D16;
+        return d3d->CreateDevice(0, D3DDEVTYPE_HAL, mainWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                 &params, &device);
+    }
+    static void Pump() {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+
+    d3d_test::SeamReset seams;
+    IDirect3D8* d3d = nullptr;
+    IDirect3DDevice8* device = nullptr;
+};
+
+TEST_F(ProgramWindow, FullScreenDeviceIsLostWhileItsWindowIsMinimised) {
+    ASSERT_EQ(Create(FALSE), D3D_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    Pump();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Restored));
+    Pump();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+TEST_F(ProgramWindow, WindowedDeviceStaysUsableWhenMinimised) {
+    ASSERT_EQ(Create(TRUE), D3D_OK);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    Pump();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(ProgramWindow, ResourcesReleasedAfterTheWindowIsGoneStillFindTheirContext) {
+    ASSERT_EQ(Create(TRUE), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
+              D3D_OK);
+    // The program's order at exit: device, Direct3D object and window go before the textures.
+    device->Release();
+    device = nullptr;
+    d3d->Release();
+    d3d = nullptr;
+    DestroyWindow(mainWindow);
+    mainWindow = nullptr;
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(1, &locked, nullptr, 0), D3D_OK);
+    EXPECT_EQ(texture->UnlockRect(1), D3D_OK);
+    EXPECT_EQ(texture->Release(), 0u);
+}
+
+TEST_F(ProgramWindow, PresentingIntoAWindowThatIsGoneFails) {
+    ASSERT_EQ(Create(TRUE), D3D_OK);
+    DestroyWindow(mainWindow);
+    mainWindow = nullptr;
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+    // Drawing into the back buffer goes on.
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+    d3d_test::Picture p = d3d_test::ReadPicture(device);
+    EXPECT_EQ(p.Count({0, 255, 0, 255}, 0), 640 * 480);
+}
+
+} // namespace
