@@ -187,7 +187,18 @@ class RunFrameTest : public ::testing::Test {
         SetDefaultTransforms();
         SetUpScene();
     }
-    void TearDown() override { ShutDownScene(); }
+    // The scene's meshes and textures are process-wide and would otherwise be released at exit,
+    // after this test's device is gone.
+    void TearDown() override {
+        ShutDownScene();
+        for (MeshResource& m : linkMeshes)
+            m.Release();
+        for (MeshResource& m : groupMeshes)
+            m.Release();
+        bodyMesh.Release();
+        groundTexture.Release();
+        secondTexture.Release();
+    }
 
     RecordingDevice device;
     ScopedDevice installed{&device};
