@@ -196,6 +196,17 @@ TEST_F(ReplayRun, ScriptErrorsNameTheirLineAndStopBeforeStartUp) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.err.rfind("script: cannot open ", 0), 0u) << run.err;
 
+    // Outputs that cannot be written are refused before anything runs.
+    fs::path good = Write("good.txt", "0 UP down\n");
+    run = Run({"--script", good.string(), "--ticks", "5", "--no-draw", "--trace",
+               Path("no/such/folder/t.csv").string()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot create trace ", 0), 0u) << run.err;
+    run = Run({"--script", good.string(), "--ticks", "5", "--frames", (good / "frames").string(),
+               "--every", "1"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot create ", 0), 0u) << run.err;
+
     run = Run({"--script", script.string()});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("--ticks N is required"), std::string::npos) << run.err;

@@ -216,11 +216,18 @@ int main(int argc, char** argv) {
                      "played\n",
                      unplayed, replay.lastTick);
 
-    if (!replay.options.framesDir.empty() && mkdir(replay.options.framesDir.c_str(), 0777) != 0 &&
-        errno != EEXIST) {
-        std::fprintf(stderr, "koltrep-replay: cannot create %s: %s\n",
-                     replay.options.framesDir.c_str(), std::strerror(errno));
-        ExitBeforeStartUp(2);
+    if (!replay.options.framesDir.empty()) {
+        const char* dir = replay.options.framesDir.c_str();
+        if (mkdir(dir, 0777) != 0) {
+            int reason = errno;
+            struct stat info {};
+            bool isFolder = reason == EEXIST && stat(dir, &info) == 0 && S_ISDIR(info.st_mode);
+            if (!isFolder) {
+                std::fprintf(stderr, "koltrep-replay: cannot create %s: %s\n", dir,
+                             reason == EEXIST ? "a file is in the way" : std::strerror(reason));
+                ExitBeforeStartUp(2);
+            }
+        }
     }
     if (!replay.options.trace.empty() && !replay.trace.Open(replay.options.trace.c_str(), error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
