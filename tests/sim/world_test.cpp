@@ -67,23 +67,6 @@ TEST(ShapeTables, LinkEndsMeetAtTheHingeAnchors) {
     }
 }
 
-TEST(ShapeTables, GroupShapesAreChassisAndFourHills) {
-    FillShapeTables();
-    const ShapeSpec& c = groupSpecs[0];
-    EXPECT_FLOAT_EQ(c.x, 8.0f);
-    EXPECT_FLOAT_EQ(c.y, -0.5f);
-    EXPECT_FLOAT_EQ(c.z, 7.7f);
-    EXPECT_FLOAT_EQ(c.height, 0.5f);
-    EXPECT_FLOAT_EQ(c.length, 16.0f);
-    EXPECT_FLOAT_EQ(c.width, 6.0f);
-    for (int k = 1; k < kGroupCount; ++k) {
-        EXPECT_FLOAT_EQ(std::fabs(groupSpecs[k].x), 20.0f);
-        EXPECT_FLOAT_EQ(std::fabs(groupSpecs[k].y), 20.0f);
-        EXPECT_FLOAT_EQ(groupSpecs[k].z, -17.0f);
-        EXPECT_FLOAT_EQ(groupSpecs[k].height, 20.0f);
-    }
-}
-
 TEST_F(SimWorldTest, MassesAreDensityFourOfTheBoxes) {
     const double expected[4] = {0.36, 0.72, 0.9, 1.8};
     for (int n = 0; n < kLinkCount; ++n) {
