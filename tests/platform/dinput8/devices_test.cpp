@@ -343,7 +343,7 @@ TEST_F(DirectInputTest, RangePropertyChecksItsHeaderAndTarget) {
     range.lMin = -5;
     range.lMax = 5;
     EXPECT_EQ(device->SetProperty(DIPROP_RANGE, nullptr), DIERR_INVALIDPARAM);
-    EXPECT_EQ(device->SetProperty(MAKEDIPROP(7), &range.diph), DIERR_UNSUPPORTED);
+    EXPECT_EQ(device->SetProperty(MAKEDIPROP(8), &range.diph), DIERR_UNSUPPORTED);
     auto refused = [&](DIPROPRANGE bad) { return device->SetProperty(DIPROP_RANGE, &bad.diph); };
     DIPROPRANGE bad = range;
     bad.diph.dwSize = sizeof(DIPROPHEADER);
