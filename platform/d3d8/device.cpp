@@ -53,8 +53,7 @@ Device* Device::Create(std::unique_ptr<GlContext> context, HWND window, D3DDEVTY
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
     if (width > static_cast<UINT>(maxSize) || height > static_cast<UINT>(maxSize)) {
-        SDL_LogError(SDL_LOG_CATEGORY_RENDER, "CreateDevice: back buffer %ux%u exceeds GL's %d",
-                     width, height, maxSize);
+        ReportProblem("CreateDevice: back buffer %ux%u exceeds GL's %d", width, height, maxSize);
         result = D3DERR_INVALIDCALL;
         device->Release();
         return nullptr;
@@ -115,8 +114,7 @@ bool Device::MakeBackBuffer(D3DFORMAT colorFormat, D3DFORMAT depthFormat) {
     }
     const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     if (status != GL_FRAMEBUFFER_COMPLETE) {
-        SDL_LogError(SDL_LOG_CATEGORY_RENDER, "CreateDevice: back buffer incomplete (0x%x)",
-                     status);
+        ReportProblem("CreateDevice: back buffer incomplete (0x%x)", status);
         return false;
     }
     return true;

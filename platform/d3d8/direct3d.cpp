@@ -86,11 +86,10 @@ class Direct3D final : public IDirect3D8 {
     Direct3D() = default;
     bool Init() {
         if (!Seams().adapters.empty()) return true;
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            SDL_LogError(SDL_LOG_CATEGORY_VIDEO, "Direct3DCreate8: SDL video: %s", SDL_GetError());
+        if (!StartVideo()) {
+            ReportProblem("Direct3DCreate8: SDL video: %s", SDL_GetError());
             return false;
         }
-        videoInitialised_ = true;
         return true;
     }
 
@@ -251,7 +250,7 @@ class Direct3D final : public IDirect3D8 {
         std::string error;
         std::unique_ptr<GlContext> context = GlContext::Create(kind == DeviceKind::Ref, error);
         if (!context) {
-            SDL_LogError(SDL_LOG_CATEGORY_RENDER, "CreateDevice: %s", error.c_str());
+            ReportProblem("CreateDevice: %s", error.c_str());
             return D3DERR_NOTAVAILABLE;
         }
         const bool software = IsSoftwareRenderer(EffectiveRendererName(*context));
@@ -273,9 +272,7 @@ class Direct3D final : public IDirect3D8 {
     }
 
   private:
-    ~Direct3D() override {
-        if (videoInitialised_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
+    ~Direct3D() override = default;
 
     bool Lookup(UINT adapter, AdapterInfo& info) {
         const auto& simulated = Seams().adapters;
@@ -294,7 +291,6 @@ class Direct3D final : public IDirect3D8 {
     }
 
     ULONG refs_ = 1;
-    bool videoInitialised_ = false;
 };
 
 } // namespace

@@ -9,6 +9,8 @@
 // refuses it.
 #include "internal.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 
 namespace platform::d3d8 {
@@ -42,6 +44,22 @@ void ResetSeams() {
     Seams() = SeamState{};
 }
 
+bool StartVideo() {
+    // Once up, SDL's video stays up for the process: taking it down and up again leaks X
+    // connections (with GL, a few cycles exhaust them), and the window layer shares it.
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+void ReportProblem(const char* format, ...) {
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    fprintf(stderr, "Direct3D: %s\n", line);
+}
+
 bool IsSoftwareRenderer(const std::string& rendererName) {
     for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
         if (rendererName.find(soft) != std::string::npos) return true;
@@ -59,16 +77,14 @@ GlContext::~GlContext() {
         SDL_GL_DeleteContext(context_);
     }
     if (window_) SDL_DestroyWindow(window_);
-    if (videoInitialised_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 std::unique_ptr<GlContext> GlContext::Create(bool software, std::string& error) {
     std::unique_ptr<GlContext> result(new GlContext);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (!StartVideo()) {
         error = std::string("SDL video: ") + SDL_GetError();
         return nullptr;
     }
-    result->videoInitialised_ = true;
 
     // The window's own framebuffer only receives the scaled picture; depth lives in the
     // back buffer object.

@@ -26,6 +26,13 @@ struct SeamState {
 };
 SeamState& Seams();
 
+// Starts SDL's video subsystem unless it runs already; it is never stopped from here.
+bool StartVideo();
+
+// Why a creation failed, for whoever runs the program: one line on stderr (the program's own
+// log records only what the program itself decides to write).
+void ReportProblem(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // ---- GL context ----------------------------------------------------------------------------
 // A GL 2.1 compatibility context on a hidden SDL window of its own.
 class GlContext {
@@ -51,7 +58,6 @@ class GlContext {
   private:
     GlContext() = default;
     SDL_Window* window_ = nullptr;
-    bool videoInitialised_ = false;
     SDL_GLContext context_ = nullptr;
     std::string renderer_;
     bool bgraColorArrays_ = false;
