@@ -1,0 +1,165 @@
+// Meshes: drawing the hills' 70 x 70 sphere through the real device on the offscreen driver,
+// and loading a .x file. Each has its baselines in the same run:
+//   - the sphere's DrawSubset against one raw DrawIndexedPrimitiveUP of the same arrays (what
+//     the mesh adds over the device) and against a memcpy of its vertex and index bytes (the
+//     least any draw must touch);
+//   - loading grid.x (3721 vertices, 7200 triangles) as text and as compressed binary against
+//     reading the same file's bytes.
+#include <benchmark/benchmark.h>
+
+#include "app/debug_log.h"
+#include "gfx/device/d3d_device.h"
+
+#include <services.h>
+
+#include <epoxy/gl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Silent final : public platform::DebugOutputSink {
+  public:
+    void Write(const char*) override {}
+};
+
+// The process has one device; whichever benchmark comes first makes it.
+bool DeviceReady() {
+    static bool ready = [] {
+        if (d3dDevice) return true;
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        static Silent silent;
+        platform::SetDebugOutputSink(&silent);
+        static char name[] = "koltrep-bench";
+        static char* argv[] = {name, nullptr};
+        SetCommandLine(1, argv);
+        return InitDirect3D();
+    }();
+    return ready && d3dDevice;
+}
+
+struct Sphere {
+    ID3DXMesh* mesh = nullptr;
+    std::vector<BYTE> vertices;
+    std::vector<BYTE> indices;
+    DWORD stride = 0;
+};
+
+const Sphere& HillSphere() {
+    static Sphere sphere = [] {
+        Sphere s;
+        if (FAILED(D3DXCreateSphere(d3dDevice, 20.0f, 70, 70, &s.mesh, nullptr))) return s;
+        s.stride = 24;
+        BYTE* bytes = nullptr;
+        s.mesh->LockVertexBuffer(0, &bytes);
+        s.vertices.assign(bytes, bytes + size_t(s.mesh->GetNumVertices()) * s.stride);
+        s.mesh->UnlockVertexBuffer();
+        s.mesh->LockIndexBuffer(0, &bytes);
+        s.indices.assign(bytes, bytes + size_t(s.mesh->GetNumFaces()) * 3 * sizeof(uint16_t));
+        s.mesh->UnlockIndexBuffer();
+        return s;
+    }();
+    return sphere;
+}
+
+bool SphereReady(benchmark::State& state) {
+    if (!DeviceReady()) {
+        state.SkipWithError("no Direct3D device");
+        return false;
+    }
+    if (!HillSphere().mesh) {
+        state.SkipWithError("D3DXCreateSphere failed");
+        return false;
+    }
+    return true;
+}
+
+void BM_SphereBytesCopy(benchmark::State& state) {
+    if (!SphereReady(state)) return;
+    const Sphere& s = HillSphere();
+    std::vector<BYTE> target(s.vertices.size() + s.indices.size());
+    for (auto _ : state) {
+        std::memcpy(target.data(), s.vertices.data(), s.vertices.size());
+        std::memcpy(target.data() + s.vertices.size(), s.indices.data(), s.indices.size());
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(target.size()));
+}
+BENCHMARK(BM_SphereBytesCopy)->Unit(benchmark::kMicrosecond);
+
+void BM_SphereRawDeviceDraw(benchmark::State& state) {
+    if (!SphereReady(state)) return;
+    const Sphere& s = HillSphere();
+    const UINT vertexCount = static_cast<UINT>(s.vertices.size() / s.stride);
+    const UINT faces = static_cast<UINT>(s.indices.size() / 6);
+    d3dDevice->BeginScene();
+    for (auto _ : state) {
+        d3dDevice->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL);
+        d3dDevice->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, vertexCount, faces,
+                                          s.indices.data(), D3DFMT_INDEX16, s.vertices.data(),
+                                          s.stride);
+        glFinish();
+    }
+    d3dDevice->EndScene();
+}
+BENCHMARK(BM_SphereRawDeviceDraw)->Unit(benchmark::kMicrosecond);
+
+void BM_SphereDrawSubset(benchmark::State& state) {
+    if (!SphereReady(state)) return;
+    ID3DXMesh* mesh = HillSphere().mesh;
+    d3dDevice->BeginScene();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(mesh->DrawSubset(0));
+        glFinish();
+    }
+    d3dDevice->EndScene();
+}
+BENCHMARK(BM_SphereDrawSubset)->Unit(benchmark::kMicrosecond);
+
+std::string Corpus(const char* name) {
+    return std::string(KOLTREP_SOURCE_DIR) + "/tests/data/x/" + name;
+}
+
+void BM_ReadFileBytes(benchmark::State& state, const char* name) {
+    const std::string path = Corpus(name);
+    for (auto _ : state) {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>()};
+        benchmark::DoNotOptimize(bytes.data());
+        if (bytes.empty()) state.SkipWithError("corpus file missing");
+    }
+}
+BENCHMARK_CAPTURE(BM_ReadFileBytes, grid_text, "grid.x")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ReadFileBytes, grid_bzip, "grid_bzip.x")->Unit(benchmark::kMicrosecond);
+
+void BM_LoadMeshFromX(benchmark::State& state, const char* name) {
+    if (!DeviceReady()) {
+        state.SkipWithError("no Direct3D device");
+        return;
+    }
+    const std::string path = Corpus(name);
+    for (auto _ : state) {
+        ID3DXBuffer *adjacency = nullptr, *materials = nullptr;
+        DWORD count = 0;
+        ID3DXMesh* mesh = nullptr;
+        if (FAILED(D3DXLoadMeshFromX(path.c_str(), D3DXMESH_SYSTEMMEM, d3dDevice, &adjacency,
+                                     &materials, &count, &mesh))) {
+            state.SkipWithError("load failed");
+            break;
+        }
+        mesh->Release();
+        adjacency->Release();
+        materials->Release();
+    }
+}
+BENCHMARK_CAPTURE(BM_LoadMeshFromX, grid_text, "grid.x")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_LoadMeshFromX, grid_bzip, "grid_bzip.x")->Unit(benchmark::kMicrosecond);
+
+} // namespace

@@ -1,0 +1,33 @@
+// Fuzzes the .x reader from memory and, for what it accepts, the mesh built from it: adjacency
+// and Optimize run on the result, as the program's mesh loading does.
+#include "platform/d3dx8/d3dx8_mesh_impl.h"
+#include "platform/d3dx8/xfile/xfile_reader.h"
+
+#include <cstring>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    koltrep::xfile::MeshData mesh;
+    std::string reason;
+    if (!koltrep::xfile::ReadXMemory(data, size, mesh, reason)) return 0;
+
+    const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | (mesh.hasTexCoords ? D3DFVF_TEX1 : 0);
+    const DWORD stride = koltrep::d3dx::FvfStride(fvf);
+    std::vector<BYTE> vertices(mesh.vertices.size() * stride);
+    for (size_t v = 0; v < mesh.vertices.size(); ++v)
+        std::memcpy(vertices.data() + v * stride, &mesh.vertices[v], stride);
+    ID3DXMesh* built = nullptr;
+    if (FAILED(koltrep::d3dx::CreateSystemMesh(nullptr, D3DXMESH_SYSTEMMEM, fvf,
+                                               std::move(vertices), mesh.indices, mesh.attributes,
+                                               &built)))
+        __builtin_trap(); // the reader's output must always make a valid mesh
+    std::vector<DWORD> adjacency(built->GetNumFaces() * 3);
+    built->GenerateAdjacency(0.0f, adjacency.data());
+    ID3DXMesh* optimized = nullptr;
+    if (SUCCEEDED(
+            built->Optimize(D3DXMESHOPT_COMPACT | D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_VERTEXCACHE,
+                            adjacency.data(), adjacency.data(), nullptr, nullptr, &optimized)))
+        optimized->Release();
+    built->Release();
+    return 0;
+}
