@@ -1,0 +1,116 @@
+// One help line drawn through ID3DXFont::DrawTextA on the real device (offscreen driver),
+// against the same number of glyph quads drawn with one DrawPrimitiveUP from ready-made
+// vertices, with the same states and glyph page. The difference is what the text stand-in adds:
+// UTF-8 decoding, layout, glyph lookup, clipping, building the vertices and the state
+// save/restore of Begin/End. Both wait for GL to finish.
+#include <benchmark/benchmark.h>
+
+#include "app/debug_log.h"
+#include "gfx/device/d3d_device.h"
+
+#include <services.h>
+
+#include <d3dx8.h>
+#include <epoxy/gl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char kHelpLine[] = "Rotation/Sec         : Push R or F Key : 3.000000 rps";
+
+class Silent final : public platform::DebugOutputSink {
+  public:
+    void Write(const char*) override {}
+};
+
+// The program's device, brought up once for the whole run (another benchmark may have done it).
+bool DeviceReady() {
+    static bool ready = [] {
+        if (d3dDevice) return true;
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        static Silent silent;
+        platform::SetDebugOutputSink(&silent);
+        static char name[] = "koltrep-bench";
+        static char* argv[] = {name, nullptr};
+        SetCommandLine(1, argv);
+        return InitDirect3D();
+    }();
+    return ready && d3dDevice;
+}
+
+ID3DXFont* HelpFont() {
+    static ID3DXFont* font = [] {
+        LOGFONTA lf{};
+        lf.lfHeight = 16;
+        lf.lfWeight = FW_NORMAL;
+        lf.lfCharSet = SHIFTJIS_CHARSET;
+        std::strcpy(lf.lfFaceName, "ＭＳ ゴシック");
+        ID3DXFont* created = nullptr;
+        return SUCCEEDED(D3DXCreateFontIndirect(d3dDevice, &lf, &created)) ? created : nullptr;
+    }();
+    return font;
+}
+
+void BM_TextLineDrawText(benchmark::State& state) {
+    if (!DeviceReady() || !HelpFont()) {
+        state.SkipWithError("no Direct3D device or font");
+        return;
+    }
+    ID3DXFont* font = HelpFont();
+    for (auto _ : state) {
+        RECT rect{0, 16, 640, 480};
+        font->Begin();
+        benchmark::DoNotOptimize(
+            font->DrawTextA(kHelpLine, -1, &rect, DT_EXPANDTABS | DT_NOPREFIX, 0xFFFFFFFF));
+        font->End();
+        glFinish();
+    }
+}
+BENCHMARK(BM_TextLineDrawText)->Unit(benchmark::kMicrosecond);
+
+struct GlyphVertex {
+    float x, y, z, rhw;
+    D3DCOLOR diffuse;
+    float u, v;
+};
+
+// Baseline: as many 8 x 16 textured quads as the line has visible characters, one draw call.
+void BM_TextLineBareQuads(benchmark::State& state) {
+    if (!DeviceReady() || !HelpFont()) {
+        state.SkipWithError("no Direct3D device or font");
+        return;
+    }
+    IDirect3DTexture8* page = nullptr;
+    if (FAILED(d3dDevice->CreateTexture(256, 256, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &page))) {
+        state.SkipWithError("no texture");
+        return;
+    }
+    std::vector<GlyphVertex> vertices;
+    float x = 0;
+    for (const char* c = kHelpLine; *c; ++c, x += 8) {
+        if (*c == ' ') continue;
+        const float l = x - 0.5f, t = 15.5f, r = x + 7.5f, b = 31.5f;
+        const GlyphVertex tl{l, t, 0, 1, 0xFFFFFFFF, 0, 0}, tr{r, t, 0, 1, 0xFFFFFFFF, 0.03f, 0};
+        const GlyphVertex bl{l, b, 0, 1, 0xFFFFFFFF, 0, 0.06f};
+        const GlyphVertex br{r, b, 0, 1, 0xFFFFFFFF, 0.03f, 0.06f};
+        vertices.insert(vertices.end(), {tl, tr, bl, tr, br, bl});
+    }
+    // The same states the font sets, set once outside the loop.
+    HelpFont()->Begin();
+    d3dDevice->SetTexture(0, page);
+    for (auto _ : state) {
+        d3dDevice->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        d3dDevice->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(vertices.size() / 3), vertices.data(),
+                                   sizeof(GlyphVertex));
+        glFinish();
+    }
+    HelpFont()->End();
+    page->Release();
+    state.counters["quads"] = double(vertices.size() / 6);
+}
+BENCHMARK(BM_TextLineBareQuads)->Unit(benchmark::kMicrosecond);
+
+} // namespace
