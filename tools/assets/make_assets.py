@@ -221,11 +221,11 @@ def build_body():
     # Hull: a low deck with a raked bow at +z and a bevelled stern.
     m.prism([(-7.6, 0.25), (7.0, 0.25), (7.9, 0.8), (6.2, 1.45), (-6.6, 1.45), (-7.6, 0.95)],
             -2.6, 2.6, HULL)
-    # Cabin: glazed, leaning forward.
-    m.prism([(-3.8, 1.45), (3.4, 1.45), (1.9, 2.55), (-3.2, 2.55)], -1.6, 1.6, CANOPY)
-    # Engine block behind the cabin, and a mast on it.
-    m.box((1.45, -2.0, -6.2), (2.05, 2.0, -4.0), HULL)
-    m.box((2.05, -0.2, -5.4), (3.4, 0.2, -5.0), CANNON)
+    # Cabin: glazed, leaning forward, behind the driver's seat (the driver's camera sits just
+    # ahead of the chassis centre, 3 above it, and looks over the deck).
+    m.prism([(-5.8, 1.45), (0.2, 1.45), (-1.2, 2.3), (-5.2, 2.3)], -1.6, 1.6, CANOPY)
+    # A mast on the cabin roof.
+    m.box((2.3, -0.2, -4.4), (3.4, 0.2, -4.0), CANNON)
     # Cannon pods on both flanks; their muzzles sit where the beams start (z 6, x 1, |y| 3.6).
     for side in (-1.0, 1.0):
         y_in, y_out = sorted((side * 2.6, side * 3.75))
