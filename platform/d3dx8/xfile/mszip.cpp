@@ -12,7 +12,7 @@ namespace {
 
 constexpr size_t kMaxBlock = 32768; // MSZIP blocks hold at most 32 KiB of output
 
-uint16_t Word(const uint8_t* p) {
+uint16_t LittleWord(const uint8_t* p) {
     return uint16_t(p[0] | (p[1] << 8));
 }
 
@@ -47,8 +47,8 @@ bool InflateMsZip(const uint8_t* data, size_t size, size_t limit, std::vector<ui
             reason = "truncated compressed block header";
             return false;
         }
-        const size_t blockOut = Word(data + pos);
-        const size_t blockIn = Word(data + pos + 2);
+        const size_t blockOut = LittleWord(data + pos);
+        const size_t blockIn = LittleWord(data + pos + 2);
         pos += 4;
         if (blockOut == 0 || blockOut > kMaxBlock) {
             reason = "compressed block " + std::to_string(block) + " has a bad size";
