@@ -1,12 +1,16 @@
 // Window classes and windows on SDL: RegisterClassExA, CreateWindowExA, DestroyWindow,
 // ShowWindow, UpdateWindow, GetDesktopWindow, GetActiveWindow, AdjustWindowRectEx,
 // GetWindowLongA, GetMenu, SetWindowPos, GetClientRect, GetWindowRect, BeginPaint, EndPaint,
-// DefWindowProcA, GetStockObject, ImmGetDefaultIMEWnd; and SDL's lifetime.
+// DefWindowProcA, GetStockObject, ImmGetDefaultIMEWnd; and SDL's lifetime, including the loss
+// of the X display.
 // Limits: the SDL window is the client area (the frame belongs to the window manager), so
 // AdjustWindowRectEx leaves the rectangle as it is and the outer size set by SetWindowPos is
 // the client size; no child windows, menus or class/window extra bytes; GDI objects are
 // placeholders, since nothing is drawn through GDI; there is no input-method window, because
 // text input is never started.
+#include <dlfcn.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -57,6 +61,30 @@ char desktopWindow;    // its address is the desktop's handle
 char stockObjects[20]; // GDI stock objects by index
 char paintContext;     // the device context BeginPaint hands out
 
+// Xlib's default reaction to a lost display is exit(), whose static destructors then wait
+// forever on the dead connection (destroying the window, the GL context). Nothing can be
+// released on a display that is gone, so the process ends at once; the kernel drops the
+// single-instance lock, and the next start reads it as abandoned.
+int DisplayLost(void*) {
+    static const char message[] = "koltrep: the connection to the X display was lost\n";
+    ssize_t ignored = write(2, message, sizeof message - 1);
+    (void)ignored;
+    _exit(1);
+}
+
+void HandleLostX11Display() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "x11") != 0) return;
+    // SDL loads Xlib itself; look it up rather than link a second copy.
+    void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (xlib == nullptr) return;
+    using IoErrorHandler = int (*)(void*);
+    auto setHandler =
+        reinterpret_cast<IoErrorHandler (*)(IoErrorHandler)>(dlsym(xlib, "XSetIOErrorHandler"));
+    if (setHandler) setHandler(DisplayLost);
+    dlclose(xlib);
+}
+
 } // namespace
 
 bool EnsureVideo() {
@@ -72,6 +100,7 @@ bool EnsureVideo() {
         return false;
     }
     SDL_StopTextInput(); // no composition window over the scene
+    HandleLostX11Display();
     state.videoStarted = true;
     return true;
 }

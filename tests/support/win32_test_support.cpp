@@ -15,15 +15,13 @@
 
 namespace win32_test {
 
-bool StartPrivateXServer() {
-    static int display = -1;
-    if (display >= 0) return true;
+XServer::XServer() {
     int ready[2];
-    if (pipe(ready) != 0) return false;
+    if (pipe(ready) != 0) return;
     pid_t parent = getpid();
-    pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
+    pid_ = fork();
+    if (pid_ < 0) return;
+    if (pid_ == 0) {
         // The server must outlive every X call of the test, the static destructors included,
         // and must not outlive the test: it goes when its parent does.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -44,9 +42,21 @@ bool StartPrivateXServer() {
     while (read(ready[0], &c, 1) == 1 && c != '\n')
         number += c;
     close(ready[0]);
-    if (number.empty()) return false;
-    display = std::atoi(number.c_str());
-    setenv("DISPLAY", (":" + number).c_str(), 1);
+    if (!number.empty()) display_ = ":" + number;
+}
+
+void XServer::Kill() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+bool StartPrivateXServer() {
+    static XServer* server = nullptr;
+    if (server == nullptr) server = new XServer; // never stopped: see the class
+    if (server->display().empty()) return false;
+    setenv("DISPLAY", server->display().c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     return true;
 }

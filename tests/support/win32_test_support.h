@@ -11,8 +11,24 @@
 
 namespace win32_test {
 
-// Starts an Xvfb of this test process's own (once; it dies with the process) and points SDL at
-// it. False when no X server can be started.
+// An Xvfb of this test process's own; it dies with the process at the latest.
+class XServer {
+  public:
+    XServer();
+    ~XServer() { Kill(); }
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+    // ":N", or empty when the server could not be started.
+    const std::string& display() const { return display_; }
+    void Kill();
+
+  private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+// Starts one XServer for the rest of the process (once) and points SDL at it. False when no X
+// server can be started.
 bool StartPrivateXServer();
 
 // Collects everything written to the debugger output while it lives.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -256,6 +258,41 @@ TEST(Icon, OnlyTheProgramIconExists) {
     EXPECT_NE(LoadIconA(nullptr, MAKEINTRESOURCEA(101)), nullptr);
     EXPECT_EQ(LoadIconA(nullptr, MAKEINTRESOURCEA(102)), nullptr);
     EXPECT_EQ(LoadIconA(nullptr, MAKEINTRESOURCEA(32512)), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A program whose X server goes away must end, not spin in its exit path on the dead
+// connection. The death test runs in a fresh process, with no SDL state of this one.
+void LoseTheDisplayWhilePumping() {
+    win32_test::XServer server;
+    if (server.display().empty()) std::exit(3);
+    setenv("DISPLAY", server.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = "LOSS_CLASS";
+    RegisterClassExA(&windowClass);
+    HWND window = CreateWindowExA(0, "LOSS_CLASS", "loss", 0, 0, 0, 64, 64, nullptr, nullptr,
+                                  nullptr, nullptr);
+    if (window == nullptr) std::exit(2);
+    ShowWindow(window, SW_SHOW);
+    server.Kill();
+    MSG msg;
+    for (;;) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        WaitMessage();
+    }
+}
+
+TEST(DisplayLossDeathTest, TheProgramEndsWithALineInsteadOfHanging) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(LoseTheDisplayWhilePumping(), ::testing::ExitedWithCode(1),
+                "koltrep: the connection to the X display was lost");
 }
 
 } // namespace
