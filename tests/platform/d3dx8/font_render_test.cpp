@@ -16,7 +16,7 @@ using d3d_test::OffscreenDevice;
 using d3d_test::Picture;
 using d3d_test::ReadPicture;
 
-class RealDevice : public ::testing::Test {
+class TextureAndTextOnGl : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_NE(gpu_.device, nullptr) << "no GL device on the offscreen driver";
@@ -62,7 +62,7 @@ class RealDevice : public ::testing::Test {
     ID3DXFont* font_ = nullptr;
 };
 
-TEST_F(RealDevice, TextLightsPixelsOnlyInsideItsRectangle) {
+TEST_F(TextureAndTextOnGl, TextLightsPixelsOnlyInsideItsRectangle) {
     RECT measure{0, 0, 640, 480};
     font_->DrawTextA("x", -1, &measure, DT_CALCRECT, 0);
     const int w = measure.right;
@@ -86,7 +86,7 @@ TEST_F(RealDevice, TextLightsPixelsOnlyInsideItsRectangle) {
     EXPECT_GT(p.Count({255, 255, 255, 255}, 0), 20);
 }
 
-TEST_F(RealDevice, ClippedTextStopsAtTheEdgeAndTakesTheColour) {
+TEST_F(TextureAndTextOnGl, ClippedTextStopsAtTheEdgeAndTakesTheColour) {
     const RECT clip{100, 200, 137, 209}; // cuts through the glyphs on both axes
     const Picture p = DrawText("Koltrep & co\tx", clip, 0xFF00FF00);
     int inside = 0, outside = 0;
@@ -101,7 +101,7 @@ TEST_F(RealDevice, ClippedTextStopsAtTheEdgeAndTakesTheColour) {
         }
 }
 
-TEST_F(RealDevice, LoadedTextureDrawsItsTexels) {
+TEST_F(TextureAndTextOnGl, LoadedTextureDrawsItsTexels) {
     const auto dir = std::filesystem::temp_directory_path() /
                      ("koltrep-real-texture-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
