@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace platform::d3d8 {
 namespace {
@@ -287,7 +288,12 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
         ++fullChain;
     if (levels == 0 || levels > fullChain) levels = fullChain;
     MakeCurrent();
-    *texture = new Texture(this, width, height, levels, usage, format, pool, gl);
+    try {
+        *texture = new Texture(this, width, height, levels, usage, format, pool, gl);
+    } catch (const std::bad_alloc&) {
+        ReportProblem("CreateTexture: no memory for %u x %u", width, height);
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
     return D3D_OK;
 }
 
@@ -301,7 +307,12 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
         if (!layout.valid || length < layout.stride) return D3DERR_INVALIDCALL;
     }
     MakeCurrent();
-    *buffer = new VertexBuffer(this, length, usage, fvf, pool);
+    try {
+        *buffer = new VertexBuffer(this, length, usage, fvf, pool);
+    } catch (const std::bad_alloc&) {
+        ReportProblem("CreateVertexBuffer: no memory for %u bytes", length);
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
     return D3D_OK;
 }
 
@@ -312,7 +323,12 @@ HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
     if (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
     if (length == 0 || length > (1u << 30)) return D3DERR_INVALIDCALL;
     MakeCurrent();
-    *buffer = new IndexBuffer(this, length, usage, format, pool);
+    try {
+        *buffer = new IndexBuffer(this, length, usage, format, pool);
+    } catch (const std::bad_alloc&) {
+        ReportProblem("CreateIndexBuffer: no memory for %u bytes", length);
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
     return D3D_OK;
 }
 
