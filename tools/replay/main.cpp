@@ -318,6 +318,6 @@ int main(int argc, char** argv) {
     }
     ShutDownScene();
     if (!replay.trace.Close(error)) Fail(error);
-    return replay.failed ? 1 : 0;
     // The Application's shut-down runs at process exit, as after WinMain.
+    return replay.failed ? 1 : 0;
 }
