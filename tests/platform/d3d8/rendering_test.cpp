@@ -443,4 +443,63 @@ TEST_F(Rendering, ClearOfRectanglesStaysInsideThem) {
     ExpectNear(p.At(100, 49), 0, 0, 0, 0);
 }
 
+TEST_F(Rendering, MipFilterPicksTheLevelForTheSize) {
+    // Level 0 red (8 x 8), level 1 green (4 x 4), level 2 blue (2 x 2), level 3 white.
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
+              D3D_OK);
+    ASSERT_EQ(texture->GetLevelCount(), 4u);
+    const uint32_t colours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    for (UINT level = 0; level < 4; ++level) {
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
+        const UINT size = 8u >> level;
+        for (UINT y = 0; y < size; ++y)
+            for (UINT x = 0; x < size; ++x)
+                std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4,
+                            &colours[level], 4);
+        ASSERT_EQ(texture->UnlockRect(level), D3D_OK);
+    }
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
+    device->SetVertexShader(kTexturedScreenFvf);
+    auto draw = [&](float x, float size) {
+        TexturedScreenVertex quad[4] = {{x, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                                        {x + size, 0, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                                        {x + size, size, 0.5f, 1, 0xFFFFFFFF, 1, 1},
+                                        {x, size, 0.5f, 1, 0xFFFFFFFF, 0, 1}};
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof quad[0]), D3D_OK);
+    };
+    device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_POINT);
+    draw(0, 4);  // half size: level 1
+    draw(10, 2); // quarter size: level 2
+    device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
+    draw(20, 2); // no mip filter: level 0 whatever the size
+    Picture p = ReadPicture(device);
+    ExpectNear(p.At(1, 1), 0, 255, 0);
+    ExpectNear(p.At(10, 0), 0, 0, 255);
+    ExpectNear(p.At(20, 0), 255, 0, 0);
+    texture->Release();
+}
+
+TEST_F(Rendering, GouraudBlendsVertexColoursAndFlatTakesTheFirstVertex) {
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    ScreenVertex triangle[3] = {{0, 0, 0.5f, 1, D3DCOLOR_XRGB(255, 0, 0)},
+                                {300, 0, 0.5f, 1, D3DCOLOR_XRGB(0, 255, 0)},
+                                {0, 300, 0.5f, 1, D3DCOLOR_XRGB(0, 0, 255)}};
+    device->SetVertexShader(kScreenFvf);
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof triangle[0]);
+    Picture p = ReadPicture(device);
+    // At (100, 100) the weights are 1/3 each.
+    ExpectNear(p.At(100, 100), 85, 85, 85, 3);
+
+    Clear(0);
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof triangle[0]);
+    p = ReadPicture(device);
+    ExpectNear(p.At(100, 100), 255, 0, 0, 0);
+}
+
 } // namespace
