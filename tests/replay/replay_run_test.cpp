@@ -19,6 +19,8 @@
 #include <sstream>
 
 #include "platform/d3dx8/image_decode.h"
+#include "platform/win32/services.h"
+#include "platform/win32/windows.h"
 #include "tools/replay/trace.h"
 
 namespace {
@@ -258,6 +260,23 @@ TEST_F(ReplayRun, TimingReportsEveryFigure) {
     size_t at = run.out.find("resident memory after 30 ticks: ");
     ASSERT_NE(at, std::string::npos);
     EXPECT_GT(std::atol(run.out.c_str() + at + 33), 1000) << run.out;
+}
+
+// A koltrep already running holds "varn mutex"; the runner keeps a lock folder of its own.
+TEST_F(ReplayRun, RunsWhileKoltrepHoldsItsLock) {
+    fs::path runtime = Path("runtime");
+    fs::create_directory(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1), 0);
+    ASSERT_EQ(platform::LockFilePath("varn mutex").rfind(runtime.string(), 0), 0u);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "varn mutex");
+    ASSERT_NE(mutex, nullptr);
+    ASSERT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    auto rows = Trace("0 UP down\n", 10);
+    EXPECT_EQ(rows.size(), 10u);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    unsetenv("XDG_RUNTIME_DIR");
 }
 
 // ---- Determinism ----------------------------------------------------------------------------
