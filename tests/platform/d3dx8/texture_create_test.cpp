@@ -85,6 +85,32 @@ TEST_F(TextureCreate, OneLevelTakesTheImageSizeAndStoresBgraBytes) {
     EXPECT_EQ(device_.LiveTextures(), 0u);
 }
 
+TEST_F(TextureCreate, EveryDecodedFormatLoadsAndIsNamedInTheInfo) {
+    const std::string images = std::string(KOLTREP_SOURCE_DIR) + "/tests/data/images/";
+    struct Case {
+        const char* file;
+        UINT width, height;
+        D3DXIMAGE_FILEFORMAT format;
+        D3DFORMAT pixels;
+    } cases[] = {{"baseline.jpg", 16, 16, D3DXIFF_JPG, D3DFMT_X8R8G8B8},
+                 {"rgb24.bmp", 7, 5, D3DXIFF_BMP, D3DFMT_X8R8G8B8},
+                 {"palette2.png", 7, 5, D3DXIFF_PNG, D3DFMT_A8R8G8B8}};
+    for (const Case& c : cases) {
+        IDirect3DTexture8* texture = nullptr;
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(Create(images + c.file, 1, 0, &texture, &info), D3D_OK) << c.file;
+        EXPECT_EQ(info.Width, c.width) << c.file;
+        EXPECT_EQ(info.Height, c.height) << c.file;
+        EXPECT_EQ(info.ImageFileFormat, c.format) << c.file;
+        EXPECT_EQ(info.Format, c.pixels) << c.file;
+        D3DSURFACE_DESC desc{};
+        ASSERT_EQ(texture->GetLevelDesc(0, &desc), D3D_OK);
+        EXPECT_EQ(desc.Width, c.width);
+        EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8); // whatever the file held
+        texture->Release();
+    }
+}
+
 TEST_F(TextureCreate, FullChainIsBoxFilteredDownToOneByOne) {
     // 4 x 4: every 2 x 2 block averages exactly.
     std::vector<D3DCOLOR> argb(16);
