@@ -47,12 +47,26 @@ struct AdapterInfo {
     std::vector<D3DDISPLAYMODE> modes;
 };
 
+// The GL renderer's name, as the adapter's description names the graphics part on Windows. A
+// short-lived hidden context asks once per process; "" when none can be made.
+const std::string& ProbedRendererName() {
+    static const std::string name = [] {
+        std::string error;
+        std::unique_ptr<GlContext> probe = GlContext::Create(false, error);
+        return probe ? probe->renderer() : std::string();
+    }();
+    return name;
+}
+
 AdapterInfo RealAdapter(int display) {
     AdapterInfo info;
-    const char* name = SDL_GetDisplayName(display);
-    char fallback[32];
-    snprintf(fallback, sizeof fallback, "Display %d", display);
-    info.description = name ? name : fallback;
+    info.description = ProbedRendererName();
+    if (info.description.empty()) {
+        const char* name = SDL_GetDisplayName(display);
+        char fallback[32];
+        snprintf(fallback, sizeof fallback, "Display %d", display);
+        info.description = name && *name ? name : fallback;
+    }
     const char* driver = SDL_GetCurrentVideoDriver();
     info.driver = std::string("SDL ") + (driver ? driver : "video");
     SDL_DisplayMode desktop{};
