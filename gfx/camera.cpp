@@ -26,7 +26,8 @@ void SetCameraPosition(float x, float y, float z) {
     D3DXVECTOR3 eye = CameraPosition();
     D3DXMATRIX move;
     D3DXMatrixTranslation(&move, eye.x - x, eye.y - y, eye.z - z);
-    D3DXMatrixMultiply(&viewMatrix, &move, &viewMatrix);
+    D3DXMATRIX before = viewMatrix;
+    D3DXMatrixMultiply(&viewMatrix, &move, &before);
 }
 
 D3DXVECTOR3 CameraPosition() {
@@ -42,19 +43,22 @@ void YawCamera(float angle) {
     D3DXVECTOR3 up(viewMatrix._21, viewMatrix._22, viewMatrix._23);
     D3DXMATRIX turn;
     D3DXMatrixRotationAxis(&turn, &up, angle);
-    D3DXMatrixMultiply(&viewMatrix, &viewMatrix, &turn);
+    D3DXMATRIX before = viewMatrix;
+    D3DXMatrixMultiply(&viewMatrix, &before, &turn);
 }
 
 void PitchCamera(float angle) {
     D3DXMATRIX turn;
     D3DXMatrixRotationX(&turn, -angle);
-    D3DXMatrixMultiply(&viewMatrix, &viewMatrix, &turn);
+    D3DXMATRIX before = viewMatrix;
+    D3DXMatrixMultiply(&viewMatrix, &before, &turn);
 }
 
 void MoveCamera(float dx, float dy, float dz) {
     D3DXMATRIX move;
     D3DXMatrixTranslation(&move, -dx, -dy, -dz);
-    D3DXMatrixMultiply(&viewMatrix, &viewMatrix, &move);
+    D3DXMATRIX before = viewMatrix;
+    D3DXMatrixMultiply(&viewMatrix, &before, &move);
 }
 
 void UpdateManualCamera(float step) {

@@ -39,13 +39,13 @@ D3DXMATRIX PhysicsToGraphicsRotation(const dReal* R) {
 }
 
 D3DXMATRIX MakeBodyDrawMatrix(const dReal* p, const dReal* R) {
-    D3DXMATRIX turn, rotation, translation, out;
+    D3DXMATRIX turn, rotation, translation, turned, out;
     D3DXMatrixRotationY(&turn, 1.57075f);
     rotation = PhysicsToGraphicsRotation(R);
     D3DXMatrixTranslation(&translation, static_cast<float>(p[0]), static_cast<float>(p[2]),
                           static_cast<float>(p[1]));
-    D3DXMatrixMultiply(&out, &turn, &rotation);
-    D3DXMatrixMultiply(&out, &out, &translation);
+    D3DXMatrixMultiply(&turned, &turn, &rotation);
+    D3DXMatrixMultiply(&out, &turned, &translation);
     return out;
 }
 
