@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 using testsupport::LogCapture;
@@ -282,6 +283,9 @@ TEST_F(SceneTest, BodyStandsUpAndFacesTheWalkingDirection) {
     D3DXVECTOR3 walked = D3DXVECTOR3(after._41, after._42, after._43) - start;
     walked.y = 0;
     float along = D3DXVec3Dot(&walked, &front) / D3DXVec3Length(&front);
+    std::printf("standing: mesh +x -> graphics (%.3f, %.3f, %.3f); 100 ticks of UP: %.2f along "
+                "the body's front of %.2f walked\n",
+                up.x, up.y, up.z, along, D3DXVec3Length(&walked));
     EXPECT_GT(along, 5.0f);
     EXPECT_GT(along, 0.9f * D3DXVec3Length(&walked));
 }
