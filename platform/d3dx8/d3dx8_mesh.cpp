@@ -332,17 +332,32 @@ HRESULT SystemMesh::Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjac
     // optimiser keeps each triangle's corners but not the triangles' order: track where each
     // triangle went by matching its corners.
     if (flags & (D3DXMESHOPT_VERTEXCACHE | D3DXMESHOPT_STRIPREORDER)) {
-        std::vector<uint32_t> scratch;
+        // Each run is optimised on its own vertices, numbered locally, so many small runs
+        // cost no more than one large one.
+        std::vector<uint32_t> localOf(vertexCount, ~0u), globalOf, local, scratch;
         size_t start = 0;
         while (start < faces) {
             size_t end = start + 1;
             while (end < faces && attributes[end] == attributes[start])
                 ++end;
             const size_t count = (end - start) * 3;
+            globalOf.clear();
+            local.resize(count);
+            for (size_t i = 0; i < count; ++i) {
+                const uint32_t v = indices[start * 3 + i];
+                if (localOf[v] == ~0u) {
+                    localOf[v] = static_cast<uint32_t>(globalOf.size());
+                    globalOf.push_back(v);
+                }
+                local[i] = localOf[v];
+            }
+            for (uint32_t v : globalOf)
+                localOf[v] = ~0u;
             scratch.resize(count);
-            meshopt_optimizeVertexCache(scratch.data(), indices.data() + start * 3, count,
-                                        vertexCount);
-            // Map each output triangle back to its input one by its corner set.
+            meshopt_optimizeVertexCache(scratch.data(), local.data(), count, globalOf.size());
+            for (size_t i = 0; i < count; ++i)
+                scratch[i] = globalOf[scratch[i]];
+            // Map each output triangle back to its input one by its corners.
             struct Corners {
                 uint32_t a, b, c;
                 bool operator==(const Corners&) const = default;
@@ -353,10 +368,11 @@ HRESULT SystemMesh::Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjac
                            (size_t(t.c) * 83492791);
                 }
             };
+            // Rotated to start at the smallest corner, keeping the winding, so a triangle and
+            // its reverse (a two-sided face) stay apart.
             auto corners = [](const uint32_t* t) {
-                uint32_t v[3] = {t[0], t[1], t[2]};
-                std::sort(v, v + 3);
-                return Corners{v[0], v[1], v[2]};
+                const int first = t[0] <= t[1] && t[0] <= t[2] ? 0 : (t[1] <= t[2] ? 1 : 2);
+                return Corners{t[first], t[(first + 1) % 3], t[(first + 2) % 3]};
             };
             std::unordered_map<Corners, std::vector<uint32_t>, CornersHash> byCorners;
             for (size_t f = end; f-- > start;)

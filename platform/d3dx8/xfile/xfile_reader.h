@@ -19,7 +19,7 @@
 namespace koltrep::xfile {
 
 // Largest file (or inflated file) the reader accepts.
-constexpr size_t kMaxFileBytes = size_t(256) << 20;
+constexpr size_t kMaxFileBytes = size_t(64) << 20;
 // Deepest nesting of objects (frames, meshes, their children and skipped objects).
 constexpr int kMaxDepth = 64;
 

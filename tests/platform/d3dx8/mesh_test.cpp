@@ -168,6 +168,33 @@ TEST_F(MeshTest, OptimizeKeepsTrianglesPerSubsetAndLeavesTheSourceAlone) {
     box->Release();
 }
 
+TEST_F(MeshTest, VertexCacheAloneKeepsEachRunInPlaceAndTwoSidedFacesApart) {
+    // Quad 1 is drawn from both sides: the same corners in both windings.
+    Strip s = MakeStrip(4, {0, 1, 0, 2});
+    s.indices.insert(s.indices.end(), {2, 5, 3});
+    s.attributes.push_back(2);
+    ID3DXMesh* mesh = MakeMesh(&device, s);
+    const MeshArrays before = ReadBack(mesh);
+    ID3DXMesh* optimized = nullptr;
+    std::vector<DWORD> faceRemap(mesh->GetNumFaces());
+    ASSERT_EQ(mesh->Optimize(D3DXMESHOPT_VERTEXCACHE, nullptr, nullptr, faceRemap.data(), nullptr,
+                             &optimized),
+              D3D_OK);
+    const MeshArrays after = ReadBack(optimized);
+    EXPECT_EQ(after.attributes, before.attributes); // runs stay where they were
+    EXPECT_EQ(TrianglesByAttribute(after), TrianglesByAttribute(before));
+    for (size_t f = 0; f < faceRemap.size(); ++f)
+        EXPECT_EQ(meshtest::Canonical({after.positions[after.indices[f * 3]],
+                                       after.positions[after.indices[f * 3 + 1]],
+                                       after.positions[after.indices[f * 3 + 2]]}),
+                  meshtest::Canonical({before.positions[before.indices[faceRemap[f] * 3]],
+                                       before.positions[before.indices[faceRemap[f] * 3 + 1]],
+                                       before.positions[before.indices[faceRemap[f] * 3 + 2]]}))
+            << "face " << f;
+    optimized->Release();
+    mesh->Release();
+}
+
 TEST_F(MeshTest, CompactionDropsUnusedVertices) {
     ID3DXMesh* mesh = MakeMesh(&device, MakeStrip(2, {0, 0}, 10));
     EXPECT_EQ(mesh->GetNumVertices(), 16u);
