@@ -32,13 +32,16 @@ std::atomic<uint64_t> allThreads{0};
 // Initial-exec TLS in the executable: reading it never allocates, so it is safe inside malloc.
 thread_local uint64_t thisThread = 0;
 
+} // namespace
+
+#if KOLTREP_COUNT_ALLOCATIONS
+namespace {
 inline void Count() {
     allThreads.fetch_add(1, std::memory_order_relaxed);
     ++thisThread;
 }
 } // namespace
 
-#if KOLTREP_COUNT_ALLOCATIONS
 extern "C" {
 void* __libc_malloc(size_t size);
 void __libc_free(void* pointer);
