@@ -29,6 +29,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -158,8 +159,10 @@ bool Parser::ReadFloat(float& value, const char* what) {
     if (!Next(t)) return false;
     if (t.kind != TokenKind::Integer && t.kind != TokenKind::Float)
         return Fail(std::string("expected ") + what + ", found " + KindName(t.kind), t.offset);
+    // Checked before narrowing: a double beyond the float range has no float value.
+    if (!(std::fabs(t.number) <= double(FLT_MAX)))
+        return Fail(std::string(what) + " is not a finite float", t.offset);
     value = static_cast<float>(t.number);
-    if (!std::isfinite(value)) return Fail(std::string(what) + " is not a finite number", t.offset);
     return true;
 }
 

@@ -325,8 +325,10 @@ TEST(XFileHostile, BadTokensAndStructureAreRefusedWithAReason) {
     Refused(head + mesh + " MeshMaterialList { 2; 1; 0;; {M} } }");
     EXPECT_NE(Refused(head + mesh + " MeshMaterialList { 1; 1; 0;; {Nowhere} } }").find("Nowhere"),
               std::string::npos);
-    Refused(head + "Mesh { 1; 0;0;1e999;; 0; }"); // not a finite float
-    Refused(head + "Header { 1; 0; 1; }");        // no triangles at all
+    Refused(head + "Mesh { 1; 0;0;1e999;; 0; }"); // no finite double
+    EXPECT_NE(Refused(head + "Mesh { 1; 0;0;1e300;; 0; }").find("not a finite float"),
+              std::string::npos);
+    Refused(head + "Header { 1; 0; 1; }"); // no triangles at all
     // Binary: an unknown token code.
     EXPECT_NE(Refused(std::string("xof 0303bin 0032\x99\x00", 18)).find("unknown token 0x0099"),
               std::string::npos);
