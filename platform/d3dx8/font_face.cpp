@@ -115,7 +115,9 @@ Pattern NewPattern(bool bold) {
 
 } // namespace
 
-bool MatchFontFile(const char* faceName, bool bold, FontMatch& match, std::string& error) {
+namespace {
+
+bool MatchWithFontconfig(const char* faceName, bool bold, FontMatch& match, std::string& error) {
     match = FontMatch{};
     const std::string name = faceName ? FaceNameToUtf8(faceName) : std::string();
     if (!name.empty()) {
@@ -145,6 +147,16 @@ bool MatchFontFile(const char* faceName, bool bold, FontMatch& match, std::strin
     }
     error = "no font found for \"" + name + "\" (nor a Japanese or monospace fallback)";
     return false;
+}
+
+} // namespace
+
+bool MatchFontFile(const char* faceName, bool bold, FontMatch& match, std::string& error) {
+    const bool found = MatchWithFontconfig(faceName, bold, match, error);
+    // Fonts are chosen once, at start-up; fontconfig's process-wide state is not needed after
+    // that, and leaving it would show as a leak at exit.
+    FcFini();
+    return found;
 }
 
 struct FontFace::Library {
