@@ -170,3 +170,24 @@ TEST_F(MainWindowTest, NoTicksWhileInactiveAndNoBurstAfterReactivation) {
 }
 
 } // namespace
+
+namespace {
+
+// Without any usable display the window cannot be made: start-up stops without a message box or
+// a log line, and stderr says why. A fresh process, since SDL's state is process-wide.
+void CreateWithoutADisplay() {
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    win32_test::MessageBoxes boxes;
+    win32_test::DebugOutput log;
+    bool created = CreateMainWindow(GetModuleHandleA(nullptr));
+    bool silent = boxes.shown.empty() && log.text().empty();
+    std::exit(!created && mainWindow == nullptr && appActive == 0 && silent ? 7 : 1);
+}
+
+TEST(MainWindowDeathTest, WithoutADisplayCreationFailsSilentlyButForOneLineOnStderr) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(CreateWithoutADisplay(), ::testing::ExitedWithCode(7),
+                "koltrep: cannot start SDL video: .+");
+}
+
+} // namespace
