@@ -236,6 +236,27 @@ TEST_F(WindowTest, WaitMessageReturnsAtOnceWhenSomethingIsQueuedAndElseWaitsForT
     EXPECT_EQ(Received(WM_ACTIVATEAPP).size(), 1u);
 }
 
+TEST_F(WindowTest, ATerminationSignalWakesAWaitingProgram) {
+    // Another process signals this one while it blocks, as `kill` from a shell would; whether
+    // the signal comes before or during the wait, the close request must arrive.
+    pid_t self = getpid();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        timespec pause{0, 200 * 1000000L};
+        nanosleep(&pause, nullptr);
+        kill(self, SIGTERM);
+        _exit(0);
+    }
+    // Other events may wake it first; each wait that returns simply waits again.
+    while (Received(WM_CLOSE).empty()) {
+        ASSERT_TRUE(WaitMessage());
+        Drain();
+    }
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(Received(WM_CLOSE).size(), 1u);
+}
+
 TEST_F(WindowTest, CursorPositionsConvertBetweenScreenAndClient) {
     ASSERT_TRUE(SetWindowPos(window, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
     POINT point = {130, 95};
