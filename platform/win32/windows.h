@@ -8,15 +8,17 @@
 //   winmm:   timeGetTime
 //   user:    RegisterClassExA, CreateWindowExA, DestroyWindow, ShowWindow, UpdateWindow,
 //            GetDesktopWindow, GetActiveWindow, AdjustWindowRectEx, GetWindowLongA, GetMenu,
-//            SetWindowPos, GetClientRect, BeginPaint, EndPaint, DefWindowProcA, SendMessageA,
-//            PostMessageA, PostQuitMessage, PeekMessageA, TranslateMessage, DispatchMessageA,
+//            SetWindowPos, GetClientRect, GetWindowRect, BeginPaint, EndPaint, DefWindowProcA,
+//            SendMessageA, PostMessageA, PostQuitMessage, PeekMessageA, TranslateMessage, DispatchMessageA,
 //            WaitMessage, MessageBoxA, LoadIconA, LoadCursorA, ShowCursor, GetCursorPos,
 //            SetCursorPos, ScreenToClient, ClientToScreen
 //   gdi:     GetStockObject
 //   com:     CoInitialize, CoUninitialize
 //   imm:     ImmGetDefaultIMEWnd
 // Limits: one thread; one top-level window; string arguments are UTF-8 (the debug log
-// converts to CP932 when it writes its file).
+// converts to CP932 when it writes its file). The SDL window behind a handle: sdl_window.h;
+// the services tests replace (clock, message boxes, debugger output, lock folder, module
+// path, window-manager events): clock.h and services.h.
 #pragma once
 
 #include <cstddef>
