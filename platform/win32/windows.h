@@ -9,9 +9,9 @@
 //   user:    RegisterClassExA, CreateWindowExA, DestroyWindow, ShowWindow, UpdateWindow,
 //            GetDesktopWindow, GetActiveWindow, AdjustWindowRectEx, GetWindowLongA, GetMenu,
 //            SetWindowPos, GetClientRect, GetWindowRect, BeginPaint, EndPaint, DefWindowProcA,
-//            SendMessageA, PostMessageA, PostQuitMessage, PeekMessageA, TranslateMessage, DispatchMessageA,
-//            WaitMessage, MessageBoxA, LoadIconA, LoadCursorA, ShowCursor, GetCursorPos,
-//            SetCursorPos, ScreenToClient, ClientToScreen
+//            SendMessageA, PostMessageA, PostQuitMessage, PeekMessageA, TranslateMessage,
+//            DispatchMessageA, WaitMessage, MessageBoxA, LoadIconA, LoadCursorA, ShowCursor,
+//            GetCursorPos, SetCursorPos, ScreenToClient, ClientToScreen
 //   gdi:     GetStockObject
 //   com:     CoInitialize, CoUninitialize
 //   imm:     ImmGetDefaultIMEWnd
