@@ -3,6 +3,11 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure -j$(JOBS)
+# Mesa's software driver and its EGL/GLX front ends are kept loaded for the whole run, so that
+# LeakSanitizer can still name them (and the suppressions match) after SDL has unloaded them.
+MESA_PRELOAD := $(strip $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so)) \
+  $(firstword $(wildcard /lib/*/libEGL_mesa.so.0 /usr/lib/*/libEGL_mesa.so.0)) \
+  $(firstword $(wildcard /lib/*/libGLX_mesa.so.0 /usr/lib/*/libGLX_mesa.so.0)))
 
 .PHONY: all deps build run test test-main test-sanitize bench format clean
 
@@ -30,7 +35,8 @@ test-sanitize: deps
 	  -DKOLTREP_SANITIZE=ON -DKOLTREP_FUZZ=ON -DKOLTREP_BENCH=OFF >/dev/null
 	@cmake --build $(SAN_BUILD) -j$(JOBS)
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest $(CTEST_ARGS)
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
+	  LD_PRELOAD="$(MESA_PRELOAD)" ctest $(CTEST_ARGS)
 
 bench: build
 	$(BUILD)/bench/koltrep-bench

@@ -478,6 +478,14 @@ bool Device::PrepareDraw(const FvfLayout& layout) {
     return true;
 }
 
+namespace {
+// For buffer-backed draws `base` is null and the array pointers are byte offsets into the bound
+// GL buffer: computed as integers, since offsetting a null pointer is undefined.
+const void* ArrayAt(const uint8_t* base, size_t offset) {
+    return reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(base) + offset);
+}
+} // namespace
+
 void Device::BindArrays(const FvfLayout& layout, const uint8_t* base, UINT stride,
                         UINT vertexCount) {
     const GLsizei s = static_cast<GLsizei>(stride);
@@ -485,14 +493,14 @@ void Device::BindArrays(const FvfLayout& layout, const uint8_t* base, UINT strid
     glVertexPointer(3, GL_FLOAT, s, base);
     if (layout.normal) {
         glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, s, base + layout.normalOffset);
+        glNormalPointer(GL_FLOAT, s, ArrayAt(base, layout.normalOffset));
     } else {
         glDisableClientState(GL_NORMAL_ARRAY);
     }
     if (layout.diffuse) {
         glEnableClientState(GL_COLOR_ARRAY);
         if (context_->bgraColorArrays()) {
-            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, s, base + layout.diffuseOffset);
+            glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, s, ArrayAt(base, layout.diffuseOffset));
         } else {
             // Only client memory reaches here: the GL without BGRA arrays gets converted
             // colours (buffer-backed draws pass their system-memory copy).
@@ -519,7 +527,7 @@ void Device::BindArrays(const FvfLayout& layout, const uint8_t* base, UINT strid
         const UINT set = stageStates_[stage][D3DTSS_TEXCOORDINDEX] & 0xffff;
         if (set < layout.texCount) {
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            glTexCoordPointer(2, GL_FLOAT, s, base + layout.texOffset + 8 * set);
+            glTexCoordPointer(2, GL_FLOAT, s, ArrayAt(base, layout.texOffset + 8 * set));
         } else {
             glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         }

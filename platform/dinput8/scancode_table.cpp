@@ -165,7 +165,7 @@ std::span<const ScancodeMapping> ScancodeTable() {
     return kTable;
 }
 
-BYTE DikFromScancode(SDL_Scancode scancode) {
+BYTE DikFromScancode(int scancode) {
     if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
     return kLookup[scancode];
 }

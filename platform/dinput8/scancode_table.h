@@ -18,6 +18,6 @@ struct ScancodeMapping {
 std::span<const ScancodeMapping> ScancodeTable();
 
 // 0 for a scancode without a DIK code (0 is not a key in c_dfDIKeyboard).
-BYTE DikFromScancode(SDL_Scancode scancode);
+BYTE DikFromScancode(int scancode);
 
 } // namespace platform

@@ -4,14 +4,6 @@
 
 #include <cstdlib>
 
-// The decoders are compiled into this harness so that libFuzzer's coverage instrumentation,
-// which the build applies to this file only, sees their branches; the linker then takes these
-// definitions instead of the library's.
-#include "platform/d3dx8/image_bmp.cpp"
-#include "platform/d3dx8/image_decode.cpp"
-#include "platform/d3dx8/image_jpeg.cpp"
-#include "platform/d3dx8/image_png.cpp"
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Image image;
     std::string error;

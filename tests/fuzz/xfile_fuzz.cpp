@@ -1,14 +1,7 @@
 // Fuzzes the .x reader from memory and, for what it accepts, the mesh built from it: adjacency
 // and Optimize run on the result, as the program's mesh loading does.
-//
-// The code under test is compiled into this harness, not taken from the program's libraries:
-// only this file gets libFuzzer's coverage instrumentation, and without coverage the fuzzer
-// cannot find its way into the reader. The libraries' copies of these objects are then never
-// pulled in by the linker.
-#include "platform/d3dx8/d3dx8_mesh.cpp"
-#include "platform/d3dx8/xfile/mszip.cpp"
-#include "platform/d3dx8/xfile/tokenizer.cpp"
-#include "platform/d3dx8/xfile/xfile_reader.cpp"
+#include "platform/d3dx8/d3dx8_mesh_impl.h"
+#include "platform/d3dx8/xfile/xfile_reader.h"
 
 #include <cstring>
 #include <vector>
