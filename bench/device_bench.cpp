@@ -4,6 +4,8 @@
 // scaled copy into the window and the swap).
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_device.h"
+
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
@@ -16,26 +18,8 @@
 
 namespace {
 
-class Silent final : public platform::DebugOutputSink {
-  public:
-    void Write(const char*) override {}
-};
-
-bool DeviceReady() {
-    static bool ready = [] {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        static Silent silent;
-        platform::SetDebugOutputSink(&silent);
-        static char name[] = "koltrep-bench";
-        static char* argv[] = {name, nullptr};
-        SetCommandLine(1, argv);
-        return InitDirect3D();
-    }();
-    return ready;
-}
-
 void BM_BareClear(benchmark::State& state) {
-    if (!DeviceReady()) {
+    if (!BenchDeviceReady()) {
         state.SkipWithError("no Direct3D device");
         return;
     }
@@ -49,7 +33,7 @@ void BM_BareClear(benchmark::State& state) {
 BENCHMARK(BM_BareClear)->Unit(benchmark::kMicrosecond);
 
 void BM_BeginEndFrame(benchmark::State& state) {
-    if (!DeviceReady()) {
+    if (!BenchDeviceReady()) {
         state.SkipWithError("no Direct3D device");
         return;
     }

@@ -7,6 +7,8 @@
 //     reading the same file's bytes.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_device.h"
+
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
 
@@ -22,26 +24,6 @@
 #include <vector>
 
 namespace {
-
-class Silent final : public platform::DebugOutputSink {
-  public:
-    void Write(const char*) override {}
-};
-
-// The process has one device; whichever benchmark comes first makes it.
-bool DeviceReady() {
-    static bool ready = [] {
-        if (d3dDevice) return true;
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        static Silent silent;
-        platform::SetDebugOutputSink(&silent);
-        static char name[] = "koltrep-bench";
-        static char* argv[] = {name, nullptr};
-        SetCommandLine(1, argv);
-        return InitDirect3D();
-    }();
-    return ready && d3dDevice;
-}
 
 struct Sphere {
     ID3DXMesh* mesh = nullptr;
@@ -68,7 +50,7 @@ const Sphere& HillSphere() {
 }
 
 bool SphereReady(benchmark::State& state) {
-    if (!DeviceReady()) {
+    if (!BenchDeviceReady()) {
         state.SkipWithError("no Direct3D device");
         return false;
     }
@@ -140,7 +122,7 @@ BENCHMARK_CAPTURE(BM_ReadFileBytes, grid_text, "grid.x")->Unit(benchmark::kMicro
 BENCHMARK_CAPTURE(BM_ReadFileBytes, grid_bzip, "grid_bzip.x")->Unit(benchmark::kMicrosecond);
 
 void BM_LoadMeshFromX(benchmark::State& state, const char* name) {
-    if (!DeviceReady()) {
+    if (!BenchDeviceReady()) {
         state.SkipWithError("no Direct3D device");
         return;
     }

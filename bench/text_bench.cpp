@@ -5,6 +5,8 @@
 // save/restore of Begin/End. Both wait for GL to finish.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_device.h"
+
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
 
@@ -21,26 +23,6 @@ namespace {
 
 const char kHelpLine[] = "Rotation/Sec         : Push R or F Key : 3.000000 rps";
 
-class Silent final : public platform::DebugOutputSink {
-  public:
-    void Write(const char*) override {}
-};
-
-// The program's device, brought up once for the whole run (another benchmark may have done it).
-bool DeviceReady() {
-    static bool ready = [] {
-        if (d3dDevice) return true;
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        static Silent silent;
-        platform::SetDebugOutputSink(&silent);
-        static char name[] = "koltrep-bench";
-        static char* argv[] = {name, nullptr};
-        SetCommandLine(1, argv);
-        return InitDirect3D();
-    }();
-    return ready && d3dDevice;
-}
-
 ID3DXFont* HelpFont() {
     static ID3DXFont* font = [] {
         LOGFONTA lf{};
@@ -55,7 +37,7 @@ ID3DXFont* HelpFont() {
 }
 
 void BM_TextLineDrawText(benchmark::State& state) {
-    if (!DeviceReady() || !HelpFont()) {
+    if (!BenchDeviceReady() || !HelpFont()) {
         state.SkipWithError("no Direct3D device or font");
         return;
     }
@@ -79,7 +61,7 @@ struct GlyphVertex {
 
 // Baseline: as many 8 x 16 textured quads as the line has visible characters, one draw call.
 void BM_TextLineBareQuads(benchmark::State& state) {
-    if (!DeviceReady() || !HelpFont()) {
+    if (!BenchDeviceReady() || !HelpFont()) {
         state.SkipWithError("no Direct3D device or font");
         return;
     }
