@@ -33,8 +33,8 @@
 
 // ---- Basic types --------------------------------------------------------------------------
 typedef DWORD D3DCOLOR;
-#define D3DCOLOR_ARGB(a, r, g, b)                                                                \
-    ((D3DCOLOR)((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) | ((b) & 0xff)))
+#define D3DCOLOR_ARGB(a, r, g, b)                                                                  \
+    ((D3DCOLOR)((((a)&0xff) << 24) | (((r)&0xff) << 16) | (((g)&0xff) << 8) | ((b)&0xff)))
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
 
 struct D3DVECTOR {
@@ -133,7 +133,12 @@ enum D3DRESOURCETYPE {
     D3DRTYPE_INDEXBUFFER = 7,
 };
 
-enum D3DPOOL { D3DPOOL_DEFAULT = 0, D3DPOOL_MANAGED = 1, D3DPOOL_SYSTEMMEM = 2, D3DPOOL_SCRATCH = 3 };
+enum D3DPOOL {
+    D3DPOOL_DEFAULT = 0,
+    D3DPOOL_MANAGED = 1,
+    D3DPOOL_SYSTEMMEM = 2,
+    D3DPOOL_SCRATCH = 3
+};
 
 #define D3DUSAGE_RENDERTARGET 0x00000001L
 #define D3DUSAGE_DEPTHSTENCIL 0x00000002L
@@ -437,8 +442,7 @@ struct IDirect3DBaseTexture8 : IDirect3DResource8 {
 
 struct IDirect3DTexture8 : IDirect3DBaseTexture8 {
     virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
-    virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
-                             DWORD flags) = 0;
+    virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
     virtual HRESULT UnlockRect(UINT level) = 0;
 };
 
@@ -512,12 +516,11 @@ struct IDirect3D8 : IUnknown {
     virtual HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) = 0;
     virtual HRESULT CheckDeviceType(UINT adapter, D3DDEVTYPE checkType, D3DFORMAT displayFormat,
                                     D3DFORMAT backBufferFormat, BOOL windowed) = 0;
-    virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType,
-                                      D3DFORMAT adapterFormat, DWORD usage,
-                                      D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) = 0;
+    virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
+                                      DWORD usage, D3DRESOURCETYPE resourceType,
+                                      D3DFORMAT checkFormat) = 0;
     virtual HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType,
-                                           D3DFORMAT adapterFormat,
-                                           D3DFORMAT renderTargetFormat,
+                                           D3DFORMAT adapterFormat, D3DFORMAT renderTargetFormat,
                                            D3DFORMAT depthStencilFormat) = 0;
     virtual HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS8* caps) = 0;
     virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,

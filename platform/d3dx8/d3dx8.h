@@ -47,7 +47,9 @@ struct D3DXVECTOR3 : D3DVECTOR {
     }
     bool operator==(const D3DXVECTOR3& v) const { return x == v.x && y == v.y && z == v.z; }
 };
-inline D3DXVECTOR3 operator*(float s, const D3DXVECTOR3& v) { return v * s; }
+inline D3DXVECTOR3 operator*(float s, const D3DXVECTOR3& v) {
+    return v * s;
+}
 
 struct D3DXVECTOR4 {
     float x, y, z, w;
@@ -102,8 +104,7 @@ float D3DXVec3Dot(const D3DXVECTOR3* v1, const D3DXVECTOR3* v2);
 float D3DXVec3Length(const D3DXVECTOR3* v);
 D3DXVECTOR4* D3DXVec3Transform(D3DXVECTOR4* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
 D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
-D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v,
-                                     const D3DXMATRIX* m);
+D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
 
 // ---- Buffers and meshes -------------------------------------------------------------------
 struct ID3DXBuffer : IUnknown {
@@ -196,9 +197,9 @@ struct D3DXIMAGE_INFO {
 
 HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR srcFile, UINT width,
                                      UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
-                                     D3DPOOL pool, DWORD filter, DWORD mipFilter,
-                                     D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
-                                     PALETTEENTRY* palette, IDirect3DTexture8** texture);
+                                     D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                     D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette,
+                                     IDirect3DTexture8** texture);
 
 // ---- Text ---------------------------------------------------------------------------------
 struct ID3DXFont : IUnknown {
@@ -210,5 +211,4 @@ struct ID3DXFont : IUnknown {
 };
 typedef ID3DXFont* LPD3DXFONT;
 
-HRESULT D3DXCreateFontIndirect(IDirect3DDevice8* device, const LOGFONTA* logFont,
-                               ID3DXFont** font);
+HRESULT D3DXCreateFontIndirect(IDirect3DDevice8* device, const LOGFONTA* logFont, ID3DXFont** font);

@@ -65,8 +65,8 @@ typedef BYTE* LPBYTE;
 #define APIENTRY
 
 // Opaque handles. Each kind is a distinct pointer type, as with STRICT in the Windows headers.
-#define KOLTREP_DECLARE_HANDLE(name)                                                             \
-    struct name##__;                                                                             \
+#define KOLTREP_DECLARE_HANDLE(name)                                                               \
+    struct name##__;                                                                               \
     typedef struct name##__* name
 KOLTREP_DECLARE_HANDLE(HWND);
 KOLTREP_DECLARE_HANDLE(HINSTANCE);
@@ -91,8 +91,9 @@ typedef HICON HCURSOR;
 #define E_POINTER ((HRESULT)0x80004003)
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
-#define MAKE_HRESULT(sev, fac, code)                                                             \
-    ((HRESULT)(((unsigned long)(sev) << 31) | ((unsigned long)(fac) << 16) | ((unsigned long)(code))))
+#define MAKE_HRESULT(sev, fac, code)                                                               \
+    ((HRESULT)(((unsigned long)(sev) << 31) | ((unsigned long)(fac) << 16) |                       \
+               ((unsigned long)(code))))
 
 // ---- GUID and COM -------------------------------------------------------------------------
 struct GUID {
@@ -110,7 +111,9 @@ inline bool operator==(const GUID& a, const GUID& b) {
         if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
 
 struct IUnknown {
     virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
@@ -270,7 +273,7 @@ struct PAINTSTRUCT {
 #define WS_THICKFRAME 0x00040000L
 #define WS_MINIMIZEBOX 0x00020000L
 #define WS_MAXIMIZEBOX 0x00010000L
-#define WS_OVERLAPPEDWINDOW                                                                      \
+#define WS_OVERLAPPEDWINDOW                                                                        \
     (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 
 #define GWL_STYLE (-16)
@@ -298,8 +301,8 @@ struct PAINTSTRUCT {
 #define BLACK_BRUSH 4
 
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param);
 BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int command);
