@@ -32,10 +32,10 @@ struct GlyphVertex {
 };
 static_assert(sizeof(GlyphVertex) == 28);
 
-// Decodes UTF-8; malformed sequences, overlong forms and surrogates become U+FFFD.
-std::vector<char32_t> DecodeUtf8(const char* text, size_t length) {
-    std::vector<char32_t> out;
-    out.reserve(length);
+// Decodes UTF-8 into `out` (cleared first, its capacity kept); malformed sequences, overlong
+// forms and surrogates become U+FFFD.
+void DecodeUtf8(const char* text, size_t length, std::vector<char32_t>& out) {
+    out.clear();
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     size_t i = 0;
     while (i < length) {
@@ -68,7 +68,6 @@ std::vector<char32_t> DecodeUtf8(const char* text, size_t length) {
         out.push_back(cp);
         i += 1 + extra;
     }
-    return out;
 }
 
 // The render and stage states the text drawing sets, with the values it sets them to.
@@ -176,6 +175,11 @@ class Font final : public ID3DXFont {
 
     IDirect3DDevice8* device_;
     LOGFONTA logFont_;
+    // Scratch reused by every DrawTextA, so drawing the same lines each frame allocates nothing.
+    std::vector<char32_t> decoded_;
+    std::vector<char32_t> chars_;
+    std::vector<PlacedGlyph> placed_;
+    std::vector<GlyphVertex> vertices_;
     std::unique_ptr<FontFace> face_;
     GlyphAtlas atlas_;
     ULONG refCount_ = 1;
@@ -224,8 +228,8 @@ int Font::Layout(const std::vector<char32_t>& text, DWORD format, int wrapWidth,
     const int tabWidth = std::max(1, kTabColumns * face_->AverageCharWidth());
 
     // Characters as they will print: prefix marks resolved, line breaks kept as '\n'.
-    std::vector<char32_t> chars;
-    chars.reserve(text.size());
+    std::vector<char32_t>& chars = chars_;
+    chars.clear();
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c == '\r' || c == '\n') {
@@ -297,7 +301,8 @@ void Font::Draw(const std::vector<PlacedGlyph>& placed, const RECT& rect, DWORD 
     const float texel = 1.0f / static_cast<float>(atlas_.PageSize());
     const int cell = face_->CellHeight();
     for (int page = 0; page < atlas_.PageCount(); ++page) {
-        std::vector<GlyphVertex> vertices;
+        std::vector<GlyphVertex>& vertices = vertices_;
+        vertices.clear();
         for (const PlacedGlyph& p : placed) {
             const AtlasGlyph& g = *p.glyph;
             if (g.page != page) continue;
@@ -333,11 +338,12 @@ void Font::Draw(const std::vector<PlacedGlyph>& placed, const RECT& rect, DWORD 
 INT Font::DrawTextA(LPCSTR text, INT count, LPRECT rect, DWORD format, D3DCOLOR color) {
     if (!text || !rect || count < -1) return 0;
     const size_t length = count == -1 ? std::strlen(text) : strnlen(text, size_t(count));
-    const std::vector<char32_t> decoded = DecodeUtf8(text, length);
-    std::vector<PlacedGlyph> placed;
+    DecodeUtf8(text, length, decoded_);
+    std::vector<PlacedGlyph>& placed = placed_;
+    placed.clear();
     int widest = 0;
     const int wrapWidth = std::max<int>(0, rect->right - rect->left);
-    const int lines = Layout(decoded, format, wrapWidth, placed, widest);
+    const int lines = Layout(decoded_, format, wrapWidth, placed, widest);
     const int height = lines * face_->CellHeight();
     if (format & DT_CALCRECT) {
         rect->right = rect->left + widest;
