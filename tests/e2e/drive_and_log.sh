@@ -13,8 +13,8 @@ mkdir -p "$WORK/bin"
 cp "$KOLTREP" "$WORK/bin/koltrep"
 log=$WORK/bin/debug.txt
 
-start_koltrep run "$WORK/bin/koltrep" -win -dbf
-window=$(wait_for_window "$run") || exit 1
+start_koltrep_with_window run "$WORK/bin/koltrep" -win -dbf
+window=$KOLTREP_WINDOW
 focus_window "$window"
 
 xdotool keydown Up || fail "xdotool keydown Up"

@@ -5,8 +5,8 @@ source "$(dirname "$0")/common.bash"
 
 start_xvfb
 private_runtime_dir
-start_koltrep first "$KOLTREP" -win
-window=$(wait_for_window "$first") || exit 1
+start_koltrep_with_window first "$KOLTREP" -win
+window=$KOLTREP_WINDOW
 note "window $window"
 focus_window "$window"
 
