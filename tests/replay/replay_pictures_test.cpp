@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "platform/d3dx8/image_decode.h"
+#include "tests/replay/replay_process.h"
 #include "platform/d3dx8/image_write.h"
 
 namespace {
@@ -379,65 +380,17 @@ const TourFrame kTourFrames[] = {
 constexpr long kTourTicks = 520;
 constexpr long kTourEvery = 10;
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class ReplayPictures : public ::testing::Test {
+class ReplayPictures : public replay_test::ReplayProcessTest {
   protected:
-    void SetUp() override {
-        replay_ = KOLTREP_BINARY_DIR "/koltrep-replay";
-        ASSERT_EQ(access(replay_.c_str(), X_OK), 0)
-            << replay_ << " is not built (cmake --build ... --target koltrep-replay)";
-        std::string pattern = (fs::temp_directory_path() / "koltrep-pictures-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
     // Plays the tour in the data folder, as the runner is meant to be run, saving every tenth
     // frame into `frames`; returns the exit code, with the runner's stderr in `err`.
     int PlayTour(const fs::path& frames, std::string& err) const {
-        fs::path out = dir_ / "stdout.txt", errPath = dir_ / "stderr.txt";
-        std::string script = KOLTREP_SOURCE_DIR "/tools/replay/tour.txt";
-        std::vector<std::string> args = {replay_,
-                                         "--script",
-                                         script,
-                                         "--ticks",
-                                         std::to_string(kTourTicks),
-                                         "--frames",
-                                         frames.string(),
-                                         "--every",
-                                         std::to_string(kTourEvery)};
-        pid_t child = fork();
-        if (child == 0) {
-            if (chdir(KOLTREP_SOURCE_DIR "/data") != 0) _exit(120);
-            int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (outFd < 0 || errFd < 0) _exit(121);
-            dup2(outFd, 1);
-            dup2(errFd, 2);
-            std::vector<char*> argv;
-            for (const std::string& arg : args)
-                argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            execv(replay_.c_str(), argv.data());
-            _exit(122);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        err = ReadAll(errPath);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        replay_test::RunResult run = Run({"--script", KOLTREP_SOURCE_DIR "/tools/replay/tour.txt",
+                                          "--ticks", std::to_string(kTourTicks), "--frames",
+                                          frames.string(), "--every", std::to_string(kTourEvery)});
+        err = run.err;
+        return run.exitCode;
     }
-
-    std::string replay_;
-    fs::path dir_;
 };
 
 std::string FrameName(long tick) {

@@ -21,24 +21,14 @@
 #include "platform/d3dx8/image_decode.h"
 #include "platform/win32/services.h"
 #include "platform/win32/windows.h"
+#include "tests/replay/replay_process.h"
 #include "tools/replay/trace.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunResult {
-    int exitCode = -1; // 128 + signal number when a signal ended it
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using replay_test::ReadAll;
+using replay_test::RunResult;
 
 struct Vec {
     double x, y, z;
@@ -104,55 +94,12 @@ double Advance(const std::vector<TraceRow>& rows, size_t from, size_t to) {
     return ((b.x - a.x) * facing.x + (b.y - a.y) * facing.y) / length;
 }
 
-class ReplayRun : public ::testing::Test {
+class ReplayRun : public replay_test::ReplayProcessTest {
   protected:
-    void SetUp() override {
-        replay_ = KOLTREP_BINARY_DIR "/koltrep-replay";
-        ASSERT_EQ(access(replay_.c_str(), X_OK), 0)
-            << replay_ << " is not built (cmake --build ... --target koltrep-replay)";
-        std::string pattern = (fs::temp_directory_path() / "koltrep-replay-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-    fs::path Path(const std::string& name) const { return dir_ / name; }
-
     fs::path Write(const std::string& name, const std::string& text) const {
         fs::path path = Path(name);
         std::ofstream(path, std::ios::binary) << text;
         return path;
-    }
-
-    // Runs koltrep-replay in the data folder, as it is meant to be run.
-    RunResult Run(const std::vector<std::string>& args) const {
-        RunResult result;
-        fs::path out = Path("stdout.txt"), err = Path("stderr.txt");
-        pid_t child = fork();
-        if (child == 0) {
-            if (chdir(KOLTREP_SOURCE_DIR "/data") != 0) _exit(120);
-            int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (outFd < 0 || errFd < 0) _exit(121);
-            dup2(outFd, 1);
-            dup2(errFd, 2);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(replay_.c_str()));
-            for (const std::string& arg : args)
-                argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            execv(replay_.c_str(), argv.data());
-            _exit(122);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result.out = ReadAll(out);
-        result.err = ReadAll(err);
-        return result;
     }
 
     // Runs a script headless for `ticks` ticks and returns its trace; the run must succeed.
@@ -176,8 +123,6 @@ class ReplayRun : public ::testing::Test {
         return rows;
     }
 
-    std::string replay_;
-    fs::path dir_;
     std::string lastTraceText_;
 };
 
