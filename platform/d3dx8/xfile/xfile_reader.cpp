@@ -110,6 +110,8 @@ class Parser {
     // A count of items of `each` values: refused when the rest of the file cannot hold them.
     bool CheckCount(uint64_t count, uint64_t each, const char* what, size_t offset);
     bool ReadFaces(FaceList& faces, uint32_t count, const char* what);
+    bool ReadVectors(std::vector<float>& out, uint32_t& count, const char* countWhat,
+                     const char* listWhat, const char* itemWhat);
 
     // Reads "Type [name] [GUID] {" up to and including the brace.
     bool ReadObjectHeader(Token& type, std::string& name);
@@ -187,6 +189,19 @@ bool Parser::CheckCount(uint64_t count, uint64_t each, const char* what, size_t 
         return Fail(std::string(what) + " claims " + std::to_string(count) +
                         " entries, more than the file holds",
                     offset);
+    return true;
+}
+
+// A count followed by that many three-float vectors, the count checked against the bytes left
+// before anything is allocated.
+bool Parser::ReadVectors(std::vector<float>& out, uint32_t& count, const char* countWhat,
+                         const char* listWhat, const char* itemWhat) {
+    Token at;
+    if (!ReadDword(count, countWhat)) return false;
+    if (!Peek(at) || !CheckCount(count, 3, listWhat, at.offset)) return false;
+    out.resize(size_t(count) * 3);
+    for (float& value : out)
+        if (!ReadFloat(value, itemWhat)) return false;
     return true;
 }
 
@@ -356,12 +371,9 @@ bool Parser::ParseFrame(FrameNode& frame, int depth) {
 
 bool Parser::ParseMesh(RawMesh& mesh, int depth) {
     uint32_t vertexCount, faceCount;
-    Token at;
-    if (!ReadDword(vertexCount, "the vertex count")) return false;
-    if (!Peek(at) || !CheckCount(vertexCount, 3, "Mesh vertex list", at.offset)) return false;
-    mesh.positions.resize(size_t(vertexCount) * 3);
-    for (size_t i = 0; i < mesh.positions.size(); ++i)
-        if (!ReadFloat(mesh.positions[i], "a vertex coordinate")) return false;
+    if (!ReadVectors(mesh.positions, vertexCount, "the vertex count", "Mesh vertex list",
+                     "a vertex coordinate"))
+        return false;
     if (!ReadDword(faceCount, "the face count")) return false;
     if (!ReadFaces(mesh.faces, faceCount, "Mesh face list")) return false;
     for (uint32_t index : mesh.faces.indices)
@@ -391,12 +403,9 @@ bool Parser::ParseMesh(RawMesh& mesh, int depth) {
 
 bool Parser::ParseNormals(RawMesh& mesh, int depth) {
     uint32_t count, faceCount;
-    Token at;
-    if (!ReadDword(count, "the normal count")) return false;
-    if (!Peek(at) || !CheckCount(count, 3, "MeshNormals list", at.offset)) return false;
-    mesh.normals.resize(size_t(count) * 3);
-    for (size_t i = 0; i < mesh.normals.size(); ++i)
-        if (!ReadFloat(mesh.normals[i], "a normal coordinate")) return false;
+    if (!ReadVectors(mesh.normals, count, "the normal count", "MeshNormals list",
+                     "a normal coordinate"))
+        return false;
     if (!ReadDword(faceCount, "the face normal count")) return false;
     if (!ReadFaces(mesh.normalFaces, faceCount, "MeshNormals face list")) return false;
     // Normals must cover the faces corner by corner.
