@@ -6,6 +6,7 @@
 #include "gfx/device/d3d_device.h"
 #include "sim/laser.h"
 #include "sim/scene.h"
+#include "tests/sim/scene_fixture.h"
 #include "tests/support/recording_device.h"
 #include "tests/support/scene_test_util.h"
 
@@ -177,28 +178,11 @@ using testsupport::ScopedDevice;
 class RunFrameTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::memset(keyState, 0, sizeof keyState);
-        std::memset(prevKeyState, 0, sizeof prevKeyState);
-        flankCommand[0] = flankCommand[1] = 0;
-        crankSpeed = 3.0f;
-        frictionCoefficient = 350.0f;
-        viewMode = 0;
-        laserBeams[0].travel = laserBeams[1].travel = 0.0f;
+        scene_test::ResetControlState();
         SetDefaultTransforms();
         SetUpScene();
     }
-    // The scene's meshes and textures are process-wide and would otherwise be released at exit,
-    // after this test's device is gone.
-    void TearDown() override {
-        ShutDownScene();
-        for (MeshResource& m : linkMeshes)
-            m.Release();
-        for (MeshResource& m : groupMeshes)
-            m.Release();
-        bodyMesh.Release();
-        groundTexture.Release();
-        secondTexture.Release();
-    }
+    void TearDown() override { scene_test::ReleaseScene(); }
 
     RecordingDevice device;
     ScopedDevice installed{&device};

@@ -36,19 +36,38 @@ inline D3DXMATRIX ChassisMatrix() {
     return MakeBodyDrawMatrix(dBodyGetPosition(chassisBody), dBodyGetRotation(chassisBody));
 }
 
+// The program's initial control state: no keys, the start-up values of the control inputs, the
+// driver state and the measured rate, idle beams, and the 640 x 480 back buffer.
+inline void ResetControlState() {
+    std::memset(keyState, 0, sizeof keyState);
+    std::memset(prevKeyState, 0, sizeof prevKeyState);
+    flankCommand[0] = flankCommand[1] = 0;
+    crankSpeed = 3.0f;
+    frictionCoefficient = 350.0f;
+    viewMode = 0;
+    framesPerSecond = 20.0f;
+    laserBeams[0] = laserBeams[1] = LaserBeam{};
+    backBufferWidth = 640;
+    backBufferHeight = 480;
+}
+
+// Gives back everything the scene set-up made, and the world if it is built: the scene's
+// objects are process-wide and would otherwise be released at exit, after the test's device.
+inline void ReleaseScene() {
+    if (chassisBody != nullptr) ShutDownScene();
+    for (MeshResource& m : linkMeshes)
+        m.Release();
+    for (MeshResource& m : groupMeshes)
+        m.Release();
+    bodyMesh.Release();
+    groundTexture.Release();
+    secondTexture.Release();
+}
+
 class SceneFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::memset(keyState, 0, sizeof keyState);
-        std::memset(prevKeyState, 0, sizeof prevKeyState);
-        flankCommand[0] = flankCommand[1] = 0;
-        crankSpeed = 3.0f;
-        frictionCoefficient = 350.0f;
-        viewMode = 0;
-        framesPerSecond = 20.0f;
-        laserBeams[0] = laserBeams[1] = LaserBeam{};
-        backBufferWidth = 640;
-        backBufferHeight = 480;
+        ResetControlState();
         savedFont = textFont;
         textFont = &font;
         textColor = 0xFFFFFFFF;
@@ -58,14 +77,7 @@ class SceneFixture : public ::testing::Test {
     }
     void TearDown() override {
         textFont = savedFont;
-        if (chassisBody != nullptr) ShutDownScene();
-        for (MeshResource& m : linkMeshes)
-            m.Release();
-        for (MeshResource& m : groupMeshes)
-            m.Release();
-        bodyMesh.Release();
-        groundTexture.Release();
-        secondTexture.Release();
+        ReleaseScene();
         EXPECT_EQ(textureCache.head, nullptr);
     }
 

@@ -23,16 +23,7 @@ class SceneRenderTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_NE(screen.device, nullptr) << "no GL device: " << std::hex << screen.result;
-        std::memset(keyState, 0, sizeof keyState);
-        std::memset(prevKeyState, 0, sizeof prevKeyState);
-        flankCommand[0] = flankCommand[1] = 0;
-        crankSpeed = 3.0f;
-        frictionCoefficient = 350.0f;
-        viewMode = 0;
-        framesPerSecond = 20.0f;
-        laserBeams[0] = laserBeams[1] = LaserBeam{};
-        backBufferWidth = 640;
-        backBufferHeight = 480;
+        scene_test::ResetControlState();
         // What the device's start-up does after creating the device.
         SetDefaultTransforms();
         SetDefaultRenderState();
@@ -41,14 +32,7 @@ class SceneRenderTest : public ::testing::Test {
         SetUpScene();
     }
     void TearDown() override {
-        if (chassisBody != nullptr) ShutDownScene();
-        for (MeshResource& m : linkMeshes)
-            m.Release();
-        for (MeshResource& m : groupMeshes)
-            m.Release();
-        bodyMesh.Release();
-        groundTexture.Release();
-        secondTexture.Release();
+        scene_test::ReleaseScene();
         FreeFont();
     }
 
