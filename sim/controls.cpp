@@ -3,10 +3,12 @@
 
 #include <dinput.h>
 
+#include "gfx/screenshot.h"
 #include "input/input.h"
 #include "sim/frame.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
+#include "sim/session_keys.h"
 #include "sim/world.h"
 
 int viewMode = 0;
@@ -73,7 +75,9 @@ void ReadControls() {
 }
 
 void RunFrame() {
+    ReadSessionKeys();
     ReadControls();
-    StepPhysics();
+    if (simulationAdvances) StepPhysics();
     DrawFrame();
+    if (GetKey(DIK_F12) == 2) SaveScreenshot();
 }

@@ -9,6 +9,7 @@
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
+#include "sim/session_keys.h"
 #include "sim/world.h"
 
 #include <cmath>
@@ -88,6 +89,7 @@ void DrawFrame() {
     DrawTextAt(0, 88, helpLine);
     DrawTextAt(0, 106, "Laser Cannon         : Push Space Key");
     DrawTextAt(0, 142, "In Manual View mode  :   A/S/D/W Key:move , Mouse:turn");
+    if (paused) DrawTextAt(0, 160, "Paused               : P resume, O one step, Backspace reset");
 
     DrawCameraInfo(0, 0);
     EndText();

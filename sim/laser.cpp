@@ -5,6 +5,7 @@
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "sim/scene.h"
+#include "sim/session_keys.h"
 #include "sim/world.h"
 
 LaserBeam laserBeams[2] = {};
@@ -43,6 +44,7 @@ void DrawLaserBeams() {
         d3dDevice->SetRenderState(D3DRS_LIGHTING, FALSE);
         d3dDevice->SetTransform(D3DTS_WORLD, &identityMatrix);
         DrawLine(start.x, start.y, start.z, end.x, end.y, end.z, 0xF0FF0000, 0xF0FF0000);
+        if (!simulationAdvances) continue; // paused: the beams stand where they are
         beam.travel = t + 1.0f;
         if (beam.travel > 40.0f) beam.travel = 0.0f;
     }

@@ -8,8 +8,8 @@
 #include "sim/world.h"
 
 int flankCommand[2] = {0, 0};
-float crankSpeed = 3.0f;
-float frictionCoefficient = 350.0f;
+float crankSpeed = kStartCrankSpeed;
+float frictionCoefficient = kStartFrictionCoefficient;
 
 namespace {
 

@@ -404,3 +404,57 @@ TEST_F(ReplayRun, LaserRecoilPushesAlongNegativeXInTheShotsTick) {
 }
 
 } // namespace
+
+// ---- Pause, single step and reset --------------------------------------------------------------
+
+// A row's values as the trace writes them, without its tick number.
+std::string Values(TraceRow row) {
+    row.tick = 0;
+    std::string text;
+    FormatTraceRow(row, text);
+    return text;
+}
+
+// Events of `script` moved `by` ticks later.
+std::string Shifted(const std::string& script, long by) {
+    std::istringstream in(script);
+    std::string out, key, state;
+    long tick;
+    while (in >> tick >> key >> state)
+        out += std::to_string(tick + by) + " " + key + " " + state + "\n";
+    return out;
+}
+
+TEST_F(ReplayRun, PauseHoldsTheMachineAndEachOStepsOneUnpausedTick) {
+    const std::string walk = "100 UP down\n";
+    auto plain = Trace(walk, 160);
+    auto paused = Trace(walk + "150 P down\n151 P up\n250 P down\n251 P up\n", 260);
+    for (long tick = 150; tick < 250; ++tick)
+        for (int i = kX; i <= kCrank31; ++i)
+            ASSERT_EQ(paused[tick].values[i], paused[149].values[i]) << tick << " column " << i;
+    // Resumed, it goes on as if it had never stopped.
+    for (long k = 0; k < 10; ++k)
+        ASSERT_EQ(Values(paused[250 + k]), Values(plain[150 + k])) << k;
+
+    auto stepped = Trace(walk + "150 P down\n151 P up\n170 O down\n171 O up\n180 O down\n"
+                                "181 O up\n190 O down\n191 O up\n195 O down\n",
+                         200);
+    EXPECT_EQ(Values(stepped[169]), Values(plain[149]));
+    EXPECT_EQ(Values(stepped[170]), Values(plain[150]));
+    EXPECT_EQ(Values(stepped[180]), Values(plain[151]));
+    EXPECT_EQ(Values(stepped[190]), Values(plain[152]));
+    EXPECT_EQ(Values(stepped[199]), Values(plain[153])); // O held steps only once
+}
+
+TEST_F(ReplayRun, ResetAfterTippingOverRepeatsTheFirstTicksByteForByte) {
+    // Faster cranks, a short walk and a long left turn roll it over by tick 600.
+    const std::string drive = "0 R down\n150 R up\n150 UP down\n200 UP up\n200 LEFT down\n"
+                              "600 LEFT up\n";
+    const long reset = 650;
+    auto rows = Trace(drive + std::to_string(reset) + " BACK down\n" + std::to_string(reset + 1) +
+                          " BACK up\n" + Shifted(drive, reset),
+                      reset + 200);
+    EXPECT_GT(TiltDegrees(rows[reset - 1]), 120) << "the machine should lie on its back";
+    for (long k = 0; k < 200; ++k)
+        ASSERT_EQ(Values(rows[reset + k]), Values(rows[k])) << "tick " << reset + k;
+}

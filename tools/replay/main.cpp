@@ -30,6 +30,7 @@
 #include "sim/controls.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
+#include "sim/session_keys.h"
 #include "tools/replay/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
@@ -80,8 +81,9 @@ bool SaveBackBuffer(const std::string& path) {
 // controls and physics step alone with --no-draw; then the trace row and the saved frames.
 void ReplayFrame() {
     if (replay.options.noDraw) {
+        ReadSessionKeys();
         ReadControls();
-        StepPhysics();
+        if (simulationAdvances) StepPhysics();
     } else {
         replay.programFrame();
     }

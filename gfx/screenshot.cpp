@@ -1,0 +1,94 @@
+// Screenshots. The settings file is the user's, so it is read line by line with a bounded
+// buffer and only a value of the documented forms ("$HOME/..." or an absolute path) is used.
+#include "gfx/screenshot.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string_view>
+#include <vector>
+
+#include "app/debug_log.h"
+#include "gfx/device/d3d_device.h"
+#include "platform/d3d8/d3d8_linux.h"
+#include "platform/d3dx8/image_write.h"
+
+namespace {
+
+constexpr int kMaxSettingsLines = 1000;
+constexpr int kMaxSameSecond = 100;
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+// The pictures folder named in user-dirs.dirs, or "" when the file or the line is missing or
+// the value is of another form.
+std::string ConfiguredFolder(const std::string& settings, const std::string& home) {
+    std::FILE* file = std::fopen(settings.c_str(), "r");
+    if (!file) return "";
+    std::string found;
+    char line[4096];
+    const std::string_view key = "XDG_PICTURES_DIR=\"";
+    for (int n = 0; n < kMaxSettingsLines && std::fgets(line, sizeof line, file); ++n) {
+        std::string_view text = line;
+        if (!text.starts_with(key)) continue;
+        text.remove_prefix(key.size());
+        std::size_t close = text.find('"');
+        if (close == std::string_view::npos) continue;
+        text = text.substr(0, close);
+        if (text.starts_with("$HOME/") || text == "$HOME") {
+            if (home.empty()) continue;
+            found = home + std::string(text.substr(5));
+        } else if (text.starts_with("/")) {
+            found = std::string(text);
+        }
+    }
+    std::fclose(file);
+    return found;
+}
+
+} // namespace
+
+std::string ScreenshotFolder(const char* home, const char* configHome) {
+    std::string homeDir = home ? home : "";
+    std::string config = configHome && *configHome ? configHome
+                         : homeDir.empty()         ? ""
+                                                   : homeDir + "/.config";
+    if (!config.empty()) {
+        std::string configured = ConfiguredFolder(config + "/user-dirs.dirs", homeDir);
+        if (IsFolder(configured)) return configured;
+    }
+    if (!homeDir.empty() && IsFolder(homeDir + "/Pictures")) return homeDir + "/Pictures";
+    return ".";
+}
+
+void SaveScreenshot() {
+    std::string folder = ScreenshotFolder(std::getenv("HOME"), std::getenv("XDG_CONFIG_HOME"));
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+    std::string base = folder + "/koltrep_" + stamp;
+    std::string path = base + ".png";
+    for (int n = 2; Exists(path) && n <= kMaxSameSecond; ++n)
+        path = base + "_" + std::to_string(n) + ".png";
+
+    static std::vector<uint8_t> pixels;
+    UINT width = 0, height = 0;
+    if (Exists(path) || !ReadBackBuffer(d3dDevice, pixels, width, height) ||
+        !WritePngRgba(path.c_str(), width, height, pixels.data())) {
+        DebugPrint("Screenshot not saved: %s could not be written.\n", path.c_str());
+        return;
+    }
+    DebugPrint("Screenshot saved: %s\n", path.c_str());
+}

@@ -1,0 +1,35 @@
+// Pause, single step and reset.
+#include "sim/session_keys.h"
+
+#include <dinput.h>
+
+#include "app/debug_log.h"
+#include "input/input.h"
+#include "sim/controls.h"
+#include "sim/laser.h"
+#include "sim/physics_step.h"
+#include "sim/world.h"
+
+bool paused = false;
+bool simulationAdvances = true;
+
+void ResetMachine() {
+    // The world is rebuilt from nothing, library included, so that every list the physics keeps
+    // is in creation order again and the ticks after the reset repeat those after start-up.
+    ShutDownScene();
+    BuildWorld();
+    flankCommand[0] = flankCommand[1] = 0;
+    crankSpeed = kStartCrankSpeed;
+    frictionCoefficient = kStartFrictionCoefficient;
+    viewMode = 0;
+    nudgeAmount = 0.0f;
+    laserBeams[0] = laserBeams[1] = LaserBeam{};
+    paused = false;
+    DebugPrint("Reset: the machine is back at its start.\n");
+}
+
+void ReadSessionKeys() {
+    if (GetKey(DIK_BACK) == 2) ResetMachine();
+    if (GetKey(DIK_P) == 2) paused = !paused;
+    simulationAdvances = !paused || GetKey(DIK_O) == 2;
+}
