@@ -5,6 +5,7 @@
 #include "app/debug_log.h"
 #include "app/main_window.h"
 #include "gfx/device/d3d_device.h"
+#include "input/gamepad.h"
 
 #include <cstring>
 
@@ -164,6 +165,8 @@ void UpdateInput() {
             keyboardDevice->Acquire();
         }
     }
+
+    AddGamepadKeys();
 
     // Pointer.
     GetCursorPos(&mousePos);

@@ -88,6 +88,9 @@ std::unique_ptr<JoystickHandle> SdlJoysticks::Open(int32_t instanceId, HRESULT* 
         *result = DIERR_DEVICENOTREG;
         return nullptr;
     }
+    // Controllers are opened for background reading (every cooperative level the program
+    // asks for is background): without this SDL drops their input while the window lacks focus.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     SDL_Joystick* joystick = SDL_JoystickOpen(index);
     if (!joystick) {
         *result = DIERR_GENERIC;

@@ -1,0 +1,20 @@
+// The first game controller as a second set of driving keys: its stick and buttons are added
+// to the tick's key sample, so everything that reads keys (the controls, a recording of the
+// drive) sees the controller as the keys it stands for.
+#pragma once
+
+#include <dinput.h>
+
+// Stick axes beyond this (of the +-1000 range the set-up gives them) count as pushed.
+constexpr LONG kGamepadDeadZone = 400;
+
+struct GamepadButtonKey {
+    int button;
+    int key; // DIK code
+};
+extern const GamepadButtonKey kGamepadButtonKeys[];
+extern const int kGamepadButtonKeyCount;
+
+// Reads the first controller that exists and marks its keys down in keyState. A controller
+// that cannot be read adds nothing; it is acquired again for the next tick.
+void AddGamepadKeys();
