@@ -2,6 +2,7 @@
 #include "app/application.h"
 
 #include "app/debug_log.h"
+#include "app/drive_record.h"
 #include "app/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "input/input.h"
@@ -108,6 +109,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!application.Init(instance)) return 0;
 
     SetUpScene();
+    StartDriveRecording();
 
     while (PumpMessages()) {
         if (appActive)

@@ -1,0 +1,124 @@
+// Recording a live drive.
+#include "app/drive_record.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "app/application.h"
+#include "input/input.h"
+#include "tools/replay/key_script.h"
+#include "tools/replay/trace.h"
+
+const char kDriveOptionsUsage[] =
+    "  --record FILE  write the session's keys as a replay script\n"
+    "  --trace FILE   write the replay runner's trace of the session\n";
+
+namespace {
+
+struct DriveRecording {
+    std::FILE* script = nullptr;
+    std::string scriptPath;
+    bool scriptFailed = false;
+    TraceWriter trace;
+    FrameCallback programFrame = nullptr;
+    long tick = 0;
+    const char* keyNames[256] = {};
+};
+
+DriveRecording recording;
+
+void WriteKeyChanges() {
+    for (int key = 0; key < 256; ++key) {
+        bool down = (keyState[key] & 0x80) != 0;
+        if (down == ((prevKeyState[key] & 0x80) != 0)) continue;
+        // Keys without a script name are read by nothing in the program.
+        if (!recording.keyNames[key]) continue;
+        if (std::fprintf(recording.script, "%ld %s %s\n", recording.tick, recording.keyNames[key],
+                         down ? "down" : "up") < 0)
+            recording.scriptFailed = true;
+    }
+}
+
+// The tick's frame function while recording: the key changes the tick's sample brought, the
+// program's frame, then the trace row, as the replay runner takes them.
+void RecordingFrame() {
+    if (recording.script) WriteKeyChanges();
+    recording.programFrame();
+    if (recording.trace.IsOpen()) recording.trace.Write(CaptureTraceRow(recording.tick));
+    ++recording.tick;
+}
+
+bool OpenScript(const std::string& path, std::string& error) {
+    recording.script = std::fopen(path.c_str(), "w");
+    if (!recording.script) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    recording.scriptPath = path;
+    std::fprintf(recording.script, "# Keys of a live koltrep session, by tick.\n");
+    for (int i = 0; i < kKeyNameCount; ++i)
+        recording.keyNames[kKeyNames[i].key & 0xFF] = kKeyNames[i].name;
+    return true;
+}
+
+} // namespace
+
+bool TakeDriveOptions(int& argc, char** argv, std::string& error) {
+    std::string scriptPath, tracePath;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        std::string* target = arg == "--record"  ? &scriptPath
+                              : arg == "--trace" ? &tracePath
+                                                 : nullptr;
+        if (!target) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+            error = std::string(arg) + " needs a file name";
+            return false;
+        }
+        if (!target->empty()) {
+            error = std::string(arg) + " given twice";
+            return false;
+        }
+        *target = argv[++i];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    if (!scriptPath.empty() && scriptPath == tracePath) {
+        error = "--record and --trace need two different files";
+        return false;
+    }
+    if (!scriptPath.empty() && !OpenScript(scriptPath, error)) return false;
+    if (!tracePath.empty() && !recording.trace.Open(tracePath.c_str(), error)) return false;
+    return true;
+}
+
+void StartDriveRecording() {
+    if (!recording.script && !recording.trace.IsOpen()) return;
+    recording.programFrame = application.frameCallback;
+    application.frameCallback = RecordingFrame;
+}
+
+bool FinishDriveRecording(std::string& error) {
+    bool ok = true;
+    if (recording.script) {
+        std::fprintf(recording.script, "# %ld ticks: koltrep-replay --script FILE --ticks %ld\n",
+                     recording.tick, recording.tick);
+        if (std::fclose(recording.script) != 0 || recording.scriptFailed) {
+            error = "cannot write " + recording.scriptPath;
+            ok = false;
+        }
+        recording.script = nullptr;
+    }
+    std::string traceError;
+    if (recording.trace.IsOpen() && !recording.trace.Close(traceError)) {
+        error = error.empty() ? traceError : error + "; " + traceError;
+        ok = false;
+    }
+    return ok;
+}
