@@ -1,5 +1,5 @@
 // Gamepad driving through SDL's virtual joystick: the real SDL controller path of the
-// DirectInput stand-in, read by the input module and walking the real physics world.
+// DirectInput stand-in, read by the input module, walking the real physics world.
 #include "tests/support/input_sandbox.h"
 
 #include "app/main_window.h"
@@ -15,82 +15,63 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
-class GamepadTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        input_test::UseOffscreenVideo();
-        mainWindow = input_test::TestWindow();
-        ASSERT_NE(mainWindow, nullptr);
-        windowed = 1;
-        platform::SetJoystickSource(nullptr); // the SDL controllers, not the sandbox's
-        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
-        int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 11, 0);
-        ASSERT_GE(index, 0) << SDL_GetError();
-        pad = SDL_JoystickOpen(index);
-        ASSERT_NE(pad, nullptr) << SDL_GetError();
-        ASSERT_TRUE(InitDirectInput());
-        ASSERT_EQ(joystickCount, 1);
-        FillShapeTables();
-        BuildWorld();
+// Ticks of input, controls and physics; their trace rows, tick numbers from 0.
+std::string RunTicks(int ticks) {
+    std::string rows;
+    for (int t = 0; t < ticks; ++t) {
+        UpdateInput();
+        ReadControls();
+        StepPhysics();
+        FormatTraceRow(CaptureTraceRow(t), rows);
     }
-    void TearDown() override {
-        ShutDownScene();
-        FreeInput();
-        if (pad) SDL_JoystickClose(pad);
-        SDL_JoystickDetachVirtual(0);
-        platform::SetJoystickSource(&sandbox.joysticks);
-    }
+    return rows;
+}
 
-    // Ticks of input, controls and physics; returns their trace rows (tick numbers from 0).
-    std::string Run(int ticks) {
-        std::string rows;
-        for (int t = 0; t < ticks; ++t) {
-            UpdateInput();
-            ReadControls();
-            StepPhysics();
-            FormatTraceRow(CaptureTraceRow(t), rows);
-        }
-        return rows;
-    }
-
+TEST(Gamepad, StickWalksAsTheArrowKeysDoAndButtonsStandForTheirKeys) {
     input_test::InputSandbox sandbox;
-    SDL_Joystick* pad = nullptr;
-};
+    input_test::UseOffscreenVideo();
+    mainWindow = input_test::TestWindow();
+    windowed = 1;
+    platform::SetJoystickSource(nullptr); // SDL's controllers, not the sandbox's
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+    int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 11, 0);
+    SDL_Joystick* pad = SDL_JoystickOpen(index);
+    ASSERT_NE(pad, nullptr) << SDL_GetError();
+    ASSERT_TRUE(InitDirectInput());
+    FillShapeTables();
+    BuildWorld();
 
-TEST_F(GamepadTest, StickForwardWalksAsTheUpKeyDoes) {
     SDL_JoystickSetVirtualAxis(pad, 1, -30000);
-    std::string withStick = Run(80);
-    EXPECT_EQ(flankCommand[0], -1);
-    EXPECT_EQ(flankCommand[1], -1);
-
+    std::string withStick = RunTicks(80);
     SDL_JoystickSetVirtualAxis(pad, 1, 0);
     ResetMachine();
     ClearInput();
     sandbox.keyboard.SetKey(DIK_UP, true);
-    std::string withKey = Run(80);
+    std::string withKey = RunTicks(80);
     EXPECT_EQ(withStick, withKey);
-}
+    sandbox.keyboard.SetKey(DIK_UP, false);
 
-TEST_F(GamepadTest, DeadZoneStrongerAxisAndButtons) {
     SDL_JoystickSetVirtualAxis(pad, 1, -32767 * (kGamepadDeadZone - 50) / 1000);
-    Run(1);
-    EXPECT_EQ(flankCommand[0], 0); // inside the dead zone: standing
-    SDL_JoystickSetVirtualAxis(pad, 0, -32000);
-    SDL_JoystickSetVirtualAxis(pad, 1, -20000);
-    Run(1);
-    EXPECT_EQ(flankCommand[0], -1); // the stronger axis: LEFT
+    RunTicks(1);
+    EXPECT_EQ(flankCommand[0], 0) << "inside the dead zone";
+    SDL_JoystickSetVirtualAxis(pad, 0, -32000); // the stronger axis wins: LEFT
+    RunTicks(1);
+    EXPECT_EQ(flankCommand[0], -1);
     EXPECT_EQ(flankCommand[1], 1);
-
     SDL_JoystickSetVirtualButton(pad, 1, SDL_PRESSED); // next view, once per press
     SDL_JoystickSetVirtualButton(pad, 3, SDL_PRESSED); // crank speed up while held
-    Run(3);
+    RunTicks(3);
     EXPECT_EQ(viewMode, 1);
     EXPECT_FLOAT_EQ(crankSpeed, kStartCrankSpeed + 3 * 0.05f);
+
     ResetMachine();
+    ShutDownScene();
+    FreeInput();
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(index);
+    platform::SetJoystickSource(&sandbox.joysticks);
 }
 
 } // namespace
