@@ -5,6 +5,7 @@
 
 #include "input/input.h"
 #include "sim/frame.h"
+#include "sim/gait_lab.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/world.h"
@@ -75,5 +76,6 @@ void ReadControls() {
 void RunFrame() {
     ReadControls();
     StepPhysics();
+    UpdateGaitLab();
     DrawFrame();
 }
