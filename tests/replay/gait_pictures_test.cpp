@@ -12,8 +12,8 @@
 namespace {
 
 // The legs' colours in the order of the program's table.
-const uint8_t kLegColors[8][3] = {{255, 0, 0},   {255, 128, 0}, {255, 255, 0}, {255, 0, 255},
-                                  {0, 64, 255},  {144, 0, 255}, {0, 255, 0},   {255, 128, 192}};
+const uint8_t kLegColors[8][3] = {{255, 0, 0},  {255, 128, 0}, {255, 255, 0}, {255, 0, 255},
+                                  {0, 64, 255}, {144, 0, 255}, {0, 255, 0},   {255, 128, 192}};
 // Trail segments fade and blend over the scene; the newest are within this of their colour.
 constexpr int kColorTolerance = 40;
 constexpr size_t kMinTrailPixels = 20;

@@ -69,8 +69,8 @@ TEST(SweepOptions, GridListsRangesAndRefusals) {
     char* tooMany[] = {(char*)"s", (char*)"--crank-speeds", (char*)"0:1:200", (char*)"--frictions",
                        (char*)"0:1:51"};
     EXPECT_FALSE(ParseSweepOptions(5, tooMany, options, error));
-    char* settleTooLong[] = {(char*)"s", (char*)"--crank-speeds", (char*)"1", (char*)"--frictions",
-                             (char*)"1", (char*)"--ticks", (char*)"10", (char*)"--settle",
+    char* settleTooLong[] = {(char*)"s", (char*)"--crank-speeds", (char*)"1",  (char*)"--frictions",
+                             (char*)"1", (char*)"--ticks",        (char*)"10", (char*)"--settle",
                              (char*)"9"};
     EXPECT_FALSE(ParseSweepOptions(9, settleTooLong, options, error));
 }
@@ -113,9 +113,9 @@ TEST_F(SweepRun, AFailingCellIsReportedAndNotWritten) {
     const std::string sweep = KOLTREP_BINARY_DIR "/koltrep-sweep";
     const fs::path script = Path("bad.txt");
     std::ofstream(script) << "0 NOSUCHKEY down\n";
-    RunResult result = RunProgram(sweep, {"--crank-speeds", "3", "--frictions", "350", "--script",
-                                          script, "--ticks", "20", "--settle", "5", "--out",
-                                          Path("out")});
+    RunResult result =
+        RunProgram(sweep, {"--crank-speeds", "3", "--frictions", "350", "--script", script,
+                           "--ticks", "20", "--settle", "5", "--out", Path("out")});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("cell crank speed 3, friction 350: koltrep-replay exited with 2"),
               std::string::npos)

@@ -32,13 +32,17 @@ void WriteSpeedData(const std::string& path, const std::vector<float>& crankSpee
     }
 }
 
-// The cells that tipped over, with the tick, or those that stayed upright.
-void WriteTipData(const std::string& path, const std::vector<Cell>& cells, bool tipped) {
+// The cells that tipped over, with the tick, or those that stayed upright. The map's rows are
+// the friction values in the order given, evenly spaced whatever their values.
+void WriteTipData(const std::string& path, const std::vector<Cell>& cells, size_t rowLength,
+                  bool tipped) {
     std::ofstream out(path);
-    for (const Cell& cell : cells)
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const Cell& cell = cells[i];
         if (cell.done && (cell.measures.tipTick >= 0) == tipped)
-            out << FloatText(cell.crankSpeed) << ' ' << FloatText(cell.friction) << ' '
+            out << FloatText(cell.crankSpeed) << ' ' << i / rowLength << ' '
                 << cell.measures.tipTick << '\n';
+    }
 }
 
 // gnuplot stops at a data block without points, so only the kinds of cell that occur are drawn.
@@ -65,11 +69,14 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     s += "set title 'Tip-over: tick at which the chassis tilts beyond 90 degrees'\n"
          "set ylabel 'friction coefficient'\nset key outside right title ''\n"
          "set cblabel 'tip-over tick'\nset palette rgbformulae 21,22,23\n"
-         "set offsets graph 0.05, graph 0.05, graph 0.05, graph 0.05\n";
+         "set offsets graph 0.05, graph 0.05, 0, 0\nset ytics (";
+    for (size_t f = 0; f < frictions.size(); ++f)
+        s += (f > 0 ? ", " : "") + Quoted(FloatText(frictions[f])) + " " + std::to_string(f);
+    s += ")\nset yrange [-0.5:" + std::to_string(frictions.size()) + " - 0.5]\n";
     std::string tipped = Quoted(folder + "/tipped.dat") +
-                         " using 1:2:3 with points pt 5 ps 2.5 lc palette title 'tipped over'";
+                         " using 1:2:3 with points pt 5 ps 3 lc palette title 'tipped over'";
     std::string upright = Quoted(folder + "/upright.dat") +
-                          " using 1:2 with points pt 4 ps 2.5 lw 2 lc rgb '#208020' title "
+                          " using 1:2 with points pt 4 ps 3 lw 2 lc rgb '#208020' title "
                           "'stayed upright'";
     if (!anyTipped) s += "unset colorbox\n";
     s += "plot " + (anyTipped ? tipped : "") + (anyTipped && anyUpright ? ", " : "") +
@@ -83,8 +90,8 @@ bool WritePlots(const std::string& folder, const std::vector<float>& crankSpeeds
                 const std::vector<float>& frictions, const std::vector<Cell>& cells,
                 std::string& error) {
     WriteSpeedData(folder + "/speed.dat", crankSpeeds, frictions, cells);
-    WriteTipData(folder + "/tipped.dat", cells, true);
-    WriteTipData(folder + "/upright.dat", cells, false);
+    WriteTipData(folder + "/tipped.dat", cells, crankSpeeds.size(), true);
+    WriteTipData(folder + "/upright.dat", cells, crankSpeeds.size(), false);
     std::FILE* gnuplot = popen("gnuplot 2>&1", "w");
     if (gnuplot == nullptr) {
         error = "cannot start gnuplot";
