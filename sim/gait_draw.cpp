@@ -124,7 +124,7 @@ void DrawPanelText(float top) {
         std::snprintf(panelLine, sizeof panelLine, "Leg %d      %s %s", j, end0, end1);
         DrawTextAt(x, y + (j + 1) * kLineHeight, panelLine);
     }
-    std::snprintf(panelLine, sizeof panelLine, "Speed, last 10 s: %.2f m/s",
+    std::snprintf(panelLine, sizeof panelLine, "Speed, last 10 s: now %.2f",
                   static_cast<double>(RecordedTicks() > 0 ? WalkingSpeed(0) : 0.0f));
     DrawTextAt(x, y + 5 * kLineHeight, panelLine);
     std::snprintf(panelLine, sizeof panelLine, "top %.2f", static_cast<double>(top));
