@@ -60,10 +60,14 @@ bool MakeFolder(const std::string& path, std::string& error) {
     return false;
 }
 
+std::string TemporaryFolder() {
+    const char* base = std::getenv("TMPDIR");
+    return base && *base ? base : "/tmp";
+}
+
 // A scratch folder of this sweep's own for the cells' traces, logs and the default script.
 std::string MakeScratch() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/koltrep-sweep-XXXXXX";
+    std::string pattern = TemporaryFolder() + "/koltrep-sweep-XXXXXX";
     return mkdtemp(pattern.data()) ? pattern : std::string();
 }
 
@@ -104,6 +108,7 @@ int Sweep(int argc, char** argv) {
         return Fail("cannot run " + run.replay + " (build koltrep-replay, or give --replay)", 2);
     if (!options.script.empty() && access(options.script.c_str(), R_OK) != 0)
         return Fail("cannot read " + options.script + ": " + std::strerror(errno), 2);
+    if (options.out.empty()) options.out = TemporaryFolder() + "/koltrep-sweep";
     if (!MakeFolder(options.out, error)) return Fail(error, 2);
     run.scratch = MakeScratch();
     if (run.scratch.empty())

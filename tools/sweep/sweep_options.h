@@ -12,8 +12,8 @@ struct SweepOptions {
     std::string script; // empty: UP held from the first tick
     long ticks = 400;
     long settle = 100;
-    int jobs = 0; // 0: one per core this process may run on
-    std::string out = "sweep";
+    int jobs = 0;       // 0: one per core this process may run on
+    std::string out;    // empty: koltrep-sweep in the temporary folder (the sweep runs in data/)
     std::string replay; // empty: koltrep-replay beside this program
     bool plot = true;
 };
