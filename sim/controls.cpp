@@ -6,6 +6,7 @@
 #include "gfx/screenshot.h"
 #include "input/input.h"
 #include "sim/frame.h"
+#include "sim/gait_lab.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
@@ -78,6 +79,7 @@ void RunFrame() {
     ReadSessionKeys();
     ReadControls();
     if (simulationAdvances) StepPhysics();
+    UpdateGaitLab();
     DrawFrame();
     if (GetKey(DIK_F12) == 2) SaveScreenshot();
 }

@@ -6,6 +6,7 @@
 #include "gfx/device/frame_bracket.h"
 #include "gfx/immediate.h"
 #include "sim/controls.h"
+#include "sim/gait_lab.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
@@ -69,6 +70,7 @@ void DrawFrame() {
     quadUV = QuadUV{0.0f, 30.0f, 0.0f, 30.0f};
     d3dDevice->SetTexture(0, groundTexture.texture);
     DrawFlatQuad(0.0f, 0.0f, 0.0f, 1000.0f, 1000.0f, 0xFFFFFFFF);
+    DrawGaitLab();
 
     BeginText();
     DrawTextAt(0, 18, "Walking              : Push Arrow Key");

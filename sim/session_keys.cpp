@@ -6,6 +6,7 @@
 #include "app/debug_log.h"
 #include "input/input.h"
 #include "sim/controls.h"
+#include "sim/gait_lab.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/world.h"
@@ -25,6 +26,7 @@ void ResetMachine() {
     nudgeAmount = 0.0f;
     laserBeams[0] = laserBeams[1] = LaserBeam{};
     paused = false;
+    ClearGaitRecord();
     DebugPrint("Reset: the machine is back at its start.\n");
 }
 

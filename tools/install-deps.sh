@@ -11,6 +11,7 @@ packages=(
   libmeshoptimizer-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick
+  gnuplot-nox
 )
 
 missing=()

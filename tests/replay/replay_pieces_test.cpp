@@ -162,6 +162,12 @@ TEST(ReplayOptions, ReadsTheWholeInterface) {
     ASSERT_TRUE(Parse({"--ticks", "1", "--no-draw", "--script", "s.txt"}, options, error));
     EXPECT_TRUE(options.noDraw);
     EXPECT_EQ(options.ticks, 1);
+    EXPECT_FALSE(options.setCrankSpeed || options.setFriction);
+    ASSERT_TRUE(Parse({"--ticks", "1", "--script", "s", "--crank-speed", "-100", "--friction", "0"},
+                      options, error));
+    EXPECT_TRUE(options.setCrankSpeed && options.setFriction);
+    EXPECT_EQ(options.crankSpeed, -100.0f);
+    EXPECT_EQ(options.friction, 0.0f);
 }
 
 TEST(ReplayOptions, RefusesWhatCannotBeRun) {
@@ -183,6 +189,12 @@ TEST(ReplayOptions, RefusesWhatCannotBeRun) {
         {{"--script", "s", "--ticks", "5", "--no-draw", "--shot", "x.png"},
          "--frames and --shot need drawing"},
         {{"--script", "s", "--ticks", "5", "-win"}, "unknown option '-win'"},
+        {{"--script", "s", "--ticks", "5", "--crank-speed", "nan"}, "--crank-speed needs a number"},
+        {{"--script", "s", "--ticks", "5", "--crank-speed", "100.5"},
+         "--crank-speed needs a number"},
+        {{"--script", "s", "--ticks", "5", "--friction", "-1"}, "--friction needs a number"},
+        {{"--script", "s", "--ticks", "5", "--friction", "1", "--friction", "2"},
+         "--friction given twice"},
     };
     for (const auto& [args, expected] : cases) {
         ReplayOptions options;

@@ -50,7 +50,10 @@ class ReplayProcessTest : public ::testing::Test {
     fs::path Path(const std::string& name) const { return dir_ / name; }
 
     // Runs koltrep-replay with `args` in the data folder and waits for it.
-    RunResult Run(const std::vector<std::string>& args) const {
+    RunResult Run(const std::vector<std::string>& args) const { return RunProgram(replay_, args); }
+
+    // The same for another of the build's programs.
+    RunResult RunProgram(const std::string& program, const std::vector<std::string>& args) const {
         RunResult result;
         fs::path out = Path("stdout.txt"), err = Path("stderr.txt");
         pid_t child = fork();
@@ -62,11 +65,11 @@ class ReplayProcessTest : public ::testing::Test {
             dup2(outFd, 1);
             dup2(errFd, 2);
             std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(replay_.c_str()));
+            argv.push_back(const_cast<char*>(program.c_str()));
             for (const std::string& arg : args)
                 argv.push_back(const_cast<char*>(arg.c_str()));
             argv.push_back(nullptr);
-            execv(replay_.c_str(), argv.data());
+            execv(program.c_str(), argv.data());
             _exit(122);
         }
         int status = 0;

@@ -263,6 +263,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     SetUpScene();
+    if (replay.options.setCrankSpeed) crankSpeed = replay.options.crankSpeed;
+    if (replay.options.setFriction) frictionCoefficient = replay.options.friction;
     replay.programFrame = application.frameCallback;
     application.frameCallback = ReplayFrame;
 

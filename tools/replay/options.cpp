@@ -9,6 +9,7 @@
 const char kReplayUsage[] =
     "usage: koltrep-replay --script FILE --ticks N [--trace FILE] [--no-draw]\n"
     "                      [--frames DIR --every K] [--shot FILE] [--timing]\n"
+    "                      [--crank-speed X] [--friction X]\n"
     "Run it in the data directory.\n";
 
 namespace {
@@ -22,6 +23,16 @@ bool ParseCount(std::string_view text, long& value) {
            value <= 2147483647L;
 }
 
+// A finite number within [low, high], the whole text consumed.
+bool ParseNumber(std::string_view text, float low, float high, float& value) {
+    double parsed = 0.0;
+    auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (text.empty() || status != std::errc() || end != text.data() + text.size()) return false;
+    if (!(parsed >= low && parsed <= high)) return false;
+    value = static_cast<float>(parsed);
+    return true;
+}
+
 } // namespace
 
 bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::string& error) {
@@ -29,16 +40,24 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
     bool seenTicks = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
-        auto needValue = [&](std::string& target) {
+        // The option's value, once only.
+        auto nextValue = [&](bool& seen) -> const char* {
             if (i + 1 >= argc) {
                 error = std::string(arg) + " needs a value";
-                return false;
+                return nullptr;
             }
-            if (!target.empty()) {
+            if (seen) {
                 error = std::string(arg) + " given twice";
-                return false;
+                return nullptr;
             }
-            target = argv[++i];
+            seen = true;
+            return argv[++i];
+        };
+        auto needValue = [&](std::string& target) {
+            bool seen = !target.empty();
+            const char* value = nextValue(seen);
+            if (value == nullptr) return false;
+            target = value;
             if (target.empty()) {
                 error = std::string(arg) + " needs a non-empty value";
                 return false;
@@ -46,18 +65,20 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             return true;
         };
         auto needCount = [&](long& target, bool& seen) {
-            if (i + 1 >= argc) {
-                error = std::string(arg) + " needs a value";
-                return false;
-            }
-            if (seen) {
-                error = std::string(arg) + " given twice";
-                return false;
-            }
-            seen = true;
-            if (!ParseCount(argv[++i], target)) {
+            const char* value = nextValue(seen);
+            if (value == nullptr) return false;
+            if (!ParseCount(value, target)) {
                 error = std::string(arg) + " needs a whole number from 1 to 2147483647, not '" +
-                        argv[i] + "'";
+                        value + "'";
+                return false;
+            }
+            return true;
+        };
+        auto needNumber = [&](float& target, bool& seen, float low, float high, const char* range) {
+            const char* value = nextValue(seen);
+            if (value == nullptr) return false;
+            if (!ParseNumber(value, low, high, target)) {
+                error = std::string(arg) + " needs a number " + range + ", not '" + value + "'";
                 return false;
             }
             return true;
@@ -79,6 +100,13 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             options.noDraw = true;
         } else if (arg == "--timing") {
             options.timing = true;
+        } else if (arg == "--crank-speed") {
+            if (!needNumber(options.crankSpeed, options.setCrankSpeed, -100.0f, 100.0f,
+                            "from -100 to 100"))
+                return false;
+        } else if (arg == "--friction") {
+            if (!needNumber(options.friction, options.setFriction, 0.0f, 1e9f, "from 0 to 1e9"))
+                return false;
         } else {
             error = "unknown option '" + std::string(arg) + "'";
             return false;

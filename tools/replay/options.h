@@ -12,6 +12,11 @@ struct ReplayOptions {
     long every = 0;
     std::string shot;
     bool timing = false; // print tick wall times, start-up time, allocations and memory
+    // Control inputs to start from in place of the program's own (a sweep's cell).
+    bool setCrankSpeed = false;
+    float crankSpeed = 0.0f;
+    bool setFriction = false;
+    float friction = 0.0f;
 };
 
 extern const char kReplayUsage[];

@@ -1,0 +1,103 @@
+// The gait lab's keys and its record of the last ticks.
+#include "sim/gait_lab.h"
+
+#include <dinput.h>
+
+#include <cmath>
+
+#include "input/input.h"
+#include "sim/session_keys.h"
+#include "sim/world.h"
+
+bool footTrailsOn = false;
+bool gaitPanelOn = false;
+
+namespace {
+
+// The foot is the free end of the coupler, the lower link: half its 5-unit length along the
+// coupler body's y axis from its centre, where the rocker pins it.
+constexpr float kFootOffset = 2.5f;
+constexpr int kHistoryTicks = kTrailTicks > kSpeedTicks ? kTrailTicks : kSpeedTicks;
+
+// In the chassis's own frame: seen from the machine, each foot runs round the same closed path.
+dVector3 footPoints[kTrailTicks][kLegCount];
+float speeds[kSpeedTicks];
+int newest = -1;  // slot of the newest sample in each ring
+int recorded = 0; // samples so far, up to kHistoryTicks
+
+int Slot(int age, int size) {
+    return ((newest - age) % size + size) % size;
+}
+
+void Record() {
+    if (chassisBody == nullptr) return; // no world built yet
+    ++newest;
+    for (int e = 0; e < 2; ++e) {
+        for (int j = 0; j < 4; ++j) {
+            dVector3 foot;
+            dBodyGetRelPointPos(linkBodies[LinkIndex(3, j, e)], 0, kFootOffset, 0, foot);
+            dBodyGetPosRelPoint(chassisBody, foot[0], foot[1], foot[2],
+                                footPoints[newest % kTrailTicks][2 * j + e]);
+        }
+    }
+    const dReal* v = dBodyGetLinearVel(chassisBody);
+    speeds[newest % kSpeedTicks] = static_cast<float>(std::sqrt(v[0] * v[0] + v[1] * v[1]));
+    if (recorded < kHistoryTicks) ++recorded;
+    // Keeps the slot arithmetic far from overflow in a run of any length.
+    if (newest >= kTrailTicks * kSpeedTicks) newest -= kTrailTicks * kSpeedTicks;
+}
+
+double Wrapped(double radians) {
+    double turns = std::floor((radians + M_PI) / (2 * M_PI));
+    return radians - turns * 2 * M_PI;
+}
+
+} // namespace
+
+int RecordedTicks() {
+    return recorded;
+}
+
+D3DXVECTOR3 FootPoint(int leg, int age) {
+    const dReal* local = footPoints[Slot(age, kTrailTicks)][leg];
+    dVector3 foot;
+    dBodyGetRelPointPos(chassisBody, local[0], local[1], local[2], foot);
+    // Physics (x, y, z) is graphics (x, z, y).
+    return D3DXVECTOR3(static_cast<float>(foot[0]), static_cast<float>(foot[2]),
+                       static_cast<float>(foot[1]));
+}
+
+float WalkingSpeed(int age) {
+    return speeds[Slot(age, kSpeedTicks)];
+}
+
+bool CrankPhaseError(int j, int e, double& degrees) {
+    // Legs 1 and 3 run half a turn behind legs 0 and 2 of their end; end 1's cranks 0 and 2
+    // run in phase with end 0's.
+    int leaderJ = j, leaderE = e;
+    double offset = 0.0;
+    if (j == 1 || j == 3) {
+        leaderJ = j - 1;
+        offset = M_PI;
+    } else if (e == 1) {
+        leaderE = 0;
+    } else {
+        return false;
+    }
+    double leader = dJointGetHingeAngle(hinges[HingeIndex(0, leaderJ, leaderE)]);
+    double own = dJointGetHingeAngle(hinges[HingeIndex(0, j, e)]);
+    degrees = Wrapped(leader + offset - own) * 180.0 / M_PI;
+    return true;
+}
+
+void UpdateGaitLab() {
+    if (GetKey(DIK_F2) == 2) footTrailsOn = !footTrailsOn;
+    if (GetKey(DIK_F3) == 2) gaitPanelOn = !gaitPanelOn;
+    // A paused machine would fill the record with one pose repeated.
+    if (simulationAdvances) Record();
+}
+
+void ClearGaitRecord() {
+    newest = -1;
+    recorded = 0;
+}

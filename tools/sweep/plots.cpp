@@ -1,0 +1,110 @@
+// Plots through gnuplot: the sweep writes plain data files and a script, and gnuplot draws.
+#include "tools/sweep/plots.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+// A gnuplot single-quoted string: only the quote itself needs doubling there.
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+// One block per friction value, two blank lines apart, so that gnuplot's `index` picks a curve.
+void WriteSpeedData(const std::string& path, const std::vector<float>& crankSpeeds,
+                    const std::vector<float>& frictions, const std::vector<Cell>& cells) {
+    std::ofstream out(path);
+    for (size_t f = 0; f < frictions.size(); ++f) {
+        out << "# friction " << FloatText(frictions[f]) << "\n";
+        for (size_t c = 0; c < crankSpeeds.size(); ++c) {
+            const Cell& cell = cells[f * crankSpeeds.size() + c];
+            if (cell.done) out << FloatText(cell.crankSpeed) << ' ' << cell.measures.speed << '\n';
+        }
+        out << "\n\n";
+    }
+}
+
+// The cells that tipped over, with the tick, or those that stayed upright. The map's rows are
+// the friction values in the order given, evenly spaced whatever their values.
+void WriteTipData(const std::string& path, const std::vector<Cell>& cells, size_t rowLength,
+                  bool tipped) {
+    std::ofstream out(path);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const Cell& cell = cells[i];
+        if (cell.done && (cell.measures.tipTick >= 0) == tipped)
+            out << FloatText(cell.crankSpeed) << ' ' << i / rowLength << ' '
+                << cell.measures.tipTick << '\n';
+    }
+}
+
+// gnuplot stops at a data block without points, so only the kinds of cell that occur are drawn.
+std::string Script(const std::string& folder, const std::vector<float>& frictions,
+                   const std::vector<Cell>& cells) {
+    bool anyTipped = false, anyUpright = false;
+    for (const Cell& cell : cells) {
+        anyTipped = anyTipped || cell.measures.tipTick >= 0;
+        anyUpright = anyUpright || cell.measures.tipTick < 0;
+    }
+    std::string speedData = Quoted(folder + "/speed.dat");
+    std::string s = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n"
+                    "";
+    s += "set output " + Quoted(folder + "/speed.png") + "\n";
+    s += "set title 'Walking speed after settling'\nset xlabel 'crank speed (rad/s)'\n"
+         "set ylabel 'speed over the ground (units per simulated second)'\n"
+         "set key outside right title 'friction'\nplot ";
+    for (size_t f = 0; f < frictions.size(); ++f) {
+        if (f > 0) s += ", ";
+        s += speedData + " index " + std::to_string(f) + " using 1:2 with linespoints lw 2 title " +
+             Quoted(FloatText(frictions[f]));
+    }
+    s += "\nset output " + Quoted(folder + "/tipover.png") + "\n";
+    s += "set title 'Tip-over: tick at which the chassis tilts beyond 90 degrees'\n"
+         "set ylabel 'friction coefficient'\nset key outside right title ''\n"
+         "set cblabel 'tip-over tick'\nset palette rgbformulae 21,22,23\n"
+         "set offsets graph 0.05, graph 0.05, 0, 0\nset ytics (";
+    for (size_t f = 0; f < frictions.size(); ++f)
+        s += (f > 0 ? ", " : "") + Quoted(FloatText(frictions[f])) + " " + std::to_string(f);
+    s += ")\nset yrange [-0.5:" + std::to_string(frictions.size()) + " - 0.5]\n";
+    std::string tipped = Quoted(folder + "/tipped.dat") +
+                         " using 1:2:3 with points pt 5 ps 3 lc palette title 'tipped over'";
+    std::string upright = Quoted(folder + "/upright.dat") +
+                          " using 1:2 with points pt 4 ps 3 lw 2 lc rgb '#208020' title "
+                          "'stayed upright'";
+    if (!anyTipped) s += "unset colorbox\n";
+    s += "plot " + (anyTipped ? tipped : "") + (anyTipped && anyUpright ? ", " : "") +
+         (anyUpright ? upright : "") + "\n";
+    return s;
+}
+
+} // namespace
+
+bool WritePlots(const std::string& folder, const std::vector<float>& crankSpeeds,
+                const std::vector<float>& frictions, const std::vector<Cell>& cells,
+                std::string& error) {
+    WriteSpeedData(folder + "/speed.dat", crankSpeeds, frictions, cells);
+    WriteTipData(folder + "/tipped.dat", cells, crankSpeeds.size(), true);
+    WriteTipData(folder + "/upright.dat", cells, crankSpeeds.size(), false);
+    std::FILE* gnuplot = popen("gnuplot 2>&1", "w");
+    if (gnuplot == nullptr) {
+        error = "cannot start gnuplot";
+        return false;
+    }
+    std::string script = Script(folder, frictions, cells);
+    std::fwrite(script.data(), 1, script.size(), gnuplot);
+    int status = pclose(gnuplot);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = WIFEXITED(status) && WEXITSTATUS(status) == 127
+                    ? "gnuplot is not installed (tools/install-deps.sh installs it)"
+                    : "gnuplot failed (see above)";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,137 @@
+// Command-line parsing for koltrep-sweep.
+#include "tools/sweep/sweep_options.h"
+
+#include <charconv>
+#include <string_view>
+#include <type_traits>
+
+const char kSweepUsage[] =
+    "usage: koltrep-sweep --crank-speeds LIST --frictions LIST [--script FILE] [--ticks N]\n"
+    "                     [--settle N] [--jobs N] [--out DIR] [--no-plot] [--replay PATH]\n"
+    "LIST is 1,2,3 or FROM:TO:COUNT. Run it in the data directory.\n";
+
+namespace {
+
+bool ParseDouble(std::string_view text, double& value) {
+    auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && status == std::errc() && end == text.data() + text.size();
+}
+
+bool ParseWhole(std::string_view text, long low, long high, long& value) {
+    auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && status == std::errc() && end == text.data() + text.size() &&
+           value >= low && value <= high;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (true) {
+        size_t at = text.find(separator, start);
+        parts.push_back(text.substr(start, at == std::string_view::npos ? at : at - start));
+        if (at == std::string_view::npos) return parts;
+        start = at + 1;
+    }
+}
+
+bool ParseRange(const std::vector<std::string_view>& parts, std::vector<double>& values) {
+    double from = 0, to = 0;
+    long count = 0;
+    if (!ParseDouble(parts[0], from) || !ParseDouble(parts[1], to) ||
+        !ParseWhole(parts[2], 1, static_cast<long>(kMaxCells), count))
+        return false;
+    for (long i = 0; i < count; ++i)
+        values.push_back(count == 1 ? from : from + (to - from) * i / (count - 1));
+    return true;
+}
+
+} // namespace
+
+bool ParseValueList(const std::string& text, float low, float high, const char* range,
+                    std::vector<float>& values, std::string& error) {
+    values.clear();
+    std::vector<double> parsed;
+    std::vector<std::string_view> fromToCount = Split(text, ':');
+    bool ok = false;
+    if (fromToCount.size() == 3) {
+        ok = ParseRange(fromToCount, parsed);
+    } else if (fromToCount.size() == 1) {
+        std::vector<std::string_view> items = Split(text, ',');
+        ok = items.size() <= kMaxCells;
+        for (size_t i = 0; ok && i < items.size(); ++i) {
+            double value = 0;
+            ok = ParseDouble(items[i], value);
+            parsed.push_back(value);
+        }
+    }
+    for (double value : parsed)
+        ok = ok && value >= low && value <= high; // also refuses NaN
+    if (!ok) {
+        error = "'" + text + "' is not a list of numbers " + range + " (1,2,3 or FROM:TO:COUNT)";
+        return false;
+    }
+    for (double value : parsed)
+        values.push_back(static_cast<float>(value));
+    return true;
+}
+
+bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string& error) {
+    options = SweepOptions{};
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--no-plot") {
+            options.plot = false;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            error = arg + " needs a value";
+            return false;
+        }
+        std::string value = argv[++i];
+        bool ok = true;
+        auto whole = [&](long low, long high, auto& target) {
+            long number = 0;
+            ok = ParseWhole(value, low, high, number);
+            if (ok)
+                target = static_cast<std::remove_reference_t<decltype(target)>>(number);
+            else
+                error = arg + " needs a whole number from " + std::to_string(low) + " to " +
+                        std::to_string(high) + ", not '" + value + "'";
+        };
+        if (arg == "--crank-speeds") {
+            ok = ParseValueList(value, -100.0f, 100.0f, "from -100 to 100", options.crankSpeeds,
+                                error);
+        } else if (arg == "--frictions") {
+            ok = ParseValueList(value, 0.0f, 1e9f, "from 0 to 1e9", options.frictions, error);
+        } else if (arg == "--script") {
+            options.script = value;
+        } else if (arg == "--ticks") {
+            whole(2, 2147483647L, options.ticks);
+        } else if (arg == "--settle") {
+            whole(0, 2147483647L, options.settle);
+        } else if (arg == "--jobs") {
+            whole(1, 1024, options.jobs);
+        } else if (arg == "--out") {
+            options.out = value;
+        } else if (arg == "--replay") {
+            options.replay = value;
+        } else {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (!ok) return false;
+    }
+    if (options.crankSpeeds.empty() || options.frictions.empty()) {
+        error = "--crank-speeds and --frictions are required";
+        return false;
+    }
+    if (options.crankSpeeds.size() * options.frictions.size() > kMaxCells) {
+        error = "more than " + std::to_string(kMaxCells) + " cells";
+        return false;
+    }
+    if (options.settle + 1 >= options.ticks) {
+        error = "--settle must be less than --ticks - 1";
+        return false;
+    }
+    return true;
+}
