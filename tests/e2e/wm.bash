@@ -4,10 +4,6 @@
 
 OPENBOX_PID=
 
-stop_openbox() {
-    [[ -n $OPENBOX_PID ]] && kill "$OPENBOX_PID" 2>/dev/null && wait "$OPENBOX_PID" 2>/dev/null
-}
-
 # The window manager announces itself on the root window once it manages the screen.
 wm_running() {
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
@@ -26,11 +22,22 @@ start_openbox() {
   <keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>
 </openbox_config>
 EOF
-    XDG_CONFIG_HOME=$WORK/config openbox --sm-disable --config-file "$WORK/openbox.xml" \
-        >"$WORK/openbox.log" 2>&1 &
-    OPENBOX_PID=$!
-    STARTED_PIDS+=("$OPENBOX_PID")
-    wait_for 300 wm_running || fail "openbox did not start: $(cat "$WORK/openbox.log")"
+    # Xvfb resets when its last client leaves; a connection made during the reset fails, so an
+    # openbox that ends at once is started again.
+    local attempt i
+    for attempt in 1 2 3; do
+        XDG_CONFIG_HOME=$WORK/config openbox --sm-disable --config-file "$WORK/openbox.xml" \
+            >"$WORK/openbox.log" 2>&1 &
+        OPENBOX_PID=$!
+        STARTED_PIDS+=("$OPENBOX_PID")
+        for ((i = 0; i < 300; i++)); do
+            wm_running && break 2
+            alive "$OPENBOX_PID" || break
+            sleep 0.1
+        done
+        sleep 0.5
+    done
+    wm_running || fail "openbox did not start: $(cat "$WORK/openbox.log")"
     note "openbox $OPENBOX_PID manages $DISPLAY"
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Under a window manager (openbox), a second start shows the already-running message in a box
-# that can be read: its pixels are the designed text as the program's own font code draws it
+# that can be read: its pixels are the message as the program's own font code draws it
 # (koltrep-inspect msgbox), with no missing glyphs. The box has an empty caption, the program's
 # WM_CLASS and its process id, and Return, Escape and a click on OK each close it. The text is
 # on stderr too, and the first instance, which keeps running, writes at most a couple of lines

@@ -98,7 +98,7 @@ TEST(MessageBox, SinkSeesOwnerTextCaptionAndType) {
     EXPECT_EQ(boxes.shown[0].type, static_cast<UINT>(MB_OK));
 }
 
-// The designed text in the program's face above the button; CP932 text draws the same; hostile
+// The message in the program's face above the button; CP932 text draws the same; hostile
 // sizes stay bounded.
 TEST(MessageBox, PictureDrawsTheTextReadablyAndStaysBounded) {
     auto inkAboveButton = [](const platform::MessageBoxPicture& p) {
