@@ -10,7 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fontconfig
   libmeshoptimizer-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-apps x11-utils imagemagick
+  xvfb xauth xdotool x11-apps x11-utils imagemagick openbox
   gnuplot-nox
 )
 

@@ -8,6 +8,8 @@
 // The device keeps its GL context until the last reference, its own or a resource's, is gone.
 #include "internal.h"
 
+#include <platform/win32/sdl_window.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -74,6 +76,7 @@ Device* Device::Create(std::unique_ptr<GlContext> context, HWND window, D3DDEVTY
     device->FillCaps();
     device->SetInitialState();
     SetLiveDevice(device);
+    device->KeepPictureOnExpose();
     result = D3D_OK;
     return device;
 }
@@ -211,6 +214,7 @@ void Device::SetInitialState() {
 
 Device::~Device() {
     if (liveDevice == this) liveDevice = nullptr;
+    if (window_) SetPictureRestorer(window_, {});
     context_->MakeCurrent();
     if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
     if (colorBuffer_) glDeleteRenderbuffers(1, &colorBuffer_);

@@ -264,6 +264,9 @@ class Device final : public IDirect3DDevice8 {
     void Forget(const IUnknown* resource);
     const GlContext& context() const { return *context_; }
     bool ReadBack(std::vector<uint8_t>& rgbaTopDown, UINT& width, UINT& height);
+    // present_again.cpp: the window's picture kept across exposes while the program is idle.
+    void KeepPictureOnExpose();
+    void PresentAgain();
 
   private:
     Device() = default;
@@ -294,6 +297,7 @@ class Device final : public IDirect3DDevice8 {
     GLuint framebuffer_ = 0, colorBuffer_ = 0, depthBuffer_ = 0;
     UINT width_ = 0, height_ = 0;
     bool inScene_ = false;
+    bool framePresented_ = false; // the back buffer holds a whole presented frame
 
     std::array<DWORD, kRenderStateCount> renderStates_{};
     std::array<std::array<DWORD, kStageStateCount>, kMaxStages> stageStates_{};

@@ -81,6 +81,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
     glBlitFramebuffer(sx1, h - sy2, sx2, h - sy1, dx1, drawableHeight - dy2, dx2,
                       drawableHeight - dy1, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     SDL_GL_SwapWindow(target);
+    framePresented_ = true;
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     return D3D_OK;

@@ -11,7 +11,8 @@
 // Limits: left/top alignment only; no underline, strike-out or italic; no kerning.
 #include <d3dx8.h>
 
-#include "platform/d3dx8/font_face.h"
+#include "platform/font/font_face.h"
+#include "platform/font/text_codec.h"
 #include "platform/d3dx8/glyph_atlas.h"
 
 #include <algorithm>
@@ -31,44 +32,6 @@ struct GlyphVertex {
     float u, v;
 };
 static_assert(sizeof(GlyphVertex) == 28);
-
-// Decodes UTF-8 into `out` (cleared first, its capacity kept); malformed sequences, overlong
-// forms and surrogates become U+FFFD.
-void DecodeUtf8(const char* text, size_t length, std::vector<char32_t>& out) {
-    out.clear();
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
-    size_t i = 0;
-    while (i < length) {
-        const unsigned char c = s[i];
-        int extra = 0;
-        char32_t cp = 0, minimum = 0;
-        if (c < 0x80) {
-            out.push_back(c);
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1, cp = c & 0x1F, minimum = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2, cp = c & 0x0F, minimum = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3, cp = c & 0x07, minimum = 0x10000;
-        } else {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        int k = 1;
-        for (; k <= extra && i + k < length && (s[i + k] & 0xC0) == 0x80; ++k)
-            cp = (cp << 6) | (s[i + k] & 0x3F);
-        if (k <= extra || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(0xFFFD);
-            i += k; // the lead byte and the continuation bytes that were there
-            continue;
-        }
-        out.push_back(cp);
-        i += 1 + extra;
-    }
-}
 
 // The render and stage states the text drawing sets, with the values it sets them to.
 struct StateValue {
@@ -365,7 +328,9 @@ HRESULT D3DXCreateFontIndirect(IDirect3DDevice8* device, const LOGFONTA* logFont
     if (font) *font = nullptr;
     if (!device || !logFont || !font) return D3DERR_INVALIDCALL;
     std::string error;
-    std::unique_ptr<FontFace> face = FontFace::Open(*logFont, error);
+    const std::string faceName(logFont->lfFaceName, strnlen(logFont->lfFaceName, LF_FACESIZE));
+    std::unique_ptr<FontFace> face =
+        FontFace::Open(faceName.c_str(), logFont->lfHeight, logFont->lfWeight >= FW_BOLD, error);
     if (!face) {
         std::fprintf(stderr, "font: %s\n", error.c_str());
         return E_FAIL;

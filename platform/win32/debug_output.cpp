@@ -1,6 +1,10 @@
-// OutputDebugStringA: there is no debugger channel on Linux, so the text goes to stderr, or to
-// the sink a test installs. Limits: the text is passed on as it is (UTF-8).
+// OutputDebugStringA: on Windows the text is seen only in a debugger. Here it goes to stderr
+// only while a debugger is attached (a tracer in /proc/self/status) or when KOLTREP_DEBUG=1 asks
+// for it, so a normal run keeps the terminal quiet; a test may install a sink instead.
+// Limits: the text is passed on as it is (UTF-8).
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "services.h"
 #include "windows.h"
@@ -8,6 +12,26 @@
 namespace platform {
 namespace {
 DebugOutputSink* debugOutputSink = nullptr;
+
+bool DebuggerAttached() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr) return false;
+    char line[256];
+    long tracer = 0;
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, "TracerPid:", 10) == 0) {
+            tracer = std::strtol(line + 10, nullptr, 10);
+            break;
+        }
+    std::fclose(status);
+    return tracer != 0;
+}
+
+} // namespace
+
+bool DebugOutputWanted() {
+    const char* wanted = std::getenv("KOLTREP_DEBUG");
+    return (wanted && std::strcmp(wanted, "1") == 0) || DebuggerAttached();
 }
 
 void SetDebugOutputSink(DebugOutputSink* sink) {
@@ -22,6 +46,7 @@ void OutputDebugStringA(LPCSTR text) {
         platform::debugOutputSink->Write(text);
         return;
     }
+    if (!platform::DebugOutputWanted()) return;
     std::fputs(text, stderr);
     std::fflush(stderr);
 }

@@ -17,7 +17,8 @@ class MessageBoxSink {
     // Returns the button the box would have been closed with.
     virtual int Show(HWND owner, const char* text, const char* caption, UINT type) = 0;
 };
-// nullptr restores the default: an SDL message box, or stderr where no display can show one.
+// nullptr restores the default: the text on stderr, and a box window of our own where a display
+// can show one.
 void SetMessageBoxSink(MessageBoxSink* sink);
 
 // Receives OutputDebugStringA text (UTF-8) instead of stderr.
@@ -26,8 +27,11 @@ class DebugOutputSink {
     virtual ~DebugOutputSink() = default;
     virtual void Write(const char* text) = 0;
 };
-// nullptr restores the default, stderr.
+// nullptr restores the default: stderr while a debugger is attached or KOLTREP_DEBUG=1, else
+// nowhere.
 void SetDebugOutputSink(DebugOutputSink* sink);
+// Whether the default would write to stderr now.
+bool DebugOutputWanted();
 
 // Folder of the single-instance lock files; empty restores the default ($XDG_RUNTIME_DIR,
 // else the temp folder with the user id in the file name). Mutexes created afterwards use it.

@@ -142,6 +142,11 @@ HWND HandleFromSdlWindow(SDL_Window* window) {
     return nullptr;
 }
 
+void SetPictureRestorer(HWND window, std::function<void()> restore) {
+    if (detail::WindowRecord* record = detail::FindWindowRecord(window))
+        record->restorePicture = std::move(restore);
+}
+
 } // namespace platform
 
 using platform::detail::FindWindowRecord;
@@ -299,7 +304,11 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT*) {
-    return FindWindowRecord(window) ? TRUE : FALSE;
+    WindowRecord* record = FindWindowRecord(window);
+    if (record == nullptr) return FALSE;
+    // An active program draws its next frame within a tick anyway.
+    if (!record->focused && record->restorePicture) record->restorePicture();
+    return TRUE;
 }
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM) {

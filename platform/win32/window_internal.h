@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "windows.h"
 
@@ -20,6 +21,7 @@ struct WindowRecord {
     bool minimized = false;
     bool maximized = false;
     bool needsPaint = false;
+    std::function<void()> restorePicture; // see SetPictureRestorer
     // What the last WM_SIZE told the window procedure, so SDL's paired notices of one change
     // make one message.
     int reportedWidth = 0;

@@ -51,7 +51,10 @@ wait_for() {
 start_xvfb() {
     command -v Xvfb >/dev/null || fail "Xvfb is not installed (tools/install-deps.sh)"
     command -v xdotool >/dev/null || fail "xdotool is not installed (tools/install-deps.sh)"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" \
+    # -noreset: by default the server resets whenever its last client leaves, and a program
+    # that connects during the reset runs on without its window ever appearing (seen in about
+    # one start in eight right after a short-lived xdotool call).
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" \
         >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     wait_for 300 test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"

@@ -13,7 +13,9 @@ mkdir -p "$WORK/bin"
 cp "$KOLTREP" "$WORK/bin/koltrep"
 log=$WORK/bin/debug.txt
 
-start_koltrep_with_window run "$WORK/bin/koltrep" -win -dbf
+# The line written before the log file is chosen reaches stderr only when the debug output is
+# asked for.
+KOLTREP_DEBUG=1 start_koltrep_with_window run "$WORK/bin/koltrep" -win -dbf
 window=$KOLTREP_WINDOW
 focus_window "$window"
 

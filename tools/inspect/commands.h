@@ -4,3 +4,4 @@
 
 int RunMeshCommand(int argc, char** argv);
 int RunImageCommand(int argc, char** argv);
+int RunMessageBoxCommand(int argc, char** argv);

@@ -1,7 +1,7 @@
 // The text stand-in against the recording device: which face is chosen, where glyph quads land
 // (tabs, "&", line breaks, word breaks, clipping), the vertices and states it draws with, and
 // the glyph pages it fills.
-#include "platform/d3dx8/font_face.h"
+#include "platform/font/font_face.h"
 #include "tests/support/recording_device.h"
 
 #include <d3dx8.h>
@@ -132,12 +132,12 @@ TEST(FontFaceChoice, GothicNameResolvesToAJapaneseFaceInEitherEncoding) {
 
 TEST(FontFaceChoice, PositiveHeightIsTheCellNegativeTheEm) {
     std::string error;
-    auto cell = FontFace::Open(MakeLogFont(16), error);
+    auto cell = FontFace::Open(kGothicUtf8, 16, false, error);
     ASSERT_TRUE(cell) << error;
     EXPECT_EQ(cell->CellHeight(), 16);
     EXPECT_GT(cell->Ascent(), 8);
     EXPECT_LT(cell->Ascent(), 16);
-    auto em = FontFace::Open(MakeLogFont(-16), error);
+    auto em = FontFace::Open(kGothicUtf8, -16, false, error);
     ASSERT_TRUE(em) << error;
     EXPECT_GT(em->CellHeight(), 16); // ascent + descent exceed the em square
     // Half-width Latin in a Japanese monospace face: half the em.

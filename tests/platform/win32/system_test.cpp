@@ -8,6 +8,8 @@
 #include <string>
 
 #include <clock.h>
+#include <message_box_picture.h>
+#include <services.h>
 #include <windows.h>
 
 #include "tests/support/win32_test_support.h"
@@ -94,6 +96,48 @@ TEST(MessageBox, SinkSeesOwnerTextCaptionAndType) {
     EXPECT_EQ(boxes.shown[0].text, "text");
     EXPECT_EQ(boxes.shown[0].caption, "");
     EXPECT_EQ(boxes.shown[0].type, static_cast<UINT>(MB_OK));
+}
+
+// The message in the program's face above the button; CP932 text draws the same; hostile
+// sizes stay bounded.
+TEST(MessageBox, PictureDrawsTheTextReadablyAndStaysBounded) {
+    auto inkAboveButton = [](const platform::MessageBoxPicture& p) {
+        int dark = 0;
+        for (int i = 0; i < p.button.y * p.width; ++i)
+            dark += (p.argb[i] & 0xFF) < 0x80;
+        return dark;
+    };
+    platform::MessageBoxPicture one, two, utf8, cp932, huge;
+    std::string error;
+    ASSERT_TRUE(platform::DrawMessageBox("このプログラムは既に起動しています.\n", one, error))
+        << error;
+    EXPECT_EQ(one.missingGlyphs, 0);
+    EXPECT_GT(inkAboveButton(one), 300);
+    ASSERT_TRUE(platform::DrawMessageBox("一行目\n二行目", two, error));
+    EXPECT_GT(two.button.y, one.button.y);
+    ASSERT_TRUE(platform::DrawMessageBox("エラー", utf8, error));
+    ASSERT_TRUE(platform::DrawMessageBox("\x83\x47\x83\x89\x81\x5b", cp932, error));
+    EXPECT_EQ(cp932.argb, utf8.argb);
+    std::string flood(5000, 'W');
+    for (int i = 0; i < 200; ++i)
+        flood += "\nline";
+    ASSERT_TRUE(platform::DrawMessageBox(flood.c_str(), huge, error));
+    EXPECT_LE(huge.width, 1024);
+    EXPECT_LE(huge.height, 768);
+}
+
+// Quiet unless asked for (or a debugger listens), as the debugger output is on Windows.
+TEST(DebugOutput, ReachesStderrOnlyWithKoltrepDebug) {
+    unsetenv("KOLTREP_DEBUG");
+    if (platform::DebugOutputWanted()) GTEST_SKIP() << "a debugger is attached";
+    ::testing::internal::CaptureStderr();
+    OutputDebugStringA("quiet\n");
+    setenv("KOLTREP_DEBUG", "0", 1);
+    OutputDebugStringA("still quiet\n");
+    setenv("KOLTREP_DEBUG", "1", 1);
+    OutputDebugStringA("<アクティブ>\n");
+    unsetenv("KOLTREP_DEBUG");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "<アクティブ>\n");
 }
 
 TEST(DebugOutput, SinkReceivesTextUnchangedAndNullIsIgnored) {

@@ -211,6 +211,24 @@ TEST_F(WindowTest, ExposuresCoalesceIntoOnePaintAndDisplayChangesAreReported) {
     EXPECT_EQ(HIWORD(Received(WM_DISPLAYCHANGE)[0].lParam), 768);
 }
 
+TEST_F(WindowTest, AnExposeWhileInactivePutsTheLastPictureBackOnce) {
+    int restored = 0;
+    platform::SetPictureRestorer(window, [&] { ++restored; });
+    ASSERT_TRUE(platform::InjectWindowEvent(window, platform::WindowEvent::FocusGained));
+    ASSERT_TRUE(platform::InjectWindowEvent(window, platform::WindowEvent::Exposed));
+    Drain();
+    EXPECT_EQ(restored, 0); // the next tick draws
+    ASSERT_TRUE(platform::InjectWindowEvent(window, platform::WindowEvent::FocusLost));
+    ASSERT_TRUE(platform::InjectWindowEvent(window, platform::WindowEvent::Exposed));
+    ASSERT_TRUE(platform::InjectWindowEvent(window, platform::WindowEvent::Exposed));
+    Drain();
+    EXPECT_EQ(restored, 1);
+    platform::SetPictureRestorer(window, {});
+    ASSERT_TRUE(platform::InjectWindowEvent(window, platform::WindowEvent::Exposed));
+    Drain();
+    EXPECT_EQ(restored, 1);
+}
+
 TEST_F(WindowTest, DefaultProcessingTurnsTheCloseCommandIntoCloseAndCloseIntoDestroy) {
     DefWindowProcA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_EQ(Received(WM_CLOSE).size(), 1u);

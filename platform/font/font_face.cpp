@@ -1,19 +1,18 @@
-// Font file choice and glyph rasterising for the text stand-in.
+// Font file choice and glyph rasterising for the text stand-in and the message boxes.
 // Platform calls: FcPatternCreate, FcConfigSubstitute, FcDefaultSubstitute, FcFontMatch and the
 // pattern getters (fontconfig); FT_Init_FreeType, FT_New_Face, FT_Get_Sfnt_Table,
 // FT_Request_Size, FT_Load_Char, FT_GlyphSlot_Embolden, FT_Render_Glyph (FreeType); iconv for
-// CP932 face names.
+// CP932 face names (text_codec).
 // Limits: horizontal text only; grey and monochrome glyph bitmaps (no colour or LCD glyphs);
 // glyphs larger than 1024 pixels a side are dropped.
-#include "platform/d3dx8/font_face.h"
+#include "platform/font/font_face.h"
+#include "platform/font/text_codec.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
-
-#include <iconv.h>
 
 #include <algorithm>
 #include <cmath>
@@ -28,40 +27,6 @@ struct PatternDeleter {
     void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
 };
 using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
-
-bool IsValidUtf8(const std::string& text) {
-    for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const size_t extra = c < 0x80             ? 0
-                             : (c & 0xE0) == 0xC0 ? 1
-                             : (c & 0xF0) == 0xE0 ? 2
-                             : (c & 0xF8) == 0xF0 ? 3
-                                                  : 4;
-        if (extra == 4 || i + extra >= text.size()) return false;
-        for (size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        i += 1 + extra;
-    }
-    return true;
-}
-
-// Face names written for Windows may be CP932 bytes; fontconfig wants UTF-8.
-std::string FaceNameToUtf8(const char* faceName) {
-    std::string name(faceName, strnlen(faceName, LF_FACESIZE));
-    if (IsValidUtf8(name)) return name;
-    iconv_t convert = iconv_open("UTF-8", "CP932");
-    if (convert == reinterpret_cast<iconv_t>(-1)) return {};
-    std::string out(name.size() * 3 + 1, '\0');
-    char* in = name.data();
-    size_t inLeft = name.size();
-    char* target = out.data();
-    size_t outLeft = out.size();
-    const size_t result = iconv(convert, &in, &inLeft, &target, &outLeft);
-    iconv_close(convert);
-    if (result == static_cast<size_t>(-1)) return {};
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 Pattern Match(Pattern pattern) {
     if (!pattern) return nullptr;
@@ -119,7 +84,7 @@ namespace {
 
 bool MatchWithFontconfig(const char* faceName, bool bold, FontMatch& match, std::string& error) {
     match = FontMatch{};
-    const std::string name = faceName ? FaceNameToUtf8(faceName) : std::string();
+    const std::string name = faceName ? TextToUtf8(faceName) : std::string();
     if (!name.empty()) {
         Pattern pattern = NewPattern(bold);
         if (pattern)
@@ -170,10 +135,11 @@ struct FontFace::Library {
 
 FontFace::~FontFace() = default;
 
-std::unique_ptr<FontFace> FontFace::Open(const LOGFONTA& logFont, std::string& error) {
+std::unique_ptr<FontFace> FontFace::Open(const char* faceName, long height, bool bold,
+                                         std::string& error) {
     std::unique_ptr<FontFace> font(new FontFace);
-    const bool bold = logFont.lfWeight >= FW_BOLD;
-    if (!MatchFontFile(logFont.lfFaceName, bold, font->match_, error)) return nullptr;
+    if (!MatchFontFile(faceName, bold, font->match_, error)) return nullptr;
+    height = std::clamp<long>(height, -kMaxGlyphSide, kMaxGlyphSide);
     font->library_ = std::make_unique<Library>();
     Library& lib = *font->library_;
     if (FT_Init_FreeType(&lib.library) != 0) {
@@ -200,12 +166,11 @@ std::unique_ptr<FontFace> FontFace::Open(const LOGFONTA& logFont, std::string& e
         const double cellUnits = ascentUnits + descentUnits;
         double emPixels = 0;
         int cell = 0;
-        if (logFont.lfHeight < 0) {
-            emPixels = std::min<double>(-static_cast<double>(logFont.lfHeight), kMaxGlyphSide);
+        if (height < 0) {
+            emPixels = -static_cast<double>(height);
             cell = static_cast<int>(std::lround(emPixels * cellUnits / face->units_per_EM));
         } else {
-            cell = logFont.lfHeight > 0 ? std::min<int>(logFont.lfHeight, kMaxGlyphSide)
-                                        : kDefaultCellHeight;
+            cell = height > 0 ? static_cast<int>(height) : kDefaultCellHeight;
             emPixels = cell * face->units_per_EM / cellUnits;
         }
         FT_Size_RequestRec request{};
@@ -219,8 +184,7 @@ std::unique_ptr<FontFace> FontFace::Open(const LOGFONTA& logFont, std::string& e
         font->ascent_ = static_cast<int>(std::lround(cell * ascentUnits / cellUnits));
     } else if (face->num_fixed_sizes > 0) {
         // A bitmap face: the strike nearest the wanted cell.
-        const int wanted = logFont.lfHeight != 0 ? std::abs(static_cast<int>(logFont.lfHeight))
-                                                 : kDefaultCellHeight;
+        const int wanted = height != 0 ? std::abs(static_cast<int>(height)) : kDefaultCellHeight;
         int best = 0;
         for (int i = 1; i < face->num_fixed_sizes; ++i)
             if (std::abs(face->available_sizes[i].height - wanted) <
@@ -242,6 +206,10 @@ std::unique_ptr<FontFace> FontFace::Open(const LOGFONTA& logFont, std::string& e
     font->averageCharWidth_ =
         font->Render('x', x) && x.advance > 0 ? x.advance : std::max(1, font->cellHeight_ / 2);
     return font;
+}
+
+bool FontFace::HasGlyph(char32_t codePoint) const {
+    return FT_Get_Char_Index(library_->face, codePoint) != 0;
 }
 
 bool FontFace::Render(char32_t codePoint, GlyphBitmap& out) {

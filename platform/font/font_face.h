@@ -1,8 +1,6 @@
-// One scaled font face for the text stand-in: fontconfig picks the file for a LOGFONTA,
-// FreeType rasterises glyphs to 8-bit coverage.
+// One scaled font face, shared by the text stand-in and the message boxes: fontconfig picks the
+// file for a face name, FreeType rasterises glyphs to 8-bit coverage.
 #pragma once
-
-#include <windows.h>
 
 #include <cstdint>
 #include <memory>
@@ -32,9 +30,11 @@ bool MatchFontFile(const char* faceName, bool bold, FontMatch& match, std::strin
 
 class FontFace {
   public:
-    // Opens the face a LOGFONTA asks for and scales it: a positive lfHeight is the cell height
-    // (ascent + descent, by the Windows metrics of the face), a negative one the em height.
-    static std::unique_ptr<FontFace> Open(const LOGFONTA& logFont, std::string& error);
+    // Opens the face named `faceName` (as MatchFontFile finds it) and scales it: a positive
+    // height is the cell height (ascent + descent, by the Windows metrics of the face), a
+    // negative one the em height, zero a default cell.
+    static std::unique_ptr<FontFace> Open(const char* faceName, long height, bool bold,
+                                          std::string& error);
     ~FontFace();
     FontFace(const FontFace&) = delete;
     FontFace& operator=(const FontFace&) = delete;
@@ -44,6 +44,9 @@ class FontFace {
     // The advance of 'x', which tab stops are measured in.
     int AverageCharWidth() const { return averageCharWidth_; }
     const FontMatch& Match() const { return match_; }
+
+    // Whether the face has a glyph of its own for the character (not the missing-glyph shape).
+    bool HasGlyph(char32_t codePoint) const;
 
     // Rasterises one character (the face's missing-glyph shape when it has none). Returns false
     // only when FreeType fails; the bitmap may be empty (a space).
