@@ -212,6 +212,10 @@ void Device::SetInitialState() {
 Device::~Device() {
     if (liveDevice == this) liveDevice = nullptr;
     context_->MakeCurrent();
+    for (VertexBuffer*& spare : spares_) {
+        if (spare) spare->DestroySpare();
+        spare = nullptr;
+    }
     if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
     if (colorBuffer_) glDeleteRenderbuffers(1, &colorBuffer_);
     if (depthBuffer_) glDeleteRenderbuffers(1, &depthBuffer_);
@@ -231,6 +235,31 @@ ULONG Device::Release() {
     const ULONG left = --refs_;
     if (left == 0) delete this;
     return left;
+}
+
+bool Device::KeepSpare(VertexBuffer* buffer) {
+    // Only while someone else holds the device: the spare gives its reference back.
+    if (refs_ < 2 || buffer->desc().Size > kMaxSpareBytes) return false;
+    for (VertexBuffer*& spare : spares_) {
+        if (!spare) {
+            spare = buffer;
+            return true;
+        }
+    }
+    return false;
+}
+
+VertexBuffer* Device::TakeSpare(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) {
+    for (VertexBuffer*& spare : spares_) {
+        if (!spare) continue;
+        const D3DVERTEXBUFFER_DESC& d = spare->desc();
+        if (d.Size != length || d.Usage != usage || d.FVF != fvf || d.Pool != pool) continue;
+        VertexBuffer* found = spare;
+        spare = nullptr;
+        found->Revive();
+        return found;
+    }
+    return nullptr;
 }
 
 void Device::Forget(const IUnknown* resource) {
@@ -307,6 +336,7 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
         if (!layout.valid || length < layout.stride) return D3DERR_INVALIDCALL;
     }
     MakeCurrent();
+    if ((*buffer = TakeSpare(length, usage, fvf, pool))) return D3D_OK;
     try {
         *buffer = new VertexBuffer(this, length, usage, fvf, pool);
     } catch (const std::bad_alloc&) {

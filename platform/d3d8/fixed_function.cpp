@@ -600,7 +600,9 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT, UINT, UINT sta
     const UINT available = VerticesIn(vertices.bytes().size(), streamStride_, layout.stride);
     // Indices are checked against the vertices there are: GL would read past the buffer.
     if (baseVertexIndex_ >= available) return D3DERR_INVALIDCALL;
-    if (!IndicesBelow(indices.bytes().data() + size_t(startIndex) * indexSize, indices_->format(),
+    // Only a buffer holding an index past the vertices needs its drawn range looked at.
+    if (indices_->largestIndex() >= available - baseVertexIndex_ &&
+        !IndicesBelow(indices.bytes().data() + size_t(startIndex) * indexSize, indices_->format(),
                       count, available - baseVertexIndex_))
         return D3DERR_INVALIDCALL;
 
