@@ -3,6 +3,8 @@
 // Allocation counting replaces malloc, free, calloc, realloc and the aligned allocators for the
 // whole process (glibc lets a program do that) and forwards each call to glibc's own allocator
 // (__libc_malloc and friends), so every pointer stays valid for every free. It only counts.
+// Each allocation is also put down to its source: the physics calls of a tick (interposed
+// here), the GL driver (the code that called malloc), or the rest.
 // Limits: glibc only; left out under the address sanitizer, whose allocator must stay in charge.
 #include "tools/replay/measure.h"
 
@@ -12,6 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
+
+#include <ode/ode.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KOLTREP_COUNT_ALLOCATIONS 0
@@ -28,17 +33,55 @@
 #endif
 
 namespace {
-std::atomic<uint64_t> allThreads{0};
+std::atomic<uint64_t> allThreads{0}, physicsAllThreads{0}, driverAllThreads{0};
 // Initial-exec TLS in the executable: reading it never allocates, so it is safe inside malloc.
-thread_local uint64_t thisThread = 0;
+thread_local uint64_t thisThread = 0, physicsThisThread = 0, driverThisThread = 0;
+thread_local int physicsDepth = 0;
+thread_local bool classifying = false;
 
+// Whether code at `address` belongs to the GL driver (Mesa's driver, its LLVM and its loaders).
+// The answer per loaded object is remembered, so the names are looked at once per object.
+bool InGlDriver(const void* address) {
+    struct Known {
+        const void* base;
+        bool driver;
+    };
+    static Known known[32];
+    static std::atomic<int> knownCount{0};
+    Dl_info info;
+    if (!address || dladdr(address, &info) == 0 || !info.dli_fbase) return false;
+    const int count = knownCount.load(std::memory_order_acquire);
+    for (int i = 0; i < count; ++i)
+        if (known[i].base == info.dli_fbase) return known[i].driver;
+    const char* name = info.dli_fname ? info.dli_fname : "";
+    const bool driver = std::strstr(name, "/dri/") || std::strstr(name, "libgallium") ||
+                        std::strstr(name, "libLLVM") || std::strstr(name, "_mesa") ||
+                        std::strstr(name, "libglapi") || std::strstr(name, "libGL") ||
+                        std::strstr(name, "libEGL");
+    if (count < 32) {
+        known[count] = {info.dli_fbase, driver};
+        knownCount.store(count + 1, std::memory_order_release);
+    }
+    return driver;
+}
 } // namespace
 
 #if KOLTREP_COUNT_ALLOCATIONS
 namespace {
-inline void Count() {
+inline void Count(const void* caller) {
     allThreads.fetch_add(1, std::memory_order_relaxed);
     ++thisThread;
+    if (physicsDepth > 0) {
+        physicsAllThreads.fetch_add(1, std::memory_order_relaxed);
+        ++physicsThisThread;
+    } else if (!classifying) {
+        classifying = true; // dladdr may allocate the first time
+        if (InGlDriver(caller)) {
+            driverAllThreads.fetch_add(1, std::memory_order_relaxed);
+            ++driverThisThread;
+        }
+        classifying = false;
+    }
 }
 } // namespace
 
@@ -50,31 +93,31 @@ void* __libc_realloc(void* pointer, size_t size);
 void* __libc_memalign(size_t alignment, size_t size);
 
 void* malloc(size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_malloc(size);
 }
 void free(void* pointer) {
     __libc_free(pointer);
 }
 void* calloc(size_t count, size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_calloc(count, size);
 }
 void* realloc(void* pointer, size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_realloc(pointer, size);
 }
 void* memalign(size_t alignment, size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_memalign(alignment, size);
 }
 void* aligned_alloc(size_t alignment, size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_memalign(alignment, size);
 }
 int posix_memalign(void** result, size_t alignment, size_t size) {
     if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return EINVAL;
-    Count();
+    Count(__builtin_return_address(0));
     void* pointer = __libc_memalign(alignment, size);
     if (!pointer && size != 0) return ENOMEM;
     *result = pointer;
@@ -82,6 +125,41 @@ int posix_memalign(void** result, size_t alignment, size_t size) {
 }
 }
 #endif
+
+AllocationSources AllocationsBySource() {
+    return {physicsThisThread, physicsAllThreads.load(std::memory_order_relaxed), driverThisThread,
+            driverAllThreads.load(std::memory_order_relaxed)};
+}
+
+// The physics calls of a tick, interposed: the program's calls land here (the executable's
+// definitions come first) and go on to the library's own.
+namespace {
+template <typename Function> Function Next(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+struct PhysicsScope {
+    PhysicsScope() { ++physicsDepth; }
+    ~PhysicsScope() { --physicsDepth; }
+};
+} // namespace
+
+extern "C" {
+void dSpaceCollide(dSpaceID space, void* data, dNearCallback* callback) {
+    static const auto next = Next<void (*)(dSpaceID, void*, dNearCallback*)>("dSpaceCollide");
+    PhysicsScope scope;
+    next(space, data, callback);
+}
+int dWorldStep(dWorldID world, dReal stepSize) {
+    static const auto next = Next<int (*)(dWorldID, dReal)>("dWorldStep");
+    PhysicsScope scope;
+    return next(world, stepSize);
+}
+void dJointGroupEmpty(dJointGroupID group) {
+    static const auto next = Next<void (*)(dJointGroupID)>("dJointGroupEmpty");
+    PhysicsScope scope;
+    next(group);
+}
+}
 
 bool AllocationCountingAvailable() {
     return KOLTREP_COUNT_ALLOCATIONS != 0;
