@@ -55,7 +55,12 @@ void BM_TextDrawText(benchmark::State& state) {
         glFinish();
     }
 }
-BENCHMARK(BM_TextDrawText)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TextDrawText)
+    ->Arg(1)
+    ->Arg(8)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 struct GlyphVertex {
     float x, y, z, rhw;
@@ -101,6 +106,11 @@ void BM_TextBareQuads(benchmark::State& state) {
     page->Release();
     state.counters["quads"] = double(vertices.size() / 6);
 }
-BENCHMARK(BM_TextBareQuads)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TextBareQuads)
+    ->Arg(1)
+    ->Arg(8)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 } // namespace

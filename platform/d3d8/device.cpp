@@ -266,6 +266,7 @@ void Device::Forget(const IUnknown* resource) {
     for (auto& texture : textures_)
         if (texture == resource) texture = nullptr;
     if (streamSource_ == resource) streamSource_ = nullptr;
+    arraysApplied_ = false; // GL drops the arrays of a buffer that goes
     if (indices_ == resource) indices_ = nullptr;
 }
 
@@ -428,6 +429,7 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
         return D3D_OK;
     case D3DTS_VIEW:
         view_ = *matrix;
+        ++lightsVersion_; // GL keeps light positions as the view placed them
         return D3D_OK;
     case D3DTS_PROJECTION:
         projection_ = *matrix;
@@ -498,6 +500,7 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT8* light) {
         light->Type != D3DLIGHT_DIRECTIONAL)
         return D3DERR_INVALIDCALL;
     lights_[index].light = *light;
+    ++lightsVersion_;
     return D3D_OK;
 }
 
@@ -520,6 +523,7 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable) {
         found = lights_.emplace(index, slot).first;
     }
     found->second.enabled = enable != FALSE;
+    ++lightsVersion_;
     return D3D_OK;
 }
 

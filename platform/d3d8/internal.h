@@ -297,6 +297,8 @@ class Device final : public IDirect3DDevice8 {
     bool PrepareDraw(const FvfLayout& layout);
     void ApplyTransforms(bool rhw);
     void ApplyLighting(const FvfLayout& layout);
+    // The enabled lights into GL, placed by the view loaded as the modelview.
+    void ApplyLights(bool specular);
     void ApplyStages(const FvfLayout& layout);
     void BindArrays(const FvfLayout& layout, const uint8_t* base, UINT stride, UINT vertexCount);
     void UnbindArrays();
@@ -335,6 +337,29 @@ class Device final : public IDirect3DDevice8 {
     IndexBuffer* indices_ = nullptr;
     UINT baseVertexIndex_ = 0;
     std::vector<uint8_t> colorScratch_;
+    // What the last draw left in GL, so that a draw sets only what differs: the scene
+    // projection and viewport, the lights (as of lightsVersion_), the material, and the arrays
+    // of a buffer.
+    bool sceneProjectionApplied_ = false;
+    D3DMATRIX appliedProjection_{};
+    D3DVIEWPORT8 appliedViewport_{};
+    uint64_t lightsVersion_ = 1, appliedLightsVersion_ = 0;
+    DWORD appliedSpecular_ = 0;
+    bool materialApplied_ = false, appliedMaterialSpecular_ = false;
+    D3DMATERIAL8 appliedMaterial_{};
+    struct ArrayBinding {
+        GLuint buffer;
+        DWORD fvf;
+        UINT stride;
+        size_t offset;
+        DWORD texCoordIndex[kMaxStages];
+        bool operator==(const ArrayBinding&) const = default;
+    };
+    bool arraysApplied_ = false;
+    ArrayBinding appliedArrays_{};
+    // BindArrays for a buffer-backed draw, skipped when the arrays are already these.
+    void BindBufferArrays(const FvfLayout& layout, const BufferStore& store, size_t offset,
+                          UINT stride, UINT vertexCount);
     // Small vertex buffers whose last reference went: a program that makes one a frame (as
     // Direct3D's managed pool allows cheaply) reuses them without a GL buffer or heap block.
     static constexpr size_t kMaxSpares = 8;
