@@ -587,8 +587,9 @@ void Device::BindBufferArrays(const FvfLayout& layout, const BufferStore& store,
 }
 
 void Device::UnbindArrays() {
+    // The index buffer stays bound: binding it is part of the arrays' state in GL, which a
+    // change makes the driver check again; the draws from user memory unbind it themselves.
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 namespace {
