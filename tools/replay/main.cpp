@@ -278,6 +278,7 @@ int main(int argc, char** argv) {
     application.frameCallback = ReplayFrame;
 
     if (replay.options.timing) {
+        CountAllocationSources();
         timing.tickNs.reserve(std::min<size_t>(replay.options.ticks, kMaxTimedTicks));
         timing.halfTick = replay.options.ticks / 2;
     }

@@ -15,6 +15,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <link.h>
+
+#include <algorithm>
+#include <mutex>
 
 #include <ode/ode.h>
 
@@ -39,30 +43,55 @@ thread_local uint64_t thisThread = 0, physicsThisThread = 0, driverThisThread = 
 thread_local int physicsDepth = 0;
 thread_local bool classifying = false;
 
-// Whether code at `address` belongs to the GL driver (Mesa's driver, its LLVM and its loaders).
-// The answer per loaded object is remembered, so the names are looked at once per object.
-bool InGlDriver(const void* address) {
-    struct Known {
-        const void* base;
-        bool driver;
-    };
-    static Known known[32];
-    static std::atomic<int> knownCount{0};
-    Dl_info info;
-    if (!address || dladdr(address, &info) == 0 || !info.dli_fbase) return false;
-    const int count = knownCount.load(std::memory_order_acquire);
-    for (int i = 0; i < count; ++i)
-        if (known[i].base == info.dli_fbase) return known[i].driver;
-    const char* name = info.dli_fname ? info.dli_fname : "";
-    const bool driver = std::strstr(name, "/dri/") || std::strstr(name, "libgallium") ||
-                        std::strstr(name, "libLLVM") || std::strstr(name, "_mesa") ||
-                        std::strstr(name, "libglapi") || std::strstr(name, "libGL") ||
-                        std::strstr(name, "libEGL");
-    if (count < 32) {
-        known[count] = {info.dli_fbase, driver};
-        knownCount.store(count + 1, std::memory_order_release);
+std::atomic<bool> sourcesCounted{false};
+
+// The address range of each loaded object met so far, and whether it is the GL driver's
+// (Mesa's driver, its LLVM and its loaders). Looked up without the loader's symbol search,
+// which would cost more than the allocation it classifies.
+struct ObjectRange {
+    uintptr_t begin, end;
+    bool driver;
+};
+constexpr int kMaxRanges = 64;
+ObjectRange ranges[kMaxRanges];
+std::atomic<int> rangeCount{0};
+std::mutex rangesLock;
+
+bool IsDriverName(const char* name) {
+    return std::strstr(name, "/dri/") || std::strstr(name, "libgallium") ||
+           std::strstr(name, "libLLVM") || std::strstr(name, "_mesa") ||
+           std::strstr(name, "libglapi") || std::strstr(name, "libGL") ||
+           std::strstr(name, "libEGL");
+}
+
+int FindRange(dl_phdr_info* info, size_t, void* data) {
+    auto* found = static_cast<ObjectRange*>(data);
+    uintptr_t begin = UINTPTR_MAX, end = 0;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+        if (segment.p_type != PT_LOAD) continue;
+        begin = std::min<uintptr_t>(begin, info->dlpi_addr + segment.p_vaddr);
+        end = std::max<uintptr_t>(end, info->dlpi_addr + segment.p_vaddr + segment.p_memsz);
     }
-    return driver;
+    if (found->begin < begin || found->begin >= end) return 0;
+    *found = {begin, end, info->dlpi_name && IsDriverName(info->dlpi_name)};
+    return 1;
+}
+
+bool InGlDriver(const void* address) {
+    const auto at = reinterpret_cast<uintptr_t>(address);
+    const int count = rangeCount.load(std::memory_order_acquire);
+    for (int i = 0; i < count; ++i)
+        if (at >= ranges[i].begin && at < ranges[i].end) return ranges[i].driver;
+    ObjectRange found{at, 0, false};
+    if (!dl_iterate_phdr(FindRange, &found)) return false;
+    std::lock_guard<std::mutex> hold(rangesLock);
+    const int now = rangeCount.load(std::memory_order_relaxed);
+    if (now < kMaxRanges) {
+        ranges[now] = found;
+        rangeCount.store(now + 1, std::memory_order_release);
+    }
+    return found.driver;
 }
 } // namespace
 
@@ -74,8 +103,8 @@ inline void Count(const void* caller) {
     if (physicsDepth > 0) {
         physicsAllThreads.fetch_add(1, std::memory_order_relaxed);
         ++physicsThisThread;
-    } else if (!classifying) {
-        classifying = true; // dladdr may allocate the first time
+    } else if (!classifying && sourcesCounted.load(std::memory_order_relaxed)) {
+        classifying = true;
         if (InGlDriver(caller)) {
             driverAllThreads.fetch_add(1, std::memory_order_relaxed);
             ++driverThisThread;
@@ -125,6 +154,10 @@ int posix_memalign(void** result, size_t alignment, size_t size) {
 }
 }
 #endif
+
+void CountAllocationSources() {
+    sourcesCounted.store(true, std::memory_order_relaxed);
+}
 
 AllocationSources AllocationsBySource() {
     return {physicsThisThread, physicsAllThreads.load(std::memory_order_relaxed), driverThisThread,

@@ -20,6 +20,8 @@ struct AllocationSources {
     uint64_t physicsThisThread = 0, physicsAllThreads = 0;
     uint64_t driverThisThread = 0, driverAllThreads = 0;
 };
+// Starts telling the driver's allocations apart (each allocation then costs a little more).
+void CountAllocationSources();
 AllocationSources AllocationsBySource();
 
 // Resident set size in KiB from /proc/self/status; 0 if it cannot be read.
