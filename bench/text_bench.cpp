@@ -1,8 +1,9 @@
 // One help line, and a block of eight as the frame draws them, through ID3DXFont::DrawTextA on
 // the real device (offscreen driver), against the same number of glyph quads drawn with one
-// DrawPrimitiveUP from ready-made vertices, with the same states and glyph page. The difference is
-// what the text stand-in adds: UTF-8 decoding, layout, glyph lookup, clipping, building the
-// vertices and the state save/restore of Begin/End. Both wait for GL to finish.
+// DrawPrimitiveUP from ready-made vertices, with the same states and glyph page. The difference
+// is what the text stand-in adds: UTF-8 decoding, layout, glyph lookup, clipping, building the
+// vertices and the state save/restore of Begin/End. Both wait for GL to finish; CPU is the
+// whole process's.
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_device.h"
