@@ -40,6 +40,7 @@ test-sanitize: deps
 
 bench: build
 	$(BUILD)/bench/koltrep-bench
+	$(BUILD)/bench/koltrep-bench-present
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,5 +1,7 @@
-// Meshes: drawing the hills' 70 x 70 sphere through the real device on the offscreen driver,
-// and loading a .x file. Each has its baselines in the same run:
+// Meshes: drawing the hills' 70 x 70 sphere and the links' boxes through the real device on the
+// offscreen driver, and loading a .x file. Each has its baselines in the same run:
+//   - the sphere's and the boxes' DrawSubset against the same triangles drawn from GL buffer
+//     objects made once, with the state set once (what the mesh and the device add to GL);
 //   - the sphere's DrawSubset against one raw DrawIndexedPrimitiveUP of the same arrays (what
 //     the mesh adds over the device) and against a memcpy of its vertex and index bytes (the
 //     least any draw must touch);
@@ -90,7 +92,10 @@ void BM_SphereRawDeviceDraw(benchmark::State& state) {
     }
     d3dDevice->EndScene();
 }
-BENCHMARK(BM_SphereRawDeviceDraw)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SphereRawDeviceDraw)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_SphereDrawSubset(benchmark::State& state) {
     if (!SphereReady(state)) return;
@@ -102,7 +107,133 @@ void BM_SphereDrawSubset(benchmark::State& state) {
     }
     d3dDevice->EndScene();
 }
-BENCHMARK(BM_SphereDrawSubset)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SphereDrawSubset)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+// Baseline of the mesh draws: the same triangles from GL buffer objects made once, with the
+// state the device set for its own draw left as it is; only the world matrix changes per draw.
+struct StaticBuffers {
+    GLuint vertices = 0, indices = 0;
+    GLsizei indexCount = 0;
+    StaticBuffers(const std::vector<BYTE>& v, const std::vector<BYTE>& i) {
+        // The device keeps the arrays it set for its next draws: they come back at the end.
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glGenBuffers(1, &vertices);
+        glGenBuffers(1, &indices);
+        glBindBuffer(GL_ARRAY_BUFFER, vertices);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(v.size()), v.data(), GL_STATIC_DRAW);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(i.size()), i.data(), GL_STATIC_DRAW);
+        indexCount = GLsizei(i.size() / 2);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glDisableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 24, nullptr);
+        glNormalPointer(GL_FLOAT, 24, reinterpret_cast<const void*>(12));
+    }
+    void Draw() const { glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_SHORT, nullptr); }
+    ~StaticBuffers() {
+        glPopClientAttrib();
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+        glDeleteBuffers(1, &vertices);
+        glDeleteBuffers(1, &indices);
+    }
+};
+
+void BM_SphereStaticBuffers(benchmark::State& state) {
+    if (!SphereReady(state)) return;
+    const Sphere& s = HillSphere();
+    d3dDevice->BeginScene();
+    s.mesh->DrawSubset(0); // leaves the device's GL state for these vertices
+    {
+        StaticBuffers buffers(s.vertices, s.indices);
+        for (auto _ : state) {
+            buffers.Draw();
+            glFinish();
+        }
+    }
+    d3dDevice->EndScene();
+}
+BENCHMARK(BM_SphereStaticBuffers)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+// The program's links and chassis: 33 small boxes a frame, each under its own world matrix.
+constexpr int kBoxes = 33;
+
+D3DXMATRIX BoxWorld(int box) {
+    D3DXMATRIX world;
+    D3DXMatrixTranslation(&world, float(box % 11) * 3.0f - 15.0f, float(box / 11) * 3.0f, 30.0f);
+    return world;
+}
+
+void BM_BoxesDrawSubset(benchmark::State& state) {
+    ID3DXMesh* box = nullptr;
+    if (!BenchDeviceReady() || FAILED(D3DXCreateBox(d3dDevice, 2, 1, 1, &box, nullptr))) {
+        state.SkipWithError("no device or box");
+        return;
+    }
+    d3dDevice->BeginScene();
+    for (auto _ : state) {
+        for (int i = 0; i < kBoxes; ++i) {
+            const D3DXMATRIX world = BoxWorld(i);
+            d3dDevice->SetTransform(D3DTS_WORLD, &world);
+            box->DrawSubset(0);
+        }
+        glFinish();
+    }
+    d3dDevice->EndScene();
+    box->Release();
+}
+BENCHMARK(BM_BoxesDrawSubset)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+void BM_BoxesStaticBuffers(benchmark::State& state) {
+    ID3DXMesh* box = nullptr;
+    if (!BenchDeviceReady() || FAILED(D3DXCreateBox(d3dDevice, 2, 1, 1, &box, nullptr))) {
+        state.SkipWithError("no device or box");
+        return;
+    }
+    BYTE* bytes = nullptr;
+    box->LockVertexBuffer(0, &bytes);
+    const std::vector<BYTE> vertices(bytes, bytes + size_t(box->GetNumVertices()) * 24);
+    box->UnlockVertexBuffer();
+    box->LockIndexBuffer(0, &bytes);
+    const std::vector<BYTE> indices(bytes, bytes + size_t(box->GetNumFaces()) * 6);
+    box->UnlockIndexBuffer();
+    D3DXMATRIX view;
+    d3dDevice->GetTransform(D3DTS_VIEW, &view);
+    std::vector<D3DXMATRIX> worldView(kBoxes);
+    for (int i = 0; i < kBoxes; ++i) {
+        const D3DXMATRIX world = BoxWorld(i);
+        D3DXMatrixMultiply(&worldView[size_t(i)], &world, &view);
+    }
+    d3dDevice->BeginScene();
+    box->DrawSubset(0);
+    {
+        StaticBuffers buffers(vertices, indices);
+        glMatrixMode(GL_MODELVIEW);
+        for (auto _ : state) {
+            for (const D3DXMATRIX& m : worldView) {
+                glLoadMatrixf(&m._11);
+                buffers.Draw();
+            }
+            glFinish();
+        }
+    }
+    d3dDevice->EndScene();
+    box->Release();
+}
+BENCHMARK(BM_BoxesStaticBuffers)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 std::string Corpus(const char* name) {
     return std::string(KOLTREP_SOURCE_DIR) + "/tests/data/x/" + name;

@@ -1,11 +1,12 @@
 // Vertex and index buffers of the Direct3D 8 stand-in.
 // Implements: IDirect3DVertexBuffer8 and IDirect3DIndexBuffer8 (Lock, Unlock, GetDesc) as a
 // system-memory copy mirrored into a GL buffer object; the locked range is uploaded when the
-// last lock ends.
+// last lock ends; an index buffer then finds its largest index once, for the draws' range check.
 // Limits: lock flags other than D3DLOCK_READONLY are accepted and make no difference.
 #include "internal.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace platform::d3d8 {
 
@@ -13,6 +14,16 @@ BufferStore::BufferStore(Device* device, UINT length) : device_(device), bytes_(
     glGenBuffers(1, &name_);
     glBindBuffer(GL_ARRAY_BUFFER, name_);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(length), bytes_.data(), GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void BufferStore::Reset() {
+    std::fill(bytes_.begin(), bytes_.end(), uint8_t(0));
+    lockCount_ = 0;
+    dirtyBegin_ = dirtyEnd_ = 0;
+    device_->MakeCurrent();
+    glBindBuffer(GL_ARRAY_BUFFER, name_);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes_.size()), bytes_.data());
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
@@ -64,8 +75,20 @@ VertexBuffer::VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, 
 
 VertexBuffer::~VertexBuffer() {
     store_.reset();
+    if (spare_) return; // the device is going, and it holds no binding of a spare
     device_->Forget(this);
     device_->Release();
+}
+
+void VertexBuffer::Revive() {
+    spare_ = false;
+    refs_ = 1;
+    store_->Reset();
+    device_->AddRef();
+}
+
+void VertexBuffer::DestroySpare() {
+    delete this;
 }
 
 HRESULT VertexBuffer::QueryInterface(REFIID, void** object) {
@@ -80,8 +103,15 @@ ULONG VertexBuffer::AddRef() {
 ULONG VertexBuffer::Release() {
     if (refs_ == 0) return 0;
     const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
+    if (left > 0) return left;
+    if (device_->KeepSpare(this)) {
+        spare_ = true;
+        device_->Forget(this);
+        device_->Release(); // the device still has another holder: KeepSpare checked
+    } else {
+        delete this;
+    }
+    return 0;
 }
 
 HRESULT VertexBuffer::GetDevice(IDirect3DDevice8** device) {
@@ -147,7 +177,24 @@ HRESULT IndexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
 }
 
 HRESULT IndexBuffer::Unlock() {
-    return store_->Unlock();
+    const HRESULT result = store_->Unlock();
+    if (FAILED(result) || store_->locked()) return result;
+    const std::vector<uint8_t>& bytes = store_->bytes();
+    largestIndex_ = 0;
+    if (desc_.Format == D3DFMT_INDEX16) {
+        for (size_t i = 0; i + 2 <= bytes.size(); i += 2) {
+            uint16_t index;
+            std::memcpy(&index, &bytes[i], 2);
+            largestIndex_ = std::max<uint32_t>(largestIndex_, index);
+        }
+    } else {
+        for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+            uint32_t index;
+            std::memcpy(&index, &bytes[i], 4);
+            largestIndex_ = std::max(largestIndex_, index);
+        }
+    }
+    return result;
 }
 
 HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc) {

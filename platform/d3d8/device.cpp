@@ -216,6 +216,10 @@ Device::~Device() {
     if (liveDevice == this) liveDevice = nullptr;
     if (window_) SetPictureRestorer(window_, {});
     context_->MakeCurrent();
+    for (VertexBuffer*& spare : spares_) {
+        if (spare) spare->DestroySpare();
+        spare = nullptr;
+    }
     if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
     if (colorBuffer_) glDeleteRenderbuffers(1, &colorBuffer_);
     if (depthBuffer_) glDeleteRenderbuffers(1, &depthBuffer_);
@@ -237,10 +241,36 @@ ULONG Device::Release() {
     return left;
 }
 
+bool Device::KeepSpare(VertexBuffer* buffer) {
+    // Only while someone else holds the device: the spare gives its reference back.
+    if (refs_ < 2 || buffer->desc().Size > kMaxSpareBytes) return false;
+    for (VertexBuffer*& spare : spares_) {
+        if (!spare) {
+            spare = buffer;
+            return true;
+        }
+    }
+    return false;
+}
+
+VertexBuffer* Device::TakeSpare(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) {
+    for (VertexBuffer*& spare : spares_) {
+        if (!spare) continue;
+        const D3DVERTEXBUFFER_DESC& d = spare->desc();
+        if (d.Size != length || d.Usage != usage || d.FVF != fvf || d.Pool != pool) continue;
+        VertexBuffer* found = spare;
+        spare = nullptr;
+        found->Revive();
+        return found;
+    }
+    return nullptr;
+}
+
 void Device::Forget(const IUnknown* resource) {
     for (auto& texture : textures_)
         if (texture == resource) texture = nullptr;
     if (streamSource_ == resource) streamSource_ = nullptr;
+    arraysApplied_ = false; // GL drops the arrays of a buffer that goes
     if (indices_ == resource) indices_ = nullptr;
 }
 
@@ -311,6 +341,7 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
         if (!layout.valid || length < layout.stride) return D3DERR_INVALIDCALL;
     }
     MakeCurrent();
+    if ((*buffer = TakeSpare(length, usage, fvf, pool))) return D3D_OK;
     try {
         *buffer = new VertexBuffer(this, length, usage, fvf, pool);
     } catch (const std::bad_alloc&) {
@@ -402,6 +433,7 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
         return D3D_OK;
     case D3DTS_VIEW:
         view_ = *matrix;
+        ++lightsVersion_; // GL keeps light positions as the view placed them
         return D3D_OK;
     case D3DTS_PROJECTION:
         projection_ = *matrix;
@@ -472,6 +504,7 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT8* light) {
         light->Type != D3DLIGHT_DIRECTIONAL)
         return D3DERR_INVALIDCALL;
     lights_[index].light = *light;
+    ++lightsVersion_;
     return D3D_OK;
 }
 
@@ -494,6 +527,7 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable) {
         found = lights_.emplace(index, slot).first;
     }
     found->second.enabled = enable != FALSE;
+    ++lightsVersion_;
     return D3D_OK;
 }
 

@@ -347,8 +347,19 @@ void Device::ApplyTransforms(bool rhw) {
         glLoadMatrixf(screen);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
+        sceneProjectionApplied_ = false;
         return;
     }
+    if (sceneProjectionApplied_ &&
+        std::memcmp(&appliedProjection_, &projection_, sizeof projection_) == 0 &&
+        std::memcmp(&appliedViewport_, &viewport_, sizeof viewport_) == 0) {
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(&view_._11);
+        return;
+    }
+    sceneProjectionApplied_ = true;
+    appliedProjection_ = projection_;
+    appliedViewport_ = viewport_;
     glViewport(static_cast<GLint>(viewport_.X),
                static_cast<GLint>(height_ - viewport_.Y - viewport_.Height),
                static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
@@ -362,16 +373,7 @@ void Device::ApplyTransforms(bool rhw) {
     glLoadMatrixf(&view_._11);
 }
 
-void Device::ApplyLighting(const FvfLayout& layout) {
-    const bool lit = renderStates_[D3DRS_LIGHTING] && !layout.rhw;
-    if (!lit) {
-        glDisable(GL_LIGHTING);
-        glDisable(GL_COLOR_MATERIAL);
-        if (!layout.diffuse) glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        if (!layout.rhw) glMultMatrixf(&world_._11);
-        return;
-    }
-    const bool specular = renderStates_[D3DRS_SPECULARENABLE] != 0;
+void Device::ApplyLights(bool specular) {
     static const GLfloat black[4] = {0, 0, 0, 0};
     // Light positions are taken through the modelview matrix: the view alone is loaded here.
     GLint next = 0;
@@ -413,19 +415,46 @@ void Device::ApplyLighting(const FvfLayout& layout) {
     }
     for (GLint unused = next; unused < std::min(maxGlLights_, 8); ++unused)
         glDisable(GL_LIGHT0 + static_cast<GLenum>(unused));
+}
+
+void Device::ApplyLighting(const FvfLayout& layout) {
+    const bool lit = renderStates_[D3DRS_LIGHTING] && !layout.rhw;
+    if (!lit) {
+        glDisable(GL_LIGHTING);
+        glDisable(GL_COLOR_MATERIAL);
+        if (!layout.diffuse) glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        if (!layout.rhw) glMultMatrixf(&world_._11);
+        return;
+    }
+    const bool specular = renderStates_[D3DRS_SPECULARENABLE] != 0;
+    static const GLfloat black[4] = {0, 0, 0, 0};
+    // GL keeps light positions as the modelview placed them: they are set again only when a
+    // light, the view or specular changed.
+    if (appliedLightsVersion_ != lightsVersion_ ||
+        appliedSpecular_ != renderStates_[D3DRS_SPECULARENABLE]) {
+        appliedLightsVersion_ = lightsVersion_;
+        appliedSpecular_ = renderStates_[D3DRS_SPECULARENABLE];
+        ApplyLights(specular);
+    }
     glMultMatrixf(&world_._11);
 
     glDisable(GL_COLOR_MATERIAL);
-    GLfloat color[4];
-    ColorToGl(material_.Ambient, color);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, color);
-    ColorToGl(material_.Diffuse, color);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, color);
-    ColorToGl(material_.Emissive, color);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, color);
-    ColorToGl(material_.Specular, color);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular ? color : black);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::clamp(material_.Power, 0.0f, 128.0f));
+    if (!materialApplied_ || appliedMaterialSpecular_ != specular ||
+        std::memcmp(&appliedMaterial_, &material_, sizeof material_) != 0) {
+        materialApplied_ = true;
+        appliedMaterial_ = material_;
+        appliedMaterialSpecular_ = specular;
+        GLfloat color[4];
+        ColorToGl(material_.Ambient, color);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, color);
+        ColorToGl(material_.Diffuse, color);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, color);
+        ColorToGl(material_.Emissive, color);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, color);
+        ColorToGl(material_.Specular, color);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular ? color : black);
+        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::clamp(material_.Power, 0.0f, 128.0f));
+    }
     // Vertex colours stand in for material colours as D3DRS_COLORVERTEX and the material
     // sources say, when the vertices have one.
     if (renderStates_[D3DRS_COLORVERTEX] && layout.diffuse) {
@@ -436,6 +465,7 @@ void Device::ApplyLighting(const FvfLayout& layout) {
                                                : diffuse          ? GL_DIFFUSE
                                                                   : GL_AMBIENT);
             glEnable(GL_COLOR_MATERIAL);
+            materialApplied_ = false; // the vertex colours overwrite GL's material
         }
     }
     if (!layout.normal) glNormal3f(0.0f, 0.0f, 0.0f);
@@ -535,9 +565,31 @@ void Device::BindArrays(const FvfLayout& layout, const uint8_t* base, UINT strid
     glClientActiveTexture(GL_TEXTURE0);
 }
 
+void Device::BindBufferArrays(const FvfLayout& layout, const BufferStore& store, size_t offset,
+                              UINT stride, UINT vertexCount) {
+    glBindBuffer(GL_ARRAY_BUFFER, store.name());
+    if (layout.diffuse && !context_->bgraColorArrays()) {
+        // Converted colours live in client memory: nothing here can be kept.
+        arraysApplied_ = false;
+        BindArrays(layout, store.bytes().data() + offset, stride, vertexCount);
+        return;
+    }
+    const ArrayBinding wanted{store.name(),
+                              fvf_,
+                              stride,
+                              offset,
+                              {stageStates_[0][D3DTSS_TEXCOORDINDEX] & 0xffff,
+                               stageStates_[1][D3DTSS_TEXCOORDINDEX] & 0xffff}};
+    if (arraysApplied_ && wanted == appliedArrays_) return;
+    BindArrays(layout, OffsetPointer(offset), stride, vertexCount);
+    appliedArrays_ = wanted;
+    arraysApplied_ = true;
+}
+
 void Device::UnbindArrays() {
+    // The index buffer stays bound: binding it is part of the arrays' state in GL, which a
+    // change makes the driver check again; the draws from user memory unbind it themselves.
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 namespace {
@@ -577,9 +629,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     if (startVertex > available || count > available - startVertex) return D3DERR_INVALIDCALL;
 
     PrepareDraw(layout);
-    glBindBuffer(GL_ARRAY_BUFFER, store.name());
-    const bool convert = layout.diffuse && !context_->bgraColorArrays();
-    BindArrays(layout, convert ? store.bytes().data() : OffsetPointer(0), streamStride_, available);
+    BindBufferArrays(layout, store, 0, streamStride_, available);
     glDrawArrays(PrimitiveToGl(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
     UnbindArrays();
     return D3D_OK;
@@ -600,16 +650,15 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT, UINT, UINT sta
     const UINT available = VerticesIn(vertices.bytes().size(), streamStride_, layout.stride);
     // Indices are checked against the vertices there are: GL would read past the buffer.
     if (baseVertexIndex_ >= available) return D3DERR_INVALIDCALL;
-    if (!IndicesBelow(indices.bytes().data() + size_t(startIndex) * indexSize, indices_->format(),
+    // Only a buffer holding an index past the vertices needs its drawn range looked at.
+    if (indices_->largestIndex() >= available - baseVertexIndex_ &&
+        !IndicesBelow(indices.bytes().data() + size_t(startIndex) * indexSize, indices_->format(),
                       count, available - baseVertexIndex_))
         return D3DERR_INVALIDCALL;
 
     PrepareDraw(layout);
-    glBindBuffer(GL_ARRAY_BUFFER, vertices.name());
-    const size_t baseOffset = size_t(baseVertexIndex_) * streamStride_;
-    const bool convert = layout.diffuse && !context_->bgraColorArrays();
-    BindArrays(layout, convert ? vertices.bytes().data() + baseOffset : OffsetPointer(baseOffset),
-               streamStride_, available - baseVertexIndex_);
+    BindBufferArrays(layout, vertices, size_t(baseVertexIndex_) * streamStride_, streamStride_,
+                     available - baseVertexIndex_);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name());
     glDrawElements(PrimitiveToGl(type), static_cast<GLsizei>(count),
                    indexSize == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,
@@ -629,6 +678,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
     streamStride_ = 0;
     indices_ = nullptr;
     PrepareDraw(layout);
+    arraysApplied_ = false;
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     BindArrays(layout, static_cast<const uint8_t*>(vertexData), stride, count);
     glDrawArrays(PrimitiveToGl(type), 0, static_cast<GLsizei>(count));
@@ -652,6 +702,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexInde
     streamStride_ = 0;
     indices_ = nullptr;
     PrepareDraw(layout);
+    arraysApplied_ = false;
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     BindArrays(layout, static_cast<const uint8_t*>(vertexData), stride,

@@ -129,8 +129,19 @@ std::unique_ptr<GlContext> GlContext::Create(bool software, std::string& error) 
 }
 
 void GlContext::MakeCurrent() {
-    if (SDL_GL_GetCurrentContext() != context_ || SDL_GL_GetCurrentWindow() != window_)
-        SDL_GL_MakeCurrent(window_, context_);
+    if (SDL_GL_GetCurrentContext() == context_) {
+        SDL_Window* current = SDL_GL_GetCurrentWindow();
+        // SDL unbinds a window it destroys, so a window still current here still exists.
+        if (current == window_ || (current && current == presenting_)) return;
+    }
+    presenting_ = nullptr;
+    SDL_GL_MakeCurrent(window_, context_);
+}
+
+void GlContext::MakeCurrentOn(SDL_Window* target) {
+    if (SDL_GL_GetCurrentContext() != context_ || SDL_GL_GetCurrentWindow() != target)
+        SDL_GL_MakeCurrent(target, context_);
+    presenting_ = target;
 }
 
 } // namespace platform::d3d8

@@ -44,10 +44,13 @@ class GlContext {
     // nullptr with `error` set when no usable context can be made. `software` asks Mesa for its
     // software rasteriser.
     static std::unique_ptr<GlContext> Create(bool software, std::string& error);
-    // Current on its own window.
+    // Current, on its own window unless it is current on the window it last presented in:
+    // all drawing goes to the back-buffer object, so either serves, and staying on the
+    // program's window keeps the GL driver from dropping and re-making that window's buffers
+    // (a full-screen window's are large) at every present.
     void MakeCurrent();
     // Current on the program's window, to present there.
-    void MakeCurrentOn(SDL_Window* target) { SDL_GL_MakeCurrent(target, context_); }
+    void MakeCurrentOn(SDL_Window* target);
 
     SDL_Window* window() const { return window_; }
     const std::string& renderer() const { return renderer_; }
@@ -59,6 +62,7 @@ class GlContext {
     GlContext() = default;
     SDL_Window* window_ = nullptr;
     SDL_GLContext context_ = nullptr;
+    SDL_Window* presenting_ = nullptr; // the window of the last present, while current on it
     std::string renderer_;
     bool bgraColorArrays_ = false;
     bool provokingVertex_ = false;
@@ -145,6 +149,8 @@ class BufferStore {
     const std::vector<uint8_t>& bytes() const { return bytes_; }
     GLuint name() const { return name_; }
     bool locked() const { return lockCount_ > 0; }
+    // Back to the zeroed state of a new store, its storage kept.
+    void Reset();
 
   private:
     Device* device_;
@@ -167,6 +173,11 @@ class VertexBuffer final : public IDirect3DVertexBuffer8 {
     HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
     bool BelongsTo(const Device* device) const { return device_ == device; }
     const BufferStore& store() const { return *store_; }
+    const D3DVERTEXBUFFER_DESC& desc() const { return desc_; }
+    // A spare buffer handed out again by CreateVertexBuffer: zeroed, one reference.
+    void Revive();
+    // Deletes a spare buffer; only the device that keeps it calls this.
+    void DestroySpare();
 
   private:
     ~VertexBuffer() override;
@@ -174,6 +185,7 @@ class VertexBuffer final : public IDirect3DVertexBuffer8 {
     Device* device_;
     D3DVERTEXBUFFER_DESC desc_;
     std::unique_ptr<BufferStore> store_;
+    bool spare_ = false; // kept by the device, which it holds no reference on
 };
 
 class IndexBuffer final : public IDirect3DIndexBuffer8 {
@@ -190,6 +202,9 @@ class IndexBuffer final : public IDirect3DIndexBuffer8 {
     bool BelongsTo(const Device* device) const { return device_ == device; }
     const BufferStore& store() const { return *store_; }
     D3DFORMAT format() const { return desc_.Format; }
+    // The largest index the buffer holds, found when its last lock ended, so that a draw
+    // whose vertices reach past it needs no look at its indices.
+    uint32_t largestIndex() const { return largestIndex_; }
 
   private:
     ~IndexBuffer() override;
@@ -197,6 +212,7 @@ class IndexBuffer final : public IDirect3DIndexBuffer8 {
     Device* device_;
     D3DINDEXBUFFER_DESC desc_;
     std::unique_ptr<BufferStore> store_;
+    uint32_t largestIndex_ = 0;
 };
 
 // ---- Device --------------------------------------------------------------------------------
@@ -262,6 +278,9 @@ class Device final : public IDirect3DDevice8 {
 
     void MakeCurrent() { context_->MakeCurrent(); }
     void Forget(const IUnknown* resource);
+    // Takes a vertex buffer whose last reference went, to hand it out again; false when the
+    // device keeps no more spares (the caller then deletes it).
+    bool KeepSpare(VertexBuffer* buffer);
     const GlContext& context() const { return *context_; }
     bool ReadBack(std::vector<uint8_t>& rgbaTopDown, UINT& width, UINT& height);
     // present_again.cpp: the window's picture kept across exposes while the program is idle.
@@ -281,6 +300,8 @@ class Device final : public IDirect3DDevice8 {
     bool PrepareDraw(const FvfLayout& layout);
     void ApplyTransforms(bool rhw);
     void ApplyLighting(const FvfLayout& layout);
+    // The enabled lights into GL, placed by the view loaded as the modelview.
+    void ApplyLights(bool specular);
     void ApplyStages(const FvfLayout& layout);
     void BindArrays(const FvfLayout& layout, const uint8_t* base, UINT stride, UINT vertexCount);
     void UnbindArrays();
@@ -320,12 +341,49 @@ class Device final : public IDirect3DDevice8 {
     IndexBuffer* indices_ = nullptr;
     UINT baseVertexIndex_ = 0;
     std::vector<uint8_t> colorScratch_;
+    // What the last draw left in GL, so that a draw sets only what differs: the scene
+    // projection and viewport, the lights (as of lightsVersion_), the material, and the arrays
+    // of a buffer.
+    bool sceneProjectionApplied_ = false;
+    D3DMATRIX appliedProjection_{};
+    D3DVIEWPORT8 appliedViewport_{};
+    uint64_t lightsVersion_ = 1, appliedLightsVersion_ = 0;
+    DWORD appliedSpecular_ = 0;
+    bool materialApplied_ = false, appliedMaterialSpecular_ = false;
+    D3DMATERIAL8 appliedMaterial_{};
+    struct ArrayBinding {
+        GLuint buffer;
+        DWORD fvf;
+        UINT stride;
+        size_t offset;
+        DWORD texCoordIndex[kMaxStages];
+        bool operator==(const ArrayBinding&) const = default;
+    };
+    bool arraysApplied_ = false;
+    ArrayBinding appliedArrays_{};
+    // BindArrays for a buffer-backed draw, skipped when the arrays are already these.
+    void BindBufferArrays(const FvfLayout& layout, const BufferStore& store, size_t offset,
+                          UINT stride, UINT vertexCount);
+    // Small vertex buffers whose last reference went: a program that makes one a frame (as
+    // Direct3D's managed pool allows cheaply) reuses them without a GL buffer or heap block.
+    static constexpr size_t kMaxSpares = 8;
+    static constexpr UINT kMaxSpareBytes = 64 * 1024;
+    std::array<VertexBuffer*, kMaxSpares> spares_{};
+    VertexBuffer* TakeSpare(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
 };
 
 // Where Present puts a source x sourceHeight picture in a destination x destinationHeight
 // window: all of it when stretching, else the largest centred rectangle of the same aspect.
 RECT PresentationRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
                       LONG destinationHeight, bool keepAspect);
+
+// Where full-screen Present puts the picture: centred at the largest whole multiple of its
+// size that fits, or, on a destination smaller than the picture, as PresentationRect fits it.
+RECT FullScreenRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
+                    LONG destinationHeight);
+// Clears to black the parts of a width x height window outside `picture` (window coordinates,
+// rows from the top); leaves the scissor test off.
+void ClearOutside(const RECT& picture, LONG width, LONG height);
 
 // The live device of an adapter, if any (IDirect3D8::GetDeviceCaps answers from it).
 Device* LiveDevice();

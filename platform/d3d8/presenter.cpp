@@ -1,8 +1,9 @@
 // Presentation of the Direct3D 8 stand-in.
 // Implements: Present (the back buffer scaled into the window: stretched over the client area
-// in windowed operation, fitted with its aspect kept on a black ground in full screen, then
-// SDL_GL_SwapWindow), TestCooperativeLevel (lost while a full-screen window is minimised),
-// and the back-buffer read-back of d3d8_linux.h.
+// in windowed operation; in full screen the largest whole multiple of it that fits, copied pixel
+// for pixel, or fitted with its aspect kept where not even one fits; only the bars around the
+// picture are cleared; then SDL_GL_SwapWindow), TestCooperativeLevel (lost while a full-screen
+// window is minimised), and the back-buffer read-back of d3d8_linux.h.
 // Limits: the dirty region and the override window of Present are ignored; a window of
 // size zero (minimised) presents nothing and reports success.
 #include "internal.h"
@@ -61,25 +62,28 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
         sy2 = std::clamp<LONG>(sourceRect->bottom, sy1, sy2);
     }
     RECT dest;
+    GLenum filter = GL_LINEAR;
     if (destRect) {
         dest = *destRect;
+    } else if (params_.Windowed) {
+        dest = PresentationRect(sx2 - sx1, sy2 - sy1, drawableWidth, drawableHeight, false);
     } else {
-        // Full screen without a mode switch: the picture as large as fits, aspect kept.
-        dest = PresentationRect(sx2 - sx1, sy2 - sy1, drawableWidth, drawableHeight,
-                                !params_.Windowed);
+        // Full screen without a mode switch: whole pixel multiples where the desktop holds
+        // one (sharp, and the cheapest copy there is), else as large as fits, aspect kept.
+        dest = FullScreenRect(sx2 - sx1, sy2 - sy1, drawableWidth, drawableHeight);
+        if ((dest.right - dest.left) % std::max<LONG>(sx2 - sx1, 1) == 0 &&
+            (dest.bottom - dest.top) % std::max<LONG>(sy2 - sy1, 1) == 0)
+            filter = GL_NEAREST;
     }
     const LONG dx1 = dest.left, dy1 = dest.top, dx2 = dest.right, dy2 = dest.bottom;
 
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    if (!params_.Windowed || destRect) ClearOutside(dest, drawableWidth, drawableHeight);
     glDisable(GL_SCISSOR_TEST);
-    if (!params_.Windowed || destRect) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
     const LONG h = static_cast<LONG>(height_);
     glBlitFramebuffer(sx1, h - sy2, sx2, h - sy1, dx1, drawableHeight - dy2, dx2,
-                      drawableHeight - dy1, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+                      drawableHeight - dy1, GL_COLOR_BUFFER_BIT, filter);
     SDL_GL_SwapWindow(target);
     framePresented_ = true;
     MakeCurrent();
@@ -99,6 +103,41 @@ RECT PresentationRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth
         height = static_cast<LONG>(int64_t(destinationWidth) * sourceHeight / sourceWidth);
     const LONG left = (destinationWidth - width) / 2, top = (destinationHeight - height) / 2;
     return RECT{left, top, left + width, top + height};
+}
+
+RECT FullScreenRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
+                    LONG destinationHeight) {
+    if (sourceWidth <= 0 || sourceHeight <= 0)
+        return RECT{0, 0, destinationWidth, destinationHeight};
+    const LONG scale = std::min(destinationWidth / sourceWidth, destinationHeight / sourceHeight);
+    if (scale < 1) // a desktop smaller than the picture: shrink it, aspect kept
+        return PresentationRect(sourceWidth, sourceHeight, destinationWidth, destinationHeight,
+                                true);
+    const LONG width = sourceWidth * scale, height = sourceHeight * scale;
+    const LONG left = (destinationWidth - width) / 2, top = (destinationHeight - height) / 2;
+    return RECT{left, top, left + width, top + height};
+}
+
+// Black on the window's pixels that the picture does not cover, and nowhere else: clearing
+// a whole desktop-size window costs more than the frame it frames.
+void ClearOutside(const RECT& picture, LONG width, LONG height) {
+    // GL rows count from the bottom.
+    const LONG left = std::clamp<LONG>(picture.left, 0, width);
+    const LONG right = std::clamp<LONG>(picture.right, left, width);
+    const LONG top = std::clamp<LONG>(height - picture.bottom, 0, height);
+    const LONG bottom = std::clamp<LONG>(height - picture.top, top, height);
+    const LONG bars[4][4] = {{0, 0, width, top},
+                             {0, bottom, width, height - bottom},
+                             {0, top, left, bottom - top},
+                             {right, top, width - right, bottom - top}};
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glEnable(GL_SCISSOR_TEST);
+    for (const auto& bar : bars) {
+        if (bar[2] <= 0 || bar[3] <= 0) continue;
+        glScissor(bar[0], bar[1], bar[2], bar[3]);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
 }
 
 bool Device::ReadBack(std::vector<uint8_t>& rgbaTopDown, UINT& width, UINT& height) {

@@ -3,12 +3,15 @@
 // DrawTextA takes UTF-8 text and honours DT_EXPANDTABS (stops every 8 average character
 // widths), DT_NOPREFIX (without it "&&" prints "&" and a lone "&" is dropped; no underline is
 // drawn), DT_SINGLELINE, DT_WORDBREAK (at spaces), DT_NOCLIP and DT_CALCRECT. Each glyph is a
-// quad of FVF XYZRHW | DIFFUSE | TEX1 drawn with DrawPrimitiveUP, texel for pixel (pixel centres
-// on whole numbers, as for all pretransformed vertices), its texture modulated by the colour and
-// clipped to the rectangle, so no pixel outside it is touched.
+// quad of FVF XYZRHW | DIFFUSE | TEX1, texel for pixel (pixel centres on whole numbers, as for
+// all pretransformed vertices), its texture modulated by the colour and clipped to the
+// rectangle, so no pixel outside it is touched.
 // Begin/End (or DrawTextA alone, which brackets itself) save and restore every device state the
-// drawing changes.
-// Limits: left/top alignment only; no underline, strike-out or italic; no kerning.
+// drawing changes. The quads of everything drawn between them are gathered and drawn at End, in
+// one DrawPrimitive from a vertex buffer the font keeps (one per run of glyphs on the same
+// page, so the order of drawing stays that of the calls).
+// Limits: left/top alignment only; no underline, strike-out or italic; no kerning; states the
+// caller changes between Begin and End apply to all the text drawn in that bracket.
 #include <d3dx8.h>
 
 #include "platform/font/font_face.h"
@@ -82,6 +85,7 @@ class Font final : public ID3DXFont {
     ~Font() override {
         while (beginDepth_ > 0)
             End();
+        if (glyphBuffer_) glyphBuffer_->Release();
         device_->Release();
     }
 
@@ -119,7 +123,10 @@ class Font final : public ID3DXFont {
     }
     HRESULT End() override {
         if (beginDepth_ == 0) return D3DERR_INVALIDCALL;
-        if (--beginDepth_ == 0) RestoreState();
+        if (--beginDepth_ == 0) {
+            Flush();
+            RestoreState();
+        }
         return D3D_OK;
     }
     INT DrawTextA(LPCSTR text, INT count, LPRECT rect, DWORD format, D3DCOLOR color) override;
@@ -135,6 +142,9 @@ class Font final : public ID3DXFont {
                std::vector<PlacedGlyph>& placed, int& widest);
     void Draw(const std::vector<PlacedGlyph>& placed, const RECT& rect, DWORD format,
               D3DCOLOR color);
+    // Draws the gathered quads of one page and empties the batch.
+    void Flush();
+    bool FillGlyphBuffer();
 
     IDirect3DDevice8* device_;
     LOGFONTA logFont_;
@@ -142,7 +152,10 @@ class Font final : public ID3DXFont {
     std::vector<char32_t> decoded_;
     std::vector<char32_t> chars_;
     std::vector<PlacedGlyph> placed_;
-    std::vector<GlyphVertex> vertices_;
+    std::vector<GlyphVertex> batch_; // quads waiting for End, all on page batchPage_
+    int batchPage_ = -1;
+    IDirect3DVertexBuffer8* glyphBuffer_ = nullptr;
+    UINT glyphBufferVertices_ = 0;
     std::unique_ptr<FontFace> face_;
     GlyphAtlas atlas_;
     ULONG refCount_ = 1;
@@ -264,8 +277,6 @@ void Font::Draw(const std::vector<PlacedGlyph>& placed, const RECT& rect, DWORD 
     const float texel = 1.0f / static_cast<float>(atlas_.PageSize());
     const int cell = face_->CellHeight();
     for (int page = 0; page < atlas_.PageCount(); ++page) {
-        std::vector<GlyphVertex>& vertices = vertices_;
-        vertices.clear();
         for (const PlacedGlyph& p : placed) {
             const AtlasGlyph& g = *p.glyph;
             if (g.page != page) continue;
@@ -280,6 +291,10 @@ void Font::Draw(const std::vector<PlacedGlyph>& placed, const RECT& rect, DWORD 
                 y1 = std::min<int>(y1, rect.bottom);
             }
             if (x1 <= x0 || y1 <= y0) continue;
+            if (batchPage_ != page) {
+                Flush();
+                batchPage_ = page;
+            }
             const int u1 = u0 + (x1 - x0), v1 = v0 + (y1 - y0);
             // Pixel centres sit on whole numbers: the quad's edges go half a pixel before them.
             const float l = x0 - 0.5f, t = y0 - 0.5f, r = x1 - 0.5f, b = y1 - 0.5f;
@@ -287,15 +302,55 @@ void Font::Draw(const std::vector<PlacedGlyph>& placed, const RECT& rect, DWORD 
             const GlyphVertex topRight{r, t, 0, 1, color, u1 * texel, v0 * texel};
             const GlyphVertex bottomLeft{l, b, 0, 1, color, u0 * texel, v1 * texel};
             const GlyphVertex bottomRight{r, b, 0, 1, color, u1 * texel, v1 * texel};
-            vertices.insert(vertices.end(),
-                            {topLeft, topRight, bottomLeft, topRight, bottomRight, bottomLeft});
+            batch_.insert(batch_.end(),
+                          {topLeft, topRight, bottomLeft, topRight, bottomRight, bottomLeft});
         }
-        if (vertices.empty()) continue;
-        device_->SetTexture(0, atlas_.Page(page));
-        device_->SetVertexShader(kGlyphFvf);
-        device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(vertices.size() / 3),
-                                 vertices.data(), sizeof(GlyphVertex));
     }
+}
+
+// Copies the batch into the font's vertex buffer, which grows to the largest batch seen and
+// is kept, so that drawing the same text every frame allocates nothing.
+bool Font::FillGlyphBuffer() {
+    const size_t count = batch_.size();
+    if (count > 0x3FFFFFFF / sizeof(GlyphVertex)) return false;
+    if (count > glyphBufferVertices_) {
+        const size_t previous = glyphBufferVertices_;
+        if (glyphBuffer_) glyphBuffer_->Release();
+        glyphBuffer_ = nullptr;
+        glyphBufferVertices_ = 0;
+        // Doubled, so that text that grows a little at a time does not make a buffer a frame.
+        const UINT vertices = static_cast<UINT>(std::min<size_t>(
+            std::max<size_t>({count, previous * 2, 4096}), 0x3FFFFFFF / sizeof(GlyphVertex)));
+        if (FAILED(device_->CreateVertexBuffer(vertices * sizeof(GlyphVertex),
+                                               D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kGlyphFvf,
+                                               D3DPOOL_DEFAULT, &glyphBuffer_)))
+            return false;
+        glyphBufferVertices_ = vertices;
+    }
+    const UINT bytes = static_cast<UINT>(count * sizeof(GlyphVertex));
+    BYTE* target = nullptr;
+    if (FAILED(glyphBuffer_->Lock(0, bytes, &target, D3DLOCK_DISCARD))) return false;
+    std::memcpy(target, batch_.data(), bytes);
+    glyphBuffer_->Unlock();
+    return true;
+}
+
+void Font::Flush() {
+    if (batch_.empty() || batchPage_ < 0) {
+        batch_.clear();
+        return;
+    }
+    device_->SetTexture(0, atlas_.Page(batchPage_));
+    device_->SetVertexShader(kGlyphFvf);
+    const UINT triangles = static_cast<UINT>(batch_.size() / 3);
+    if (FillGlyphBuffer()) {
+        device_->SetStreamSource(0, glyphBuffer_, sizeof(GlyphVertex));
+        device_->DrawPrimitive(D3DPT_TRIANGLELIST, 0, triangles);
+        device_->SetStreamSource(0, nullptr, 0); // as a draw from user memory leaves it
+    } else {
+        device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, triangles, batch_.data(), sizeof(GlyphVertex));
+    }
+    batch_.clear();
 }
 
 INT Font::DrawTextA(LPCSTR text, INT count, LPRECT rect, DWORD format, D3DCOLOR color) {

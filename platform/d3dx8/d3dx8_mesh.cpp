@@ -1,10 +1,11 @@
 // ID3DXMesh held in system memory.
-// Implements the mesh's IUnknown, DrawSubset (SetVertexShader + DrawIndexedPrimitiveUP on the
-// device interface, one call per attribute range), the counts, GetDevice, the vertex, index and
-// attribute buffer locks, GetAttributeTable, GenerateAdjacency and Optimize (attribute sort,
-// meshoptimizer vertex-cache order per range, compaction through meshoptimizer's fetch remap).
-// Limits: vertex formats of position, normal and at most one 2D texture coordinate; locks are
-// plain pointers into the arrays (no lock flags honoured); no strip reordering.
+// Implements the mesh's IUnknown, DrawSubset (SetVertexShader + DrawIndexedPrimitive from device
+// buffers filled at creation and at every unlock, one call per attribute range; from the arrays
+// through DrawIndexedPrimitiveUP when the device gives no buffers), the counts, GetDevice, the
+// vertex, index and attribute buffer locks, GetAttributeTable, GenerateAdjacency and Optimize
+// (attribute sort, meshoptimizer vertex-cache order per range, compaction through meshoptimizer's
+// fetch remap). Limits: vertex formats of position, normal and at most one 2D texture coordinate;
+// locks are plain pointers into the arrays (no lock flags honoured); no strip reordering.
 #include "d3dx8_mesh_impl.h"
 
 #include <meshoptimizer.h>
@@ -41,6 +42,7 @@ class SystemMesh final : public ID3DXMesh {
             indices16_.assign(indices.begin(), indices.end());
         }
         RebuildRanges();
+        Upload();
     }
 
     HRESULT QueryInterface(REFIID, void** object) override {
@@ -62,7 +64,18 @@ class SystemMesh final : public ID3DXMesh {
             if (!shaderSet) {
                 HRESULT hr = device_->SetVertexShader(fvf_);
                 if (FAILED(hr)) return hr;
+                if (vertexBuffer_ && indexBuffer_) {
+                    device_->SetStreamSource(0, vertexBuffer_, stride_);
+                    device_->SetIndices(indexBuffer_, 0);
+                }
                 shaderSet = true;
+            }
+            if (vertexBuffer_ && indexBuffer_) {
+                HRESULT hr = device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, range.VertexStart,
+                                                           range.VertexCount, range.FaceStart * 3,
+                                                           range.FaceCount);
+                if (FAILED(hr)) return hr;
+                continue;
             }
             const void* indexData =
                 wide_ ? static_cast<const void*>(indices32_.data() + range.FaceStart * 3)
@@ -93,7 +106,10 @@ class SystemMesh final : public ID3DXMesh {
         *data = vertices_.data();
         return D3D_OK;
     }
-    HRESULT UnlockVertexBuffer() override { return D3D_OK; }
+    HRESULT UnlockVertexBuffer() override {
+        Upload();
+        return D3D_OK;
+    }
 
     HRESULT LockIndexBuffer(DWORD, BYTE** data) override {
         if (!data) return D3DERR_INVALIDCALL;
@@ -106,6 +122,7 @@ class SystemMesh final : public ID3DXMesh {
     // vertices.
     HRESULT UnlockIndexBuffer() override {
         RebuildRanges();
+        Upload();
         return D3D_OK;
     }
 
@@ -134,7 +151,61 @@ class SystemMesh final : public ID3DXMesh {
 
   private:
     ~SystemMesh() override {
+        ReleaseBuffers();
         if (device_) device_->Release();
+    }
+
+    void ReleaseBuffers() {
+        if (vertexBuffer_) vertexBuffer_->Release();
+        if (indexBuffer_) indexBuffer_->Release();
+        vertexBuffer_ = nullptr;
+        indexBuffer_ = nullptr;
+    }
+
+    // Copies the vertices and indices into device buffers, which every draw then uses as they
+    // are. Without them (no device, or the device refused) draws read the arrays themselves.
+    void Upload() {
+        if (!device_) return;
+        const size_t indexBytes = indexCount_ * (wide_ ? 4 : 2);
+        if (vertices_.empty() || indexBytes == 0 || vertices_.size() > 0x3FFFFFFF ||
+            indexBytes > 0x3FFFFFFF) {
+            ReleaseBuffers();
+            return;
+        }
+        if (!FillBuffers(indexBytes)) ReleaseBuffers();
+    }
+
+    bool FillBuffers(size_t indexBytes) {
+        const UINT vertexLength = static_cast<UINT>(vertices_.size());
+        const UINT indexLength = static_cast<UINT>(indexBytes);
+        D3DVERTEXBUFFER_DESC vertexDesc{};
+        if (vertexBuffer_ &&
+            (FAILED(vertexBuffer_->GetDesc(&vertexDesc)) || vertexDesc.Size != vertexLength))
+            ReleaseBuffers();
+        if (!vertexBuffer_ &&
+            FAILED(device_->CreateVertexBuffer(vertexLength, D3DUSAGE_WRITEONLY, fvf_,
+                                               D3DPOOL_MANAGED, &vertexBuffer_)))
+            return false;
+        D3DINDEXBUFFER_DESC indexDesc{};
+        if (indexBuffer_ &&
+            (FAILED(indexBuffer_->GetDesc(&indexDesc)) || indexDesc.Size != indexLength))
+            indexBuffer_->Release(), indexBuffer_ = nullptr;
+        if (!indexBuffer_ &&
+            FAILED(device_->CreateIndexBuffer(indexLength, D3DUSAGE_WRITEONLY,
+                                              wide_ ? D3DFMT_INDEX32 : D3DFMT_INDEX16,
+                                              D3DPOOL_MANAGED, &indexBuffer_)))
+            return false;
+        BYTE* target = nullptr;
+        if (FAILED(vertexBuffer_->Lock(0, vertexLength, &target, 0))) return false;
+        std::memcpy(target, vertices_.data(), vertexLength);
+        vertexBuffer_->Unlock();
+        if (FAILED(indexBuffer_->Lock(0, indexLength, &target, 0))) return false;
+        std::memcpy(target,
+                    wide_ ? static_cast<const void*>(indices32_.data())
+                          : static_cast<const void*>(indices16_.data()),
+                    indexLength);
+        indexBuffer_->Unlock();
+        return true;
     }
 
     uint32_t Index(size_t i) const { return wide_ ? indices32_[i] : indices16_[i]; }
@@ -192,6 +263,8 @@ class SystemMesh final : public ID3DXMesh {
     std::vector<DWORD> attributes_;
     std::vector<D3DXATTRIBUTERANGE> ranges_;
     bool indicesValid_ = true;
+    IDirect3DVertexBuffer8* vertexBuffer_ = nullptr;
+    IDirect3DIndexBuffer8* indexBuffer_ = nullptr;
     ULONG references_ = 1;
 };
 

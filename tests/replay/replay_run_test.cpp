@@ -207,6 +207,36 @@ TEST_F(ReplayRun, TimingReportsEveryFigure) {
     EXPECT_GT(std::atol(run.out.c_str() + at + 33), 1000) << run.out;
 }
 
+// Once every drawing path has run once, a tick allocates only inside ODE's collision and inside
+// the GL driver: walking, turning, the laser and all three views, again in the measured half.
+TEST_F(ReplayRun, SteadyDrawingTicksAllocateNothingOutsideOdeAndTheDriver) {
+    struct Step {
+        int tick;
+        const char* keyAndState;
+    };
+    const Step round[] = {{0, "UP down"},   {12, "LEFT down"}, {20, "LEFT up"}, {22, "SPACE down"},
+                          {24, "SPACE up"}, {26, "TAB down"},  {28, "TAB up"},  {30, "TAB down"},
+                          {32, "TAB up"},   {34, "W down"},    {38, "W up"},    {40, "TAB down"},
+                          {42, "TAB up"},   {50, "UP up"}};
+    std::string script;
+    for (int start : {2, 62})
+        for (const Step& step : round)
+            script += std::to_string(start + step.tick) + " " + step.keyAndState + "\n";
+    RunResult run =
+        Run({"--script", Write("round.txt", script).string(), "--ticks", "120", "--timing"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const size_t at = run.out.find("driver, ");
+    if (run.out.find("heap allocations") == std::string::npos)
+        GTEST_SKIP() << "this build does not count allocations";
+    ASSERT_NE(at, std::string::npos) << run.out;
+    double elsewhere = -1, mainThread = -1;
+    ASSERT_EQ(
+        std::sscanf(run.out.c_str() + at, "driver, %lf elsewhere (%lf", &elsewhere, &mainThread), 2)
+        << run.out;
+    EXPECT_EQ(elsewhere, 0.0) << run.out;
+    EXPECT_EQ(mainThread, 0.0) << run.out;
+}
+
 // A koltrep already running holds "varn mutex"; the runner keeps a lock folder of its own.
 TEST_F(ReplayRun, RunsWhileKoltrepHoldsItsLock) {
     fs::path runtime = Path("runtime");

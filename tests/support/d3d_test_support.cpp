@@ -90,4 +90,18 @@ D3DDISPLAYMODE Mode(UINT width, UINT height, D3DFORMAT format, UINT refresh) {
     return D3DDISPLAYMODE{width, height, refresh, format};
 }
 
+D3DPRESENT_PARAMETERS ProgramPresentParameters(HWND window, BOOL windowed) {
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = 640;
+    params.BackBufferHeight = 480;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.BackBufferCount = 1;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.hDeviceWindow = window;
+    params.Windowed = windowed;
+    params.EnableAutoDepthStencil = TRUE;
+    params.AutoDepthStencilFormat = D3DFMT_D16;
+    return params;
+}
+
 } // namespace d3d_test

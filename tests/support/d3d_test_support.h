@@ -83,4 +83,8 @@ class CommandLine {
 
 D3DDISPLAYMODE Mode(UINT width, UINT height, D3DFORMAT format, UINT refresh = 60);
 
+// The program's presentation parameters (640 x 480, 32-bit colour, 16-bit depth) for a device
+// on `window`, windowed or full screen.
+D3DPRESENT_PARAMETERS ProgramPresentParameters(HWND window, BOOL windowed);
+
 } // namespace d3d_test

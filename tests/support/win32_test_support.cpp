@@ -15,7 +15,7 @@
 
 namespace win32_test {
 
-XServer::XServer() {
+XServer::XServer(const std::string& screen) {
     int ready[2];
     if (pipe(ready) != 0) return;
     pid_t parent = getpid();
@@ -31,8 +31,8 @@ XServer::XServer() {
         dup2(quiet, 1);
         dup2(quiet, 2);
         std::string fd = std::to_string(ready[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-               "tcp", "-noreset", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);

@@ -14,7 +14,8 @@ namespace win32_test {
 // An Xvfb of this test process's own; it dies with the process at the latest.
 class XServer {
   public:
-    XServer();
+    // `screen` as Xvfb takes it: WIDTHxHEIGHTxDEPTH.
+    explicit XServer(const std::string& screen = "1024x768x24");
     ~XServer() { Kill(); }
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;

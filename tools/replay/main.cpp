@@ -141,6 +141,7 @@ struct Timing {
     int64_t loopEndNs = 0;
     uint64_t mainAllocsAtHalf = 0, allAllocsAtHalf = 0;
     uint64_t mainAllocsAtEnd = 0, allAllocsAtEnd = 0;
+    AllocationSources sourcesAtHalf, sourcesAtEnd;
     long halfTick = 0;
     long rssEarlyKiB = 0;
 };
@@ -164,6 +165,18 @@ void PrintTiming(const Timing& timing, long ticksRun) {
                     "the program's thread, %.2f on all threads\n",
                     (timing.mainAllocsAtEnd - timing.mainAllocsAtHalf) / steadyTicks,
                     (timing.allAllocsAtEnd - timing.allAllocsAtHalf) / steadyTicks);
+        const AllocationSources& a = timing.sourcesAtHalf;
+        const AllocationSources& b = timing.sourcesAtEnd;
+        const uint64_t physics = b.physicsAllThreads - a.physicsAllThreads;
+        const uint64_t driver = b.driverAllThreads - a.driverAllThreads;
+        const uint64_t all = timing.allAllocsAtEnd - timing.allAllocsAtHalf;
+        const uint64_t mainOwn = timing.mainAllocsAtEnd - timing.mainAllocsAtHalf -
+                                 (b.physicsThisThread - a.physicsThisThread) -
+                                 (b.driverThisThread - a.driverThisThread);
+        std::printf("timing: of these per tick: %.2f inside ODE, %.2f inside the GL driver, "
+                    "%.2f elsewhere (%.2f on the program's thread)\n",
+                    physics / steadyTicks, driver / steadyTicks,
+                    (all - physics - driver) / steadyTicks, mainOwn / steadyTicks);
     }
     if (timing.rssEarlyKiB > 0 && ticksRun > kEarlyRssTick)
         std::printf("timing: resident memory after %ld ticks: %ld KiB\n", kEarlyRssTick,
@@ -269,6 +282,7 @@ int main(int argc, char** argv) {
     application.frameCallback = ReplayFrame;
 
     if (replay.options.timing) {
+        CountAllocationSources();
         timing.tickNs.reserve(std::min<size_t>(replay.options.ticks, kMaxTimedTicks));
         timing.halfTick = replay.options.ticks / 2;
     }
@@ -293,6 +307,7 @@ int main(int argc, char** argv) {
             if (replay.tick == timing.halfTick) {
                 timing.mainAllocsAtHalf = AllocationsOnThisThread();
                 timing.allAllocsAtHalf = AllocationsOnAllThreads();
+                timing.sourcesAtHalf = AllocationsBySource();
             }
             int64_t start = WallNs();
             application.Tick();
@@ -309,6 +324,7 @@ int main(int argc, char** argv) {
     timing.loopEndNs = WallNs();
     timing.mainAllocsAtEnd = AllocationsOnThisThread();
     timing.allAllocsAtEnd = AllocationsOnAllThreads();
+    timing.sourcesAtEnd = AllocationsBySource();
     if (!replay.failed && replay.tick <= replay.lastTick)
         std::fprintf(stderr,
                      "koltrep-replay: note: the script's Escape ended the run after %ld "

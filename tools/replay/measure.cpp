@@ -3,6 +3,8 @@
 // Allocation counting replaces malloc, free, calloc, realloc and the aligned allocators for the
 // whole process (glibc lets a program do that) and forwards each call to glibc's own allocator
 // (__libc_malloc and friends), so every pointer stays valid for every free. It only counts.
+// Each allocation is also put down to its source: the physics calls of a tick (interposed
+// here), the GL driver (the code that called malloc), or the rest.
 // Limits: glibc only; left out under the address sanitizer, whose allocator must stay in charge.
 #include "tools/replay/measure.h"
 
@@ -12,6 +14,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
+#include <link.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include <ode/ode.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KOLTREP_COUNT_ALLOCATIONS 0
@@ -28,17 +37,80 @@
 #endif
 
 namespace {
-std::atomic<uint64_t> allThreads{0};
+std::atomic<uint64_t> allThreads{0}, physicsAllThreads{0}, driverAllThreads{0};
 // Initial-exec TLS in the executable: reading it never allocates, so it is safe inside malloc.
-thread_local uint64_t thisThread = 0;
+thread_local uint64_t thisThread = 0, physicsThisThread = 0, driverThisThread = 0;
+thread_local int physicsDepth = 0;
+thread_local bool classifying = false;
 
+std::atomic<bool> sourcesCounted{false};
+
+// The address range of each loaded object met so far, and whether it is the GL driver's
+// (Mesa's driver, its LLVM and its loaders). Looked up without the loader's symbol search,
+// which would cost more than the allocation it classifies.
+struct ObjectRange {
+    uintptr_t begin, end;
+    bool driver;
+};
+constexpr int kMaxRanges = 64;
+ObjectRange ranges[kMaxRanges];
+std::atomic<int> rangeCount{0};
+std::mutex rangesLock;
+
+bool IsDriverName(const char* name) {
+    return std::strstr(name, "/dri/") || std::strstr(name, "libgallium") ||
+           std::strstr(name, "libLLVM") || std::strstr(name, "_mesa") ||
+           std::strstr(name, "libglapi") || std::strstr(name, "libGL") ||
+           std::strstr(name, "libEGL");
+}
+
+int FindRange(dl_phdr_info* info, size_t, void* data) {
+    auto* found = static_cast<ObjectRange*>(data);
+    uintptr_t begin = UINTPTR_MAX, end = 0;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+        if (segment.p_type != PT_LOAD) continue;
+        begin = std::min<uintptr_t>(begin, info->dlpi_addr + segment.p_vaddr);
+        end = std::max<uintptr_t>(end, info->dlpi_addr + segment.p_vaddr + segment.p_memsz);
+    }
+    if (found->begin < begin || found->begin >= end) return 0;
+    *found = {begin, end, info->dlpi_name && IsDriverName(info->dlpi_name)};
+    return 1;
+}
+
+bool InGlDriver(const void* address) {
+    const auto at = reinterpret_cast<uintptr_t>(address);
+    const int count = rangeCount.load(std::memory_order_acquire);
+    for (int i = 0; i < count; ++i)
+        if (at >= ranges[i].begin && at < ranges[i].end) return ranges[i].driver;
+    ObjectRange found{at, 0, false};
+    if (!dl_iterate_phdr(FindRange, &found)) return false;
+    std::lock_guard<std::mutex> hold(rangesLock);
+    const int now = rangeCount.load(std::memory_order_relaxed);
+    if (now < kMaxRanges) {
+        ranges[now] = found;
+        rangeCount.store(now + 1, std::memory_order_release);
+    }
+    return found.driver;
+}
 } // namespace
 
 #if KOLTREP_COUNT_ALLOCATIONS
 namespace {
-inline void Count() {
+inline void Count(const void* caller) {
     allThreads.fetch_add(1, std::memory_order_relaxed);
     ++thisThread;
+    if (physicsDepth > 0) {
+        physicsAllThreads.fetch_add(1, std::memory_order_relaxed);
+        ++physicsThisThread;
+    } else if (!classifying && sourcesCounted.load(std::memory_order_relaxed)) {
+        classifying = true;
+        if (InGlDriver(caller)) {
+            driverAllThreads.fetch_add(1, std::memory_order_relaxed);
+            ++driverThisThread;
+        }
+        classifying = false;
+    }
 }
 } // namespace
 
@@ -50,31 +122,31 @@ void* __libc_realloc(void* pointer, size_t size);
 void* __libc_memalign(size_t alignment, size_t size);
 
 void* malloc(size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_malloc(size);
 }
 void free(void* pointer) {
     __libc_free(pointer);
 }
 void* calloc(size_t count, size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_calloc(count, size);
 }
 void* realloc(void* pointer, size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_realloc(pointer, size);
 }
 void* memalign(size_t alignment, size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_memalign(alignment, size);
 }
 void* aligned_alloc(size_t alignment, size_t size) {
-    Count();
+    Count(__builtin_return_address(0));
     return __libc_memalign(alignment, size);
 }
 int posix_memalign(void** result, size_t alignment, size_t size) {
     if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) return EINVAL;
-    Count();
+    Count(__builtin_return_address(0));
     void* pointer = __libc_memalign(alignment, size);
     if (!pointer && size != 0) return ENOMEM;
     *result = pointer;
@@ -82,6 +154,45 @@ int posix_memalign(void** result, size_t alignment, size_t size) {
 }
 }
 #endif
+
+void CountAllocationSources() {
+    sourcesCounted.store(true, std::memory_order_relaxed);
+}
+
+AllocationSources AllocationsBySource() {
+    return {physicsThisThread, physicsAllThreads.load(std::memory_order_relaxed), driverThisThread,
+            driverAllThreads.load(std::memory_order_relaxed)};
+}
+
+// The physics calls of a tick, interposed: the program's calls land here (the executable's
+// definitions come first) and go on to the library's own.
+namespace {
+template <typename Function> Function Next(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+struct PhysicsScope {
+    PhysicsScope() { ++physicsDepth; }
+    ~PhysicsScope() { --physicsDepth; }
+};
+} // namespace
+
+extern "C" {
+void dSpaceCollide(dSpaceID space, void* data, dNearCallback* callback) {
+    static const auto next = Next<void (*)(dSpaceID, void*, dNearCallback*)>("dSpaceCollide");
+    PhysicsScope scope;
+    next(space, data, callback);
+}
+int dWorldStep(dWorldID world, dReal stepSize) {
+    static const auto next = Next<int (*)(dWorldID, dReal)>("dWorldStep");
+    PhysicsScope scope;
+    return next(world, stepSize);
+}
+void dJointGroupEmpty(dJointGroupID group) {
+    static const auto next = Next<void (*)(dJointGroupID)>("dJointGroupEmpty");
+    PhysicsScope scope;
+    next(group);
+}
+}
 
 bool AllocationCountingAvailable() {
     return KOLTREP_COUNT_ALLOCATIONS != 0;

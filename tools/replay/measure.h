@@ -12,6 +12,17 @@ bool AllocationCountingAvailable();
 // and by every thread (the GL driver allocates on its own worker threads).
 uint64_t AllocationsOnThisThread();
 uint64_t AllocationsOnAllThreads();
+// Allocations since the start made inside the physics library's collision and step calls (our
+// contact callback, which runs inside the collision, included), and those the GL driver made
+// itself (outside those calls), each on this thread and on every thread. The rest is the
+// program's and the platform layer's own.
+struct AllocationSources {
+    uint64_t physicsThisThread = 0, physicsAllThreads = 0;
+    uint64_t driverThisThread = 0, driverAllThreads = 0;
+};
+// Starts telling the driver's allocations apart (each allocation then costs a little more).
+void CountAllocationSources();
+AllocationSources AllocationsBySource();
 
 // Resident set size in KiB from /proc/self/status; 0 if it cannot be read.
 long ResidentKiB();

@@ -29,6 +29,16 @@ TEST(PresentationRect, StretchesWindowedAndFitsFullScreenKeepingTheAspect) {
     ExpectRect(PresentationRect(65536, 65536, 100000, 50000, true), 25000, 0, 75000, 50000);
 }
 
+TEST(FullScreenRect, WholeMultiplesCentredAndFittedOnlyBelowOne) {
+    using platform::d3d8::FullScreenRect;
+    ExpectRect(FullScreenRect(640, 480, 1920, 1080), 320, 60, 1600, 1020); // 2x
+    ExpectRect(FullScreenRect(640, 480, 2560, 1440), 320, 0, 2240, 1440);  // 3x
+    ExpectRect(FullScreenRect(640, 480, 1279, 959), 319, 239, 959, 719);   // 1x
+    ExpectRect(FullScreenRect(640, 480, 640, 480), 0, 0, 640, 480);
+    ExpectRect(FullScreenRect(640, 480, 320, 480), 0, 120, 320, 360); // shrunk
+    ExpectRect(FullScreenRect(0, 480, 800, 600), 0, 0, 800, 600);
+}
+
 class ProgramWindow : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -44,16 +54,8 @@ class ProgramWindow : public ::testing::Test {
         mainWindow = nullptr;
     }
     HRESULT Create(BOOL windowedDevice) {
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 640;
-        params.BackBufferHeight = 480;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.BackBufferCount = 1;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.hDeviceWindow = mainWindow;
-        params.Windowed = windowedDevice;
-        params.EnableAutoDepthStencil = TRUE;
-        params.AutoDepthStencilFormat = D3DFMT_D16;
+        D3DPRESENT_PARAMETERS params =
+            d3d_test::ProgramPresentParameters(mainWindow, windowedDevice);
         return d3d->CreateDevice(0, D3DDEVTYPE_HAL, mainWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                  &params, &device);
     }

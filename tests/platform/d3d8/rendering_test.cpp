@@ -233,6 +233,58 @@ TEST_F(Rendering, DirectionalLightFollowsTheDirect3DLightingEquation) {
     }
 }
 
+// The device sets only the lit state that changed since the last draw: every change must
+// still reach the picture, and vertex colours standing in for the material must not stay.
+TEST_F(Rendering, LitStateKeptBetweenDrawsFollowsEveryChange) {
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    D3DLIGHT8 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+    light.Direction = {0.0f, 0.0f, 1.0f};
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    auto panel = [&](float x1, float x2) {
+        const LitVertex v[4] = {{x1, 0.5f, 0.5f, 0, 0, -1},
+                                {x2, 0.5f, 0.5f, 0, 0, -1},
+                                {x2, -0.5f, 0.5f, 0, 0, -1},
+                                {x1, -0.5f, 0.5f, 0, 0, -1}};
+        device->SetVertexShader(kLitFvf);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, v, sizeof v[0]), D3D_OK);
+    };
+    auto material = [&](float r, float g, float b) {
+        D3DMATERIAL8 m{};
+        m.Diffuse = {r, g, b, 1.0f};
+        device->SetMaterial(&m);
+    };
+    material(0, 1, 0);
+    panel(-0.9f, -0.4f);
+    material(0, 0, 1);
+    panel(-0.2f, 0.3f);
+    struct ColouredLitVertex {
+        float x, y, z, nx, ny, nz;
+        D3DCOLOR colour;
+    };
+    const ColouredLitVertex red[4] = {{0.5f, 0.5f, 0.5f, 0, 0, -1, 0xFFFF0000},
+                                      {0.9f, 0.5f, 0.5f, 0, 0, -1, 0xFFFF0000},
+                                      {0.9f, -0.5f, 0.5f, 0, 0, -1, 0xFFFF0000},
+                                      {0.5f, -0.5f, 0.5f, 0, 0, -1, 0xFFFF0000}};
+    device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, red, sizeof red[0]), D3D_OK);
+    Picture p = ReadPicture(device);
+    ExpectNear(p.At(112, 240), 0, 255, 0);
+    ExpectNear(p.At(352, 240), 0, 0, 255);
+    ExpectNear(p.At(544, 240), 255, 0, 0);
+
+    Clear(0);
+    panel(-0.9f, -0.4f); // the material as set, not the red the vertex colours left
+    device->LightEnable(0, FALSE);
+    panel(-0.2f, 0.3f);
+    p = ReadPicture(device);
+    ExpectNear(p.At(112, 240), 0, 0, 255);
+    ExpectNear(p.At(352, 240), 0, 0, 0);
+}
+
 TEST_F(Rendering, LightingOffDrawsVertexColourOrWhite) {
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);

@@ -68,11 +68,16 @@ class FontLayout : public ::testing::Test {
         device_.ClearCalls();
         const INT h = font_->DrawTextA(text, count, &rect, format, colour);
         if (height) *height = h;
+        return Sent(colour);
+    }
+
+    // The quads drawn since the calls were last cleared.
+    std::vector<Quad> Sent(D3DCOLOR colour = 0xFFFFFFFF) {
         std::vector<Quad> quads;
         const void* page = nullptr;
         for (const DeviceCall& call : device_.calls) {
             if (call.name == "SetTexture") page = call.object;
-            if (call.name != "DrawPrimitiveUP") continue;
+            if (call.name != "DrawPrimitiveUP" && call.name != "DrawPrimitive") continue;
             EXPECT_EQ(call.args[0], D3DPT_TRIANGLELIST);
             EXPECT_EQ(call.stride, 28u);
             EXPECT_EQ(call.fvf, 0x144u);
@@ -291,7 +296,7 @@ TEST_F(FontLayout, CalcRectMeasuresWithoutDrawing) {
     EXPECT_EQ(rect.top, 20);
     EXPECT_EQ(rect.right, 10 + 4 * charWidth_);
     EXPECT_EQ(rect.bottom, 52);
-    EXPECT_EQ(device_.CountOf("DrawPrimitiveUP"), 0u);
+    EXPECT_EQ(device_.CountOf("DrawPrimitiveUP") + device_.CountOf("DrawPrimitive"), 0u);
     EXPECT_EQ(device_.CountOf("SetRenderState"), 0u);
 }
 
@@ -331,10 +336,17 @@ TEST_F(FontLayout, BeginEndSetsTextStatesAndPutsTheCallersBack) {
     EXPECT_EQ(device_.renderStates[D3DRS_ALPHABLENDENABLE], DWORD(TRUE));
     EXPECT_EQ(device_.renderStates[D3DRS_ZENABLE], DWORD(D3DZB_FALSE));
     EXPECT_EQ(device_.renderStates[D3DRS_CULLMODE], DWORD(D3DCULL_NONE));
-    const auto quads = Draw("ok", {0, 0, 640, 480});
-    EXPECT_EQ(quads.size(), 2u);
-    EXPECT_NE(quads[0].page, bound);
+    // Everything drawn inside the bracket goes out at End, in one draw.
+    Draw("ok", {0, 0, 640, 480});
+    RECT second{0, 16, 640, 480};
+    font_->DrawTextA("ok", -1, &second, DT_NOPREFIX, 0xFFFFFFFF);
+    EXPECT_TRUE(Sent().empty());
     ASSERT_EQ(font_->End(), D3D_OK);
+    const auto quads = Sent();
+    ASSERT_EQ(quads.size(), 4u);
+    EXPECT_EQ(device_.CountOf("DrawPrimitive") + device_.CountOf("DrawPrimitiveUP"), 1u);
+    EXPECT_NE(quads[0].page, bound);
+    EXPECT_EQ(quads[2].top, quads[0].top + 16.0f);
 
     // Every state is back to what the device held (0 for those never set).
     for (const auto& [state, value] : device_.renderStates)

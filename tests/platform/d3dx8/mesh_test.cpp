@@ -73,7 +73,7 @@ TEST_F(MeshTest, DrawSubsetIsOneIndexedDrawPerSubsetAfterOptimize) {
     ID3DXMesh* mesh = MakeMesh(&device, MakeStrip(5, {0, 1, 0, 1, 2}));
     ASSERT_NE(mesh, nullptr);
     ASSERT_EQ(mesh->DrawSubset(0), D3D_OK);
-    EXPECT_EQ(device.CountOf("DrawIndexedPrimitiveUP"), 2u); // unsorted: one draw per run
+    EXPECT_EQ(device.CountOf("DrawIndexedPrimitive"), 2u); // unsorted: one draw per run
     device.ClearCalls();
 
     std::vector<DWORD> adjacency(mesh->GetNumFaces() * 3);
@@ -86,14 +86,13 @@ TEST_F(MeshTest, DrawSubsetIsOneIndexedDrawPerSubsetAfterOptimize) {
     for (DWORD subset = 0; subset < 3; ++subset) {
         device.ClearCalls();
         ASSERT_EQ(optimized->DrawSubset(subset), D3D_OK);
-        ASSERT_EQ(device.Names(),
-                  (std::vector<std::string>{"SetVertexShader", "DrawIndexedPrimitiveUP"}));
+        ASSERT_EQ(device.Names(), (std::vector<std::string>{"SetVertexShader", "SetStreamSource",
+                                                            "SetIndices", "DrawIndexedPrimitive"}));
         EXPECT_EQ(device.calls[0].args[0], kFvf);
-        const auto& draw = device.calls[1];
+        const auto& draw = device.calls[3];
         EXPECT_EQ(draw.args[0], D3DPT_TRIANGLELIST);
-        EXPECT_EQ(draw.args[3], expectedFaces[subset]); // primitive count
-        EXPECT_EQ(draw.args[4], D3DFMT_INDEX16);
-        EXPECT_EQ(draw.args[5], 24); // stride
+        EXPECT_EQ(draw.args[4], expectedFaces[subset]); // primitive count
+        EXPECT_EQ(draw.stride, 24u);
     }
     // The attribute table agrees: one range per subset, faces and vertices in range.
     DWORD size = 0;
@@ -257,7 +256,8 @@ TEST_F(MeshTest, IndicesWidenPastSixtyFiveThousandVerticesOrOnRequest) {
     ID3DXMesh* mesh = MakeMesh(&device, big);
     EXPECT_NE(mesh->GetOptions() & D3DXMESH_32BIT, 0u);
     mesh->DrawSubset(0);
-    EXPECT_EQ(device.CallsNamed("DrawIndexedPrimitiveUP").at(0)->args[4], D3DFMT_INDEX32);
+    EXPECT_EQ(device.CallsNamed("CreateIndexBuffer").at(0)->args[2], D3DFMT_INDEX32);
+    EXPECT_EQ(device.CountOf("DrawIndexedPrimitive"), 1u);
     mesh->Release();
 
     ID3DXMesh* wide = MakeMesh(&device, MakeStrip(1, {0}), D3DXMESH_32BIT | D3DXMESH_SYSTEMMEM);
@@ -274,12 +274,33 @@ TEST_F(MeshTest, IndexWrittenPastTheVerticesIsRefusedNotDrawn) {
     std::memcpy(indices + 2, &bad, 2);
     mesh->UnlockIndexBuffer();
     EXPECT_EQ(mesh->DrawSubset(0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device.CountOf("DrawIndexedPrimitiveUP"), 0u);
+    EXPECT_EQ(device.CountOf("DrawIndexedPrimitive"), 0u);
     ID3DXMesh* optimized = nullptr;
     EXPECT_EQ(mesh->Optimize(kOptimizeFlags, nullptr, nullptr, nullptr, nullptr, &optimized),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(optimized, nullptr);
     mesh->Release();
+}
+
+TEST_F(MeshTest, DeviceBuffersFollowUnlockAndArraysServeWhenTheDeviceRefusesThem) {
+    ID3DXMesh* mesh = MakeMesh(&device, MakeStrip(1, {0}));
+    ASSERT_EQ(device.vertexBuffers.size(), 1u);
+    BYTE* vertices = nullptr;
+    ASSERT_EQ(mesh->LockVertexBuffer(0, &vertices), D3D_OK);
+    vertices[0] ^= 0x55;
+    mesh->UnlockVertexBuffer();
+    EXPECT_EQ(device.vertexBuffers.back()->bytes[0], vertices[0]);
+    EXPECT_EQ(device.CountOf("CreateVertexBuffer"), 1u); // same size: the buffer is kept
+    mesh->Release();
+
+    device.createIndexBufferResult = D3DERR_OUTOFVIDEOMEMORY;
+    ID3DXMesh* fallback = MakeMesh(&device, MakeStrip(1, {0}));
+    device.ClearCalls();
+    ASSERT_EQ(fallback->DrawSubset(0), D3D_OK);
+    EXPECT_EQ(device.Names(),
+              (std::vector<std::string>{"SetVertexShader", "DrawIndexedPrimitiveUP"}));
+    fallback->Release();
+    EXPECT_EQ(device.refCount, 1);
 }
 
 TEST_F(MeshTest, CreateRefusesInconsistentArrays) {
@@ -330,9 +351,9 @@ TEST_F(MeshTest, LoadCubeGivesTexturedMaterialAndClosedAdjacency) {
     ASSERT_EQ(mesh->Optimize(kOptimizeFlags, adjacent, nullptr, nullptr, nullptr, &optimized),
               D3D_OK);
     ASSERT_EQ(optimized->DrawSubset(0), D3D_OK);
-    ASSERT_EQ(device.CountOf("DrawIndexedPrimitiveUP"), 1u);
-    EXPECT_EQ(device.CallsNamed("DrawIndexedPrimitiveUP")[0]->args[3], 12);
-    EXPECT_EQ(device.CallsNamed("DrawIndexedPrimitiveUP")[0]->args[5], 32);
+    ASSERT_EQ(device.CountOf("DrawIndexedPrimitive"), 1u);
+    EXPECT_EQ(device.CallsNamed("DrawIndexedPrimitive")[0]->args[4], 12);
+    EXPECT_EQ(device.CallsNamed("DrawIndexedPrimitive")[0]->stride, 32u);
     optimized->Release();
     mesh->Release();
     adjacency->Release();
@@ -362,8 +383,8 @@ TEST_F(MeshTest, LoadTwoMaterialFileDrawsEachMaterialsFacesAsItsSubset) {
     for (DWORD i = 0; i < 3; ++i) {
         device.ClearCalls();
         optimized->DrawSubset(i);
-        ASSERT_EQ(device.CountOf("DrawIndexedPrimitiveUP"), 1u);
-        EXPECT_EQ(device.CallsNamed("DrawIndexedPrimitiveUP")[0]->args[3], faces[i]);
+        ASSERT_EQ(device.CountOf("DrawIndexedPrimitive"), 1u);
+        EXPECT_EQ(device.CallsNamed("DrawIndexedPrimitive")[0]->args[4], faces[i]);
     }
     optimized->Release();
     mesh->Release();
