@@ -326,6 +326,20 @@ template VertexDuplicationIndices {
  DWORD nOriginalVertices;
  array DWORD indices[nIndices];
 }
+template ExporterMarker {
+ <8E3F1C2A-5B47-4D21-9A6E-0C1B2D3E4F50>
+ STRING label;
+ DWORD nBytes;
+ array UCHAR bytes[nBytes];
+ [Mesh]
+}
+template ExporterGroup {
+ <8E3F1C2B-5B47-4D21-9A6E-0C1B2D3E4F50>
+ DWORD nParts;
+ array WORD parts[nParts];
+ array DOUBLE weights[2];
+ [Mesh <3D82AB44-62DA-11cf-AB39-0020AF71E433>, Frame]
+}
 template SkinWeights {
  <6F0D123B-BAD2-4167-A0D0-80224F25FABB>
  STRING transformNodeName;
@@ -445,6 +459,8 @@ def exporter_text(dialect):
         "   " + d.matrix(translation(-1, 0, 0)), "  }", " }",
         "}", "",
         "AnimTicksPerSecond {", " 4800;", "}",
+        'ExporterMarker Tag {', ' "hull";', " 3;", " " + d.values(["1", "2", "3"]),
+        " { HullMesh }", "}",
         "AnimationSet Walk {",
         " Animation {", "  { Hull }",
         "  AnimationKey {", "   0;", "   2;",
