@@ -5,7 +5,9 @@ From each hand-written text file in tests/data/x (cube.x, frames.x, nomaterials.
 the binary form (NAME_bin.x), the MSZIP-compressed text (NAME_tzip.x) and compressed binary
 (NAME_bzip.x); the cube also gets a binary form with 64-bit floats (cube_bin64.x). It also
 writes grid.x, a text mesh large enough that its compressed forms span several MSZIP blocks, so
-the block-to-block dictionary is exercised. The small files are copied as seeds for the .x
+the block-to-block dictionary is exercised, and exporter_a.x, exporter_b.x and exporter_c.x, one
+scene written the way modelling tools export it, in three dialects (with their binary and
+compressed forms; a text file declaring 64-bit floats gets them in binary). The small files are copied as seeds for the .x
 fuzzer. Run from anywhere; the outputs are committed.
 """
 import os
