@@ -3,12 +3,18 @@
 
 #include <windows.h>
 
+#include "platform/win32/regular_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <iconv.h>
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 char logPath[MAX_PATH];
 char logLine[1024];
@@ -63,11 +69,16 @@ void WriteLogLine() {
     }
     static char fileText[2 * sizeof logLine + 8];
     size_t length = ToFileText(logLine, fileText, sizeof fileText);
-    std::FILE* file = std::fopen(logPath, "ab");
-    bool written = file != nullptr && std::fwrite(fileText, 1, length, file) == length;
-    if (file != nullptr && std::fclose(file) != 0) written = false;
+    // A FIFO or device named debug.txt would block the open or swallow the log: only a regular
+    // file is written.
+    std::string reason;
+    const int file =
+        platform::OpenRegularFile(logPath, O_WRONLY | O_APPEND | O_CREAT, reason, nullptr);
+    bool written = file >= 0 && write(file, fileText, length) == static_cast<ssize_t>(length);
+    if (file >= 0 && close(file) != 0) written = false;
     if (!written) {
-        // The file is out of reach (removed folder, full disk): the message is not lost.
+        // The file is out of reach (removed folder, full disk, not a file): the message is not
+        // lost.
         std::fputs(logLine, stderr);
         std::fflush(stderr);
     }

@@ -10,6 +10,10 @@
 #include <d3dx8.h>
 
 #include "platform/d3dx8/image_decode.h"
+#include "platform/win32/regular_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -142,9 +146,12 @@ D3DXIMAGE_FILEFORMAT FileFormatOf(ImageFormat format) {
 ImageFormat SniffFile(const char* path) {
     uint8_t head[8] = {};
     size_t got = 0;
-    if (FILE* file = std::fopen(path, "rb")) {
-        got = std::fread(head, 1, sizeof head, file);
-        std::fclose(file);
+    std::string why;
+    const int fd = platform::OpenRegularFile(path, O_RDONLY, why);
+    if (fd >= 0) {
+        const ssize_t n = read(fd, head, sizeof head);
+        got = n > 0 ? size_t(n) : 0;
+        close(fd);
     }
     return SniffImageFormat(head, got);
 }

@@ -1,21 +1,26 @@
 // Image decoding front end: recognises PNG, JPEG and BMP by their leading bytes and hands the
 // bytes to the matching decoder. Files are read whole (with a size limit) so every decoder works
 // on memory with a known length.
-// Platform calls: fopen/fread (C stdio). Limits: files above 256 MiB are refused.
+// Platform calls: open (regular files only, never blocking), read. Limits: files above 256 MiB
+// are refused, by their size when it is known before reading.
 #include "platform/d3dx8/image_decode.h"
 
+#include "platform/win32/regular_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 
 namespace {
 
 constexpr uint64_t kMaxImageFileBytes = 256ull << 20;
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
+struct ScopedFd {
+    int fd;
+    ~ScopedFd() { close(fd); }
 };
 
 } // namespace
@@ -85,26 +90,36 @@ bool DecodeImageFile(const char* path, Image& out, std::string& error) {
         error = "no file name";
         return false;
     }
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file) {
-        error = std::string("cannot open ") + path + ": " + std::strerror(errno);
+    uint64_t declared = 0;
+    std::string why;
+    const int fd = platform::OpenRegularFile(path, O_RDONLY, why, &declared);
+    if (fd < 0) {
+        error = std::string("cannot open ") + path + ": " + why;
         return false;
     }
-    // Read in chunks instead of trusting a size from fseek: pipes and special files report none.
+    const ScopedFd closer{fd};
+    if (declared > kMaxImageFileBytes) {
+        error = std::string(path) + ": file too large for an image";
+        return false;
+    }
+    // The size is a hint, not a promise (files of /proc say 0, a file may grow): the reading is
+    // bounded on its own.
     std::vector<uint8_t> bytes;
+    bytes.reserve(static_cast<size_t>(declared));
     uint8_t chunk[65536];
     for (;;) {
-        const size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = std::string("cannot read ") + path + ": " + std::strerror(errno);
+            return false;
+        }
         if (got == 0) break;
-        if (bytes.size() + got > kMaxImageFileBytes) {
+        if (bytes.size() + size_t(got) > kMaxImageFileBytes) {
             error = std::string(path) + ": file too large for an image";
             return false;
         }
         bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    if (std::ferror(file.get())) {
-        error = std::string("cannot read ") + path;
-        return false;
     }
     if (!DecodeImageMemory(bytes.data(), bytes.size(), out, error)) {
         error = std::string(path) + ": " + error;

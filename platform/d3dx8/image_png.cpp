@@ -3,8 +3,9 @@
 // samples scaled to 8, missing alpha filled with 0xFF, Adam7 interlacing undone. Gamma and colour
 // profiles are ignored: texels keep the stored values.
 // Platform calls: png_create_read_struct, png_set_read_fn, png_read_info, png_read_image,
-// png_read_end and the expansion transforms. Limits: at most kMaxImageDimension per side; the
-// compressed size must be able to hold the image.
+// png_read_end, png_set_keep_unknown_chunks and the expansion transforms. Limits: at most
+// kMaxImageDimension per side; the compressed size must be able to hold the image; every chunk
+// must lie within the file, and the ancillary chunks we do not use are skipped unread.
 #include "platform/d3dx8/image_decode.h"
 
 #include <png.h>
@@ -47,6 +48,38 @@ bool CompressedSizeCanHold(uint64_t width, uint64_t height, int bitDepth, int ch
     return rowBytes * height / 1032 <= fileSize;
 }
 
+uint32_t LoadU32BE(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// Walks the chunk layout before libpng sees it: a chunk whose declared length runs past the
+// bytes present is refused here, so no length is ever trusted for an allocation.
+bool ChunksLieWithinFile(const uint8_t* data, size_t size, std::string& error) {
+    size_t at = 8;
+    while (size - at >= 12) {
+        const uint32_t length = LoadU32BE(data + at);
+        char name[5] = {};
+        for (int i = 0; i < 4; ++i) {
+            const uint8_t c = data[at + 4 + i];
+            name[i] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? char(c) : '?';
+        }
+        if (length > 0x7FFFFFFFu || length > size - at - 12) {
+            error = std::string("chunk ") + name + " declares " + std::to_string(length) +
+                    " bytes, more than the file holds";
+            return false;
+        }
+        at += 12 + size_t(length);
+        if (std::memcmp(name, "IEND", 4) == 0) return true;
+    }
+    error = "file is truncated (no IEND chunk)";
+    return false;
+}
+
+// Ancillary chunks that change nothing in our RGBA output; libpng skips them without reading
+// them into memory. Unknown chunks are skipped as well.
+const png_byte kUnusedChunks[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0"
+                                 "pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+
 // All objects that must outlive a longjmp live here, created before setjmp.
 struct PngReadState {
     png_structp png = nullptr;
@@ -62,6 +95,10 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error)
     PngReadState state;
     size_t bytes = 0;
     std::string sizeError;
+    if (!ChunksLieWithinFile(data, size, sizeError)) {
+        error = "PNG: " + sizeError;
+        return false;
+    }
 
     state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, RaiseError, IgnoreWarning);
     if (!state.png) {
@@ -83,6 +120,9 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error)
     png_set_read_fn(state.png, &source, ReadFromMemory);
     png_set_user_limits(state.png, kMaxImageDimension, kMaxImageDimension);
     png_set_chunk_malloc_max(state.png, 8u << 20);
+    png_set_keep_unknown_chunks(state.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(state.png, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks,
+                                int(sizeof kUnusedChunks / 5));
     png_read_info(state.png, state.info);
 
     png_uint_32 width = 0, height = 0;

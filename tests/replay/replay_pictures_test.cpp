@@ -474,4 +474,27 @@ TEST_F(ReplayPictures, TourFramesMatchTheirReferencesAndShowTheScene) {
     }
 }
 
+// The laser in the default view: a shot while the machine stands in Back View shows the red
+// beams flying out ahead of it, not hidden by the body. (A beam is a short line seen nearly
+// end-on, a few pixels; one frame may fall between pixels.)
+TEST_F(ReplayPictures, BeamsAreSeenInBackViewAfterSpace) {
+    const fs::path frames = dir_ / "frames";
+    std::ofstream(Path("fire.txt")) << "100 SPACE down\n102 SPACE up\n";
+    replay_test::RunResult run = Run({"--script", Path("fire.txt").string(), "--ticks", "121",
+                                      "--frames", frames.string(), "--every", "2"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto red = [](const uint8_t* p) { return p[0] >= 200 && p[1] <= 60 && p[2] <= 60; };
+    auto redPixels = [&](long tick) {
+        Image frame;
+        std::string error;
+        EXPECT_TRUE(DecodeImageFile((frames / FrameName(tick)).c_str(), frame, error)) << error;
+        return CountPixels(frame, Rect{0, 150, 640, 480}, red);
+    };
+    EXPECT_EQ(redPixels(98), 0u) << "red before the shot";
+    int framesWithBeams = 0;
+    for (long tick = 102; tick <= 120; tick += 2)
+        if (redPixels(tick) >= 2) ++framesWithBeams;
+    EXPECT_GE(framesWithBeams, 8) << "of the 10 frames after the shot";
+}
+
 } // namespace

@@ -49,16 +49,20 @@ class ReplayProcessTest : public ::testing::Test {
 
     fs::path Path(const std::string& name) const { return dir_ / name; }
 
-    // Runs koltrep-replay with `args` in the data folder and waits for it.
-    RunResult Run(const std::vector<std::string>& args) const { return RunProgram(replay_, args); }
+    // Runs koltrep-replay with `args` in `folder` (the data folder unless given) and waits for it.
+    RunResult Run(const std::vector<std::string>& args,
+                  const fs::path& folder = KOLTREP_SOURCE_DIR "/data") const {
+        return RunProgram(replay_, args, folder);
+    }
 
     // The same for another of the build's programs.
-    RunResult RunProgram(const std::string& program, const std::vector<std::string>& args) const {
+    RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const fs::path& folder = KOLTREP_SOURCE_DIR "/data") const {
         RunResult result;
         fs::path out = Path("stdout.txt"), err = Path("stderr.txt");
         pid_t child = fork();
         if (child == 0) {
-            if (chdir(KOLTREP_SOURCE_DIR "/data") != 0) _exit(120);
+            if (chdir(folder.c_str()) != 0) _exit(120);
             int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (outFd < 0 || errFd < 0) _exit(121);

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -252,6 +253,29 @@ TEST_F(ReplayRun, RunsWhileKoltrepHoldsItsLock) {
     ReleaseMutex(mutex);
     CloseHandle(mutex);
     unsetenv("XDG_RUNTIME_DIR");
+}
+
+// Named pipes where the data files belong (as the file of a stuck producer would be) are
+// refused without waiting for a writer: the run goes on without them and logs each load as
+// failed. A reader that waited would hang here until the test's time limit.
+TEST_F(ReplayRun, NamedPipesAsDataFilesAreRefusedAtOnce) {
+    fs::path folder = Path("pipes");
+    fs::create_directory(folder);
+    for (const char* name : {"body.x", "ground.png", "almi.png"})
+        ASSERT_EQ(mkfifo((folder / name).c_str(), 0600), 0) << name;
+    fs::path script = Write("script.txt", "2 SPACE down\n4 SPACE up\n");
+    const auto start = std::chrono::steady_clock::now();
+    RunResult run = Run({"--script", script.string(), "--ticks", "10"}, folder);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    for (const char* name : {"body.x", "ground.png", "almi.png"}) {
+        // The texture loader's own reason may stand between the two halves of the line.
+        const size_t load = run.err.find(std::string("load(") + name + ") ... ");
+        ASSERT_NE(load, std::string::npos) << name << " in\n" << run.err;
+        EXPECT_LT(run.err.find("failed.\n", load), run.err.find("load(", load + 1)) << name;
+    }
+    EXPECT_LT(seconds, 30.0);
 }
 
 // ---- Determinism ----------------------------------------------------------------------------

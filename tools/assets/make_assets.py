@@ -218,20 +218,28 @@ HULL, CANOPY, CANNON = 0, 1, 2
 
 def build_body():
     m = MeshBuilder()
-    # Hull: a low deck with a raked bow at +z and a bevelled stern.
-    m.prism([(-7.6, 0.25), (7.0, 0.25), (7.9, 0.8), (6.2, 1.45), (-6.6, 1.45), (-7.6, 0.95)],
-            -2.6, 2.6, HULL)
+    # The beams leave the muzzles at |y| 3.6, 1 above the chassis centre, and fly forward. Every
+    # camera that follows the machine looks at them from behind, so its lines of sight to the
+    # beams run from the centre line out to the muzzles: the body keeps out of that space. It is
+    # narrow (a keel of 1.2 below the beams' height, 2 above it), and the cannons sit out on
+    # thin arms.
+    # Keel: raked bow at +z, bevelled stern.
+    m.prism([(-7.6, 0.25), (7.0, 0.25), (7.9, 0.8), (7.5, 1.0), (-7.3, 1.0), (-7.6, 0.95)],
+            -0.6, 0.6, HULL)
+    # Upper hull over the keel.
+    m.prism([(-7.3, 1.0), (7.5, 1.0), (6.2, 1.45), (-6.6, 1.45)], -1.0, 1.0, HULL)
     # Cabin: glazed, leaning forward, behind the driver's seat (the driver's camera sits just
     # ahead of the chassis centre, 3 above it, and looks over the deck).
-    m.prism([(-5.8, 1.45), (0.2, 1.45), (-1.2, 2.3), (-5.2, 2.3)], -1.6, 1.6, CANOPY)
+    m.prism([(-5.8, 1.45), (0.2, 1.45), (-1.2, 2.3), (-5.2, 2.3)], -0.8, 0.8, CANOPY)
     # A mast on the cabin roof.
     m.box((2.3, -0.2, -4.4), (3.4, 0.2, -4.0), CANNON)
-    # Cannon pods on both flanks; their muzzles sit where the beams start (z 6, x 1, |y| 3.6).
+    # A cannon on an arm out of each flank; its muzzle sits where its beam starts (z 6, x 1,
+    # |y| 3.6).
     for side in (-1.0, 1.0):
-        y_in, y_out = sorted((side * 2.6, side * 3.75))
-        m.box((0.6, y_in, 0.5), (1.4, y_out, 4.2), HULL)
+        y_in, y_out = sorted((side * 1.0, side * 3.45))
+        m.box((1.0, y_in, 1.0), (1.2, y_out, 1.6), HULL)
         yc = side * 3.6
-        m.prism([(4.2, 0.85), (6.0, 0.85), (6.0, 1.15), (4.2, 1.15)], yc - 0.15, yc + 0.15,
+        m.prism([(1.0, 0.85), (6.0, 0.85), (6.0, 1.15), (1.0, 1.15)], yc - 0.15, yc + 0.15,
                 CANNON)
     return m
 

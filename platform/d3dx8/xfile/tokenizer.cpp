@@ -227,10 +227,11 @@ bool Tokenizer::LexText(Token& token) {
         size_t end = pos_;
         while (end < size_ && IsNumberChar(data_[end]))
             ++end;
-        // A number runs up to a separator, a brace or a blank; "1.#IND" and the like are not
-        // numbers we know.
-        if (end < size_ && !(IsSpace(data_[end]) || data_[end] == ',' || data_[end] == ';' ||
-                             data_[end] == '}' || data_[end] == '{' || data_[end] == '/'))
+        // A number runs up to a separator, a brace, a blank or the ']' closing an array size
+        // in a template ("matrix[16]"); "1.#IND" and the like are not numbers we know.
+        if (end < size_ &&
+            !(IsSpace(data_[end]) || data_[end] == ',' || data_[end] == ';' || data_[end] == '}' ||
+              data_[end] == '{' || data_[end] == '/' || data_[end] == ']'))
             return Fail(pos_, "malformed number");
         if (!MakeNumber(std::string_view(at, end - pos_), token))
             return Fail(pos_, "malformed number");

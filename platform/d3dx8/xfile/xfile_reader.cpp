@@ -20,12 +20,12 @@
 #include "xfile_reader.h"
 
 #include "mszip.h"
+#include "platform/win32/regular_file.h"
 #include "tokenizer.h"
 
 #include <d3dx8.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -826,23 +826,19 @@ bool ReadXFile(const char* path, MeshData& mesh, std::string& reason) {
         reason = "no file name";
         return false;
     }
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    uint64_t size = 0;
+    std::string why;
+    const int fd = platform::OpenRegularFile(path, O_RDONLY, why, &size);
     if (fd < 0) {
-        reason = std::string("cannot open: ") + std::strerror(errno);
+        reason = "cannot open: " + why;
         return false;
     }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        reason = "not a regular file";
-        return false;
-    }
-    if (uint64_t(info.st_size) > kMaxFileBytes) {
+    if (size > kMaxFileBytes) {
         close(fd);
         reason = "file larger than " + std::to_string(kMaxFileBytes) + " bytes";
         return false;
     }
-    std::vector<uint8_t> bytes(static_cast<size_t>(info.st_size));
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
     size_t got = 0;
     while (got < bytes.size()) {
         const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);

@@ -4,11 +4,13 @@
 #include "platform/d3dx8/image_write.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -225,6 +227,47 @@ TEST(ImageDecode, ForgedAndCorruptHeadersAreRefusedBeforeAllocation) {
     bmp = goodBmp;
     bmp[28] = 8; // palette images are not read
     EXPECT_TRUE(Refused(bmp, "bit depth"));
+}
+
+void StoreChunk(std::vector<uint8_t>& out, const char* name, uint32_t length,
+                const std::vector<uint8_t>& data) {
+    uint8_t head[8];
+    StoreU32BE(head, length);
+    std::memcpy(head + 4, name, 4);
+    out.insert(out.end(), head, head + 8);
+    out.insert(out.end(), data.begin(), data.end());
+    uint8_t crc[4];
+    StoreU32BE(crc, uint32_t(crc32(crc32(0, head + 4, 4), data.data(), uInt(data.size()))));
+    out.insert(out.end(), crc, crc + 4);
+}
+
+long PeakResidentKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A chunk the decoder does not use may declare up to 2^31 - 1 bytes in a file of a few dozen:
+// the declaration is refused, not trusted for an allocation. Present but large, such a chunk is
+// skipped unread.
+TEST(ImageDecode, UnusedChunksCostNoMemoryBeyondTheirBytes) {
+    const std::vector<uint8_t> png = ReadBytes(ImagePath("rgb8.png"));
+    const std::vector<uint8_t> head(png.begin(), png.begin() + 33); // signature and IHDR
+    for (const char* name : {"tEXt", "zTXt", "iTXt", "sPLT", "vpAg"}) {
+        std::vector<uint8_t> forged = head;
+        StoreChunk(forged, name, 0x7FFFFFFFu, {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'x'});
+        forged.resize(forged.size() - 4); // no CRC: the file ends inside the chunk
+        const long before = PeakResidentKb();
+        EXPECT_TRUE(Refused(forged, "more than the file holds")) << name;
+        EXPECT_LT(PeakResidentKb() - before, 32 * 1024) << name;
+    }
+    std::vector<uint8_t> large = head;
+    StoreChunk(large, "zTXt", 9u << 20, std::vector<uint8_t>(9u << 20, 'z'));
+    large.insert(large.end(), png.begin() + 33, png.end());
+    Image image;
+    std::string error;
+    ASSERT_TRUE(DecodeImageMemory(large.data(), large.size(), image, error)) << error;
+    EXPECT_EQ(image.width, kW);
 }
 
 TEST(ImageDecode, UnknownEmptyAndMissingInputsAreRefused) {
