@@ -2,7 +2,9 @@
 // CoInitialize/CoUninitialize, which have nothing to do here.
 // A named mutex is a per-user lock file held with flock, so the kernel frees it when its holder
 // dies. The holder's pid stays in the file until ReleaseMutex empties it: a free lock whose file
-// still names a holder was abandoned, and the next owner is told WAIT_ABANDONED.
+// still names a holder was abandoned, and the next owner is told WAIT_ABANDONED. A lock file
+// that cannot be used moves to a private per-user folder, and failing that the mutex guards
+// only its own process, with the reason on stderr: only a live holder means "running already".
 // Limits: mutexes only (no events or semaphores); one thread; a handle is a number, never a
 // pointer, so a stale or forged handle is refused instead of followed; unnamed mutexes are
 // process-local.
@@ -83,22 +85,48 @@ std::string FileNamePart(const char* name) {
     return part;
 }
 
-// Opens the lock file without following links and refuses one that another user planted.
-int OpenLockFile(const std::string& path) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+// Opens the lock file without following links, blocking or taking one that another user
+// planted; -1 with the reason set when the file cannot serve.
+int OpenLockFile(const std::string& path, std::string& reason) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) {
-        std::fprintf(stderr, "koltrep: cannot open lock file %s: %s\n", path.c_str(),
-                     std::strerror(errno));
+        reason = path + ": " + std::strerror(errno);
         return -1;
     }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
-        std::fprintf(stderr, "koltrep: refusing lock file %s: not a file of this user\n",
-                     path.c_str());
+        reason = path + ": not a file of this user";
         close(fd);
         return -1;
     }
     return fd;
+}
+
+int OpenLockFile(const std::string& path) {
+    std::string reason;
+    return OpenLockFile(path, reason);
+}
+
+// The fallback folder: the temp folder's koltrep-<uid>, made with mode 0700 when missing. One
+// that is a link, not a folder, another user's or open to others is refused, since whoever can
+// write there could hold the lock or swap its file.
+bool MakePrivateFolder(const std::string& folder, std::string& reason) {
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        reason = folder + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid() ||
+        (info.st_mode & 077) != 0) {
+        reason = folder + ": not a private folder of this user";
+        return false;
+    }
+    return true;
+}
+
+std::string TempFolder() {
+    const char* temp = std::getenv("TMPDIR");
+    return (temp && temp[0] == '/') ? temp : "/tmp";
 }
 
 // Takes the lock; tells whether the previous holder died holding it.
@@ -106,7 +134,12 @@ DWORD TakeLock(MutexObject& mutex, int lockFlags) {
     while (flock(mutex.fd, lockFlags) != 0) {
         if (errno == EINTR) continue;
         if (errno == EWOULDBLOCK) return WAIT_TIMEOUT;
-        return WAIT_FAILED;
+        // Nobody holds it, the file cannot be locked at all (a network file system without
+        // locks): the program starts, unguarded, rather than call itself already running.
+        std::fprintf(stderr, "koltrep: cannot lock %s: %s; starting without it\n",
+                     mutex.path.c_str(), std::strerror(errno));
+        mutex.recursion = 1;
+        return WAIT_OBJECT_0;
     }
     char previous[32] = {};
     ssize_t length = pread(mutex.fd, previous, sizeof previous - 1, 0);
@@ -132,33 +165,66 @@ std::string LockFilePath(const char* mutexName) {
     if (!folder.empty()) return folder + "/koltrep-" + part + ".lock";
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && runtime[0] == '/') return std::string(runtime) + "/koltrep-" + part + ".lock";
-    const char* temp = std::getenv("TMPDIR");
-    std::string tempFolder = (temp && temp[0] == '/') ? temp : "/tmp";
-    return tempFolder + "/koltrep-" + std::to_string(geteuid()) + "-" + part + ".lock";
+    return TempFolder() + "/koltrep-" + std::to_string(geteuid()) + "-" + part + ".lock";
+}
+
+std::string PrivateLockFolder() {
+    return TempFolder() + "/koltrep-" + std::to_string(geteuid());
 }
 
 } // namespace platform
 
 using platform::MutexObject;
 
+namespace platform {
+namespace {
+
+// The mutex of this lock file: the one this process has open already, else the file opened
+// afresh; null with the reason set when the file cannot serve.
+std::shared_ptr<MutexObject> NamedMutex(const std::string& path, std::string& reason) {
+    auto& kernel = TheKernel();
+    auto found = kernel.byPath.find(path);
+    if (found != kernel.byPath.end())
+        if (auto mutex = found->second.lock()) {
+            SeparateFromParent(*mutex);
+            return mutex;
+        }
+    int fd = OpenLockFile(path, reason);
+    if (fd < 0) return nullptr;
+    auto mutex = std::make_shared<MutexObject>();
+    mutex->path = path;
+    mutex->fd = fd;
+    kernel.byPath[path] = mutex;
+    return mutex;
+}
+
+// Only a lock held by a live process may keep the program from starting: a lock file that
+// cannot be made or opened (runtime folder missing or read-only, something else at its path)
+// moves to the private folder, and where that fails too the mutex guards this process alone.
+std::shared_ptr<MutexObject> OpenMutex(const char* name) {
+    if (name == nullptr) return std::make_shared<MutexObject>();
+    std::string reason, fallbackReason;
+    const std::string path = LockFilePath(name);
+    if (auto mutex = NamedMutex(path, reason)) return mutex;
+    const std::string folder = PrivateLockFolder();
+    const std::string fallback = folder + "/koltrep-" + FileNamePart(name) + ".lock";
+    if (MakePrivateFolder(folder, fallbackReason))
+        if (auto mutex = NamedMutex(fallback, fallbackReason)) {
+            std::fprintf(stderr, "koltrep: cannot use lock file %s; using %s\n", reason.c_str(),
+                         fallback.c_str());
+            return mutex;
+        }
+    std::fprintf(stderr, "koltrep: no single-instance lock (%s; %s); starting without it\n",
+                 reason.c_str(), fallbackReason.c_str());
+    return std::make_shared<MutexObject>();
+}
+
+} // namespace
+} // namespace platform
+
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     auto& kernel = platform::TheKernel();
-    std::shared_ptr<MutexObject> mutex;
-    std::string path = name ? platform::LockFilePath(name) : std::string();
-    if (name != nullptr) {
-        auto found = kernel.byPath.find(path);
-        if (found != kernel.byPath.end()) mutex = found->second.lock();
-        if (mutex) SeparateFromParent(*mutex);
-    }
-    if (!mutex) {
-        mutex = std::make_shared<MutexObject>();
-        if (name != nullptr) {
-            mutex->path = path;
-            mutex->fd = platform::OpenLockFile(path);
-            if (mutex->fd < 0) return nullptr;
-            kernel.byPath[path] = mutex;
-        }
-    }
+    std::shared_ptr<MutexObject> mutex = platform::OpenMutex(name);
     ++mutex->handleCount;
     uintptr_t handle = kernel.nextHandle++;
     kernel.handles[handle] = mutex;

@@ -2,8 +2,9 @@
 // PeekMessageA, TranslateMessage, DispatchMessageA, WaitMessage; and the window-manager stand-in
 // for tests (InjectWindowEvent, SetWaitHook).
 // SDL events become the messages a window procedure expects: window close and SDL_QUIT (SIGINT,
-// SIGTERM) -> WM_CLOSE; focus -> WM_ACTIVATEAPP; size, minimise, maximise, restore -> WM_SIZE;
-// expose -> WM_PAINT; display changes -> WM_DISPLAYCHANGE. Posted messages come before them.
+// SIGTERM, SIGHUP) -> WM_CLOSE; focus -> WM_ACTIVATEAPP; size, minimise, maximise, restore ->
+// WM_SIZE; expose -> WM_PAINT; display events and desktop mode changes -> WM_DISPLAYCHANGE.
+// Posted messages come before them.
 // Limits: one thread; keyboard and mouse events make no messages (input is read as device
 // state); TranslateMessage makes no character messages; WaitMessage also returns for an event
 // that makes no message, and the caller simply waits again.
@@ -69,14 +70,19 @@ void QueuePaint(WindowRecord& record) {
     QueueSystem(HandleOf(record), WM_PAINT, 0, 0);
 }
 
-void QueueDisplayChange() {
+// A size of zero stands for the one SDL knows.
+void QueueDisplayChange(int width = 0, int height = 0) {
     SDL_DisplayMode mode{};
     SDL_GetDesktopDisplayMode(0, &mode);
     WPARAM bitsPerPixel = mode.format ? SDL_BITSPERPIXEL(mode.format) : 32;
+    if (width <= 0 || height <= 0) {
+        width = mode.w;
+        height = mode.h;
+    }
     // The program has one top-level window; it is the one that hears of it.
     if (WindowRecord* record = FirstWindowRecord())
         QueueSystem(HandleOf(*record), WM_DISPLAYCHANGE, bitsPerPixel,
-                    MakeSizeParam(mode.w, mode.h));
+                    MakeSizeParam(width, height));
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& event) {
@@ -135,6 +141,13 @@ void Translate(const SDL_Event& event) {
     case SDL_DISPLAYEVENT:
         QueueDisplayChange();
         break;
+    case SDL_SYSWMEVENT: {
+        WindowRecord* record = FirstWindowRecord();
+        int width = 0, height = 0;
+        if (record && DesktopModeChanged(event.syswm.msg, record->sdl, width, height))
+            QueueDisplayChange(width, height);
+        break;
+    }
     default:
         break;
     }

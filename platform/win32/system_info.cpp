@@ -1,6 +1,6 @@
 // GetLocalTime, GetVersionExA and GlobalMemoryStatus from the C library, uname and sysinfo.
 // Limits: the version is the kernel release ("6.1.0-18" reads as 6.1 build 0) under the NT
-// platform id; memory figures are clamped to 32 bits as a 32-bit program would see them.
+// platform id; the virtual address space is reported as a 32-bit program's user half.
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
 
@@ -15,10 +15,6 @@ namespace {
 
 constexpr DWORD kPlatformNt = 2;
 constexpr uint64_t kDwordMax = 0xFFFFFFFFu;
-
-DWORD Clamp32(uint64_t value) {
-    return static_cast<DWORD>(value > kDwordMax ? kDwordMax : value);
-}
 
 // Reads the leading number of text and moves past it and one following separator.
 DWORD TakeNumber(const char*& text) {
@@ -94,10 +90,10 @@ void GlobalMemoryStatus(LPMEMORYSTATUS status) {
     uint64_t swapTotal = static_cast<uint64_t>(info.totalswap) * unit;
     uint64_t swapFree = static_cast<uint64_t>(info.freeswap) * unit;
     status->dwMemoryLoad = total ? static_cast<DWORD>((total - available) * 100 / total) : 0;
-    status->dwTotalPhys = Clamp32(total);
-    status->dwAvailPhys = Clamp32(available);
-    status->dwTotalPageFile = Clamp32(total + swapTotal);
-    status->dwAvailPageFile = Clamp32(available + swapFree);
+    status->dwTotalPhys = static_cast<SIZE_T>(total);
+    status->dwAvailPhys = static_cast<SIZE_T>(available);
+    status->dwTotalPageFile = static_cast<SIZE_T>(total + swapTotal);
+    status->dwAvailPageFile = static_cast<SIZE_T>(available + swapFree);
     // The user half of a 32-bit address space, less the guard pages at both ends.
     status->dwTotalVirtual = 0x7FFE0000u;
     status->dwAvailVirtual = 0x7FFE0000u;

@@ -101,6 +101,7 @@ bool EnsureVideo() {
     }
     SDL_StopTextInput(); // no composition window over the scene
     HandleLostX11Display();
+    StartDesktopNotices();
     state.videoStarted = true;
     return true;
 }

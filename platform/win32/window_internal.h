@@ -41,6 +41,13 @@ inline HWND HandleOf(const WindowRecord& record) {
     return reinterpret_cast<HWND>(record.id);
 }
 
+// Once SDL's events run: a hang-up signal ends the program like SIGTERM, and window-system
+// events are delivered, so that DesktopModeChanged sees them.
+void StartDesktopNotices();
+// Whether a window-system event tells of a new desktop size, and the size; `window` is the one
+// that hears of it.
+bool DesktopModeChanged(const SDL_SysWMmsg* message, SDL_Window* window, int& width, int& height);
+
 // Message queue side of DestroyWindow: nothing queued for a dead window is delivered.
 void DropMessagesFor(HWND window);
 

@@ -188,16 +188,18 @@ struct OSVERSIONINFOA {
 typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
 BOOL GetVersionExA(LPOSVERSIONINFOA info);
 
-// 32-bit sizes, as in the 32-bit program: memory above 4 GiB reads as 4 GiB - 1.
+// Sizes are pointer-wide, as in a 64-bit Windows program, so memory above 4 GiB is reported
+// as it is instead of reading as 4 GiB - 1.
+typedef uintptr_t SIZE_T;
 struct MEMORYSTATUS {
     DWORD dwLength;
     DWORD dwMemoryLoad;
-    DWORD dwTotalPhys;
-    DWORD dwAvailPhys;
-    DWORD dwTotalPageFile;
-    DWORD dwAvailPageFile;
-    DWORD dwTotalVirtual;
-    DWORD dwAvailVirtual;
+    SIZE_T dwTotalPhys;
+    SIZE_T dwAvailPhys;
+    SIZE_T dwTotalPageFile;
+    SIZE_T dwAvailPageFile;
+    SIZE_T dwTotalVirtual;
+    SIZE_T dwAvailVirtual;
 };
 typedef MEMORYSTATUS* LPMEMORYSTATUS;
 void GlobalMemoryStatus(LPMEMORYSTATUS status);

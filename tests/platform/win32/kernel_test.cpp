@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include <clock.h>
 #include <windows.h>
@@ -24,9 +26,23 @@ class MutexTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_FALSE(folder.path().empty());
         platform::SetLockFolder(folder.path());
+        // The private fallback folder goes under the test's own folder too.
+        const char* temp = std::getenv("TMPDIR");
+        savedTemp = temp ? std::optional<std::string>(temp) : std::nullopt;
+        setenv("TMPDIR", folder.path().c_str(), 1);
     }
-    void TearDown() override { platform::SetLockFolder(""); }
+    void TearDown() override {
+        platform::SetLockFolder("");
+        if (savedTemp)
+            setenv("TMPDIR", savedTemp->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+    std::string PrivateFolder() const {
+        return folder.path() + "/koltrep-" + std::to_string(geteuid());
+    }
     win32_test::TempFolder folder;
+    std::optional<std::string> savedTemp;
 };
 
 TEST_F(MutexTest, SecondProcessIsRefusedUntilTheHolderReleases) {
@@ -103,11 +119,34 @@ TEST_F(MutexTest, LockFileIsNeitherFollowedThroughALinkNorTakenFromAnotherKind) 
     std::string target = folder.path() + "/target";
     std::string link = platform::LockFilePath("guard f");
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-    EXPECT_EQ(CreateMutexA(nullptr, FALSE, "guard f"), nullptr);
-    EXPECT_FALSE(win32_test::FileExists(target));
-
     ASSERT_EQ(mkdir(platform::LockFilePath("guard g").c_str(), 0700), 0);
-    EXPECT_EQ(CreateMutexA(nullptr, FALSE, "guard g"), nullptr);
+    ASSERT_EQ(mkfifo(platform::LockFilePath("guard h").c_str(), 0600), 0);
+    // Each moves to the private folder, where the lock still keeps a second process out.
+    for (const char* name : {"guard f", "guard g", "guard h"}) {
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+        ASSERT_NE(mutex, nullptr) << name;
+        EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0) << name;
+        Holder other(name);
+        EXPECT_EQ(other.waitResult(), WAIT_TIMEOUT) << name;
+        CloseHandle(mutex);
+    }
+    EXPECT_FALSE(win32_test::FileExists(target));
+    struct stat info {};
+    ASSERT_EQ(lstat(PrivateFolder().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_TRUE(win32_test::FileExists(PrivateFolder() + "/koltrep-guard_h.lock"));
+}
+
+TEST_F(MutexTest, WithoutAnyUsableLockFileTheProgramRunsUnguarded) {
+    platform::SetLockFolder(folder.path() + "/missing");
+    ASSERT_EQ(mkdir(PrivateFolder().c_str(), 0755), 0); // open to others: refused
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "guard i");
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    CloseHandle(mutex);
+    EXPECT_FALSE(win32_test::FileExists(PrivateFolder() + "/koltrep-guard_i.lock"));
     // Whatever the caller makes of a null handle, waiting on it can never mean ownership.
     EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
 }

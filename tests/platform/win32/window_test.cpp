@@ -7,7 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string>
+#include <utility>
 #include <vector>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <sdl_window.h>
 #include <services.h>
@@ -18,6 +23,49 @@
 namespace {
 
 constexpr UINT kUserMessage = 0x0400;
+
+// Gives the private X server's output a mode of this size, as `xrandr --output --mode` does on a
+// real desktop (Xvfb has one mode only, so the mode is made first); false when refused.
+bool SetDesktopSize(int width, int height) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return false;
+    const Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResources(display, root);
+    bool done = false;
+    if (resources && resources->noutput > 0 && resources->ncrtc > 0) {
+        RROutput output = resources->outputs[0];
+        RRMode mode = None;
+        for (int i = 0; i < resources->nmode; ++i)
+            if (int(resources->modes[i].width) == width &&
+                int(resources->modes[i].height) == height)
+                mode = resources->modes[i].id;
+        if (mode == None) {
+            std::string name = std::to_string(width) + "x" + std::to_string(height);
+            XRRModeInfo info{};
+            info.width = width;
+            info.height = height;
+            info.hTotal = width;
+            info.vTotal = height;
+            info.dotClock = static_cast<unsigned long>(width) * height * 60;
+            info.name = name.data();
+            info.nameLength = static_cast<unsigned>(name.size());
+            mode = XRRCreateMode(display, root, &info);
+            XRRAddOutputMode(display, output, mode);
+        }
+        // The crtc is switched off while the screen takes its new size, as mode setters do.
+        const RRCrtc crtc = resources->crtcs[0];
+        XGrabServer(display);
+        XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, None, RR_Rotate_0, nullptr,
+                         0);
+        XRRSetScreenSize(display, root, width, height, width / 4, height / 4);
+        done = XRRSetCrtcConfig(display, resources, crtc, CurrentTime, 0, 0, mode, RR_Rotate_0,
+                                &output, 1) == Success;
+        XUngrabServer(display);
+    }
+    if (resources) XRRFreeScreenResources(resources);
+    XCloseDisplay(display);
+    return done;
+}
 std::vector<MSG> received;
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -197,6 +245,9 @@ TEST_F(WindowTest, CloseBoxAndTerminationSignalsBecomeCloseRequests) {
     raise(SIGINT);
     Drain();
     EXPECT_EQ(Received(WM_CLOSE).size(), 3u);
+    raise(SIGHUP); // a closed terminal ends the program the same orderly way
+    Drain();
+    EXPECT_EQ(Received(WM_CLOSE).size(), 4u);
     EXPECT_NE(platform::SdlWindowFromHandle(window), nullptr); // closing is the program's call
 }
 
@@ -227,6 +278,22 @@ TEST_F(WindowTest, AnExposeWhileInactivePutsTheLastPictureBackOnce) {
     ASSERT_TRUE(platform::InjectWindowEvent(window, platform::WindowEvent::Exposed));
     Drain();
     EXPECT_EQ(restored, 1);
+}
+
+TEST_F(WindowTest, ADesktopModeChangeThroughRandRIsReportedWithTheNewSize) {
+    ShowWindow(window, SW_SHOW); // window-system events start the watch on the desktop
+    Drain();
+    for (auto [width, height] : {std::pair{800, 600}, std::pair{1024, 768}}) {
+        const size_t before = Received(WM_DISPLAYCHANGE).size();
+        ASSERT_TRUE(SetDesktopSize(width, height)) << width << "x" << height;
+        for (int i = 0; i < 500 && Received(WM_DISPLAYCHANGE).size() == before; ++i) {
+            SDL_Delay(10);
+            Drain();
+        }
+        ASSERT_EQ(Received(WM_DISPLAYCHANGE).size(), before + 1) << width << "x" << height;
+        EXPECT_EQ(LOWORD(Received(WM_DISPLAYCHANGE).back().lParam), width);
+        EXPECT_EQ(HIWORD(Received(WM_DISPLAYCHANGE).back().lParam), height);
+    }
 }
 
 TEST_F(WindowTest, DefaultProcessingTurnsTheCloseCommandIntoCloseAndCloseIntoDestroy) {
