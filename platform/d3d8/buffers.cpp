@@ -68,22 +68,6 @@ VertexBuffer::~VertexBuffer() {
     device_->Release();
 }
 
-HRESULT VertexBuffer::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG VertexBuffer::AddRef() {
-    return ++refs_;
-}
-
-ULONG VertexBuffer::Release() {
-    if (refs_ == 0) return 0;
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT VertexBuffer::GetDevice(IDirect3DDevice8** device) {
     if (!device) return D3DERR_INVALIDCALL;
     device_->AddRef();
@@ -117,22 +101,6 @@ IndexBuffer::~IndexBuffer() {
     store_.reset();
     device_->Forget(this);
     device_->Release();
-}
-
-HRESULT IndexBuffer::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG IndexBuffer::AddRef() {
-    return ++refs_;
-}
-
-ULONG IndexBuffer::Release() {
-    if (refs_ == 0) return 0;
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT IndexBuffer::GetDevice(IDirect3DDevice8** device) {

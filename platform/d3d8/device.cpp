@@ -217,22 +217,6 @@ Device::~Device() {
     if (depthBuffer_) glDeleteRenderbuffers(1, &depthBuffer_);
 }
 
-HRESULT Device::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Device::AddRef() {
-    return ++refs_;
-}
-
-ULONG Device::Release() {
-    if (refs_ == 0) return 0;
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 void Device::Forget(const IUnknown* resource) {
     for (auto& texture : textures_)
         if (texture == resource) texture = nullptr;

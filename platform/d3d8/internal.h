@@ -4,6 +4,8 @@
 
 #include "d3d8_linux.h"
 
+#include <com_object.h>
+
 #include <SDL.h>
 #include <epoxy/gl.h>
 
@@ -96,13 +98,10 @@ bool TextureFormatToGl(D3DFORMAT format, GlTextureFormat& out);
 class Device;
 
 // ---- Resources -----------------------------------------------------------------------------
-class Texture final : public IDirect3DTexture8 {
+class Texture final : public ComObject<IDirect3DTexture8> {
   public:
     Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
             D3DPOOL pool, const GlTextureFormat& gl);
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override { return static_cast<DWORD>(levels_.size()); }
@@ -122,7 +121,6 @@ class Texture final : public IDirect3DTexture8 {
         std::vector<uint8_t> bits;
         bool locked = false;
     };
-    ULONG refs_ = 1;
     Device* device_;
     DWORD usage_;
     D3DFORMAT format_;
@@ -154,12 +152,9 @@ class BufferStore {
     UINT dirtyBegin_ = 0, dirtyEnd_ = 0;
 };
 
-class VertexBuffer final : public IDirect3DVertexBuffer8 {
+class VertexBuffer final : public ComObject<IDirect3DVertexBuffer8> {
   public:
     VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
@@ -170,18 +165,14 @@ class VertexBuffer final : public IDirect3DVertexBuffer8 {
 
   private:
     ~VertexBuffer() override;
-    ULONG refs_ = 1;
     Device* device_;
     D3DVERTEXBUFFER_DESC desc_;
     std::unique_ptr<BufferStore> store_;
 };
 
-class IndexBuffer final : public IDirect3DIndexBuffer8 {
+class IndexBuffer final : public ComObject<IDirect3DIndexBuffer8> {
   public:
     IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
@@ -193,7 +184,6 @@ class IndexBuffer final : public IDirect3DIndexBuffer8 {
 
   private:
     ~IndexBuffer() override;
-    ULONG refs_ = 1;
     Device* device_;
     D3DINDEXBUFFER_DESC desc_;
     std::unique_ptr<BufferStore> store_;
@@ -204,7 +194,7 @@ constexpr UINT kMaxStages = 2;
 constexpr UINT kRenderStateCount = 256;
 constexpr UINT kStageStateCount = 32;
 
-class Device final : public IDirect3DDevice8 {
+class Device final : public ComObject<IDirect3DDevice8> {
   public:
     // Takes over `context`; the framebuffer object is made here. Null with `result` set on
     // failure.
@@ -212,9 +202,6 @@ class Device final : public IDirect3DDevice8 {
                           UINT adapter, const D3DPRESENT_PARAMETERS& params,
                           const D3DDISPLAYMODE& displayMode, HRESULT& result);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT TestCooperativeLevel() override;
     UINT GetAvailableTextureMem() override;
     HRESULT GetDeviceCaps(D3DCAPS8* caps) override;
@@ -282,7 +269,6 @@ class Device final : public IDirect3DDevice8 {
     void BindArrays(const FvfLayout& layout, const uint8_t* base, UINT stride, UINT vertexCount);
     void UnbindArrays();
 
-    ULONG refs_ = 1;
     std::unique_ptr<GlContext> context_;
     HWND window_ = nullptr; // null: headless, presents into the context's hidden window
     bool swapIntervalSet_ = false;

@@ -9,6 +9,7 @@
 // Begin/End (or DrawTextA alone, which brackets itself) save and restore every device state the
 // drawing changes.
 // Limits: left/top alignment only; no underline, strike-out or italic; no kerning.
+#include <com_object.h>
 #include <d3dx8.h>
 
 #include "platform/d3dx8/font_face.h"
@@ -109,7 +110,7 @@ struct PlacedGlyph {
     int line; // visual line index
 };
 
-class Font final : public ID3DXFont {
+class Font final : public platform::ComObject<ID3DXFont> {
   public:
     Font(IDirect3DDevice8* device, const LOGFONTA& logFont, std::unique_ptr<FontFace> face)
         : device_(device), logFont_(logFont), face_(std::move(face)),
@@ -129,16 +130,6 @@ class Font final : public ID3DXFont {
         return atlas_.Upload() && atlas_.PageCount() > 0;
     }
 
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refCount_; }
-    ULONG Release() override {
-        const ULONG left = --refCount_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT GetDevice(IDirect3DDevice8** device) override {
         if (!device) return D3DERR_INVALIDCALL;
         device_->AddRef();
@@ -182,7 +173,6 @@ class Font final : public ID3DXFont {
     std::vector<GlyphVertex> vertices_;
     std::unique_ptr<FontFace> face_;
     GlyphAtlas atlas_;
-    ULONG refCount_ = 1;
     int beginDepth_ = 0;
 
     DWORD savedRender_[std::size(kTextRenderStates)] = {};

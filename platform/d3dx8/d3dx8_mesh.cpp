@@ -7,6 +7,8 @@
 // plain pointers into the arrays (no lock flags honoured); no strip reordering.
 #include "d3dx8_mesh_impl.h"
 
+#include <com_object.h>
+
 #include <meshoptimizer.h>
 
 #include <algorithm>
@@ -24,7 +26,7 @@ constexpr DWORD kNoFace = 0xFFFFFFFF;
 constexpr DWORD kMeshOptionBits = 0x00FFFFFF;
 constexpr size_t kMax16BitVertices = 65535;
 
-class SystemMesh final : public ID3DXMesh {
+class SystemMesh final : public platform::ComObject<ID3DXMesh> {
   public:
     SystemMesh(IDirect3DDevice8* device, DWORD options, DWORD fvf, std::vector<BYTE> vertices,
                std::vector<uint32_t> indices, std::vector<DWORD> attributes)
@@ -41,17 +43,6 @@ class SystemMesh final : public ID3DXMesh {
             indices16_.assign(indices.begin(), indices.end());
         }
         RebuildRanges();
-    }
-
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT DrawSubset(DWORD attribId) override {
@@ -192,7 +183,6 @@ class SystemMesh final : public ID3DXMesh {
     std::vector<DWORD> attributes_;
     std::vector<D3DXATTRIBUTERANGE> ranges_;
     bool indicesValid_ = true;
-    ULONG references_ = 1;
 };
 
 // Grid cell of a coordinate for the position match; huge and non-finite values share the
