@@ -85,6 +85,8 @@ void Application::Tick() {
     } else {
         framePacing.nextTickTime = now - wait;
     }
+
+    if (afterTick) afterTick();
 }
 
 void Application::Shutdown() {

@@ -32,6 +32,9 @@ class Application {
 
     HANDLE mutex = nullptr;
     FrameCallback frameCallback = nullptr;
+    // Called at the end of every tick when set; the replay runner writes its trace and frames
+    // here. A user's run leaves it empty.
+    FrameCallback afterTick = nullptr;
 };
 
 extern Application application;

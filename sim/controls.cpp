@@ -14,6 +14,7 @@
 
 int viewMode = 0;
 float nudgeAmount = 0.0f;
+bool drawFrames = true;
 
 namespace {
 
@@ -79,6 +80,7 @@ void RunFrame() {
     ReadSessionKeys();
     ReadControls();
     if (simulationAdvances) StepPhysics();
+    if (!drawFrames) return;
     UpdateGaitLab();
     DrawFrame();
     if (GetKey(DIK_F12) == 2) SaveScreenshot();

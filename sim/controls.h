@@ -3,6 +3,9 @@
 
 extern int viewMode;
 extern float nudgeAmount;
+// True in every run of the program; the replay runner's --no-draw clears it, leaving the tick's
+// controls and physics without the picture.
+extern bool drawFrames;
 
 void ReadControls();
 void RunFrame();

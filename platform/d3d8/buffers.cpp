@@ -82,7 +82,7 @@ VertexBuffer::~VertexBuffer() {
 
 void VertexBuffer::Revive() {
     spare_ = false;
-    refs_ = 1;
+    ResetReferences();
     store_->Reset();
     device_->AddRef();
 }
@@ -91,27 +91,12 @@ void VertexBuffer::DestroySpare() {
     delete this;
 }
 
-HRESULT VertexBuffer::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG VertexBuffer::AddRef() {
-    return ++refs_;
-}
-
-ULONG VertexBuffer::Release() {
-    if (refs_ == 0) return 0;
-    const ULONG left = --refs_;
-    if (left > 0) return left;
-    if (device_->KeepSpare(this)) {
-        spare_ = true;
-        device_->Forget(this);
-        device_->Release(); // the device still has another holder: KeepSpare checked
-    } else {
-        delete this;
-    }
-    return 0;
+bool VertexBuffer::KeepAfterLastRelease() {
+    if (!device_->KeepSpare(this)) return false;
+    spare_ = true;
+    device_->Forget(this);
+    device_->Release(); // the device still has another holder: KeepSpare checked
+    return true;
 }
 
 HRESULT VertexBuffer::GetDevice(IDirect3DDevice8** device) {
@@ -147,22 +132,6 @@ IndexBuffer::~IndexBuffer() {
     store_.reset();
     device_->Forget(this);
     device_->Release();
-}
-
-HRESULT IndexBuffer::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG IndexBuffer::AddRef() {
-    return ++refs_;
-}
-
-ULONG IndexBuffer::Release() {
-    if (refs_ == 0) return 0;
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT IndexBuffer::GetDevice(IDirect3DDevice8** device) {

@@ -225,25 +225,9 @@ Device::~Device() {
     if (depthBuffer_) glDeleteRenderbuffers(1, &depthBuffer_);
 }
 
-HRESULT Device::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Device::AddRef() {
-    return ++refs_;
-}
-
-ULONG Device::Release() {
-    if (refs_ == 0) return 0;
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 bool Device::KeepSpare(VertexBuffer* buffer) {
     // Only while someone else holds the device: the spare gives its reference back.
-    if (refs_ < 2 || buffer->desc().Size > kMaxSpareBytes) return false;
+    if (References() < 2 || buffer->desc().Size > kMaxSpareBytes) return false;
     for (VertexBuffer*& spare : spares_) {
         if (!spare) {
             spare = buffer;

@@ -95,7 +95,7 @@ AdapterInfo RealAdapter(int display) {
     return info;
 }
 
-class Direct3D final : public IDirect3D8 {
+class Direct3D final : public ComObject<IDirect3D8> {
   public:
     Direct3D() = default;
     bool Init() {
@@ -105,17 +105,6 @@ class Direct3D final : public IDirect3D8 {
             return false;
         }
         return true;
-    }
-
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
     }
 
     UINT GetAdapterCount() override {
@@ -311,8 +300,6 @@ class Direct3D final : public IDirect3D8 {
         info = RealAdapter(static_cast<int>(adapter));
         return true;
     }
-
-    ULONG refs_ = 1;
 };
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "d3d8_linux.h"
 
+#include <com_object.h>
+
 #include <SDL.h>
 #include <epoxy/gl.h>
 
@@ -100,13 +102,10 @@ bool TextureFormatToGl(D3DFORMAT format, GlTextureFormat& out);
 class Device;
 
 // ---- Resources -----------------------------------------------------------------------------
-class Texture final : public IDirect3DTexture8 {
+class Texture final : public ComObject<IDirect3DTexture8> {
   public:
     Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
             D3DPOOL pool, const GlTextureFormat& gl);
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override { return static_cast<DWORD>(levels_.size()); }
@@ -126,7 +125,6 @@ class Texture final : public IDirect3DTexture8 {
         std::vector<uint8_t> bits;
         bool locked = false;
     };
-    ULONG refs_ = 1;
     Device* device_;
     DWORD usage_;
     D3DFORMAT format_;
@@ -160,12 +158,9 @@ class BufferStore {
     UINT dirtyBegin_ = 0, dirtyEnd_ = 0;
 };
 
-class VertexBuffer final : public IDirect3DVertexBuffer8 {
+class VertexBuffer final : public ComObject<IDirect3DVertexBuffer8> {
   public:
     VertexBuffer(Device* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
@@ -181,19 +176,17 @@ class VertexBuffer final : public IDirect3DVertexBuffer8 {
 
   private:
     ~VertexBuffer() override;
-    ULONG refs_ = 1;
+    // The last release hands the buffer to the device's spares where it has room.
+    bool KeepAfterLastRelease() override;
     Device* device_;
     D3DVERTEXBUFFER_DESC desc_;
     std::unique_ptr<BufferStore> store_;
     bool spare_ = false; // kept by the device, which it holds no reference on
 };
 
-class IndexBuffer final : public IDirect3DIndexBuffer8 {
+class IndexBuffer final : public ComObject<IDirect3DIndexBuffer8> {
   public:
     IndexBuffer(Device* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice8** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, BYTE** data, DWORD flags) override;
@@ -208,7 +201,6 @@ class IndexBuffer final : public IDirect3DIndexBuffer8 {
 
   private:
     ~IndexBuffer() override;
-    ULONG refs_ = 1;
     Device* device_;
     D3DINDEXBUFFER_DESC desc_;
     std::unique_ptr<BufferStore> store_;
@@ -220,7 +212,7 @@ constexpr UINT kMaxStages = 2;
 constexpr UINT kRenderStateCount = 256;
 constexpr UINT kStageStateCount = 32;
 
-class Device final : public IDirect3DDevice8 {
+class Device final : public ComObject<IDirect3DDevice8> {
   public:
     // Takes over `context`; the framebuffer object is made here. Null with `result` set on
     // failure.
@@ -228,9 +220,6 @@ class Device final : public IDirect3DDevice8 {
                           UINT adapter, const D3DPRESENT_PARAMETERS& params,
                           const D3DDISPLAYMODE& displayMode, HRESULT& result);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT TestCooperativeLevel() override;
     UINT GetAvailableTextureMem() override;
     HRESULT GetDeviceCaps(D3DCAPS8* caps) override;
@@ -306,7 +295,6 @@ class Device final : public IDirect3DDevice8 {
     void BindArrays(const FvfLayout& layout, const uint8_t* base, UINT stride, UINT vertexCount);
     void UnbindArrays();
 
-    ULONG refs_ = 1;
     std::unique_ptr<GlContext> context_;
     HWND window_ = nullptr; // null: headless, presents into the context's hidden window
     bool swapIntervalSet_ = false;

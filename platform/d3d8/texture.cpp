@@ -73,22 +73,6 @@ Texture::~Texture() {
     device_->Release();
 }
 
-HRESULT Texture::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Texture::AddRef() {
-    return ++refs_;
-}
-
-ULONG Texture::Release() {
-    if (refs_ == 0) return 0;
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT Texture::GetDevice(IDirect3DDevice8** device) {
     if (!device) return D3DERR_INVALIDCALL;
     device_->AddRef();

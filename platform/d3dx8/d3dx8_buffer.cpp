@@ -3,23 +3,15 @@
 // Limits: no interface identifiers, so QueryInterface answers E_NOINTERFACE.
 #include "d3dx8_mesh_impl.h"
 
+#include <com_object.h>
+
 #include <new>
 
 namespace {
 
-class MemoryBuffer final : public ID3DXBuffer {
+class MemoryBuffer final : public platform::ComObject<ID3DXBuffer> {
   public:
     MemoryBuffer(BYTE* bytes, DWORD size) : bytes_(bytes), size_(size) {}
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     LPVOID GetBufferPointer() override { return bytes_; }
     DWORD GetBufferSize() override { return size_; }
 
@@ -27,7 +19,6 @@ class MemoryBuffer final : public ID3DXBuffer {
     ~MemoryBuffer() override { delete[] bytes_; }
     BYTE* bytes_;
     DWORD size_;
-    ULONG references_ = 1;
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 // page, so the order of drawing stays that of the calls).
 // Limits: left/top alignment only; no underline, strike-out or italic; no kerning; states the
 // caller changes between Begin and End apply to all the text drawn in that bracket.
+#include <com_object.h>
 #include <d3dx8.h>
 
 #include "platform/font/font_face.h"
@@ -75,7 +76,7 @@ struct PlacedGlyph {
     int line; // visual line index
 };
 
-class Font final : public ID3DXFont {
+class Font final : public platform::ComObject<ID3DXFont> {
   public:
     Font(IDirect3DDevice8* device, const LOGFONTA& logFont, std::unique_ptr<FontFace> face)
         : device_(device), logFont_(logFont), face_(std::move(face)),
@@ -96,16 +97,6 @@ class Font final : public ID3DXFont {
         return atlas_.Upload() && atlas_.PageCount() > 0;
     }
 
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refCount_; }
-    ULONG Release() override {
-        const ULONG left = --refCount_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT GetDevice(IDirect3DDevice8** device) override {
         if (!device) return D3DERR_INVALIDCALL;
         device_->AddRef();
@@ -158,7 +149,6 @@ class Font final : public ID3DXFont {
     UINT glyphBufferVertices_ = 0;
     std::unique_ptr<FontFace> face_;
     GlyphAtlas atlas_;
-    ULONG refCount_ = 1;
     int beginDepth_ = 0;
 
     DWORD savedRender_[std::size(kTextRenderStates)] = {};

@@ -8,6 +8,8 @@
 // locks are plain pointers into the arrays (no lock flags honoured); no strip reordering.
 #include "d3dx8_mesh_impl.h"
 
+#include <com_object.h>
+
 #include <meshoptimizer.h>
 
 #include <algorithm>
@@ -25,7 +27,7 @@ constexpr DWORD kNoFace = 0xFFFFFFFF;
 constexpr DWORD kMeshOptionBits = 0x00FFFFFF;
 constexpr size_t kMax16BitVertices = 65535;
 
-class SystemMesh final : public ID3DXMesh {
+class SystemMesh final : public platform::ComObject<ID3DXMesh> {
   public:
     SystemMesh(IDirect3DDevice8* device, DWORD options, DWORD fvf, std::vector<BYTE> vertices,
                std::vector<uint32_t> indices, std::vector<DWORD> attributes)
@@ -43,17 +45,6 @@ class SystemMesh final : public ID3DXMesh {
         }
         RebuildRanges();
         Upload();
-    }
-
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT DrawSubset(DWORD attribId) override {
@@ -265,7 +256,6 @@ class SystemMesh final : public ID3DXMesh {
     bool indicesValid_ = true;
     IDirect3DVertexBuffer8* vertexBuffer_ = nullptr;
     IDirect3DIndexBuffer8* indexBuffer_ = nullptr;
-    ULONG references_ = 1;
 };
 
 // Grid cell of a coordinate for the position match; huge and non-finite values share the

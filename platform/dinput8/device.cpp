@@ -38,21 +38,6 @@ Device::~Device() {
     NoteDestroyed();
 }
 
-HRESULT Device::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Device::AddRef() {
-    return ++refs_;
-}
-
-ULONG Device::Release() {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT Device::SetDataFormat(LPCDIDATAFORMAT format) {
     if (HRESULT forced = Faults().setDataFormat; forced != DI_OK) return forced;
     if (!format) return DIERR_INVALIDPARAM;

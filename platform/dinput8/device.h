@@ -3,6 +3,7 @@
 // of device supplies only its read.
 #pragma once
 
+#include <com_object.h>
 #include <dinput.h>
 
 #include "sources.h"
@@ -23,15 +24,9 @@ struct DeviceObject {
     LONG rangeMax = 65535;
 };
 
-class Device : public IDirectInputDevice8A {
+class Device : public ComObject<IDirectInputDevice8A> {
   public:
     Device(const DIDATAFORMAT& expectedFormat, std::vector<DeviceObject> objects);
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
-
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT SetDataFormat(LPCDIDATAFORMAT format) override;
     HRESULT SetCooperativeLevel(HWND window, DWORD flags) override;
@@ -56,7 +51,6 @@ class Device : public IDirectInputDevice8A {
   private:
     DeviceObject* FindObject(const DIPROPHEADER& header);
 
-    ULONG refs_ = 1;
     DWORD dataSize_;
     bool formatSet_ = false;
     bool acquired_ = false;

@@ -59,26 +59,9 @@ DIDEVICEINSTANCEA SystemInstance(const GUID& guid, DWORD type, const char* name)
     return instance;
 }
 
-class DirectInput final : public IDirectInput8A {
+class DirectInput final : public ComObject<IDirectInput8A, &IID_IDirectInput8A> {
   public:
     DirectInput() { NoteCreated(); }
-    DirectInput(const DirectInput&) = delete;
-    DirectInput& operator=(const DirectInput&) = delete;
-
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IDirectInput8A) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<IDirectInput8A*>(this);
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT CreateDevice(REFGUID guid, IDirectInputDevice8A** device, LPUNKNOWN outer) override {
         if (!device) return DIERR_INVALIDPARAM;
@@ -130,7 +113,6 @@ class DirectInput final : public IDirectInput8A {
 
   private:
     ~DirectInput() override { NoteDestroyed(); }
-    ULONG refs_ = 1;
 };
 
 } // namespace

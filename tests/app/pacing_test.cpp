@@ -144,3 +144,15 @@ TEST_F(PacingTest, TheCorrectionLengthensEverySecondTick) {
 }
 
 } // namespace
+
+// The hook sees each tick once, after its frame and its sleep: the next tick's start time.
+TEST_F(PacingTest, TheAfterTickHookRunsOnceAfterEachTicksSleep) {
+    Start(0, {20, 70});
+    static std::vector<uint32_t> hookTimes;
+    hookTimes.clear();
+    application.afterTick = [] { hookTimes.push_back(frameClock->NowMs()); };
+    Run(2);
+    application.afterTick = nullptr;
+    EXPECT_EQ(Starts(0), (Ms{0, 50}));
+    EXPECT_EQ(hookTimes, (Ms{50, 120}));
+}

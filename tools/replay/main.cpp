@@ -1,8 +1,7 @@
-// koltrep-replay: runs the program headless from a key script. It takes the same steps as
-// WinMain (Application::Init, SetUpScene, the PumpMessages/Tick loop, ShutDownScene) on SDL's
-// offscreen video driver, with a virtual clock and a scripted keyboard, and ends the way a user
-// would: by pressing Escape. Its own additions are the key events played at the start of each
-// tick, one trace row after each tick's physics step, and the saved frames.
+// koltrep-replay: runs the program headless from a key script. It enters WinMain, the loop users
+// run, on SDL's offscreen video driver with a virtual clock and a scripted keyboard, and ends the
+// way a user would: by pressing Escape. Its own additions, all made from the Application's hook
+// after each tick, are the key events for the next tick, one trace row, and the saved frames.
 #include <dinput.h>
 #include <windows.h>
 
@@ -19,7 +18,6 @@
 
 #include "app/application.h"
 #include "app/debug_log.h"
-#include "app/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 #include "platform/d3d8/d3d8_linux.h"
@@ -29,8 +27,6 @@
 #include "platform/win32/services.h"
 #include "sim/controls.h"
 #include "sim/physics_step.h"
-#include "sim/scene.h"
-#include "sim/session_keys.h"
 #include "tools/replay/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
@@ -45,6 +41,19 @@ constexpr size_t kMaxTimedTicks = 1 << 22;
 constexpr int kBaselineFrames = 200;
 constexpr long kEarlyRssTick = 1000;
 
+struct Timing {
+    int64_t startNs = 0;
+    int64_t firstFrameNs = 0;
+    std::vector<int64_t> tickNs;
+    int64_t loopStartNs = 0;
+    int64_t loopEndNs = 0;
+    uint64_t mainAllocsAtHalf = 0, allAllocsAtHalf = 0;
+    uint64_t mainAllocsAtEnd = 0, allAllocsAtEnd = 0;
+    AllocationSources sourcesAtHalf, sourcesAtEnd;
+    long halfTick = 0;
+    long rssEarlyKiB = 0;
+};
+
 struct Replay {
     ReplayOptions options;
     std::vector<KeyEvent> events;
@@ -52,7 +61,8 @@ struct Replay {
     long tick = 0; // the tick being run
     long lastTick = 0;
     TraceWriter trace;
-    FrameCallback programFrame = nullptr;
+    platform::ScriptedKeyboard keyboard;
+    Timing timing;
     bool failed = false;
     std::vector<uint8_t> pixels;
 };
@@ -77,18 +87,7 @@ bool SaveBackBuffer(const std::string& path) {
     return true;
 }
 
-// The tick's frame function in place of the program's: the program's own when drawing, its
-// controls and physics step alone with --no-draw; then the trace row and the saved frames.
-void ReplayFrame() {
-    if (replay.options.noDraw) {
-        ReadSessionKeys();
-        ReadControls();
-        if (simulationAdvances) StepPhysics();
-    } else {
-        replay.programFrame();
-    }
-    replay.trace.Write(CaptureTraceRow(replay.tick));
-    if (replay.options.noDraw) return;
+void SaveFrames() {
     if (!replay.options.framesDir.empty() && replay.tick % replay.options.every == 0) {
         char name[32];
         std::snprintf(name, sizeof name, "/%06ld.png", replay.tick);
@@ -98,12 +97,51 @@ void ReplayFrame() {
         SaveBackBuffer(replay.options.shot);
 }
 
-void PlayEventsOf(long tick, platform::ScriptedKeyboard& keyboard) {
+// The keys the program samples at the start of `tick`; Escape on the last one.
+void PlayEventsOf(long tick) {
     while (replay.nextEvent < replay.events.size() &&
            replay.events[replay.nextEvent].tick == tick) {
         const KeyEvent& event = replay.events[replay.nextEvent++];
-        keyboard.SetKey(event.key, event.down);
+        replay.keyboard.SetKey(event.key, event.down);
     }
+    if (tick == replay.lastTick) replay.keyboard.SetKey(DIK_ESCAPE, true);
+}
+
+// Tick wall times run from one hook to the next, so they hold the message pump as well.
+void MeasureTick(int64_t now) {
+    Timing& timing = replay.timing;
+    if (replay.tick == 0) {
+        timing.firstFrameNs = now;
+        timing.loopStartNs = now;
+    } else if (timing.tickNs.size() < kMaxTimedTicks) {
+        timing.tickNs.push_back(now - timing.loopEndNs);
+    }
+    timing.loopEndNs = now;
+    timing.mainAllocsAtEnd = AllocationsOnThisThread();
+    timing.allAllocsAtEnd = AllocationsOnAllThreads();
+    timing.sourcesAtEnd = AllocationsBySource();
+    if (replay.tick + 1 == timing.halfTick) {
+        timing.mainAllocsAtHalf = AllocationsOnThisThread();
+        timing.allAllocsAtHalf = AllocationsOnAllThreads();
+        timing.sourcesAtHalf = AllocationsBySource();
+    }
+    if (replay.tick + 1 == kEarlyRssTick) timing.rssEarlyKiB = ResidentKiB();
+}
+
+// The Application's hook after each tick: the trace row and frames of the tick just run, then
+// the keys of the next one.
+void AfterTick() {
+    if (replay.options.timing) MeasureTick(WallNs());
+    replay.trace.Write(CaptureTraceRow(replay.tick));
+    if (!replay.options.noDraw) SaveFrames();
+    ++replay.tick;
+    if (replay.tick > replay.lastTick + kCloseGrace) {
+        Fail("Escape pressed at tick " + std::to_string(replay.lastTick) +
+             " did not end the program");
+        PostQuitMessage(1);
+        return;
+    }
+    PlayEventsOf(replay.tick);
 }
 
 // A lock folder of this run's own, so that neither a running koltrep nor another replay
@@ -133,19 +171,6 @@ class PrivateLockFolder {
     std::string folder_;
 };
 
-struct Timing {
-    int64_t startNs = 0;
-    int64_t firstFrameNs = 0;
-    std::vector<int64_t> tickNs;
-    int64_t loopStartNs = 0;
-    int64_t loopEndNs = 0;
-    uint64_t mainAllocsAtHalf = 0, allAllocsAtHalf = 0;
-    uint64_t mainAllocsAtEnd = 0, allAllocsAtEnd = 0;
-    AllocationSources sourcesAtHalf, sourcesAtEnd;
-    long halfTick = 0;
-    long rssEarlyKiB = 0;
-};
-
 void PrintTiming(const Timing& timing, long ticksRun) {
     std::printf("timing: %ld ticks, %s\n", ticksRun,
                 replay.options.noDraw ? "without drawing" : "with drawing");
@@ -158,7 +183,7 @@ void PrintTiming(const Timing& timing, long ticksRun) {
     double loopSeconds = (timing.loopEndNs - timing.loopStartNs) / 1e9;
     if (loopSeconds > 0)
         std::printf("timing: ticks per second: %.1f\n",
-                    static_cast<double>(ticksRun) / loopSeconds);
+                    static_cast<double>(ticksRun - 1) / loopSeconds);
     if (AllocationCountingAvailable() && ticksRun > timing.halfTick) {
         double steadyTicks = static_cast<double>(ticksRun - timing.halfTick);
         std::printf("timing: heap allocations per tick in steady state (second half): %.2f on "
@@ -210,7 +235,7 @@ void PrintBaseline() {
 } // namespace
 
 int main(int argc, char** argv) {
-    Timing timing;
+    Timing& timing = replay.timing;
     timing.startNs = WallNs();
 
     std::string error;
@@ -253,8 +278,7 @@ int main(int argc, char** argv) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     platform::VirtualClock clock;
     platform::SetClock(&clock);
-    platform::ScriptedKeyboard keyboard;
-    platform::SetKeyboardSource(&keyboard);
+    platform::SetKeyboardSource(&replay.keyboard);
     platform::ScriptedJoysticks noJoysticks; // controllers on this machine must not vary a run
     platform::SetJoystickSource(&noJoysticks);
     PrivateLockFolder lockFolder;
@@ -270,61 +294,25 @@ int main(int argc, char** argv) {
     char* programArgs[] = {programName, windowedOption, nullptr};
     SetCommandLine(2, programArgs);
 
-    // WinMain's steps.
-    if (!application.Init(GetModuleHandleA(nullptr))) {
-        std::fprintf(stderr, "koltrep-replay: the program's start-up failed (see above)\n");
-        return 1;
-    }
-    SetUpScene();
     if (replay.options.setCrankSpeed) crankSpeed = replay.options.crankSpeed;
     if (replay.options.setFriction) frictionCoefficient = replay.options.friction;
-    replay.programFrame = application.frameCallback;
-    application.frameCallback = ReplayFrame;
-
+    drawFrames = !replay.options.noDraw;
     if (replay.options.timing) {
         CountAllocationSources();
         timing.tickNs.reserve(std::min<size_t>(replay.options.ticks, kMaxTimedTicks));
         timing.halfTick = replay.options.ticks / 2;
+        timing.mainAllocsAtHalf = AllocationsOnThisThread();
+        timing.allAllocsAtHalf = AllocationsOnAllThreads();
     }
-    timing.loopStartNs = WallNs();
-    long ticksRun = 0;
-    while (PumpMessages()) {
-        if (!appActive) {
-            // Nobody can give the window its activation back in a headless run; waiting in
-            // WaitMessage would hang, so the run ends here.
-            Fail("the window lost its activation at tick " + std::to_string(replay.tick));
-            break;
-        }
-        if (replay.tick > replay.lastTick + kCloseGrace) {
-            Fail("Escape pressed at tick " + std::to_string(replay.lastTick) +
-                 " did not end the program");
-            break;
-        }
-        PlayEventsOf(replay.tick, keyboard);
-        if (replay.tick == replay.lastTick) keyboard.SetKey(DIK_ESCAPE, true);
+    application.afterTick = AfterTick;
+    PlayEventsOf(0);
 
-        if (replay.options.timing) {
-            if (replay.tick == timing.halfTick) {
-                timing.mainAllocsAtHalf = AllocationsOnThisThread();
-                timing.allAllocsAtHalf = AllocationsOnAllThreads();
-                timing.sourcesAtHalf = AllocationsBySource();
-            }
-            int64_t start = WallNs();
-            application.Tick();
-            int64_t end = WallNs();
-            if (timing.tickNs.size() < kMaxTimedTicks) timing.tickNs.push_back(end - start);
-            if (replay.tick == 0) timing.firstFrameNs = end;
-            if (replay.tick + 1 == kEarlyRssTick) timing.rssEarlyKiB = ResidentKiB();
-        } else {
-            application.Tick();
-        }
-        ++replay.tick;
-        ++ticksRun;
+    WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
+    if (replay.tick == 0) {
+        std::fprintf(stderr, "koltrep-replay: the program's start-up failed (see above)\n");
+        return 1;
     }
-    timing.loopEndNs = WallNs();
-    timing.mainAllocsAtEnd = AllocationsOnThisThread();
-    timing.allAllocsAtEnd = AllocationsOnAllThreads();
-    timing.sourcesAtEnd = AllocationsBySource();
+    long ticksRun = replay.tick;
     if (!replay.failed && replay.tick <= replay.lastTick)
         std::fprintf(stderr,
                      "koltrep-replay: note: the script's Escape ended the run after %ld "
@@ -336,7 +324,6 @@ int main(int argc, char** argv) {
         if (!replay.options.noDraw) PrintBaseline();
         std::fflush(stdout);
     }
-    ShutDownScene();
     if (!replay.trace.Close(error)) Fail(error);
     // The Application's shut-down runs at process exit, as after WinMain.
     return replay.failed ? 1 : 0;
