@@ -30,6 +30,8 @@
 #include "sim/controls.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
+#include "app/usage.h"
+#include "tools/replay/help.h"
 #include "tools/replay/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
@@ -198,6 +200,7 @@ int main(int argc, char** argv) {
     Timing timing;
     timing.startNs = WallNs();
 
+    AnswerHelpOrVersion(argc, argv, "koltrep-replay", ReplayHelp().c_str());
     std::string error;
     if (!ParseReplayOptions(argc, argv, replay.options, error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
