@@ -5,10 +5,13 @@
 
 #include <iconv.h>
 
+#include "platform/win32/install_folders.h"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 char logPath[MAX_PATH];
 char logLine[1024];
@@ -108,6 +111,11 @@ bool InitDebugStream() {
             logPath[0] = '\0';
             OutputDebugStringA("debug.txt: the executable's folder is not known or its path is "
                                "too long; the log goes to the debugger output\n");
+        } else {
+            // An installed program's folder cannot be written: the user's state folder then.
+            std::string writable = platform::WritableLogPath(logPath);
+            if (writable.size() < sizeof logPath)
+                std::memcpy(logPath, writable.c_str(), writable.size() + 1);
         }
     }
     DebugSeparator();
