@@ -11,6 +11,7 @@ packages=(
   libmeshoptimizer-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick
+  librsvg2-bin dpkg-dev file desktop-file-utils appstream man-db groff-base
 )
 
 missing=()
