@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Two builds of the same sources, in folders of different names and depths (one build folder
 # inside the sources, one beside them), give byte-identical programs: no build path ends up
-# in them. Only the three programs are built, two jobs at a time.
+# in them. The second is made the way `make run` makes it, which must build no test or
+# benchmark. Only the three programs are built, two jobs at a time.
 set -uo pipefail
 source_dir=$(cd "${1:?source folder}" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/koltrep-repro.XXXXXX")
@@ -30,7 +31,10 @@ build() {
 copy_sources "$work/a/src"
 copy_sources "$work/second/much/deeper/koltrep-copy"
 build "$work/a/src" "$work/a/src/build"
-build "$work/second/much/deeper/koltrep-copy" "$work/second/out"
+make -C "$work/second/much/deeper/koltrep-copy" programs BUILD="$work/second/out" JOBS=2 \
+    >"$work/second/out.log" 2>&1 || fail "make programs failed: $(tail -n 20 "$work/second/out.log")"
+built_tests=$(find "$work/second/out" -type f -perm -u+x \( -name 'test_*' -o -name 'koltrep-bench' \))
+[[ -z $built_tests ]] || fail "make run's build made tests or benchmarks: $built_tests"
 for program in koltrep koltrep-replay koltrep-inspect; do
     cmp "$work/a/src/build/$program" "$work/second/out/$program" ||
         fail "$program differs between the two builds"
