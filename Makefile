@@ -9,18 +9,28 @@ MESA_PRELOAD := $(strip $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so)) \
   $(firstword $(wildcard /lib/*/libEGL_mesa.so.0 /usr/lib/*/libEGL_mesa.so.0)) \
   $(firstword $(wildcard /lib/*/libGLX_mesa.so.0 /usr/lib/*/libGLX_mesa.so.0)))
 
-.PHONY: all deps build run test test-main test-sanitize bench format clean
+# What `make run` builds: the program and its two tools, none of the tests or benchmarks.
+PROGRAMS   := koltrep koltrep-replay koltrep-inspect
+PREFIX     ?= /usr/local
+
+.PHONY: all deps configure build programs run test test-main test-sanitize bench install \
+  package format clean
 
 all: build
 
 deps:
 	@tools/install-deps.sh
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+programs: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target $(PROGRAMS)
+
+run: programs
 	@tools/run.sh $(BUILD)
 
 test: test-main test-sanitize
@@ -38,9 +48,20 @@ test-sanitize: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
 	  LD_PRELOAD="$(MESA_PRELOAD)" ctest $(CTEST_ARGS)
 
-bench: build
+bench: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target koltrep-bench
 	$(BUILD)/bench/koltrep-bench
 	$(BUILD)/bench/koltrep-bench-present
+
+# DESTDIR is honoured as usual: make install PREFIX=/usr DESTDIR=/tmp/stage
+install: programs
+	@cmake --build $(BUILD) --target koltrep-icons
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A .deb whose dependencies dpkg-shlibdeps reads from the programs.
+package: programs
+	@cmake --build $(BUILD) --target koltrep-icons
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -10,6 +10,8 @@
 
 #include <iconv.h>
 
+#include "platform/win32/install_folders.h"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -119,6 +121,11 @@ bool InitDebugStream() {
             logPath[0] = '\0';
             OutputDebugStringA("debug.txt: the executable's folder is not known or its path is "
                                "too long; the log goes to the debugger output\n");
+        } else {
+            // An installed program's folder cannot be written: the user's state folder then.
+            std::string writable = platform::WritableLogPath(logPath);
+            if (writable.size() < sizeof logPath)
+                std::memcpy(logPath, writable.c_str(), writable.size() + 1);
         }
     }
     DebugSeparator();

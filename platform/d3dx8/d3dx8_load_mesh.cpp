@@ -7,6 +7,8 @@
 #include "d3dx8_mesh_impl.h"
 #include "xfile/xfile_reader.h"
 
+#include "platform/win32/install_folders.h"
+
 #include <cstring>
 
 namespace {
@@ -47,7 +49,9 @@ HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* devi
 
     koltrep::xfile::MeshData data;
     std::string reason;
-    if (!koltrep::xfile::ReadXFile(fileName, data, reason)) return E_FAIL;
+    // Named relative to the current folder; an installed program finds it in its data folder.
+    if (!koltrep::xfile::ReadXFile(platform::FindDataFile(fileName).c_str(), data, reason))
+        return E_FAIL;
 
     const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | (data.hasTexCoords ? D3DFVF_TEX1 : 0);
     const DWORD stride = koltrep::d3dx::FvfStride(fvf);

@@ -10,6 +10,7 @@
 #include <d3dx8.h>
 
 #include "platform/d3dx8/image_decode.h"
+#include "platform/win32/install_folders.h"
 #include "platform/win32/regular_file.h"
 
 #include <fcntl.h>
@@ -169,9 +170,11 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR srcFile, U
     if (format == D3DFMT_UNKNOWN) format = D3DFMT_A8R8G8B8;
     if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) return D3DERR_NOTAVAILABLE;
 
+    // Named relative to the current folder; an installed program finds it in its data folder.
+    const std::string path = platform::FindDataFile(srcFile);
     Image image;
     std::string error;
-    if (!DecodeImageFile(srcFile, image, error)) {
+    if (!DecodeImageFile(path.c_str(), image, error)) {
         std::fprintf(stderr, "texture: %s\n", error.c_str());
         return kInvalidData;
     }
@@ -194,7 +197,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR srcFile, U
         srcInfo->MipLevels = 1;
         srcInfo->Format = anyAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
         srcInfo->ResourceType = D3DRTYPE_TEXTURE;
-        srcInfo->ImageFileFormat = FileFormatOf(SniffFile(srcFile));
+        srcInfo->ImageFileFormat = FileFormatOf(SniffFile(path.c_str()));
     }
     image = Image{};
     if (level.width != width || level.height != height) level = PointResize(level, width, height);

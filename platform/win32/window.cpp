@@ -1,5 +1,5 @@
-// Window classes and windows on SDL: RegisterClassExA, CreateWindowExA, DestroyWindow,
-// ShowWindow, UpdateWindow, GetDesktopWindow, GetActiveWindow, AdjustWindowRectEx,
+// Window classes and windows on SDL: RegisterClassExA, GetClassInfoExA, CreateWindowExA,
+// DestroyWindow, ShowWindow, UpdateWindow, GetDesktopWindow, GetActiveWindow, AdjustWindowRectEx,
 // GetWindowLongA, GetMenu, SetWindowPos, GetClientRect, GetWindowRect, BeginPaint, EndPaint,
 // DefWindowProcA, GetStockObject, ImmGetDefaultIMEWnd; and SDL's lifetime, including the loss
 // of the X display.
@@ -99,6 +99,10 @@ bool EnsureVideo() {
         std::fprintf(stderr, "koltrep: cannot start SDL video: %s\n", SDL_GetError());
         return false;
     }
+    if (!VideoDriverCanShowWindows()) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        return false;
+    }
     SDL_StopTextInput(); // no composition window over the scene
     HandleLostX11Display();
     StartDesktopNotices();
@@ -161,6 +165,17 @@ ATOM RegisterClassExA(const WNDCLASSEXA* windowClass) {
     if (classes.count(windowClass->lpszClassName)) return 0; // already registered, as on Windows
     classes[windowClass->lpszClassName] = {windowClass->lpfnWndProc, windowClass->hIcon};
     return static_cast<ATOM>(0xC000 + classes.size());
+}
+
+BOOL GetClassInfoExA(HINSTANCE, LPCSTR className, WNDCLASSEXA* windowClass) {
+    if (className == nullptr || windowClass == nullptr) return FALSE;
+    const auto& classes = platform::detail::State().classes;
+    auto found = classes.find(className);
+    if (found == classes.end()) return FALSE;
+    windowClass->lpfnWndProc = found->second.proc;
+    windowClass->hIcon = found->second.icon;
+    windowClass->lpszClassName = className;
+    return TRUE;
 }
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,

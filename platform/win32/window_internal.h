@@ -31,6 +31,9 @@ struct WindowRecord {
 
 // Starts SDL's video subsystem on first use; false (after a line on stderr) when it cannot.
 bool EnsureVideo();
+// False, with the reason on stderr, when SDL fell back on its offscreen or dummy driver without
+// being asked to (SDL_VIDEODRIVER): a window there is invisible and nobody could end the run.
+bool VideoDriverCanShowWindows();
 bool VideoStarted();
 
 WindowRecord* FindWindowRecord(HWND window);

@@ -6,7 +6,8 @@
 //            GetModuleFileNameA, OutputDebugStringA, GetLocalTime, GetVersionExA,
 //            GlobalMemoryStatus
 //   winmm:   timeGetTime
-//   user:    RegisterClassExA, CreateWindowExA, DestroyWindow, ShowWindow, UpdateWindow,
+//   user:    RegisterClassExA, GetClassInfoExA, CreateWindowExA, DestroyWindow, ShowWindow,
+//   UpdateWindow,
 //            GetDesktopWindow, GetActiveWindow, AdjustWindowRectEx, GetWindowLongA, GetMenu,
 //            SetWindowPos, GetClientRect, GetWindowRect, BeginPaint, EndPaint, DefWindowProcA,
 //            SendMessageA, PostMessageA, PostQuitMessage, PeekMessageA, TranslateMessage,
@@ -303,6 +304,7 @@ struct PAINTSTRUCT {
 #define BLACK_BRUSH 4
 
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
+BOOL GetClassInfoExA(HINSTANCE instance, LPCSTR className, WNDCLASSEXA* windowClass);
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param);

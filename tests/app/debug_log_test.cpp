@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -229,8 +230,27 @@ TEST_F(DebugLogTest, PathsTooLongForTheBufferLogToTheDebuggerInstead) {
     EXPECT_NE(output.text().find("InitDebugStream\n"), std::string::npos);
 }
 
+TEST_F(DebugLogTest, AnUnwritableExecutableFolderLogsInTheStateFolderAndSaysSo) {
+    platform::SetModulePath(folder.path() + "/missing/koltrep");
+    setenv("XDG_STATE_HOME", (folder.path() + "/state").c_str(), 1);
+    UseArguments({"koltrep", "-dbf"});
+    ::testing::internal::CaptureStderr();
+    InitDebugStream();
+    std::string errors = ::testing::internal::GetCapturedStderr();
+    logFile = folder.path() + "/state/koltrep/debug.txt";
+    EXPECT_EQ(logPath, logFile);
+    EXPECT_NE(errors.find(logFile), std::string::npos) << errors;
+    EXPECT_EQ(Log().find(kFileSeparator + "InitDebugStream\r\n"), 0u);
+    unsetenv("XDG_STATE_HOME");
+}
+
 TEST_F(DebugLogTest, AMessageTheFileCannotTakeGoesToStderr) {
     platform::SetModulePath(folder.path() + "/missing/koltrep");
+    // Nor can the state folder be made: it would lie below a file.
+    std::FILE* file = std::fopen((folder.path() + "/file").c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    setenv("XDG_STATE_HOME", (folder.path() + "/file/state").c_str(), 1);
     UseArguments({"koltrep", "-dbf"});
     ::testing::internal::CaptureStderr();
     InitDebugStream();
@@ -239,6 +259,7 @@ TEST_F(DebugLogTest, AMessageTheFileCannotTakeGoesToStderr) {
     EXPECT_EQ(errors.find(kSeparator + "InitDebugStream\n"), 0u);
     EXPECT_NE(errors.find("<非アクティブ>\n"), std::string::npos);
     EXPECT_EQ(output.text(), "");
+    unsetenv("XDG_STATE_HOME");
 }
 
 } // namespace

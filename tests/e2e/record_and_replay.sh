@@ -8,7 +8,7 @@ source "$(dirname "$0")/common.bash"
 REPLAY=$BUILD_DIR/koltrep-replay
 [[ -x $REPLAY ]] || fail "$REPLAY is not built"
 "$KOLTREP" -win --record "$WORK/no-such-folder/drive.txt" 2>"$WORK/bad.err"
-[[ $? -eq 2 ]] && grep -q "cannot write $WORK/no-such-folder/drive.txt" "$WORK/bad.err" ||
+[[ $? -eq 6 ]] && grep -q "cannot write $WORK/no-such-folder/drive.txt" "$WORK/bad.err" ||
     fail "an unwritable --record file is not refused: $(cat "$WORK/bad.err")"
 start_xvfb
 private_runtime_dir

@@ -11,4 +11,14 @@ grep -q "DISPLAY is not set" "$WORK/err" || fail "no word about the display: $(c
 grep -q "xvfb-run" "$WORK/err" || fail "no pointer to xvfb-run: $(cat "$WORK/err")"
 grep -q "koltrep-replay" "$WORK/err" || fail "no pointer to the replay runner: $(cat "$WORK/err")"
 [[ ! -s $WORK/out ]] || fail "unexpected output on stdout: $(cat "$WORK/out")"
+
+# --help and --version need no display: they answer on stdout and start nothing.
+for program in koltrep koltrep-replay koltrep-inspect; do
+    env -u DISPLAY -u WAYLAND_DISPLAY "$BUILD_DIR/$program" --help >"$WORK/help" 2>"$WORK/err" ||
+        fail "$program --help failed: $(cat "$WORK/err")"
+    grep -q "^usage: $program" "$WORK/help" || fail "$program --help: $(head -n 3 "$WORK/help")"
+    [[ ! -s $WORK/err ]] || fail "$program --help wrote to stderr: $(cat "$WORK/err")"
+    "$BUILD_DIR/$program" -x --version | grep -qx "$program [0-9.]*" || fail "$program --version"
+done
+"$BUILD_DIR/koltrep-replay" --help | grep -qw NUMPADENTER || fail "replay --help lacks key names"
 echo PASS

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # One instance at a time: a second start while the first runs shows the already-running
-# message, creates no window and exits 0; after the first is killed with SIGKILL (the lock is
+# message, creates no window and exits with code 2; after the first is killed with SIGKILL (the lock is
 # abandoned, never released) the next start proceeds.
 source "$(dirname "$0")/common.bash"
 
@@ -34,13 +34,13 @@ if [[ -n $box ]]; then
     press_key Return 0.2
 fi
 wait_exit "$second" 30
-[[ $EXIT_CODE -eq 0 ]] || fail "second instance exit code $EXIT_CODE"
+[[ $EXIT_CODE -eq 2 ]] || fail "second instance exit code $EXIT_CODE"
 if [[ -z $box ]]; then
     grep -q "このプログラムは既に起動しています." "$WORK/second.err" ||
         fail "no already-running message; stderr: $(cat "$WORK/second.err")"
 fi
 alive "$first" || fail "the first instance ended"
-note "second instance refused, exit 0"
+note "second instance refused, exit 2"
 
 # The first dies without releasing the lock.
 kill -9 "$first"

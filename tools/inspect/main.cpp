@@ -4,15 +4,34 @@
 //   koltrep-inspect msgbox TEXT OUT.png
 #include "commands.h"
 
+#include "app/usage.h"
+
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+const char kUsage[] = "usage: koltrep-inspect mesh FILE | image FILE [--raw OUT]\n";
+
+const char kHelp[] =
+    "usage: koltrep-inspect mesh FILE | image FILE [--raw OUT]\n"
+    "Checks the program's data files with the program's own readers.\n"
+    "  mesh FILE    reads a .x file and prints its vertices, faces, subsets, materials and\n"
+    "               the texture files they name\n"
+    "  image FILE   decodes a PNG, JPEG or BMP file and prints \"size WIDTH HEIGHT\"\n"
+    "  --raw OUT    also writes the pixels to OUT: WIDTH x HEIGHT pixels, rows from the top,\n"
+    "               4 bytes each (R, G, B, A), no header\n"
+    "  --help, --version\n"
+    "Exit code 0 when the file reads, 1 otherwise.\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
+    AnswerHelpOrVersion(argc, argv, "koltrep-inspect", kHelp);
     if (argc >= 2 && std::strcmp(argv[1], "mesh") == 0) return RunMeshCommand(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "image") == 0) return RunImageCommand(argc - 2, argv + 2);
     if (argc >= 2 && std::strcmp(argv[1], "msgbox") == 0)
         return RunMessageBoxCommand(argc - 2, argv + 2);
-    std::fprintf(stderr, "usage: koltrep-inspect mesh FILE | image FILE [--raw OUT] | "
-                         "msgbox TEXT OUT.png\n");
+    std::fputs(kUsage, stderr);
     return 1;
 }

@@ -27,6 +27,8 @@
 #include "platform/win32/services.h"
 #include "sim/controls.h"
 #include "sim/physics_step.h"
+#include "app/usage.h"
+#include "tools/replay/help.h"
 #include "tools/replay/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
@@ -238,6 +240,7 @@ int main(int argc, char** argv) {
     Timing& timing = replay.timing;
     timing.startNs = WallNs();
 
+    AnswerHelpOrVersion(argc, argv, "koltrep-replay", ReplayHelp().c_str());
     std::string error;
     if (!ParseReplayOptions(argc, argv, replay.options, error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);

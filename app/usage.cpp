@@ -1,0 +1,43 @@
+// --help and --version for koltrep and its tools.
+#include "app/usage.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "koltrep_version.h"
+
+const char kKoltrepUsage[] =
+    "usage: koltrep [-win] [-dbf] [-2nd] [--record FILE] [--trace FILE]\n"
+    "A walking machine on a physics engine: steer it with the arrow keys, fire with Space,\n"
+    "change views with Tab, quit with Escape.\n"
+    "\n"
+    "  -win       run in a window (the default is full screen)\n"
+    "  -dbf       write the start-up log to debug.txt beside the program (or, where that\n"
+    "             folder cannot be written, to $XDG_STATE_HOME/koltrep/debug.txt)\n"
+    "  -2nd       use the second display when there is one\n"
+    "  --record FILE  write the session's keys as a replay script for koltrep-replay\n"
+    "  --trace FILE   write the replay runner's CSV trace of the session\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n"
+    "Other arguments are ignored.\n"
+    "\n"
+    "Exit codes: 0 after Escape or the close box; 2 another koltrep is running; 3 no window\n"
+    "(no display); 4 Direct3D (OpenGL) could not start; 5 DirectInput could not start;\n"
+    "6 a --record or --trace file could not be written.\n";
+
+void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage) {
+    for (int i = 1; i < argc; ++i) {
+        const bool help = std::strcmp(argv[i], "--help") == 0;
+        if (!help && std::strcmp(argv[i], "--version") != 0) continue;
+        if (help)
+            std::fputs(usage, stdout);
+        else
+            std::printf("%s %s\n", program, KOLTREP_VERSION);
+        // Nothing has started, so nothing is shut down: the static destructors would only log
+        // the release of things that never existed.
+        std::fflush(stdout);
+        _exit(std::ferror(stdout) ? 1 : 0);
+    }
+}

@@ -1,0 +1,9 @@
+// --help and --version, answered before anything starts: the usage or the version on stdout,
+// exit code 0, no window and no log. The programs' other arguments are theirs to read.
+#pragma once
+
+// Ends the process with code 0 when an argument is exactly "--help" or "--version";
+// returns when there is none.
+void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage);
+
+extern const char kKoltrepUsage[];

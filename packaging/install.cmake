@@ -1,0 +1,67 @@
+# Install rules and the Debian package: the three programs, the data files, the desktop entry,
+# the icon in the hicolor theme, the AppStream metainfo, the man pages and the licence.
+include(GNUInstallDirs)
+
+# `make install` and cpack install what is built; they never build the tests on their own.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+set(KOLTREP_APP_ID org.koltrep.Koltrep)
+# Where the screenshots (docs/images) and the project page are published; the metainfo points
+# there. The default is a reserved name that never resolves: a packager sets the real one.
+set(KOLTREP_HOMEPAGE "https://koltrep.example" CACHE STRING "Project page for the metainfo")
+set(KOLTREP_RELEASE_DATE "2026-12-08" CACHE STRING "Date of this version, for the metainfo")
+
+set(PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
+
+# The icon: one SVG, drawn after the program's window icon, rendered at the usual sizes.
+find_program(RSVG_CONVERT rsvg-convert REQUIRED)
+set(KOLTREP_ICON_SIZES 16 22 24 32 48 64 128 256)
+set(icon_pngs "")
+foreach(size IN LISTS KOLTREP_ICON_SIZES)
+  set(png ${CMAKE_BINARY_DIR}/icons/${size}x${size}/koltrep.png)
+  add_custom_command(OUTPUT ${png}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/${size}x${size}
+    COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${PACKAGING_DIR}/koltrep.svg
+    DEPENDS ${PACKAGING_DIR}/koltrep.svg VERBATIM)
+  list(APPEND icon_pngs ${png})
+  install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+add_custom_target(koltrep-icons ALL DEPENDS ${icon_pngs})
+
+configure_file(${PACKAGING_DIR}/${KOLTREP_APP_ID}.metainfo.xml.in
+  ${CMAKE_BINARY_DIR}/${KOLTREP_APP_ID}.metainfo.xml @ONLY)
+
+install(TARGETS koltrep koltrep-replay koltrep-inspect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES data/body.x data/body.png data/ground.png data/almi.png
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/koltrep)
+install(FILES ${PACKAGING_DIR}/${KOLTREP_APP_ID}.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_BINARY_DIR}/${KOLTREP_APP_ID}.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PACKAGING_DIR}/koltrep.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES docs/man/koltrep.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES docs/man/koltrep-replay.1 docs/man/koltrep-inspect.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+
+set(CPACK_PACKAGE_NAME koltrep)
+set(CPACK_PACKAGE_VENDOR "Koltrep developers")
+set(CPACK_PACKAGE_CONTACT "Koltrep developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "walking machine physics demo")
+set(CPACK_PACKAGE_DESCRIPTION
+  "An eight-legged walking machine, each leg a Chebyshev lambda linkage turned by its own crank
+motor, walks over a ground plane among four hills on the Open Dynamics Engine. Steer it, change
+its crank speed and the ground friction, fly three camera views and fire its laser. Also holds
+koltrep-replay, which runs the demo headless from a key script, and koltrep-inspect, which
+checks data files.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# The libraries the programs link come from dpkg-shlibdeps. Only what is loaded at run time by
+# name is listed here: the OpenGL driver (through libepoxy) and the font the text asks for.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libgl1-mesa-dri, fonts-ipafont-gothic")
+include(CPack)

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The .deb as a user gets it: built with CPack from this build, unpacked into a private root,
+# its desktop entry, metainfo and man pages checked by their own validators, and the unpacked
+# koltrep run with -win -dbf from an unrelated folder under Xvfb. It must find its data beside
+# itself (../share/koltrep), write debug.txt to the state folder (its own folder cannot be
+# written, as for an installed program) and end with 0 on Escape.
+source "$(dirname "$0")/common.bash"
+
+for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli man; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (tools/install-deps.sh)"
+done
+
+cpack -G DEB -B "$WORK/pkg" --config "$BUILD_DIR/CPackConfig.cmake" >"$WORK/cpack.log" 2>&1 ||
+    fail "cpack failed: $(tail -n 20 "$WORK/cpack.log")"
+deb=$(ls "$WORK"/pkg/*.deb 2>/dev/null | head -n1)
+[[ -n $deb ]] || fail "no .deb made: $(tail -n 20 "$WORK/cpack.log")"
+note "package $(basename "$deb")"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libsdl2 libode libpng libfreetype libc6; do
+    [[ $depends == *"$library"* ]] || fail "Depends lacks $library (shlibdeps): $depends"
+done
+
+root=$WORK/root
+dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
+app=org.koltrep.Koltrep
+for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect \
+    usr/share/koltrep/body.x usr/share/koltrep/body.png usr/share/koltrep/ground.png \
+    usr/share/koltrep/almi.png usr/share/icons/hicolor/scalable/apps/koltrep.svg \
+    usr/share/icons/hicolor/48x48/apps/koltrep.png usr/share/icons/hicolor/256x256/apps/koltrep.png \
+    usr/share/applications/$app.desktop usr/share/metainfo/$app.metainfo.xml \
+    usr/share/man/man6/koltrep.6 usr/share/man/man1/koltrep-replay.1 \
+    usr/share/man/man1/koltrep-inspect.1 usr/share/doc/koltrep/copyright; do
+    [[ -s $root/$file ]] || fail "the package lacks $file"
+done
+
+desktop-file-validate "$root/usr/share/applications/$app.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml" >"$WORK/as.log" 2>&1 ||
+    fail "metainfo: $(cat "$WORK/as.log")"
+for page in "$root"/usr/share/man/man*/*; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$WORK/page.txt")
+    [[ -z $warnings ]] || fail "$(basename "$page"): $warnings"
+    grep -q "^NAME" "$WORK/page.txt" || fail "$(basename "$page") renders no NAME section"
+done
+version=$(dpkg-deb -f "$deb" Version)
+for program in koltrep koltrep-replay koltrep-inspect; do
+    [[ $("$root/usr/bin/$program" --version) == "$program $version" ]] ||
+        fail "$program --version does not say $version"
+done
+note "files, validators, man pages and versions checked"
+
+# An installed program's folder cannot be written. Root writes anywhere, so root runs it as
+# nobody; everyone else gets the folder made read-only.
+start_xvfb
+private_runtime_dir
+elsewhere=$WORK/elsewhere state=$WORK/state
+mkdir -p "$elsewhere" "$state" "$WORK/home"
+chmod a-w "$root/usr/bin"
+as_user=()
+if [[ $(id -u) -eq 0 ]]; then
+    chmod 755 "$WORK"
+    chown 65534:65534 "$elsewhere" "$state" "$WORK/home" "$XDG_RUNTIME_DIR"
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+(cd "$elsewhere" && exec "${as_user[@]}" env HOME="$WORK/home" XDG_STATE_HOME="$state" \
+    XDG_DATA_DIRS=/nonexistent "$root/usr/bin/koltrep" -win -dbf) \
+    >"$WORK/installed.out" 2>"$WORK/installed.err" &
+installed=$!
+STARTED_PIDS+=("$installed")
+window=$(wait_for_window "$installed") || exit 1
+focus_window "$window"
+# Keys are sampled once per tick: the press must fall into the loop, which starts after the
+# scene is set up and logs the activation as its first message.
+log=$state/koltrep/debug.txt
+active() { iconv -f CP932 -t UTF-8 "$log" 2>/dev/null | grep -q "<アクティブ>"; }
+wait_for 600 active || fail "the loop never started; stderr: $(cat "$WORK/installed.err")"
+# The first frames on a loaded machine can each take longer than a press: a press that falls
+# wholly inside one tick is not seen (as for a user), so a missed one is repeated.
+sleep 1
+ended() { ! alive "$installed"; }
+for ((press = 1; press <= 5; press++)); do
+    press_key Escape 0.3
+    wait_for 20 ended && break
+done
+((press == 1)) || echo "WARNING: Escape needed $press presses of 0.3 s (slow first ticks)" >&2
+wait_exit "$installed" 30
+[[ $EXIT_CODE -eq 0 ]] || fail "exit code $EXIT_CODE: $(cat "$WORK/installed.err")"
+
+[[ -s $log ]] || fail "no debug.txt in the state folder; stderr: $(cat "$WORK/installed.err")"
+[[ ! -e $root/usr/bin/debug.txt ]] || fail "debug.txt was written beside the executable"
+grep -q "$log" "$WORK/installed.err" || fail "stderr does not say where the log went"
+for name in ground.png almi.png body.x body.png; do
+    grep -qF "load($name) ... ok." "$log" || fail "no 'load($name) ... ok.' in debug.txt"
+done
+grep -q "failed\." "$log" && fail "a load failed: $(grep "failed\." "$log")"
+note "data found beside the executable, log in $log, exit 0"
+echo PASS
