@@ -119,8 +119,10 @@ bool InitDebugStream() {
         int length = std::snprintf(logPath, sizeof logPath, "%sdebug.txt", directory);
         if (!known || length < 0 || static_cast<size_t>(length) >= sizeof logPath) {
             logPath[0] = '\0';
-            OutputDebugStringA("debug.txt: the executable's folder is not known or its path is "
-                               "too long; the log goes to the debugger output\n");
+            // Our own hint, not a log line: it must be seen even when the debugger output is not.
+            std::fputs("koltrep: debug.txt: the executable's folder is not known or its path is "
+                       "too long; the log goes to the debugger output\n",
+                       stderr);
         } else {
             // An installed program's folder cannot be written: the user's state folder then.
             std::string writable = platform::WritableLogPath(logPath);
