@@ -264,10 +264,12 @@ TEST_F(ReplayRun, NamedPipesAsDataFilesAreRefusedAtOnce) {
     for (const char* name : {"body.x", "ground.png", "almi.png"})
         ASSERT_EQ(mkfifo((folder / name).c_str(), 0600), 0) << name;
     fs::path script = Write("script.txt", "2 SPACE down\n4 SPACE up\n");
+    setenv("KOLTREP_DEBUG", "1", 1); // the load lines are debugger output
     const auto start = std::chrono::steady_clock::now();
     RunResult run = Run({"--script", script.string(), "--ticks", "10"}, folder);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    unsetenv("KOLTREP_DEBUG");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     for (const char* name : {"body.x", "ground.png", "almi.png"}) {
         // The texture loader's own reason may stand between the two halves of the line.
