@@ -49,7 +49,7 @@ test-sanitize: deps
 	  LD_PRELOAD="$(MESA_PRELOAD)" ctest $(CTEST_ARGS)
 
 bench: configure
-	@cmake --build $(BUILD) -j$(JOBS) --target koltrep-bench
+	@cmake --build $(BUILD) -j$(JOBS) --target koltrep-bench koltrep-bench-present
 	$(BUILD)/bench/koltrep-bench
 	$(BUILD)/bench/koltrep-bench-present
 
