@@ -1,4 +1,4 @@
-// The Application: start-up, the fixed-rate tick and shut-down.
+// The Application: start-up, the fixed-rate tick and shut-down; WinMain and its message loop.
 #include "app/application.h"
 
 #include "app/debug_log.h"
