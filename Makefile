@@ -45,7 +45,7 @@ test-sanitize: deps
 	  -DKOLTREP_SANITIZE=ON -DKOLTREP_FUZZ=ON -DKOLTREP_BENCH=OFF >/dev/null
 	@cmake --build $(SAN_BUILD) -j$(JOBS)
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  LD_PRELOAD="$(MESA_PRELOAD)" ctest $(CTEST_ARGS)
 
 bench: configure

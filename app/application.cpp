@@ -1,4 +1,4 @@
-// The Application: start-up, the fixed-rate tick and shut-down.
+// The Application: start-up, the fixed-rate tick and shut-down; WinMain and its message loop.
 #include "app/application.h"
 
 #include "app/debug_log.h"
@@ -14,6 +14,16 @@ FramePacing framePacing;
 // No init_priority: the process-wide meshes, textures and the texture cache are constructed
 // before this object, so they are destroyed after Shutdown has run.
 Application application;
+
+void StartFramePacing() {
+    framePacing.tickMs = 50;
+    framePacing.correctionMs = 0;
+    framePacing.rateCounter = 0;
+    framePacing.parityCounter = 0;
+    framePacing.nextTickTime = timeGetTime();
+    framePacing.rateMarkTime = framePacing.nextTickTime;
+    framePacing.framesPerSecond = 20.0f;
+}
 
 Application::~Application() {
     Shutdown();
@@ -39,13 +49,7 @@ bool Application::Init(HINSTANCE instance) {
 
     if (!InitDirectInput()) return false;
 
-    framePacing.tickMs = 50;
-    framePacing.correctionMs = 0;
-    framePacing.rateCounter = 0;
-    framePacing.parityCounter = 0;
-    framePacing.nextTickTime = timeGetTime();
-    framePacing.rateMarkTime = framePacing.nextTickTime;
-    framePacing.framesPerSecond = 20.0f;
+    StartFramePacing();
 
     frameCallback = RunFrame;
     return true;

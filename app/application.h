@@ -22,6 +22,9 @@ extern FramePacing framePacing;
 // Measured ticks per second, read by the camera; it lives in the pacing state.
 inline float& framesPerSecond = framePacing.framesPerSecond;
 
+// The pacing state start-up leaves: a 50 ms tick from now, the rate taken as 20 per second.
+void StartFramePacing();
+
 class Application {
   public:
     Application() = default;

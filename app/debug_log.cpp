@@ -1,4 +1,5 @@
-// The debug log and the command-line option test.
+// The debug log (its file, the CP932 conversion, the system report at start-up) and the
+// command-line option test.
 #include "app/debug_log.h"
 
 #include <windows.h>

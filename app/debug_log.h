@@ -1,5 +1,6 @@
 // The one diagnostic channel: messages go to the debugger output, or with "-dbf" to
-// "debug.txt" beside the executable. Also the command-line option test.
+// "debug.txt" beside the executable (in the user's state folder when the executable's folder
+// cannot be written). Also the command-line option test.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,8 @@
 // Implements: IDirect3DVertexBuffer8 and IDirect3DIndexBuffer8 (Lock, Unlock, GetDesc) as a
 // system-memory copy mirrored into a GL buffer object; the locked range is uploaded when the
 // last lock ends; an index buffer then finds its largest index once, for the draws' range check.
+// A vertex buffer's last Release may hand it to its device as a spare instead of deleting it;
+// the device gives it out again to a CreateVertexBuffer of the same description.
 // Limits: lock flags other than D3DLOCK_READONLY are accepted and make no difference.
 #include "internal.h"
 

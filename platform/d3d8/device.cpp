@@ -3,7 +3,9 @@
 // Implements: the device's back buffer (a framebuffer object of the requested size with colour
 // and depth renderbuffers), Direct3D's default states, GetDeviceCaps from GL limits,
 // GetAvailableTextureMem (GL_NVX_gpu_memory_info or GL_ATI_meminfo, else an estimate),
-// BeginScene/EndScene, Clear (of the viewport, optionally of rectangles inside it).
+// BeginScene/EndScene, Clear (of the viewport, optionally of rectangles inside it);
+// CreateVertexBuffer hands out a spare (a released buffer the device kept) of the same
+// description when there is one.
 // Limits: one stream, two texture stages, no stencil operations beyond clearing, no fog.
 // The device keeps its GL context until the last reference, its own or a resource's, is gone.
 #include "internal.h"

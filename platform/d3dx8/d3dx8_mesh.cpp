@@ -141,6 +141,19 @@ class SystemMesh final : public platform::ComObject<ID3DXMesh> {
                      ID3DXBuffer** vertexRemap, ID3DXMesh** optimizedMesh) override;
 
   private:
+    // Faces of an optimised mesh in their new order, with their indices and attributes.
+    struct FaceOrder {
+        std::vector<uint32_t> order; // new face -> old face
+        std::vector<uint32_t> indices;
+        std::vector<DWORD> attributes;
+    };
+    FaceOrder SortByAttribute(bool sort) const;
+    bool OrderForVertexCache(FaceOrder& faces) const;
+    std::vector<BYTE> Compact(bool compact, std::vector<uint32_t>& indices,
+                              std::vector<uint32_t>& vertexOrder) const;
+    void CarryAdjacency(const DWORD* adjacencyIn, const FaceOrder& faces,
+                        const std::vector<uint32_t>& vertexOrder, DWORD* adjacencyOut) const;
+
     ~SystemMesh() override {
         ReleaseBuffers();
         if (device_) device_->Release();
@@ -329,6 +342,22 @@ std::vector<uint32_t> PointRepresentatives(size_t vertexCount,
     return representative;
 }
 
+// A triangle's corners rotated to start at the smallest, keeping the winding, so a triangle
+// and its reverse (a two-sided face) stay apart.
+struct Corners {
+    uint32_t a, b, c;
+    bool operator==(const Corners&) const = default;
+};
+struct CornersHash {
+    size_t operator()(const Corners& t) const {
+        return (size_t(t.a) * 73856093) ^ (size_t(t.b) * 19349663) ^ (size_t(t.c) * 83492791);
+    }
+};
+Corners CornersOf(const uint32_t* t) {
+    const int first = t[0] <= t[1] && t[0] <= t[2] ? 0 : (t[1] <= t[2] ? 1 : 2);
+    return Corners{t[first], t[(first + 1) % 3], t[(first + 2) % 3]};
+}
+
 } // namespace
 
 // Two faces are neighbours across an edge when its two ends match by position (within
@@ -371,110 +400,15 @@ HRESULT SystemMesh::Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjac
     *optimizedMesh = nullptr;
     if (vertexRemap) *vertexRemap = nullptr;
     if (!indicesValid_) return D3DERR_INVALIDCALL;
-    const size_t faces = indexCount_ / 3;
-    const size_t vertexCount = vertices_.size() / stride_;
 
-    // Faces, in their new order: attribute sort is stable, so faces of one subset keep their
-    // relative order.
-    std::vector<uint32_t> order(faces);
-    for (size_t f = 0; f < faces; ++f)
-        order[f] = static_cast<uint32_t>(f);
-    if (flags & D3DXMESHOPT_ATTRSORT)
-        std::stable_sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
-            return attributes_[a] < attributes_[b];
-        });
-    std::vector<uint32_t> indices(indexCount_);
-    std::vector<DWORD> attributes(faces);
-    for (size_t f = 0; f < faces; ++f) {
-        for (int k = 0; k < 3; ++k)
-            indices[f * 3 + k] = Index(order[f] * 3 + k);
-        attributes[f] = attributes_[order[f]];
-    }
-
-    // Vertex-cache order within each run of one attribute, so subsets stay contiguous. The
-    // optimiser keeps each triangle's corners but not the triangles' order: track where each
-    // triangle went by matching its corners.
-    if (flags & (D3DXMESHOPT_VERTEXCACHE | D3DXMESHOPT_STRIPREORDER)) {
-        // Each run is optimised on its own vertices, numbered locally, so many small runs
-        // cost no more than one large one.
-        std::vector<uint32_t> localOf(vertexCount, ~0u), globalOf, local, scratch;
-        size_t start = 0;
-        while (start < faces) {
-            size_t end = start + 1;
-            while (end < faces && attributes[end] == attributes[start])
-                ++end;
-            const size_t count = (end - start) * 3;
-            globalOf.clear();
-            local.resize(count);
-            for (size_t i = 0; i < count; ++i) {
-                const uint32_t v = indices[start * 3 + i];
-                if (localOf[v] == ~0u) {
-                    localOf[v] = static_cast<uint32_t>(globalOf.size());
-                    globalOf.push_back(v);
-                }
-                local[i] = localOf[v];
-            }
-            for (uint32_t v : globalOf)
-                localOf[v] = ~0u;
-            scratch.resize(count);
-            meshopt_optimizeVertexCache(scratch.data(), local.data(), count, globalOf.size());
-            for (size_t i = 0; i < count; ++i)
-                scratch[i] = globalOf[scratch[i]];
-            // Map each output triangle back to its input one by its corners.
-            struct Corners {
-                uint32_t a, b, c;
-                bool operator==(const Corners&) const = default;
-            };
-            struct CornersHash {
-                size_t operator()(const Corners& t) const {
-                    return (size_t(t.a) * 73856093) ^ (size_t(t.b) * 19349663) ^
-                           (size_t(t.c) * 83492791);
-                }
-            };
-            // Rotated to start at the smallest corner, keeping the winding, so a triangle and
-            // its reverse (a two-sided face) stay apart.
-            auto corners = [](const uint32_t* t) {
-                const int first = t[0] <= t[1] && t[0] <= t[2] ? 0 : (t[1] <= t[2] ? 1 : 2);
-                return Corners{t[first], t[(first + 1) % 3], t[(first + 2) % 3]};
-            };
-            std::unordered_map<Corners, std::vector<uint32_t>, CornersHash> byCorners;
-            for (size_t f = end; f-- > start;)
-                byCorners[corners(&indices[f * 3])].push_back(order[f]);
-            std::vector<uint32_t> newOrder(end - start);
-            for (size_t f = 0; f < end - start; ++f) {
-                std::vector<uint32_t>& candidates = byCorners[corners(&scratch[f * 3])];
-                if (candidates.empty()) return E_FAIL; // the optimiser invented a triangle
-                newOrder[f] = candidates.back();
-                candidates.pop_back();
-            }
-            std::copy(scratch.begin(), scratch.end(), indices.begin() + start * 3);
-            std::copy(newOrder.begin(), newOrder.end(), order.begin() + start);
-            start = end;
-        }
-    }
-
-    // Compaction: vertices in order of first use, unused ones dropped.
+    FaceOrder faces = SortByAttribute(flags & D3DXMESHOPT_ATTRSORT);
+    if ((flags & (D3DXMESHOPT_VERTEXCACHE | D3DXMESHOPT_STRIPREORDER)) &&
+        !OrderForVertexCache(faces))
+        return E_FAIL;                 // the optimiser invented a triangle
     std::vector<uint32_t> vertexOrder; // new vertex -> old vertex
-    std::vector<BYTE> vertices;
-    if ((flags & D3DXMESHOPT_COMPACT) && !(flags & D3DXMESHOPT_IGNOREVERTS)) {
-        std::vector<uint32_t> remap(vertexCount);
-        const size_t used = meshopt_optimizeVertexFetchRemap(remap.data(), indices.data(),
-                                                             indices.size(), vertexCount);
-        vertices.resize(used * stride_);
-        vertexOrder.resize(used);
-        for (size_t v = 0; v < vertexCount; ++v) {
-            if (remap[v] == ~0u) continue;
-            std::memcpy(vertices.data() + size_t(remap[v]) * stride_,
-                        vertices_.data() + v * stride_, stride_);
-            vertexOrder[remap[v]] = static_cast<uint32_t>(v);
-        }
-        meshopt_remapIndexBuffer(indices.data(), indices.data(), indices.size(), remap.data());
-    } else {
-        vertices = vertices_;
-        vertexOrder.resize(vertexCount);
-        for (size_t v = 0; v < vertexCount; ++v)
-            vertexOrder[v] = static_cast<uint32_t>(v);
-    }
+    std::vector<BYTE> vertices =
+        Compact((flags & D3DXMESHOPT_COMPACT) && !(flags & D3DXMESHOPT_IGNOREVERTS), faces.indices,
+                vertexOrder);
 
     ID3DXBuffer* remapBuffer = nullptr;
     if (vertexRemap) {
@@ -487,43 +421,148 @@ HRESULT SystemMesh::Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjac
 
     ID3DXMesh* result = nullptr;
     const DWORD options = (flags & kMeshOptionBits) | (options_ & D3DXMESH_32BIT);
-    HRESULT hr = CreateSystemMesh(device_, options, fvf_, std::move(vertices), indices,
-                                  std::move(attributes), &result);
+    HRESULT hr = CreateSystemMesh(device_, options, fvf_, std::move(vertices), faces.indices,
+                                  std::move(faces.attributes), &result);
     if (FAILED(hr)) {
         if (remapBuffer) remapBuffer->Release();
         return hr;
     }
 
-    if (faceRemap) std::copy(order.begin(), order.end(), faceRemap);
+    if (faceRemap) std::copy(faces.order.begin(), faces.order.end(), faceRemap);
     if (adjacencyOut) {
-        if (adjacencyIn) {
-            // Carry the given adjacency over: face numbers through the new order, edges through
-            // the rotation (if any) of each triangle's corners.
-            std::vector<uint32_t> newFaceOf(faces);
-            for (size_t f = 0; f < faces; ++f)
-                newFaceOf[order[f]] = static_cast<uint32_t>(f);
-            for (size_t f = 0; f < faces; ++f) {
-                const uint32_t old = order[f];
-                int rotation = 0;
-                for (int r = 0; r < 3; ++r) {
-                    if (vertexOrder[indices[f * 3]] == Index(old * 3 + r) &&
-                        vertexOrder[indices[f * 3 + 1]] == Index(old * 3 + (r + 1) % 3)) {
-                        rotation = r;
-                        break;
-                    }
-                }
-                for (int k = 0; k < 3; ++k) {
-                    const DWORD neighbour = adjacencyIn[old * 3 + (rotation + k) % 3];
-                    adjacencyOut[f * 3 + k] = neighbour < faces ? newFaceOf[neighbour] : kNoFace;
-                }
-            }
-        } else {
+        if (adjacencyIn)
+            CarryAdjacency(adjacencyIn, faces, vertexOrder, adjacencyOut);
+        else
             result->GenerateAdjacency(0.0f, adjacencyOut);
-        }
     }
     if (vertexRemap) *vertexRemap = remapBuffer;
     *optimizedMesh = result;
     return D3D_OK;
+}
+
+// Faces, in their new order: attribute sort is stable, so faces of one subset keep their
+// relative order.
+SystemMesh::FaceOrder SystemMesh::SortByAttribute(bool sort) const {
+    const size_t faces = indexCount_ / 3;
+    FaceOrder out;
+    out.order.resize(faces);
+    for (size_t f = 0; f < faces; ++f)
+        out.order[f] = static_cast<uint32_t>(f);
+    if (sort)
+        std::stable_sort(out.order.begin(), out.order.end(), [this](uint32_t a, uint32_t b) {
+            return attributes_[a] < attributes_[b];
+        });
+    out.indices.resize(indexCount_);
+    out.attributes.resize(faces);
+    for (size_t f = 0; f < faces; ++f) {
+        for (int k = 0; k < 3; ++k)
+            out.indices[f * 3 + k] = Index(out.order[f] * 3 + k);
+        out.attributes[f] = attributes_[out.order[f]];
+    }
+    return out;
+}
+
+// Vertex-cache order within each run of one attribute, so subsets stay contiguous. The
+// optimiser keeps each triangle's corners but not the triangles' order: track where each
+// triangle went by matching its corners. False if a triangle comes back that was not given.
+bool SystemMesh::OrderForVertexCache(FaceOrder& out) const {
+    const size_t faces = indexCount_ / 3;
+    std::vector<uint32_t>& indices = out.indices;
+    // Each run is optimised on its own vertices, numbered locally, so many small runs
+    // cost no more than one large one.
+    std::vector<uint32_t> localOf(vertices_.size() / stride_, ~0u), globalOf, local, scratch;
+    size_t start = 0;
+    while (start < faces) {
+        size_t end = start + 1;
+        while (end < faces && out.attributes[end] == out.attributes[start])
+            ++end;
+        const size_t count = (end - start) * 3;
+        globalOf.clear();
+        local.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t v = indices[start * 3 + i];
+            if (localOf[v] == ~0u) {
+                localOf[v] = static_cast<uint32_t>(globalOf.size());
+                globalOf.push_back(v);
+            }
+            local[i] = localOf[v];
+        }
+        for (uint32_t v : globalOf)
+            localOf[v] = ~0u;
+        scratch.resize(count);
+        meshopt_optimizeVertexCache(scratch.data(), local.data(), count, globalOf.size());
+        for (size_t i = 0; i < count; ++i)
+            scratch[i] = globalOf[scratch[i]];
+        // Map each output triangle back to its input one by its corners.
+        std::unordered_map<Corners, std::vector<uint32_t>, CornersHash> byCorners;
+        for (size_t f = end; f-- > start;)
+            byCorners[CornersOf(&indices[f * 3])].push_back(out.order[f]);
+        std::vector<uint32_t> newOrder(end - start);
+        for (size_t f = 0; f < end - start; ++f) {
+            std::vector<uint32_t>& candidates = byCorners[CornersOf(&scratch[f * 3])];
+            if (candidates.empty()) return false;
+            newOrder[f] = candidates.back();
+            candidates.pop_back();
+        }
+        std::copy(scratch.begin(), scratch.end(), indices.begin() + start * 3);
+        std::copy(newOrder.begin(), newOrder.end(), out.order.begin() + start);
+        start = end;
+    }
+    return true;
+}
+
+// With compact set, vertices in order of first use through the fetch remap, unused ones
+// dropped, and the indices renumbered; otherwise the vertices as they are. vertexOrder is
+// filled with new vertex -> old vertex.
+std::vector<BYTE> SystemMesh::Compact(bool compact, std::vector<uint32_t>& indices,
+                                      std::vector<uint32_t>& vertexOrder) const {
+    const size_t vertexCount = vertices_.size() / stride_;
+    if (!compact) {
+        vertexOrder.resize(vertexCount);
+        for (size_t v = 0; v < vertexCount; ++v)
+            vertexOrder[v] = static_cast<uint32_t>(v);
+        return vertices_;
+    }
+    std::vector<uint32_t> remap(vertexCount);
+    const size_t used =
+        meshopt_optimizeVertexFetchRemap(remap.data(), indices.data(), indices.size(), vertexCount);
+    std::vector<BYTE> vertices(used * stride_);
+    vertexOrder.resize(used);
+    for (size_t v = 0; v < vertexCount; ++v) {
+        if (remap[v] == ~0u) continue;
+        std::memcpy(vertices.data() + size_t(remap[v]) * stride_, vertices_.data() + v * stride_,
+                    stride_);
+        vertexOrder[remap[v]] = static_cast<uint32_t>(v);
+    }
+    meshopt_remapIndexBuffer(indices.data(), indices.data(), indices.size(), remap.data());
+    return vertices;
+}
+
+// Carries the given adjacency over to the optimised faces: face numbers through the new order,
+// edges through the rotation (if any) of each triangle's corners.
+void SystemMesh::CarryAdjacency(const DWORD* adjacencyIn, const FaceOrder& faces,
+                                const std::vector<uint32_t>& vertexOrder,
+                                DWORD* adjacencyOut) const {
+    const size_t count = faces.order.size();
+    const std::vector<uint32_t>& indices = faces.indices;
+    std::vector<uint32_t> newFaceOf(count);
+    for (size_t f = 0; f < count; ++f)
+        newFaceOf[faces.order[f]] = static_cast<uint32_t>(f);
+    for (size_t f = 0; f < count; ++f) {
+        const uint32_t old = faces.order[f];
+        int rotation = 0;
+        for (int r = 0; r < 3; ++r) {
+            if (vertexOrder[indices[f * 3]] == Index(old * 3 + r) &&
+                vertexOrder[indices[f * 3 + 1]] == Index(old * 3 + (r + 1) % 3)) {
+                rotation = r;
+                break;
+            }
+        }
+        for (int k = 0; k < 3; ++k) {
+            const DWORD neighbour = adjacencyIn[old * 3 + (rotation + k) % 3];
+            adjacencyOut[f * 3 + k] = neighbour < count ? newFaceOf[neighbour] : kNoFace;
+        }
+    }
 }
 
 DWORD FvfStride(DWORD fvf) {

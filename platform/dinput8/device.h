@@ -1,6 +1,6 @@
-// What the keyboard, mouse and controller devices of the DirectInput stand-in share: reference
-// counting, the data-format and acquisition rules, the object list and the axis ranges. Each kind
-// of device supplies only its read.
+// What the keyboard, mouse and controller devices of the DirectInput stand-in share: the
+// data-format and acquisition rules, the object list and the axis ranges (reference counting
+// comes from the common COM base). Each kind of device supplies only its read.
 #pragma once
 
 #include <com_object.h>

@@ -29,14 +29,7 @@ class PacingTest : public ::testing::Test {
         platform::SetClock(&clock);
         frameStarts.clear();
         workMs = std::move(work);
-        // The pacing state as start-up leaves it.
-        framePacing.tickMs = 50;
-        framePacing.correctionMs = 0;
-        framePacing.rateCounter = 0;
-        framePacing.parityCounter = 0;
-        framePacing.nextTickTime = timeGetTime();
-        framePacing.rateMarkTime = framePacing.nextTickTime;
-        framePacing.framesPerSecond = 20.0f;
+        StartFramePacing();
         application.frameCallback = TimedFrame;
     }
     void TearDown() override { platform::SetClock(nullptr); }

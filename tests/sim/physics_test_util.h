@@ -16,6 +16,7 @@
 #include "sim/controls.h"
 #include "sim/physics_step.h"
 #include "sim/world.h"
+#include "tests/support/key_ticks.h"
 
 namespace physics_test {
 
@@ -56,21 +57,8 @@ inline double CrankAngle(int j, int e) {
     return dJointGetHingeAngle(hinges[HingeIndex(0, j, e)]);
 }
 
-// One tick as the application runs it, without the drawing: the key sample moves on (the
-// previous sample becomes this tick's "before"), the listed keys are down, then the controls
-// are read and the world is stepped.
-inline void SetKeys(std::initializer_list<int> down) {
-    std::memcpy(prevKeyState, keyState, sizeof keyState);
-    std::memset(keyState, 0, sizeof keyState);
-    for (int key : down)
-        keyState[key] = 0x80;
-}
-
-inline void Tick(std::initializer_list<int> down = {}) {
-    SetKeys(down);
-    ReadControls();
-    StepPhysics();
-}
+using testsupport::SetKeys;
+using testsupport::Tick;
 
 inline void Ticks(int count, std::initializer_list<int> down = {}) {
     for (int i = 0; i < count; ++i)

@@ -12,25 +12,17 @@
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
+#include "tests/support/key_ticks.h"
 #include "tests/support/recording_device.h"
 #include "tests/support/scene_test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <initializer_list>
 
 namespace scene_test {
 
-// One tick of controls and physics with the listed keys down (no drawing).
-inline void Tick(std::initializer_list<int> down = {}) {
-    std::memcpy(prevKeyState, keyState, sizeof keyState);
-    std::memset(keyState, 0, sizeof keyState);
-    for (int key : down)
-        keyState[key] = 0x80;
-    ReadControls();
-    StepPhysics();
-}
+using testsupport::Tick;
 
 inline D3DXMATRIX ChassisMatrix() {
     return MakeBodyDrawMatrix(dBodyGetPosition(chassisBody), dBodyGetRotation(chassisBody));

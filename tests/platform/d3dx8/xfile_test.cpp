@@ -171,7 +171,7 @@ TEST(XFileCorpus, FramesMoveAndScaleMeshesAndReferencesNameTopLevelMaterials) {
     }
 }
 
-// Scenes written as modelling tools write them (tools/make_x_corpus.py): template declarations
+// Scenes written as modelling tools write them (tests/data/make_x_corpus.py): template declarations
 // of every shape, skin, vertex colours and animation read past, two meshes under nested frames,
 // in three dialects of separators and comments. All three read as the same mesh.
 TEST(XFileCorpus, ExportedScenesReadTheSameInEveryDialect) {

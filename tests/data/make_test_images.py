@@ -12,7 +12,7 @@ import subprocess
 import sys
 import zlib
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data", "images")
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "images")
 W, H = 7, 5  # odd on purpose: every Adam7 pass gets pixels, BMP rows need padding
 
 

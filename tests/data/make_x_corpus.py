@@ -16,7 +16,7 @@ import shutil
 import struct
 import zlib
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 CORPUS = os.path.join(ROOT, "tests", "data", "x")
 SEEDS = os.path.join(ROOT, "tests", "fuzz", "corpus", "xfile_fuzz")
 
