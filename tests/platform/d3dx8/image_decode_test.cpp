@@ -1,5 +1,5 @@
-// Decoding of the committed test images (made by tests/data/make_test_images.py) to known pixels, and
-// refusal of truncated, corrupt and forged files.
+// Decoding of the committed test images (made by tests/data/make_test_images.py) to known pixels,
+// and refusal of truncated, corrupt and forged files.
 #include "platform/d3dx8/image_decode.h"
 #include "platform/d3dx8/image_write.h"
 
