@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(KOLTREP_APP_ID org.koltrep.Koltrep)
-# Where the screenshots (docs/images) and the project page are published; the metainfo points
+# Where the screenshots (the reference frames in tests/data/frames) and the project page are published; the metainfo points
 # there. The default is a reserved name that never resolves: a packager sets the real one.
 set(KOLTREP_HOMEPAGE "https://koltrep.example" CACHE STRING "Project page for the metainfo")
 set(KOLTREP_RELEASE_DATE "2026-12-08" CACHE STRING "Date of this version, for the metainfo")
