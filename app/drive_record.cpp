@@ -22,7 +22,6 @@ struct DriveRecording {
     std::string scriptPath;
     bool scriptFailed = false;
     TraceWriter trace;
-    FrameCallback programFrame = nullptr;
     long tick = 0;
     const char* keyNames[256] = {};
 };
@@ -41,11 +40,10 @@ void WriteKeyChanges() {
     }
 }
 
-// The tick's frame function while recording: the key changes the tick's sample brought, the
-// program's frame, then the trace row, as the replay runner takes them.
-void RecordingFrame() {
+// The Application's hook after each tick, the same one the replay runner uses: the key changes
+// the tick's sample brought and the trace row of the tick just run.
+void RecordTick() {
     if (recording.script) WriteKeyChanges();
-    recording.programFrame();
     if (recording.trace.IsOpen()) recording.trace.Write(CaptureTraceRow(recording.tick));
     ++recording.tick;
 }
@@ -100,8 +98,7 @@ bool TakeDriveOptions(int& argc, char** argv, std::string& error) {
 
 void StartDriveRecording() {
     if (!recording.script && !recording.trace.IsOpen()) return;
-    recording.programFrame = application.frameCallback;
-    application.frameCallback = RecordingFrame;
+    application.afterTick = RecordTick;
 }
 
 bool FinishDriveRecording(std::string& error) {

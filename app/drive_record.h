@@ -12,7 +12,7 @@ extern const char kDriveOptionsUsage[];
 // value or a file that cannot be written.
 bool TakeDriveOptions(int& argc, char** argv, std::string& error);
 
-// Puts the recording around the Application's frame function; nothing when no file is open.
+// Hooks the recording in after each of the Application's ticks; nothing when no file is open.
 // Call it after the start-up, before the first tick.
 void StartDriveRecording();
 
