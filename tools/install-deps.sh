@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
-  libode-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libegl1 libgl1
+  libode-dev libsdl2-dev libepoxy-dev libx11-dev libxext-dev libxrender-dev libgl1-mesa-dri libegl-mesa0 libegl1 libgl1
   libpng-dev zlib1g-dev libjpeg-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fontconfig
   libmeshoptimizer-dev

@@ -49,6 +49,12 @@ void SetRendererNameOverride(std::optional<std::string> name);
 // tests of the capability report. nullptr reports the GL limits as they are.
 void SetCapsAdjustment(std::function<void(D3DCAPS8&)> adjust);
 
+// Who scales the picture into a desktop-size full-screen window: by default the X server for a
+// software GL driver (which would pay for every window pixel itself) and GL otherwise; tests and
+// benchmarks pin one way to compare the two.
+enum class FullScreenScaling { ByRenderer, Gl, Server };
+void SetFullScreenScaling(FullScreenScaling scaling);
+
 // Whether a GL_RENDERER text names a software rasteriser (llvmpipe, softpipe, swrast).
 bool IsSoftwareRenderer(const std::string& rendererName);
 

@@ -40,6 +40,10 @@ void SetCapsAdjustment(std::function<void(D3DCAPS8&)> adjust) {
     Seams().capsAdjustment = std::move(adjust);
 }
 
+void SetFullScreenScaling(FullScreenScaling scaling) {
+    Seams().fullScreenScaling = scaling;
+}
+
 void ResetSeams() {
     Seams() = SeamState{};
 }

@@ -4,6 +4,8 @@
 
 #include "d3d8_linux.h"
 
+#include "server_scaling.h"
+
 #include <com_object.h>
 
 #include <SDL.h>
@@ -25,6 +27,7 @@ struct SeamState {
     std::function<HRESULT()> cooperativeLevel;
     std::optional<std::string> rendererName;
     std::function<void(D3DCAPS8&)> capsAdjustment;
+    FullScreenScaling fullScreenScaling = FullScreenScaling::ByRenderer;
 };
 SeamState& Seams();
 
@@ -275,6 +278,7 @@ class Device final : public ComObject<IDirect3DDevice8> {
     // present_again.cpp: the window's picture kept across exposes while the program is idle.
     void KeepPictureOnExpose();
     void PresentAgain();
+    bool ScaledByServer() const { return serverScaling_ != nullptr; }
 
   private:
     Device() = default;
@@ -282,6 +286,10 @@ class Device final : public ComObject<IDirect3DDevice8> {
     bool MakeBackBuffer(D3DFORMAT colorFormat, D3DFORMAT depthFormat);
     // The program's window when it still exists, else null.
     SDL_Window* TargetWindow() const;
+    // presenter.cpp: full screen through the X server's scaling; false when that way is not
+    // taken (or no longer works) and GL is to scale instead.
+    bool PresentByServer(SDL_Window* target, const LONG source[4], const RECT& dest,
+                         int windowWidth, int windowHeight);
     void FillCaps();
     void SetInitialState();
     void ApplyRenderState(D3DRENDERSTATETYPE state);
@@ -307,6 +315,8 @@ class Device final : public ComObject<IDirect3DDevice8> {
     UINT width_ = 0, height_ = 0;
     bool inScene_ = false;
     bool framePresented_ = false; // the back buffer holds a whole presented frame
+    std::unique_ptr<ServerScaling> serverScaling_;
+    bool serverScalingRefused_ = false; // tried and failed: GL scales from then on
 
     std::array<DWORD, kRenderStateCount> renderStates_{};
     std::array<std::array<DWORD, kStageStateCount>, kMaxStages> stageStates_{};

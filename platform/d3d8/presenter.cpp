@@ -2,7 +2,8 @@
 // Implements: Present (the back buffer scaled into the window: stretched over the client area
 // in windowed operation; in full screen the largest whole multiple of it that fits, copied pixel
 // for pixel, or fitted with its aspect kept where not even one fits; only the bars around the
-// picture are cleared; then SDL_GL_SwapWindow), TestCooperativeLevel (lost while a full-screen
+// picture are cleared; then SDL_GL_SwapWindow; full screen with a software GL driver is scaled
+// by the X server instead, see server_scaling.h), TestCooperativeLevel (lost while a full-screen
 // window is minimised), and the back-buffer read-back of d3d8_linux.h.
 // Limits: the dirty region and the override window of Present are ignored; a window of
 // size zero (minimised) presents nothing and reports success.
@@ -43,15 +44,6 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
     int drawableWidth = 0, drawableHeight = 0;
     SDL_GL_GetDrawableSize(target, &drawableWidth, &drawableHeight);
     if (drawableWidth <= 0 || drawableHeight <= 0) return D3D_OK;
-    context_->MakeCurrentOn(target);
-    if (!swapIntervalSet_) {
-        // Full screen waits for the retrace (the default interval); a window presents at once,
-        // as a windowed Direct3D 8 device copies without waiting.
-        const bool immediate = params_.Windowed || params_.FullScreen_PresentationInterval ==
-                                                       UINT(D3DPRESENT_INTERVAL_IMMEDIATE);
-        SDL_GL_SetSwapInterval(immediate ? 0 : 1);
-        swapIntervalSet_ = true;
-    }
 
     // Source in back-buffer rows from the top; GL counts from the bottom.
     LONG sx1 = 0, sy1 = 0, sx2 = static_cast<LONG>(width_), sy2 = static_cast<LONG>(height_);
@@ -76,7 +68,23 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
             filter = GL_NEAREST;
     }
     const LONG dx1 = dest.left, dy1 = dest.top, dx2 = dest.right, dy2 = dest.bottom;
+    const LONG source[4] = {sx1, sy1, sx2, sy2};
+    if (!params_.Windowed && !destRect && filter == GL_NEAREST &&
+        PresentByServer(target, source, dest, drawableWidth, drawableHeight)) {
+        framePresented_ = true;
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        return D3D_OK;
+    }
 
+    context_->MakeCurrentOn(target);
+    if (!swapIntervalSet_) {
+        // Full screen waits for the retrace (the default interval); a window presents at once,
+        // as a windowed Direct3D 8 device copies without waiting.
+        const bool immediate = params_.Windowed || params_.FullScreen_PresentationInterval ==
+                                                       UINT(D3DPRESENT_INTERVAL_IMMEDIATE);
+        SDL_GL_SetSwapInterval(immediate ? 0 : 1);
+        swapIntervalSet_ = true;
+    }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     if (!params_.Windowed || destRect) ClearOutside(dest, drawableWidth, drawableHeight);
@@ -89,6 +97,42 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
     MakeCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     return D3D_OK;
+}
+
+bool Device::PresentByServer(SDL_Window* target, const LONG source[4], const RECT& dest,
+                             int windowWidth, int windowHeight) {
+    const FullScreenScaling choice = Seams().fullScreenScaling;
+    if (choice == FullScreenScaling::Gl || serverScalingRefused_) return false;
+    // A GPU scales for nothing and waits for the retrace; the server's way pays off where GL
+    // itself runs on the CPU. The pixels are read upside down in one call where Mesa offers it.
+    if (choice == FullScreenScaling::ByRenderer && !IsSoftwareRenderer(context_->renderer()))
+        return false;
+    const int width = static_cast<int>(width_), height = static_cast<int>(height_);
+    if (!serverScaling_ || !serverScaling_->Serves(target, width, height)) {
+        serverScaling_.reset();
+        if (epoxy_has_gl_extension("GL_MESA_pack_invert"))
+            serverScaling_ = ServerScaling::Create(target, width, height);
+        if (!serverScaling_) {
+            serverScalingRefused_ = true;
+            return false;
+        }
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(serverScaling_->pitch() / 4));
+    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 serverScaling_->pixels());
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
+    const int sourceInts[4] = {int(source[0]), int(source[1]), int(source[2]), int(source[3])};
+    const int scale = static_cast<int>((dest.right - dest.left) / (source[2] - source[0]));
+    if (serverScaling_->Present(sourceInts, scale, int(dest.left), int(dest.top), windowWidth,
+                                windowHeight))
+        return true;
+    // The window went, or the server refused a request: GL takes over for good.
+    serverScaling_.reset();
+    serverScalingRefused_ = true;
+    return false;
 }
 
 RECT PresentationRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,

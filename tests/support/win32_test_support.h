@@ -21,6 +21,7 @@ class XServer {
     XServer& operator=(const XServer&) = delete;
     // ":N", or empty when the server could not be started.
     const std::string& display() const { return display_; }
+    pid_t pid() const { return pid_; }
     void Kill();
 
   private:
