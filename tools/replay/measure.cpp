@@ -5,7 +5,7 @@
 // (__libc_malloc and friends), so every pointer stays valid for every free. It only counts.
 // Each allocation is also put down to its source: the physics calls of a tick (interposed
 // here), the GL driver (the code that called malloc, or when that is the C or C++ runtime, as
-// in strdup or operator new, the first code up the stack that is not), or the rest.
+// in strdup or operator new, any of the next few callers up the stack), or the rest.
 // Limits: glibc only; left out under the address sanitizer, whose allocator must stay in charge.
 #include "tools/replay/measure.h"
 
@@ -110,14 +110,15 @@ Owner OwnerOf(uintptr_t at) {
     return found.owner;
 }
 
-// Walks the stack from the frame that called malloc (a runtime library's) up to the first
-// frame outside the runtime libraries, whose owner it takes. Only a few frames: the runtime
-// calls between the allocating code and malloc are shallow.
+// Walks the stack from the frame that called malloc (a runtime library's) through a few of its
+// callers, looking for the driver's code. Not just up to the first frame outside the runtime
+// libraries: the executable's own copies of the C++ library's templates (std::string's, which
+// the driver's LLVM binds to) stand between the driver and operator new.
 struct CallerWalk {
     uintptr_t mallocCaller;
     bool reached = false;
     int frames = 0;
-    Owner owner = Owner::kOther;
+    bool driver = false;
 };
 constexpr int kMaxWalkedFrames = 16;
 
@@ -129,10 +130,8 @@ _Unwind_Reason_Code WalkStep(_Unwind_Context* context, void* data) {
         walk->reached = ip == walk->mallocCaller;
         return _URC_NO_REASON;
     }
-    const Owner owner = OwnerOf(ip - 1); // the call, not the instruction after it
-    if (owner == Owner::kRuntime) return _URC_NO_REASON;
-    walk->owner = owner;
-    return _URC_END_OF_STACK;
+    walk->driver = OwnerOf(ip - 1) == Owner::kDriver; // the call, not the instruction after it
+    return walk->driver ? _URC_END_OF_STACK : _URC_NO_REASON;
 }
 
 bool InGlDriver(const void* caller) {
@@ -141,19 +140,22 @@ bool InGlDriver(const void* caller) {
     if (owner != Owner::kRuntime) return owner == Owner::kDriver;
     CallerWalk walk{at};
     _Unwind_Backtrace(WalkStep, &walk);
-    return walk.owner == Owner::kDriver;
+    return walk.driver;
 }
 } // namespace
 
 #if KOLTREP_COUNT_ALLOCATIONS
 namespace {
 inline void Count(const void* caller) {
+    // What the unwinder allocates while a source is looked up (it sorts the frame tables LLVM
+    // registers for new code on its first search) is the measurement's own: not counted.
+    if (classifying) return;
     allThreads.fetch_add(1, std::memory_order_relaxed);
     ++thisThread;
     if (physicsDepth > 0) {
         physicsAllThreads.fetch_add(1, std::memory_order_relaxed);
         ++physicsThisThread;
-    } else if (!classifying && sourcesCounted.load(std::memory_order_relaxed)) {
+    } else if (sourcesCounted.load(std::memory_order_relaxed)) {
         classifying = true;
         if (InGlDriver(caller)) {
             driverAllThreads.fetch_add(1, std::memory_order_relaxed);
