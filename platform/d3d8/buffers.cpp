@@ -3,7 +3,8 @@
 // system-memory copy mirrored into a GL buffer object; the locked range is uploaded when the
 // last lock ends; an index buffer then finds its largest index once, for the draws' range check.
 // A vertex buffer's last Release may hand it to its device as a spare instead of deleting it;
-// the device gives it out again to a CreateVertexBuffer of the same description.
+// the device gives it out again to a CreateVertexBuffer of a length it has room for, in the
+// same pool, under the new description. Its zeros are uploaded with its first Unlock or draw.
 // Limits: lock flags other than D3DLOCK_READONLY are accepted and make no difference.
 #include "internal.h"
 
@@ -12,21 +13,21 @@
 
 namespace platform::d3d8 {
 
-BufferStore::BufferStore(Device* device, UINT length) : device_(device), bytes_(length, 0) {
+BufferStore::BufferStore(Device* device, UINT length)
+    : device_(device), bytes_(length, 0), capacity_(length) {
     glGenBuffers(1, &name_);
     glBindBuffer(GL_ARRAY_BUFFER, name_);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(length), bytes_.data(), GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-void BufferStore::Reset() {
-    std::fill(bytes_.begin(), bytes_.end(), uint8_t(0));
+void BufferStore::Reset(UINT length) {
+    bytes_.assign(std::min(length, capacity_), uint8_t(0)); // within the capacity: no allocation
     lockCount_ = 0;
-    dirtyBegin_ = dirtyEnd_ = 0;
-    device_->MakeCurrent();
-    glBindBuffer(GL_ARRAY_BUFFER, name_);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes_.size()), bytes_.data());
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    // One upload with the data the caller is about to lock in, instead of one for the zeros
+    // and one for the data: each costs the GL driver an allocation.
+    dirtyBegin_ = 0;
+    dirtyEnd_ = static_cast<UINT>(bytes_.size());
 }
 
 BufferStore::~BufferStore() {
@@ -57,14 +58,19 @@ HRESULT BufferStore::Lock(UINT offset, UINT size, BYTE** data, bool readOnly) {
 
 HRESULT BufferStore::Unlock() {
     if (lockCount_ == 0) return D3DERR_INVALIDCALL;
-    if (--lockCount_ > 0 || dirtyBegin_ == dirtyEnd_) return D3D_OK;
+    --lockCount_;
+    Upload();
+    return D3D_OK;
+}
+
+void BufferStore::Upload() {
+    if (lockCount_ > 0 || dirtyBegin_ == dirtyEnd_) return;
     device_->MakeCurrent();
     glBindBuffer(GL_ARRAY_BUFFER, name_);
     glBufferSubData(GL_ARRAY_BUFFER, dirtyBegin_, dirtyEnd_ - dirtyBegin_,
                     bytes_.data() + dirtyBegin_);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     dirtyBegin_ = dirtyEnd_ = 0;
-    return D3D_OK;
 }
 
 // ---- Vertex buffer -------------------------------------------------------------------------
@@ -82,10 +88,11 @@ VertexBuffer::~VertexBuffer() {
     device_->Release();
 }
 
-void VertexBuffer::Revive() {
+void VertexBuffer::Revive(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) {
+    desc_ = {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool, length, fvf};
     spare_ = false;
     ResetReferences();
-    store_->Reset();
+    store_->Reset(length);
     device_->AddRef();
 }
 

@@ -4,8 +4,9 @@
 // and depth renderbuffers), Direct3D's default states, GetDeviceCaps from GL limits,
 // GetAvailableTextureMem (GL_NVX_gpu_memory_info or GL_ATI_meminfo, else an estimate),
 // BeginScene/EndScene, Clear (of the viewport, optionally of rectangles inside it);
-// CreateVertexBuffer hands out a spare (a released buffer the device kept) of the same
-// description when there is one.
+// CreateVertexBuffer hands out a spare (a released buffer the device kept) when one of the same
+// pool has room for the length: the closest fit, so that a buffer of a new size or format still
+// costs no allocation.
 // Limits: one stream, two texture stages, no stencil operations beyond clearing, no fog.
 // The device keeps its GL context until the last reference, its own or a resource's, is gone.
 #include "internal.h"
@@ -229,7 +230,7 @@ Device::~Device() {
 
 bool Device::KeepSpare(VertexBuffer* buffer) {
     // Only while someone else holds the device: the spare gives its reference back.
-    if (References() < 2 || buffer->desc().Size > kMaxSpareBytes) return false;
+    if (References() < 2 || buffer->store().capacity() > kMaxSpareBytes) return false;
     for (VertexBuffer*& spare : spares_) {
         if (!spare) {
             spare = buffer;
@@ -240,16 +241,17 @@ bool Device::KeepSpare(VertexBuffer* buffer) {
 }
 
 VertexBuffer* Device::TakeSpare(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool) {
+    VertexBuffer** best = nullptr;
     for (VertexBuffer*& spare : spares_) {
-        if (!spare) continue;
-        const D3DVERTEXBUFFER_DESC& d = spare->desc();
-        if (d.Size != length || d.Usage != usage || d.FVF != fvf || d.Pool != pool) continue;
-        VertexBuffer* found = spare;
-        spare = nullptr;
-        found->Revive();
-        return found;
+        if (!spare || spare->desc().Pool != pool) continue;
+        const UINT room = spare->store().capacity();
+        if (room >= length && (!best || room < (*best)->store().capacity())) best = &spare;
     }
-    return nullptr;
+    if (!best) return nullptr;
+    VertexBuffer* found = *best;
+    *best = nullptr;
+    found->Revive(length, usage, fvf, pool);
+    return found;
 }
 
 void Device::Forget(const IUnknown* resource) {

@@ -625,6 +625,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
         return D3DERR_INVALIDCALL;
     const BufferStore& store = streamSource_->store();
     if (store.locked()) return D3DERR_INVALIDCALL;
+    streamSource_->Upload();
     const UINT available = VerticesIn(store.bytes().size(), streamStride_, layout.stride);
     if (startVertex > available || count > available - startVertex) return D3DERR_INVALIDCALL;
 
@@ -644,6 +645,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT, UINT, UINT sta
     const BufferStore& vertices = streamSource_->store();
     const BufferStore& indices = indices_->store();
     if (vertices.locked() || indices.locked()) return D3DERR_INVALIDCALL;
+    streamSource_->Upload();
     const UINT indexSize = indices_->format() == D3DFMT_INDEX16 ? 2 : 4;
     const size_t indexCount = indices.bytes().size() / indexSize;
     if (startIndex > indexCount || count > indexCount - startIndex) return D3DERR_INVALIDCALL;

@@ -150,12 +150,19 @@ class BufferStore {
     const std::vector<uint8_t>& bytes() const { return bytes_; }
     GLuint name() const { return name_; }
     bool locked() const { return lockCount_ > 0; }
-    // Back to the zeroed state of a new store, its storage kept.
-    void Reset();
+    // The most bytes the store holds without allocating: the length it was made with.
+    UINT capacity() const { return capacity_; }
+    // Back to the zeroed state of a new store of `length` bytes (at most capacity()), its
+    // storage kept. The zeros reach GL with the next upload.
+    void Reset(UINT length);
+    // Sends what changed since the last upload to GL, unless a lock is still open. The last
+    // Unlock does this; so must a draw, since a reset store may be drawn without a lock.
+    void Upload();
 
   private:
     Device* device_;
     std::vector<uint8_t> bytes_;
+    UINT capacity_;
     GLuint name_ = 0;
     int lockCount_ = 0;
     UINT dirtyBegin_ = 0, dirtyEnd_ = 0;
@@ -172,8 +179,11 @@ class VertexBuffer final : public ComObject<IDirect3DVertexBuffer8> {
     bool BelongsTo(const Device* device) const { return device_ == device; }
     const BufferStore& store() const { return *store_; }
     const D3DVERTEXBUFFER_DESC& desc() const { return desc_; }
-    // A spare buffer handed out again by CreateVertexBuffer: zeroed, one reference.
-    void Revive();
+    // A spare buffer handed out again by CreateVertexBuffer with the description asked for
+    // (a length within its store's capacity): zeroed, one reference.
+    void Revive(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
+    // Before a draw reads the buffer: the store's pending bytes to GL.
+    void Upload() { store_->Upload(); }
     // Deletes a spare buffer; only the device that keeps it calls this.
     void DestroySpare();
 

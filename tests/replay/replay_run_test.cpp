@@ -208,18 +208,19 @@ TEST_F(ReplayRun, TimingReportsEveryFigure) {
     EXPECT_GT(std::atol(run.out.c_str() + at + 33), 1000) << run.out;
 }
 
-// Once every drawing path has run once, a tick allocates only inside ODE's collision and inside
-// the GL driver: walking, turning, the laser and all three views, again in the measured half.
+// Once the drawing paths have run once, a tick allocates only inside ODE's collision and inside
+// the GL driver: walking, turning and all three views, again in the measured half. The laser is
+// first fired there, in Manual View, as in the tour: the beams' first line buffer and the
+// driver's first build of line drawing (through strdup and operator new) are not the program's.
 TEST_F(ReplayRun, SteadyDrawingTicksAllocateNothingOutsideOdeAndTheDriver) {
     struct Step {
         int tick;
         const char* keyAndState;
     };
-    const Step round[] = {{0, "UP down"},   {12, "LEFT down"}, {20, "LEFT up"}, {22, "SPACE down"},
-                          {24, "SPACE up"}, {26, "TAB down"},  {28, "TAB up"},  {30, "TAB down"},
-                          {32, "TAB up"},   {34, "W down"},    {38, "W up"},    {40, "TAB down"},
-                          {42, "TAB up"},   {50, "UP up"}};
-    std::string script;
+    const Step round[] = {{0, "UP down"}, {12, "LEFT down"}, {20, "LEFT up"}, {26, "TAB down"},
+                          {28, "TAB up"}, {30, "TAB down"},  {32, "TAB up"},  {34, "S down"},
+                          {38, "S up"},   {40, "TAB down"},  {42, "TAB up"},  {50, "UP up"}};
+    std::string script = "98 SPACE down\n100 SPACE up\n";
     for (int start : {2, 62})
         for (const Step& step : round)
             script += std::to_string(start + step.tick) + " " + step.keyAndState + "\n";

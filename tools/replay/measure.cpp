@@ -4,7 +4,8 @@
 // whole process (glibc lets a program do that) and forwards each call to glibc's own allocator
 // (__libc_malloc and friends), so every pointer stays valid for every free. It only counts.
 // Each allocation is also put down to its source: the physics calls of a tick (interposed
-// here), the GL driver (the code that called malloc), or the rest.
+// here), the GL driver (the code that called malloc, or when that is the C or C++ runtime, as
+// in strdup or operator new, any of the next few callers up the stack), or the rest.
 // Limits: glibc only; left out under the address sanitizer, whose allocator must stay in charge.
 #include "tools/replay/measure.h"
 
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
+#include <unwind.h>
 
 #include <algorithm>
 #include <mutex>
@@ -45,12 +47,15 @@ thread_local bool classifying = false;
 
 std::atomic<bool> sourcesCounted{false};
 
-// The address range of each loaded object met so far, and whether it is the GL driver's
-// (Mesa's driver, its LLVM and its loaders). Looked up without the loader's symbol search,
-// which would cost more than the allocation it classifies.
+// Whose code an address is in: the GL driver's (Mesa's driver, its LLVM and its loaders), a
+// runtime library's that allocates for its callers, or anyone else's.
+enum class Owner : uint8_t { kOther, kDriver, kRuntime };
+
+// The address range of each loaded object met so far, and its owner. Looked up without the
+// loader's symbol search, which would cost more than the allocation it classifies.
 struct ObjectRange {
     uintptr_t begin, end;
-    bool driver;
+    Owner owner;
 };
 constexpr int kMaxRanges = 64;
 ObjectRange ranges[kMaxRanges];
@@ -64,6 +69,18 @@ bool IsDriverName(const char* name) {
            std::strstr(name, "libEGL");
 }
 
+bool IsRuntimeName(const char* name) {
+    return std::strstr(name, "/libc.so") || std::strstr(name, "/libstdc++") ||
+           std::strstr(name, "/libgcc_s") || std::strstr(name, "/libzstd") ||
+           std::strstr(name, "/libz.so") || std::strstr(name, "/ld-linux");
+}
+
+Owner OwnerOfName(const char* name) {
+    if (!name) return Owner::kOther;
+    if (IsDriverName(name)) return Owner::kDriver;
+    return IsRuntimeName(name) ? Owner::kRuntime : Owner::kOther;
+}
+
 int FindRange(dl_phdr_info* info, size_t, void* data) {
     auto* found = static_cast<ObjectRange*>(data);
     uintptr_t begin = UINTPTR_MAX, end = 0;
@@ -74,36 +91,71 @@ int FindRange(dl_phdr_info* info, size_t, void* data) {
         end = std::max<uintptr_t>(end, info->dlpi_addr + segment.p_vaddr + segment.p_memsz);
     }
     if (found->begin < begin || found->begin >= end) return 0;
-    *found = {begin, end, info->dlpi_name && IsDriverName(info->dlpi_name)};
+    *found = {begin, end, OwnerOfName(info->dlpi_name)};
     return 1;
 }
 
-bool InGlDriver(const void* address) {
-    const auto at = reinterpret_cast<uintptr_t>(address);
+Owner OwnerOf(uintptr_t at) {
     const int count = rangeCount.load(std::memory_order_acquire);
     for (int i = 0; i < count; ++i)
-        if (at >= ranges[i].begin && at < ranges[i].end) return ranges[i].driver;
-    ObjectRange found{at, 0, false};
-    if (!dl_iterate_phdr(FindRange, &found)) return false;
+        if (at >= ranges[i].begin && at < ranges[i].end) return ranges[i].owner;
+    ObjectRange found{at, 0, Owner::kOther};
+    if (!dl_iterate_phdr(FindRange, &found)) return Owner::kOther;
     std::lock_guard<std::mutex> hold(rangesLock);
     const int now = rangeCount.load(std::memory_order_relaxed);
     if (now < kMaxRanges) {
         ranges[now] = found;
         rangeCount.store(now + 1, std::memory_order_release);
     }
-    return found.driver;
+    return found.owner;
+}
+
+// Walks the stack from the frame that called malloc (a runtime library's) through a few of its
+// callers, looking for the driver's code. Not just up to the first frame outside the runtime
+// libraries: the executable's own copies of the C++ library's templates (std::string's, which
+// the driver's LLVM binds to) stand between the driver and operator new.
+struct CallerWalk {
+    uintptr_t mallocCaller;
+    bool reached = false;
+    int frames = 0;
+    bool driver = false;
+};
+constexpr int kMaxWalkedFrames = 16;
+
+_Unwind_Reason_Code WalkStep(_Unwind_Context* context, void* data) {
+    auto* walk = static_cast<CallerWalk*>(data);
+    const uintptr_t ip = _Unwind_GetIP(context);
+    if (ip == 0 || ++walk->frames > kMaxWalkedFrames) return _URC_END_OF_STACK;
+    if (!walk->reached) { // this file's own frames, up to malloc's caller
+        walk->reached = ip == walk->mallocCaller;
+        return _URC_NO_REASON;
+    }
+    walk->driver = OwnerOf(ip - 1) == Owner::kDriver; // the call, not the instruction after it
+    return walk->driver ? _URC_END_OF_STACK : _URC_NO_REASON;
+}
+
+bool InGlDriver(const void* caller) {
+    const auto at = reinterpret_cast<uintptr_t>(caller);
+    const Owner owner = OwnerOf(at);
+    if (owner != Owner::kRuntime) return owner == Owner::kDriver;
+    CallerWalk walk{at};
+    _Unwind_Backtrace(WalkStep, &walk);
+    return walk.driver;
 }
 } // namespace
 
 #if KOLTREP_COUNT_ALLOCATIONS
 namespace {
 inline void Count(const void* caller) {
+    // What the unwinder allocates while a source is looked up (it sorts the frame tables LLVM
+    // registers for new code on its first search) is the measurement's own: not counted.
+    if (classifying) return;
     allThreads.fetch_add(1, std::memory_order_relaxed);
     ++thisThread;
     if (physicsDepth > 0) {
         physicsAllThreads.fetch_add(1, std::memory_order_relaxed);
         ++physicsThisThread;
-    } else if (!classifying && sourcesCounted.load(std::memory_order_relaxed)) {
+    } else if (sourcesCounted.load(std::memory_order_relaxed)) {
         classifying = true;
         if (InGlDriver(caller)) {
             driverAllThreads.fetch_add(1, std::memory_order_relaxed);
@@ -156,6 +208,10 @@ int posix_memalign(void** result, size_t alignment, size_t size) {
 #endif
 
 void CountAllocationSources() {
+    // The unwinder sets itself up on its first walk, which may allocate: done here, not
+    // inside a counted allocation.
+    CallerWalk walk{0};
+    _Unwind_Backtrace(WalkStep, &walk);
     sourcesCounted.store(true, std::memory_order_relaxed);
 }
 

@@ -14,8 +14,9 @@ uint64_t AllocationsOnThisThread();
 uint64_t AllocationsOnAllThreads();
 // Allocations since the start made inside the physics library's collision and step calls (our
 // contact callback, which runs inside the collision, included), and those the GL driver made
-// itself (outside those calls), each on this thread and on every thread. The rest is the
-// program's and the platform layer's own.
+// itself (outside those calls), directly or through the C and C++ runtime (strdup, operator
+// new), each on this thread and on every thread. The rest is the program's and the platform
+// layer's own.
 struct AllocationSources {
     uint64_t physicsThisThread = 0, physicsAllThreads = 0;
     uint64_t driverThisThread = 0, driverAllThreads = 0;

@@ -485,6 +485,45 @@ TEST_F(Rendering, BufferedAndIndexedDrawsMatchUserMemoryDraws) {
     vb->Release();
 }
 
+// A released vertex buffer may come back for a later one it has room for, of any format: it
+// then has the new description and only zeros, in GL too when drawn before any lock.
+TEST_F(Rendering, VertexBufferMadeAfterAReleaseHasItsOwnDescriptionAndZeros) {
+    const D3DCOLOR red = D3DCOLOR_XRGB(255, 0, 0);
+    const ScreenVertex screen[6] = {{0, 0, 0.5f, 1, red},     {640, 0, 0.5f, 1, red},
+                                    {0, 480, 0.5f, 1, red},   {640, 0, 0.5f, 1, red},
+                                    {640, 480, 0.5f, 1, red}, {0, 480, 0.5f, 1, red}};
+    IDirect3DVertexBuffer8* vb = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof screen + 40, 0, kScreenFvf, D3DPOOL_MANAGED, &vb),
+              D3D_OK);
+    BYTE* bytes = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &bytes, 0), D3D_OK);
+    std::memcpy(bytes, screen, sizeof screen);
+    ASSERT_EQ(vb->Unlock(), D3D_OK);
+    EXPECT_EQ(vb->Release(), 0u);
+
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof screen, 0, kScreenFvf, D3DPOOL_MANAGED, &vb),
+              D3D_OK);
+    device->SetVertexShader(kScreenFvf);
+    device->SetStreamSource(0, vb, sizeof(ScreenVertex));
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    EXPECT_EQ(ReadPicture(device).Count({255, 0, 0, 255}), 0);
+    ASSERT_EQ(vb->Lock(0, 0, &bytes, 0), D3D_OK);
+    EXPECT_TRUE(std::all_of(bytes, bytes + sizeof screen, [](BYTE b) { return b == 0; }));
+    vb->Unlock();
+    device->SetStreamSource(0, nullptr, 0);
+    vb->Release();
+
+    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(TexturedScreenVertex), 0, kTexturedScreenFvf,
+                                         D3DPOOL_MANAGED, &vb),
+              D3D_OK);
+    D3DVERTEXBUFFER_DESC desc{};
+    ASSERT_EQ(vb->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.Size, 4 * sizeof(TexturedScreenVertex));
+    EXPECT_EQ(desc.FVF, kTexturedScreenFvf);
+    EXPECT_EQ(vb->Lock(0, desc.Size + 1, &bytes, 0), D3DERR_INVALIDCALL);
+    vb->Release();
+}
+
 TEST_F(Rendering, ClearOfRectanglesStaysInsideThem) {
     D3DRECT rect{100, 50, 200, 150};
     ASSERT_EQ(device->Clear(1, &rect, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 255, 0), 1.0f, 0), D3D_OK);
