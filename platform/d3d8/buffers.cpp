@@ -5,7 +5,7 @@
 // A vertex buffer's last Release may hand it to its device as a spare instead of deleting it;
 // the device gives it out again to a CreateVertexBuffer of the same description.
 // Limits: lock flags other than D3DLOCK_READONLY are accepted and make no difference.
-#include "internal.h"
+#include <platform/d3d8/internal.h>
 
 #include <algorithm>
 #include <cstring>

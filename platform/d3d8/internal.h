@@ -2,9 +2,9 @@
 // seams' storage. Nothing outside platform/d3d8 includes this.
 #pragma once
 
-#include "d3d8_linux.h"
+#include <platform/d3d8/d3d8_linux.h>
 
-#include <com_object.h>
+#include <platform/win32/com_object.h>
 
 #include <SDL.h>
 #include <epoxy/gl.h>

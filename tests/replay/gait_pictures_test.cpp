@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/d3dx8/image_decode.h"
+#include <platform/d3dx8/image_decode.h>
 #include "tests/replay/replay_process.h"
 
 namespace {
