@@ -10,20 +10,9 @@
 #include "sim/physics_step.h"
 #include "sim/scene.h"
 
-FramePacing framePacing;
 // No init_priority: the process-wide meshes, textures and the texture cache are constructed
 // before this object, so they are destroyed after Shutdown has run.
 Application application;
-
-void StartFramePacing() {
-    framePacing.tickMs = 50;
-    framePacing.correctionMs = 0;
-    framePacing.rateCounter = 0;
-    framePacing.parityCounter = 0;
-    framePacing.nextTickTime = timeGetTime();
-    framePacing.rateMarkTime = framePacing.nextTickTime;
-    framePacing.framesPerSecond = 20.0f;
-}
 
 Application::~Application() {
     Shutdown();

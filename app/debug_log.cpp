@@ -4,14 +4,14 @@
 
 #include <windows.h>
 
-#include "platform/win32/regular_file.h"
+#include <platform/win32/regular_file.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <iconv.h>
 
-#include "platform/win32/install_folders.h"
+#include <platform/win32/install_folders.h>
 
 #include <cerrno>
 #include <cstdarg>

@@ -2,12 +2,12 @@
 #include "app/main_window.h"
 
 #include "app/debug_log.h"
-#include "gfx/device/d3d_device.h"
 
 HWND mainWindow = nullptr;
 int clientWidth = 0;
 int clientHeight = 0;
 int appActive = 0;
+int windowed = 0;
 
 bool CreateMainWindow(HINSTANCE instance) {
     WNDCLASSEXA windowClass;

@@ -10,7 +10,7 @@
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 
-#include <services.h>
+#include <platform/win32/services.h>
 
 #include <epoxy/gl.h>
 

@@ -14,7 +14,7 @@
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
 
-#include <services.h>
+#include <platform/win32/services.h>
 
 #include <epoxy/gl.h>
 

@@ -11,7 +11,7 @@
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
 
-#include <services.h>
+#include <platform/win32/services.h>
 
 #include <d3dx8.h>
 #include <epoxy/gl.h>

@@ -2,7 +2,7 @@
 // back out of it when needed.
 #include "gfx/camera.h"
 
-#include "app/application.h"
+#include "app/frame_pacing.h"
 #include "app/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"

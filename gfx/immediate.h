@@ -3,6 +3,9 @@
 
 #include <d3dx8.h>
 
+// The quad's texture range and the text font, which the device set-up puts in place.
+#include "gfx/device/device_defaults.h"
+
 class VertexBuffer {
   public:
     VertexBuffer() = default;
@@ -31,21 +34,12 @@ struct QuadVertex {
     float u, v;
 };
 
-struct QuadUV {
-    float uMin, uMax, vMin, vMax;
-};
-extern QuadUV quadUV;
-extern ID3DXFont* textFont;
-extern D3DCOLOR textColor;
-
 // Bytes per vertex of an accepted FVF code, 0 for any other code.
 DWORD StrideOfFVF(DWORD fvf);
 
 void DrawLine(float x1, float y1, float z1, float x2, float y2, float z2, D3DCOLOR color1,
               D3DCOLOR color2);
 void DrawFlatQuad(float cx, float y, float cz, float width, float depth, D3DCOLOR color);
-void InitFont(int height, D3DCOLOR color, int weight);
-void FreeFont();
 void BeginText();
 void EndText();
 void DrawTextAt(int x, int y, const char* text);

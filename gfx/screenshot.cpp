@@ -12,8 +12,9 @@
 
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
-#include "platform/d3d8/d3d8_linux.h"
-#include "platform/d3dx8/image_write.h"
+
+#include <platform/d3d8/d3d8_linux.h>
+#include <platform/d3dx8/image_write.h>
 
 namespace {
 

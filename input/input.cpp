@@ -4,7 +4,6 @@
 
 #include "app/debug_log.h"
 #include "app/main_window.h"
-#include "gfx/device/d3d_device.h"
 #include "input/gamepad.h"
 
 #include <cstring>

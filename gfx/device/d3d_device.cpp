@@ -5,14 +5,13 @@
 
 #include "app/debug_log.h"
 #include "app/main_window.h"
+#include "gfx/device/device_defaults.h"
 #include "gfx/device/frame_bracket.h"
-#include "gfx/immediate.h"
 
 IDirect3D8* d3dObject = nullptr;
 IDirect3DDevice8* d3dDevice = nullptr;
 D3DPRESENT_PARAMETERS presentParams;
 UINT adapterIndex = 0;
-int windowed = 0;
 int backBufferWidth = 0;
 int backBufferHeight = 0;
 D3DFORMAT backBufferFormat = D3DFMT_UNKNOWN;

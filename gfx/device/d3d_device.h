@@ -4,11 +4,13 @@
 
 #include <d3dx8.h>
 
+// `windowed`, which the device set-up decides, is kept with the window that reads it.
+#include "app/main_window.h"
+
 extern IDirect3D8* d3dObject;
 extern IDirect3DDevice8* d3dDevice;
 extern D3DPRESENT_PARAMETERS presentParams;
 extern UINT adapterIndex;
-extern int windowed;
 extern int backBufferWidth;
 extern int backBufferHeight;
 extern D3DFORMAT backBufferFormat;

@@ -9,7 +9,7 @@
 // costs no allocation.
 // Limits: one stream, two texture stages, no stencil operations beyond clearing, no fog.
 // The device keeps its GL context until the last reference, its own or a resource's, is gone.
-#include "internal.h"
+#include <platform/d3d8/internal.h>
 
 #include <platform/win32/sdl_window.h>
 

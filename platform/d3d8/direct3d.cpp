@@ -5,7 +5,7 @@
 // format checks; GetDeviceCaps; CreateDevice with the "TnLHAL" / "HAL" / "REF" kinds.
 // Limits: formats come from the SDL pixel format (4 bytes -> X8R8G8B8, 16-bit -> R5G6B5 or
 // X1R5G5B5); depth formats are those GL allocates as renderbuffers (D16, D24X8, D24S8, D32).
-#include "internal.h"
+#include <platform/d3d8/internal.h>
 
 #include <platform/win32/sdl_window.h>
 

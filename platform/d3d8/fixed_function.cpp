@@ -16,7 +16,7 @@
 //    matrix loaded so that it stays in world space.
 // Limits: point and spot lights ignore Range; specular only when D3DRS_SPECULARENABLE; the
 // RHW of pretransformed vertices is not used for perspective correction; no fog.
-#include "internal.h"
+#include <platform/d3d8/internal.h>
 
 #include <algorithm>
 #include <cmath>

@@ -7,7 +7,7 @@
 // Limits: a software context ("REF") is asked for through LIBGL_ALWAYS_SOFTWARE; a GL driver
 // that was loaded before and ignores it gives its own renderer, and the device kind check then
 // refuses it.
-#include "internal.h"
+#include <platform/d3d8/internal.h>
 
 #include <cstdarg>
 #include <cstdio>

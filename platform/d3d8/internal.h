@@ -2,11 +2,10 @@
 // seams' storage. Nothing outside platform/d3d8 includes this.
 #pragma once
 
-#include "d3d8_linux.h"
+#include <platform/d3d8/d3d8_linux.h>
+#include <platform/d3d8/server_scaling.h>
 
-#include "server_scaling.h"
-
-#include <com_object.h>
+#include <platform/win32/com_object.h>
 
 #include <SDL.h>
 #include <epoxy/gl.h>

@@ -7,7 +7,7 @@
 // window is minimised), and the back-buffer read-back of d3d8_linux.h.
 // Limits: the dirty region and the override window of Present are ignored; a window of
 // size zero (minimised) presents nothing and reports success.
-#include "internal.h"
+#include <platform/d3d8/internal.h>
 
 #include <platform/win32/sdl_window.h>
 

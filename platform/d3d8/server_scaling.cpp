@@ -1,7 +1,7 @@
 // Full-screen presentation scaled by the X server: see server_scaling.h.
 // The X headers stay in this file: their names (Window, Status, None, Bool) collide with the
 // platform's own.
-#include "server_scaling.h"
+#include <platform/d3d8/server_scaling.h>
 
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>

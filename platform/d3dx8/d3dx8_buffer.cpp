@@ -1,9 +1,9 @@
 // ID3DXBuffer: a reference-counted block of zeroed bytes in system memory.
 // Implements D3DXCreateBuffer and the buffer's IUnknown, GetBufferPointer, GetBufferSize.
 // Limits: no interface identifiers, so QueryInterface answers E_NOINTERFACE.
-#include "d3dx8_mesh_impl.h"
+#include <platform/d3dx8/d3dx8_mesh_impl.h>
 
-#include <com_object.h>
+#include <platform/win32/com_object.h>
 
 #include <new>
 

@@ -12,12 +12,12 @@
 // page, so the order of drawing stays that of the calls).
 // Limits: left/top alignment only; no underline, strike-out or italic; no kerning; states the
 // caller changes between Begin and End apply to all the text drawn in that bracket.
-#include <com_object.h>
+#include <platform/win32/com_object.h>
 #include <d3dx8.h>
 
-#include "platform/font/font_face.h"
-#include "platform/font/text_codec.h"
-#include "platform/d3dx8/glyph_atlas.h"
+#include <platform/font/font_face.h>
+#include <platform/font/text_codec.h>
+#include <platform/d3dx8/glyph_atlas.h>
 
 #include <algorithm>
 #include <cstdio>

@@ -4,10 +4,10 @@
 // names live in the same buffer after the records; three adjacency DWORDs per face.
 // Limits: the reader's reason for a failure is not reported here (the caller logs the failure);
 // koltrep-inspect shows it.
-#include "d3dx8_mesh_impl.h"
-#include "xfile/xfile_reader.h"
+#include <platform/d3dx8/d3dx8_mesh_impl.h>
+#include <platform/d3dx8/xfile/xfile_reader.h>
 
-#include "platform/win32/install_folders.h"
+#include <platform/win32/install_folders.h>
 
 #include <cstring>
 

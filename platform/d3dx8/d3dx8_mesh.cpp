@@ -6,9 +6,9 @@
 // (attribute sort, meshoptimizer vertex-cache order per range, compaction through meshoptimizer's
 // fetch remap). Limits: vertex formats of position, normal and at most one 2D texture coordinate;
 // locks are plain pointers into the arrays (no lock flags honoured); no strip reordering.
-#include "d3dx8_mesh_impl.h"
+#include <platform/d3dx8/d3dx8_mesh_impl.h>
 
-#include <com_object.h>
+#include <platform/win32/com_object.h>
 
 #include <meshoptimizer.h>
 

@@ -4,7 +4,7 @@
 // Every face is wound clockwise as seen from outside, so culling D3DCULL_CCW shows the outside.
 // Limits: slices and stacks below 2 are refused, above 240 clamped; negative or non-finite sizes
 // are refused.
-#include "d3dx8_mesh_impl.h"
+#include <platform/d3dx8/d3dx8_mesh_impl.h>
 
 #include <algorithm>
 #include <cmath>

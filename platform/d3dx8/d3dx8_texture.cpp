@@ -9,9 +9,9 @@
 // argument is ignored.
 #include <d3dx8.h>
 
-#include "platform/d3dx8/image_decode.h"
-#include "platform/win32/install_folders.h"
-#include "platform/win32/regular_file.h"
+#include <platform/d3dx8/image_decode.h>
+#include <platform/win32/install_folders.h>
+#include <platform/win32/regular_file.h>
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -3,7 +3,7 @@
 // Packing is by shelves, one pixel apart so neighbours never bleed into a glyph's quad.
 // Limits: at most kMaxPages pages; a glyph that finds no room, or is larger than a page, keeps
 // its advance but is not drawn.
-#include "platform/d3dx8/glyph_atlas.h"
+#include <platform/d3dx8/glyph_atlas.h>
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 
 #include <d3d8.h>
 
-#include "platform/font/font_face.h"
+#include <platform/font/font_face.h>
 
 #include <unordered_map>
 #include <vector>

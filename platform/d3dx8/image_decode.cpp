@@ -3,9 +3,9 @@
 // on memory with a known length.
 // Platform calls: open (regular files only, never blocking), read. Limits: files above 256 MiB
 // are refused, by their size when it is known before reading.
-#include "platform/d3dx8/image_decode.h"
+#include <platform/d3dx8/image_decode.h>
 
-#include "platform/win32/regular_file.h"
+#include <platform/win32/regular_file.h>
 
 #include <fcntl.h>
 #include <unistd.h>

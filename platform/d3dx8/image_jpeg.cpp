@@ -5,7 +5,7 @@
 // Platform calls: jpeg_create_decompress, jpeg_mem_src, jpeg_read_header,
 // jpeg_start_decompress, jpeg_read_scanlines, jpeg_finish_decompress, jpeg_destroy_decompress.
 // Limits: at most kMaxImageDimension per side; the data must be able to hold the image.
-#include "platform/d3dx8/image_decode.h"
+#include <platform/d3dx8/image_decode.h>
 
 #include <cstdio>
 // clang-format off

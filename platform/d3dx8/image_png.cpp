@@ -6,7 +6,7 @@
 // png_read_end, png_set_keep_unknown_chunks and the expansion transforms. Limits: at most
 // kMaxImageDimension per side; the compressed size must be able to hold the image; every chunk
 // must lie within the file, and the ancillary chunks we do not use are skipped unread.
-#include "platform/d3dx8/image_decode.h"
+#include <platform/d3dx8/image_decode.h>
 
 #include <png.h>
 

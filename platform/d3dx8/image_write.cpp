@@ -2,9 +2,9 @@
 // written beside its final name and renamed into place, so a failed write leaves nothing behind.
 // Platform calls: png_create_write_struct, png_init_io, png_write_info, png_write_image,
 // png_write_end, fopen/fclose, rename/remove.
-#include "platform/d3dx8/image_write.h"
+#include <platform/d3dx8/image_write.h>
 
-#include "platform/d3dx8/image_decode.h"
+#include <platform/d3dx8/image_decode.h>
 
 #include <png.h>
 

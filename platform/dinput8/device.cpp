@@ -4,7 +4,7 @@
 // Limits: each device accepts only the layout of its predefined format (c_dfDIKeyboard,
 // c_dfDIMouse, c_dfDIJoystick2), recognised by its data size; exclusive cooperation is accepted
 // and behaves as non-exclusive; QueryInterface hands out no other interface.
-#include "device.h"
+#include <platform/dinput8/device.h>
 
 #include <algorithm>
 #include <array>

@@ -3,10 +3,10 @@
 // comes from the common COM base). Each kind of device supplies only its read.
 #pragma once
 
-#include <com_object.h>
+#include <platform/win32/com_object.h>
 #include <dinput.h>
 
-#include "sources.h"
+#include <platform/dinput8/sources.h>
 
 #include <cstdint>
 #include <vector>

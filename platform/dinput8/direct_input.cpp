@@ -2,8 +2,8 @@
 // Platform calls: none directly (the devices and sources make the SDL calls).
 // Limits: the system keyboard, the system mouse and game controllers only; every listed device
 // is attached (DIEDFL_ALLDEVICES lists the same as DIEDFL_ATTACHEDONLY); no aggregation.
-#include "device.h"
-#include "sources.h"
+#include <platform/dinput8/device.h>
+#include <platform/dinput8/sources.h>
 
 #include <cstring>
 

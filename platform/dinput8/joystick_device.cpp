@@ -5,8 +5,8 @@
 // SDL_JoystickGetAttached, SDL_JoystickNumAxes/Buttons/Hats, SDL_JoystickGetAxis/Button/Hat.
 // Limits: the first 8 axes (X, Y, Z, Rx, Ry, Rz, two sliders), 4 hats and 128 buttons, as the
 // layout has room for; no force feedback; a detached controller reads as lost input.
-#include "device.h"
-#include "sources.h"
+#include <platform/dinput8/device.h>
+#include <platform/dinput8/sources.h>
 
 #include <SDL.h>
 

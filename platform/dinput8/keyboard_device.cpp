@@ -2,9 +2,9 @@
 // SDL_GetKeyboardState, SDL_GetScancodeName.
 // Limits: the state is the one SDL keeps for the window that has the keyboard focus, so keys
 // pressed in other applications' windows read as up; immediate data only.
-#include "device.h"
-#include "scancode_table.h"
-#include "sources.h"
+#include <platform/dinput8/device.h>
+#include <platform/dinput8/scancode_table.h>
+#include <platform/dinput8/sources.h>
 
 #include <SDL.h>
 

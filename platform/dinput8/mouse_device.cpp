@@ -3,10 +3,10 @@
 // Limits: motion is the change of the desktop pointer position between reads (no raw motion,
 // no acceleration); the wheel (lZ) reads 0, since SDL reports it only as events, which belong to
 // the window's message loop. Access is lost, as SDL sees it, when the cooperating window is gone.
-#include "device.h"
-#include "sources.h"
+#include <platform/dinput8/device.h>
+#include <platform/dinput8/sources.h>
 
-#include <sdl_window.h>
+#include <platform/win32/sdl_window.h>
 
 #include <SDL.h>
 

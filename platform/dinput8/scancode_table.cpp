@@ -2,7 +2,7 @@
 // move a key. DIK codes without a distinct SDL scancode are left out: DIK_ABNT_C2 (SDL folds it
 // into the keypad comma), DIK_AT, DIK_COLON, DIK_UNDERLINE, DIK_AX and DIK_UNLABELED (keys of
 // older Japanese keyboards that report as ordinary keys here) and DIK_WAKE.
-#include "scancode_table.h"
+#include <platform/dinput8/scancode_table.h>
 
 #include <array>
 

@@ -5,8 +5,8 @@
 // CP932 face names (text_codec).
 // Limits: horizontal text only; grey and monochrome glyph bitmaps (no colour or LCD glyphs);
 // glyphs larger than 1024 pixels a side are dropped.
-#include "platform/font/font_face.h"
-#include "platform/font/text_codec.h"
+#include <platform/font/font_face.h>
+#include <platform/font/text_codec.h>
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>

@@ -1,5 +1,5 @@
 // UTF-8 checks and decoding, and CP932 conversion through iconv.
-#include "platform/font/text_codec.h"
+#include <platform/font/text_codec.h>
 
 #include <iconv.h>
 

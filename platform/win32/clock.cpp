@@ -1,12 +1,12 @@
 // timeGetTime and Sleep on the monotonic clock, through a replaceable Clock.
 // Limits: the counter starts wherever CLOCK_MONOTONIC stands (not at boot on every kernel);
 // only differences are meaningful, as with the Windows counter.
-#include "clock.h"
+#include <platform/win32/clock.h>
 
 #include <cerrno>
 #include <ctime>
 
-#include "windows.h"
+#include <windows.h>
 
 namespace platform {
 namespace {

@@ -3,9 +3,9 @@
 // Limits: only the system arrow (SDL's default cursor); positions are in SDL's global
 // coordinates, and a window's client origin is its SDL position; where SDL cannot move the
 // pointer globally (offscreen driver) it is moved inside the program's window instead.
-#include "sdl_window.h"
-#include "window_internal.h"
-#include "windows.h"
+#include <platform/win32/sdl_window.h>
+#include <platform/win32/window_internal.h>
+#include <windows.h>
 
 namespace {
 char arrowCursor;    // its address is the arrow's handle

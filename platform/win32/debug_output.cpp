@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "services.h"
-#include "windows.h"
+#include <platform/win32/services.h>
+#include <windows.h>
 
 namespace platform {
 namespace {

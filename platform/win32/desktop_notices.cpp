@@ -17,7 +17,7 @@
 
 #include <cstring>
 
-#include "window_internal.h"
+#include <platform/win32/window_internal.h>
 
 namespace platform::detail {
 namespace {

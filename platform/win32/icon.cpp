@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "window_internal.h"
-#include "windows.h"
+#include <platform/win32/window_internal.h>
+#include <windows.h>
 
 namespace {
 

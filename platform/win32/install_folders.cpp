@@ -1,5 +1,5 @@
 // Data folders and the log's fallback folder of an installed program.
-#include "install_folders.h"
+#include <platform/win32/install_folders.h>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "windows.h"
+#include <windows.h>
 
 namespace platform {
 namespace {

@@ -22,8 +22,8 @@
 #include <memory>
 #include <string>
 
-#include "services.h"
-#include "windows.h"
+#include <platform/win32/services.h>
+#include <windows.h>
 
 namespace platform {
 namespace {

@@ -11,12 +11,12 @@
 #include <cstring>
 #include <vector>
 
-#include "message_box_picture.h"
-#include "platform/font/text_codec.h"
-#include "sdl_window.h"
-#include "services.h"
-#include "window_internal.h"
-#include "windows.h"
+#include <platform/win32/message_box_picture.h>
+#include <platform/font/text_codec.h>
+#include <platform/win32/sdl_window.h>
+#include <platform/win32/services.h>
+#include <platform/win32/window_internal.h>
+#include <windows.h>
 
 namespace platform {
 namespace {

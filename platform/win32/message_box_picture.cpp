@@ -3,13 +3,13 @@
 // "ＭＳ ゴシック"), black on the light grey of a dialog.
 // Limits: at most kMaxLines lines of at most kMaxTextWidth pixels; more is cut off. No word
 // wrapping: the program's messages are one short line each.
-#include "message_box_picture.h"
+#include <platform/win32/message_box_picture.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "platform/font/font_face.h"
-#include "platform/font/text_codec.h"
+#include <platform/font/font_face.h>
+#include <platform/font/text_codec.h>
 
 namespace platform {
 namespace {

@@ -12,10 +12,10 @@
 #include <functional>
 #include <utility>
 
-#include "sdl_window.h"
-#include "services.h"
-#include "window_internal.h"
-#include "windows.h"
+#include <platform/win32/sdl_window.h>
+#include <platform/win32/services.h>
+#include <platform/win32/window_internal.h>
+#include <windows.h>
 
 namespace platform {
 namespace detail {

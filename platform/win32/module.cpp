@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "services.h"
-#include "windows.h"
+#include <platform/win32/services.h>
+#include <windows.h>
 
 namespace platform {
 namespace {

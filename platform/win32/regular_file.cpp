@@ -1,5 +1,5 @@
 // Platform calls: open with O_NONBLOCK, fstat, fcntl(F_SETFL).
-#include "platform/win32/regular_file.h"
+#include <platform/win32/regular_file.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>

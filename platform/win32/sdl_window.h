@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "windows.h"
+#include <windows.h>
 
 namespace platform {
 

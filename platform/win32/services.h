@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "windows.h"
+#include <windows.h>
 
 namespace platform {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "windows.h"
+#include <windows.h>
 
 namespace {
 

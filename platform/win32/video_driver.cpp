@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "window_internal.h"
+#include <platform/win32/window_internal.h>
 
 namespace platform::detail {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "sdl_window.h"
-#include "window_internal.h"
-#include "windows.h"
+#include <platform/win32/sdl_window.h>
+#include <platform/win32/window_internal.h>
+#include <windows.h>
 
 namespace platform {
 namespace detail {

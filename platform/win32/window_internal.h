@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "windows.h"
+#include <windows.h>
 
 namespace platform::detail {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include <clock.h>
-#include <sdl_window.h>
-#include <services.h>
+#include <platform/win32/clock.h>
+#include <platform/win32/sdl_window.h>
+#include <platform/win32/services.h>
 
 #include "app/application.h"
 #include "app/debug_log.h"

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include <clock.h>
-#include <sdl_window.h>
-#include <services.h>
+#include <platform/win32/clock.h>
+#include <platform/win32/sdl_window.h>
+#include <platform/win32/services.h>
 
 #include "app/application.h"
 #include "app/main_window.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include <clock.h>
+#include <platform/win32/clock.h>
 
 #include "app/application.h"
 

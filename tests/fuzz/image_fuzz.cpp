@@ -1,6 +1,6 @@
 // libFuzzer harness for the image decoders: any bytes must be decoded or refused with a reason,
 // never crash, hang or leak, and a success must hold exactly width * height RGBA pixels.
-#include "platform/d3dx8/image_decode.h"
+#include <platform/d3dx8/image_decode.h>
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Fuzzes the .x reader from memory and, for what it accepts, the mesh built from it: adjacency
 // and Optimize run on the result, as the program's mesh loading does.
-#include "platform/d3dx8/d3dx8_mesh_impl.h"
-#include "platform/d3dx8/xfile/xfile_reader.h"
+#include <platform/d3dx8/d3dx8_mesh_impl.h>
+#include <platform/d3dx8/xfile/xfile_reader.h>
 
 #include <cstring>
 #include <vector>

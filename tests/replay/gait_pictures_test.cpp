@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/d3dx8/image_decode.h"
 #include "tests/replay/replay_process.h"
+
+#include <platform/d3dx8/image_decode.h>
 
 namespace {
 

@@ -32,9 +32,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3dx8/image_decode.h"
 #include "tests/replay/replay_process.h"
-#include "platform/d3dx8/image_write.h"
+
+#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_write.h>
 
 namespace {
 

@@ -1,18 +1,18 @@
 // The replay runner's pieces that need no running program: key scripts, the command line and
 // the trace format.
-//
-// The runner's sources are compiled into this test program here, once; the other test files of
-// this folder use them through their headers.
-#include "tools/replay/key_names.cpp"
-#include "tools/replay/key_script.cpp"
-#include "tools/replay/options.cpp"
-#include "tools/replay/percentiles.cpp"
-#include "tools/replay/trace.cpp"
+#include "tools/replay/key_script.h"
+#include "tools/replay/measure.h"
+#include "tools/replay/options.h"
+#include "tools/replay/trace.h"
 
+#include <dinput.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace {
 

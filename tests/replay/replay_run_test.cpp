@@ -19,11 +19,12 @@
 #include <random>
 #include <sstream>
 
-#include "platform/d3dx8/image_decode.h"
-#include "platform/win32/services.h"
-#include "platform/win32/windows.h"
 #include "tests/replay/replay_process.h"
 #include "tools/replay/trace.h"
+
+#include <platform/d3dx8/image_decode.h>
+#include <platform/win32/services.h>
+#include <windows.h>
 
 namespace {
 

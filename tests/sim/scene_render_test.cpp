@@ -5,9 +5,10 @@
 
 #include "app/main_window.h"
 #include "gfx/camera.h"
-#include "platform/d3dx8/image_write.h"
 #include "tests/sim/scene_fixture.h"
 #include "tests/support/d3d_test_support.h"
+
+#include <platform/d3dx8/image_write.h>
 
 #include <dinput.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "d3d_test_support.h"
+#include "tests/support/d3d_test_support.h"
 
 #include "app/debug_log.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <d3d8.h>
-#include <d3d8_linux.h>
+#include <platform/d3d8/d3d8_linux.h>
 
 #include <deque>
 #include <string>

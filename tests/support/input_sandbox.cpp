@@ -1,4 +1,4 @@
-#include "input_sandbox.h"
+#include "tests/support/input_sandbox.h"
 
 #include "app/main_window.h"
 #include "gfx/device/d3d_device.h"

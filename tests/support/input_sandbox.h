@@ -4,8 +4,8 @@
 #pragma once
 
 #include <dinput.h>
-#include <services.h>
-#include <sources.h>
+#include <platform/win32/services.h>
+#include <platform/dinput8/sources.h>
 
 #include <string>
 #include <vector>

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/services.h"
+#include <platform/win32/services.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "win32_test_support.h"
+#include "tests/support/win32_test_support.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -2,7 +2,7 @@
 // debugger output and message boxes, and scratch folders.
 #pragma once
 
-#include <services.h>
+#include <platform/win32/services.h>
 
 #include <sys/types.h>
 

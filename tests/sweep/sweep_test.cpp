@@ -1,8 +1,8 @@
 // koltrep-sweep: its cells give exactly what single replays of them give, and its measures and
 // grid read what they should at the edges.
-#include "tools/replay/trace.cpp"
-#include "tools/sweep/gait_measures.cpp"
-#include "tools/sweep/sweep_options.cpp"
+#include "tools/replay/trace.h"
+#include "tools/sweep/gait_measures.h"
+#include "tools/sweep/sweep_options.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // prints "size W H" and, when asked, writes the pixels as 8-bit R, G, B, A rows from the top.
 #include "commands.h"
 
-#include "platform/d3dx8/image_decode.h"
+#include <platform/d3dx8/image_decode.h>
 
 #include <cerrno>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // the load-time optimisation (which only reorders; it drops no used vertex).
 #include "commands.h"
 
-#include "platform/d3dx8/xfile/xfile_reader.h"
+#include <platform/d3dx8/xfile/xfile_reader.h>
 
 #include <cstdio>
 #include <string>

@@ -4,8 +4,8 @@
 // "missing glyphs N".
 #include "commands.h"
 
-#include "platform/d3dx8/image_write.h"
-#include "platform/win32/message_box_picture.h"
+#include <platform/d3dx8/image_write.h>
+#include <platform/win32/message_box_picture.h>
 
 #include <cstdio>
 #include <string>

@@ -20,11 +20,6 @@
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
-#include "platform/d3d8/d3d8_linux.h"
-#include "platform/d3dx8/image_write.h"
-#include "platform/dinput8/sources.h"
-#include "platform/win32/clock.h"
-#include "platform/win32/services.h"
 #include "sim/controls.h"
 #include "sim/physics_step.h"
 #include "app/usage.h"
@@ -33,6 +28,12 @@
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/trace.h"
+
+#include <platform/d3d8/d3d8_linux.h>
+#include <platform/d3dx8/image_write.h>
+#include <platform/dinput8/sources.h>
+#include <platform/win32/clock.h>
+#include <platform/win32/services.h>
 
 namespace {
 

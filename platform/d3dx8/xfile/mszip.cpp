@@ -1,6 +1,6 @@
 // MSZIP inflation on zlib's raw inflate, one block at a time with the previous block as the
 // dictionary.
-#include "mszip.h"
+#include <platform/d3dx8/xfile/mszip.h>
 
 #include <zlib.h>
 

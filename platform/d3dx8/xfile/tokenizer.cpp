@@ -2,7 +2,7 @@
 // template definitions, // and # comments; ',' and ';' separate and are dropped. Binary: WORD
 // token codes with their payloads (names, strings, single integers, GUIDs, integer lists, float
 // lists of 32- or 64-bit floats); every payload length is checked against the bytes left.
-#include "tokenizer.h"
+#include <platform/d3dx8/xfile/tokenizer.h>
 
 #include <cctype>
 #include <charconv>

@@ -17,11 +17,11 @@
 //   TextureFilename { STRING filename; }
 // Everything else (Header, VertexDuplicationIndices, MeshVertexColors, animation, unknown
 // templates) is skipped by its braces; template definitions are skipped too.
-#include "xfile_reader.h"
+#include <platform/d3dx8/xfile/xfile_reader.h>
 
-#include "mszip.h"
-#include "platform/win32/regular_file.h"
-#include "tokenizer.h"
+#include <platform/d3dx8/xfile/mszip.h>
+#include <platform/win32/regular_file.h>
+#include <platform/d3dx8/xfile/tokenizer.h>
 
 #include <d3dx8.h>
 

@@ -6,7 +6,7 @@
 #include "gfx/device/d3d_device.h"
 #include "input/input.h"
 
-#include <sdl_window.h>
+#include <platform/win32/sdl_window.h>
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
 // The text stand-in against the recording device: which face is chosen, where glyph quads land
 // (tabs, "&", line breaks, word breaks, clipping), the vertices and states it draws with, and
 // the glyph pages it fills.
-#include "platform/font/font_face.h"
 #include "tests/support/recording_device.h"
+
+#include <platform/font/font_face.h>
 
 #include <d3dx8.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,8 @@
 // Text and textures through the real GL device (Mesa on SDL's offscreen driver): where the
 // pixels land on the back buffer.
-#include "platform/d3dx8/image_write.h"
 #include "tests/support/d3d_test_support.h"
+
+#include <platform/d3dx8/image_write.h>
 
 #include <d3dx8.h>
 #include <gtest/gtest.h>

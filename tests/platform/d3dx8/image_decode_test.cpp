@@ -1,7 +1,7 @@
 // Decoding of the committed test images (made by tests/data/make_test_images.py) to known pixels,
 // and refusal of truncated, corrupt and forged files.
-#include "platform/d3dx8/image_decode.h"
-#include "platform/d3dx8/image_write.h"
+#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_write.h>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -2,8 +2,9 @@
 // adjacency; and D3DXLoadMeshFromX's buffers.
 #include "mesh_test_util.h"
 
-#include "platform/d3dx8/d3dx8_mesh_impl.h"
 #include "tests/support/recording_device.h"
+
+#include <platform/d3dx8/d3dx8_mesh_impl.h>
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Data files that are not files: a named pipe, a device or a folder at a data file's path is
 // refused at once by the image and .x readers (a pipe without a writer would block an ordinary
 // open forever, and /dev/zero never ends).
-#include "platform/d3dx8/image_decode.h"
-#include "platform/d3dx8/xfile/xfile_reader.h"
+#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/xfile/xfile_reader.h>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,7 +1,8 @@
 // D3DXCreateTextureFromFileExA against the recording device: the texture it asks for, the texels
 // of every mip level, the colour key, and the failures.
-#include "platform/d3dx8/image_write.h"
 #include "tests/support/recording_device.h"
+
+#include <platform/d3dx8/image_write.h>
 
 #include <d3dx8.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The .x reader on our corpus (every encoding of each file reads the same) and on hostile input:
 // truncation, counts larger than the file, deep nesting, bad tokens, broken compression.
-#include "platform/d3dx8/xfile/xfile_reader.h"
+#include <platform/d3dx8/xfile/xfile_reader.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The DirectInput stand-in's object and devices: the rules a caller can run into (formats,
 // acquisition, lost input, properties, enumeration) with scripted sources behind them.
 #include <dinput.h>
-#include <sources.h>
+#include <platform/dinput8/sources.h>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The scancode table against the key codes the header declares: read from the header itself,
 // so a code added there without a table entry (or a typo in either) is caught.
-#include <scancode_table.h>
+#include <platform/dinput8/scancode_table.h>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The shared IUnknown of the stand-in objects: identities, the count's life and a release that
 // re-enters from the object's own teardown.
-#include <com_object.h>
+#include <platform/win32/com_object.h>
 
 #include <gtest/gtest.h>
 

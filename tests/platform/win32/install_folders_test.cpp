@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include <install_folders.h>
-#include <services.h>
+#include <platform/win32/install_folders.h>
+#include <platform/win32/services.h>
 
 #include "tests/support/win32_test_support.h"
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include <clock.h>
+#include <platform/win32/clock.h>
 #include <windows.h>
 
 #include "tests/support/win32_test_support.h"

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include <clock.h>
-#include <message_box_picture.h>
-#include <services.h>
+#include <platform/win32/clock.h>
+#include <platform/win32/message_box_picture.h>
+#include <platform/win32/services.h>
 #include <windows.h>
 
 #include "tests/support/win32_test_support.h"

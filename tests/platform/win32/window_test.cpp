@@ -14,8 +14,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
-#include <sdl_window.h>
-#include <services.h>
+#include <platform/win32/sdl_window.h>
+#include <platform/win32/services.h>
 #include <windows.h>
 
 #include "tests/support/win32_test_support.h"

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "platform/d3d8/internal.h"
 #include "tests/support/d3d_test_support.h"
 #include "tests/support/win32_test_support.h"
 
+#include <platform/d3d8/internal.h>
 #include <platform/win32/sdl_window.h>
 
 #include <SDL_syswm.h>

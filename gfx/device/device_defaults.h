@@ -1,0 +1,16 @@
+// The drawing state the device set-up puts in place for the immediate geometry and text: the
+// flat quad's texture range and the text font. It lives with the device because InitDirect3D
+// creates the font and SetDefaultTransforms resets the range; the drawing in gfx/ only reads it.
+#pragma once
+
+#include <d3dx8.h>
+
+struct QuadUV {
+    float uMin, uMax, vMin, vMax;
+};
+extern QuadUV quadUV;
+extern ID3DXFont* textFont;
+extern D3DCOLOR textColor;
+
+void InitFont(int height, D3DCOLOR color, int weight);
+void FreeFont();
