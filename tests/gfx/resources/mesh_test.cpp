@@ -5,17 +5,14 @@
 #include "gfx/resources/scene_object.h"
 #include "gfx/resources/texture_cache.h"
 
-#include "tests/support/recording_device.h"
-#include "tests/support/scene_test_util.h"
+#include "tests/support/resource_fixture.h"
 
 #include <gtest/gtest.h>
 
 using testsupport::DeviceCall;
-using testsupport::LogCapture;
 using testsupport::RecordingDevice;
 using testsupport::RecordingTexture;
 using testsupport::ScopedDevice;
-using testsupport::ScratchFolder;
 
 namespace {
 
@@ -92,15 +89,7 @@ std::vector<const DeviceCall*> OwnDrawCalls(const RecordingDevice& device) {
     return out;
 }
 
-class MeshTest : public ::testing::Test {
-  protected:
-    void TearDown() override { EXPECT_EQ(textureCache.head, nullptr); }
-
-    ScratchFolder folder;
-    RecordingDevice device;
-    ScopedDevice installed{&device};
-    LogCapture log;
-};
+using MeshTest = testsupport::ResourceTest;
 
 TEST_F(MeshTest, GeneratedShapesHaveOneColourMaterialAndLogNothing) {
     {

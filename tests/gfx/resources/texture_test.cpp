@@ -3,28 +3,19 @@
 #include "gfx/resources/texture_cache.h"
 #include "gfx/resources/texture_resource.h"
 
-#include "tests/support/recording_device.h"
-#include "tests/support/scene_test_util.h"
+#include "tests/support/resource_fixture.h"
 
 #include <gtest/gtest.h>
 
-using testsupport::LogCapture;
-using testsupport::RecordingDevice;
 using testsupport::RecordingTexture;
-using testsupport::ScopedDevice;
-using testsupport::ScratchFolder;
 
 namespace {
 
-class TextureTest : public ::testing::Test {
+class TextureTest : public testsupport::ResourceTest {
   protected:
     void SetUp() override {
         folder.CopyData("ground.png");
         folder.CopyData("almi.png");
-    }
-    void TearDown() override {
-        // Nothing may stay in the process-wide cache between tests.
-        EXPECT_EQ(textureCache.head, nullptr);
     }
 
     int CacheEntries() const {
@@ -33,11 +24,6 @@ class TextureTest : public ::testing::Test {
             ++n;
         return n;
     }
-
-    ScratchFolder folder;
-    RecordingDevice device;
-    ScopedDevice installed{&device};
-    LogCapture log;
 };
 
 TEST_F(TextureTest, LoadCreatesOneManagedArgbTextureOfTheImageSize) {
