@@ -7,22 +7,12 @@
 #include <services.h>
 #include <sources.h>
 
+#include "tests/support/win32_test_support.h"
+
 #include <string>
 #include <vector>
 
 namespace input_test {
-
-class RecordingLog final : public platform::DebugOutputSink {
-  public:
-    void Write(const char* text) override { text_ += text; }
-    const std::string& text() const { return text_; }
-    void Clear() { text_.clear(); }
-    // How often `line` occurs in what was written.
-    int Count(const std::string& line) const;
-
-  private:
-    std::string text_;
-};
 
 struct ShownBox {
     HWND owner;
@@ -63,7 +53,7 @@ class InputSandbox {
 
     platform::ScriptedKeyboard keyboard;
     platform::ScriptedJoysticks joysticks;
-    RecordingLog log;
+    win32_test::DebugOutput log;
     RecordingBoxes boxes;
 };
 

@@ -29,7 +29,7 @@ class TextureTest : public testsupport::ResourceTest {
 TEST_F(TextureTest, LoadCreatesOneManagedArgbTextureOfTheImageSize) {
     TextureResource texture;
     ASSERT_TRUE(texture.Load("ground.png", 0, 1));
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n");
     ASSERT_NE(texture.texture, nullptr);
     EXPECT_EQ(texture.name, "ground.png");
     auto created = device.CallsNamed("CreateTexture");
@@ -40,14 +40,14 @@ TEST_F(TextureTest, LoadCreatesOneManagedArgbTextureOfTheImageSize) {
 
     auto* held = static_cast<RecordingTexture*>(texture.texture);
     texture.Release();
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
     EXPECT_EQ(held->refCount, 0);
     EXPECT_EQ(texture.texture, nullptr);
     EXPECT_TRUE(texture.name.empty());
 
     // An empty object releases silently, however often.
     texture.Release();
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
 }
 
 TEST_F(TextureTest, MissingOrCorruptFileFailsButKeepsTheNameForItsRelease) {
@@ -62,7 +62,7 @@ TEST_F(TextureTest, MissingOrCorruptFileFailsButKeepsTheNameForItsRelease) {
         EXPECT_FALSE(broken.Load("broken.png", 0, 1));
         EXPECT_EQ(broken.texture, nullptr);
     } // destructors release in reverse order of construction
-    EXPECT_EQ(log.Text(), "load(missing.png) ... failed.\n"
+    EXPECT_EQ(log.text(), "load(missing.png) ... failed.\n"
                           "load(broken.png) ... failed.\n"
                           "release(broken.png)\n"
                           "release(missing.png)\n");
@@ -74,7 +74,7 @@ TEST_F(TextureTest, ReloadWritesTheOldReleaseBeforeTheNewLoad) {
     ASSERT_TRUE(texture.Load("ground.png", 0, 1));
     auto* first = static_cast<RecordingTexture*>(texture.texture);
     ASSERT_TRUE(texture.Load("almi.png", 0, 1));
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n"
                           "release(ground.png)\n"
                           "load(almi.png) ... ok.\n");
     EXPECT_EQ(first->refCount, 0);
@@ -86,17 +86,17 @@ TEST_F(TextureTest, CacheLoadsOnceAndReleasesOnTheLastHandBack) {
     IDirect3DTexture8* b = textureCache.Acquire("ground.png", 0, 1);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a, b);
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n");
     EXPECT_EQ(device.CountOf("CreateTexture"), 1u);
     ASSERT_EQ(CacheEntries(), 1);
     EXPECT_EQ(textureCache.head->refCount, 2);
 
     textureCache.Release(a);
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n");
     EXPECT_EQ(static_cast<RecordingTexture*>(a)->refCount, 1);
 
     textureCache.Release(b);
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
     EXPECT_EQ(static_cast<RecordingTexture*>(a)->refCount, 0);
     EXPECT_EQ(textureCache.head, nullptr);
 }
@@ -119,12 +119,12 @@ TEST_F(TextureTest, NamesThatDifferOnlyInCaseAreDifferentEntries) {
     ASSERT_NE(upper, nullptr);
     EXPECT_NE(lower, upper);
     EXPECT_EQ(CacheEntries(), 2);
-    EXPECT_EQ(log.Text(), "load(almi.png) ... ok.\nload(Almi.png) ... ok.\n");
+    EXPECT_EQ(log.text(), "load(almi.png) ... ok.\nload(Almi.png) ... ok.\n");
     // A name that is a prefix of another is not the same name either.
     EXPECT_EQ(textureCache.Acquire("almi.pn", 0, 1), nullptr);
     textureCache.Release(upper);
     textureCache.Release(lower);
-    EXPECT_EQ(log.Text(), "load(almi.png) ... ok.\nload(Almi.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(almi.png) ... ok.\nload(Almi.png) ... ok.\n"
                           "load(almi.pn) ... failed.\n"
                           "release(Almi.png)\nrelease(almi.png)\n");
 }
@@ -133,7 +133,7 @@ TEST_F(TextureTest, FailedAcquireAddsNothingAndIsRetriedNextTime) {
     EXPECT_EQ(textureCache.Acquire("later.png", 0, 1), nullptr);
     EXPECT_EQ(textureCache.head, nullptr);
     EXPECT_EQ(textureCache.Acquire("later.png", 0, 1), nullptr);
-    EXPECT_EQ(log.Text(), "load(later.png) ... failed.\nload(later.png) ... failed.\n");
+    EXPECT_EQ(log.text(), "load(later.png) ... failed.\nload(later.png) ... failed.\n");
 
     // Once the file is there, the next request loads it.
     folder.CopyData("almi.png", "later.png");
@@ -149,7 +149,7 @@ TEST_F(TextureTest, ReleasingNullOrAForeignTextureIsIgnored) {
     IDirect3DTexture8* foreign = nullptr;
     ASSERT_EQ(device.CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &foreign), D3D_OK);
     textureCache.Release(foreign);
-    EXPECT_EQ(log.Text(), "");
+    EXPECT_EQ(log.text(), "");
     EXPECT_EQ(static_cast<RecordingTexture*>(foreign)->refCount, 1);
     ASSERT_EQ(CacheEntries(), 1);
     EXPECT_EQ(textureCache.head->refCount, 1);
@@ -172,7 +172,7 @@ TEST_F(TextureTest, EntriesLeaveFromTheHeadTheMiddleAndTheEnd) {
     textureCache.Release(c);
     textureCache.Release(c);
     textureCache.Release(a);
-    EXPECT_EQ(log.Text(), "release(almi.png)\nrelease(c.png)\nrelease(ground.png)\n");
+    EXPECT_EQ(log.text(), "release(almi.png)\nrelease(c.png)\nrelease(ground.png)\n");
     EXPECT_EQ(device.LiveTextures(), 0u);
 }
 
