@@ -14,13 +14,9 @@
 
 namespace input_test {
 
-struct ShownBox {
-    HWND owner;
-    std::string text;
-    std::string caption;
-    UINT type;
-};
+using ShownBox = win32_test::Box;
 
+// Records message boxes like win32_test::MessageBoxes, and the keys held while each was up.
 class RecordingBoxes final : public platform::MessageBoxSink {
   public:
     int Show(HWND owner, const char* text, const char* caption, UINT type) override;
