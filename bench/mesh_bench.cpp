@@ -34,18 +34,23 @@ struct Sphere {
     DWORD stride = 0;
 };
 
+// Copies of a mesh's vertex bytes (position and normal: 24 a vertex) and 16-bit indices.
+void CopyMeshBytes(ID3DXMesh* mesh, std::vector<BYTE>& vertices, std::vector<BYTE>& indices) {
+    BYTE* bytes = nullptr;
+    mesh->LockVertexBuffer(0, &bytes);
+    vertices.assign(bytes, bytes + size_t(mesh->GetNumVertices()) * 24);
+    mesh->UnlockVertexBuffer();
+    mesh->LockIndexBuffer(0, &bytes);
+    indices.assign(bytes, bytes + size_t(mesh->GetNumFaces()) * 3 * sizeof(uint16_t));
+    mesh->UnlockIndexBuffer();
+}
+
 const Sphere& HillSphere() {
     static Sphere sphere = [] {
         Sphere s;
         if (FAILED(D3DXCreateSphere(d3dDevice, 20.0f, 70, 70, &s.mesh, nullptr))) return s;
         s.stride = 24;
-        BYTE* bytes = nullptr;
-        s.mesh->LockVertexBuffer(0, &bytes);
-        s.vertices.assign(bytes, bytes + size_t(s.mesh->GetNumVertices()) * s.stride);
-        s.mesh->UnlockVertexBuffer();
-        s.mesh->LockIndexBuffer(0, &bytes);
-        s.indices.assign(bytes, bytes + size_t(s.mesh->GetNumFaces()) * 3 * sizeof(uint16_t));
-        s.mesh->UnlockIndexBuffer();
+        CopyMeshBytes(s.mesh, s.vertices, s.indices);
         return s;
     }();
     return sphere;
@@ -61,6 +66,12 @@ bool SphereReady(benchmark::State& state) {
         return false;
     }
     return true;
+}
+
+// The draws keep the GPU busy: they are timed on the wall clock, with the CPU time of the whole
+// process (the driver's threads too) beside it.
+void DrawTiming(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime()->UseRealTime();
 }
 
 void BM_SphereBytesCopy(benchmark::State& state) {
@@ -92,10 +103,7 @@ void BM_SphereRawDeviceDraw(benchmark::State& state) {
     }
     d3dDevice->EndScene();
 }
-BENCHMARK(BM_SphereRawDeviceDraw)
-    ->Unit(benchmark::kMicrosecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime();
+BENCHMARK(BM_SphereRawDeviceDraw)->Apply(DrawTiming);
 
 void BM_SphereDrawSubset(benchmark::State& state) {
     if (!SphereReady(state)) return;
@@ -107,10 +115,7 @@ void BM_SphereDrawSubset(benchmark::State& state) {
     }
     d3dDevice->EndScene();
 }
-BENCHMARK(BM_SphereDrawSubset)
-    ->Unit(benchmark::kMicrosecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime();
+BENCHMARK(BM_SphereDrawSubset)->Apply(DrawTiming);
 
 // Baseline of the mesh draws: the same triangles from GL buffer objects made once, with the
 // state the device set for its own draw left as it is; only the world matrix changes per draw.
@@ -157,13 +162,20 @@ void BM_SphereStaticBuffers(benchmark::State& state) {
     }
     d3dDevice->EndScene();
 }
-BENCHMARK(BM_SphereStaticBuffers)
-    ->Unit(benchmark::kMicrosecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime();
+BENCHMARK(BM_SphereStaticBuffers)->Apply(DrawTiming);
 
 // The program's links and chassis: 33 small boxes a frame, each under its own world matrix.
 constexpr int kBoxes = 33;
+
+// The links' box; null, with the benchmark skipped, when there is no device to make it on.
+ID3DXMesh* LinkBox(benchmark::State& state) {
+    ID3DXMesh* box = nullptr;
+    if (!BenchDeviceReady() || FAILED(D3DXCreateBox(d3dDevice, 2, 1, 1, &box, nullptr))) {
+        state.SkipWithError("no device or box");
+        return nullptr;
+    }
+    return box;
+}
 
 D3DXMATRIX BoxWorld(int box) {
     D3DXMATRIX world;
@@ -172,11 +184,8 @@ D3DXMATRIX BoxWorld(int box) {
 }
 
 void BM_BoxesDrawSubset(benchmark::State& state) {
-    ID3DXMesh* box = nullptr;
-    if (!BenchDeviceReady() || FAILED(D3DXCreateBox(d3dDevice, 2, 1, 1, &box, nullptr))) {
-        state.SkipWithError("no device or box");
-        return;
-    }
+    ID3DXMesh* box = LinkBox(state);
+    if (!box) return;
     d3dDevice->BeginScene();
     for (auto _ : state) {
         for (int i = 0; i < kBoxes; ++i) {
@@ -189,24 +198,13 @@ void BM_BoxesDrawSubset(benchmark::State& state) {
     d3dDevice->EndScene();
     box->Release();
 }
-BENCHMARK(BM_BoxesDrawSubset)
-    ->Unit(benchmark::kMicrosecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime();
+BENCHMARK(BM_BoxesDrawSubset)->Apply(DrawTiming);
 
 void BM_BoxesStaticBuffers(benchmark::State& state) {
-    ID3DXMesh* box = nullptr;
-    if (!BenchDeviceReady() || FAILED(D3DXCreateBox(d3dDevice, 2, 1, 1, &box, nullptr))) {
-        state.SkipWithError("no device or box");
-        return;
-    }
-    BYTE* bytes = nullptr;
-    box->LockVertexBuffer(0, &bytes);
-    const std::vector<BYTE> vertices(bytes, bytes + size_t(box->GetNumVertices()) * 24);
-    box->UnlockVertexBuffer();
-    box->LockIndexBuffer(0, &bytes);
-    const std::vector<BYTE> indices(bytes, bytes + size_t(box->GetNumFaces()) * 6);
-    box->UnlockIndexBuffer();
+    ID3DXMesh* box = LinkBox(state);
+    if (!box) return;
+    std::vector<BYTE> vertices, indices;
+    CopyMeshBytes(box, vertices, indices);
     D3DXMATRIX view;
     d3dDevice->GetTransform(D3DTS_VIEW, &view);
     std::vector<D3DXMATRIX> worldView(kBoxes);
@@ -230,10 +228,7 @@ void BM_BoxesStaticBuffers(benchmark::State& state) {
     d3dDevice->EndScene();
     box->Release();
 }
-BENCHMARK(BM_BoxesStaticBuffers)
-    ->Unit(benchmark::kMicrosecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime();
+BENCHMARK(BM_BoxesStaticBuffers)->Apply(DrawTiming);
 
 std::string Corpus(const char* name) {
     return std::string(KOLTREP_SOURCE_DIR) + "/tests/data/x/" + name;

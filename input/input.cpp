@@ -7,6 +7,7 @@
 #include "input/gamepad.h"
 
 #include <cstring>
+#include <string>
 
 IDirectInput8A* directInput = nullptr;
 IDirectInputDevice8A* keyboardDevice = nullptr;
@@ -24,40 +25,35 @@ static void ShowError(const char* text) {
     MessageBoxA(GetActiveWindow(), text, "エラー", MB_SYSTEMMODAL);
 }
 
+// Creates a system device, sets its format and cooperative level, and acquires it; a failing
+// step is shown as an error naming the device (`name`: "キーボード", "マウス").
+static bool InitSystemDevice(REFGUID guid, const DIDATAFORMAT& format,
+                             IDirectInputDevice8A*& device, const std::string& name) {
+    if (FAILED(directInput->CreateDevice(guid, &device, nullptr))) {
+        ShowError((name + "デバイスが作成できません.").c_str());
+        return false;
+    }
+    if (FAILED(device->SetDataFormat(&format))) {
+        ShowError((name + "フォーマットが設定できません.").c_str());
+        return false;
+    }
+    if (FAILED(device->SetCooperativeLevel(mainWindow, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))) {
+        ShowError((name + "の協調レベルが設定できません.").c_str());
+        return false;
+    }
+    device->Acquire();
+    return true;
+}
+
 static bool InitKeyboard() {
-    if (FAILED(directInput->CreateDevice(GUID_SysKeyboard, &keyboardDevice, nullptr))) {
-        ShowError("キーボードデバイスが作成できません.");
+    if (!InitSystemDevice(GUID_SysKeyboard, c_dfDIKeyboard, keyboardDevice, "キーボード"))
         return false;
-    }
-    if (FAILED(keyboardDevice->SetDataFormat(&c_dfDIKeyboard))) {
-        ShowError("キーボードフォーマットが設定できません.");
-        return false;
-    }
-    if (FAILED(keyboardDevice->SetCooperativeLevel(mainWindow,
-                                                   DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))) {
-        ShowError("キーボードの協調レベルが設定できません.");
-        return false;
-    }
-    keyboardDevice->Acquire();
     SetCloseKey(DIK_ESCAPE);
     return true;
 }
 
 static bool InitMouse() {
-    if (FAILED(directInput->CreateDevice(GUID_SysMouse, &mouseDevice, nullptr))) {
-        ShowError("マウスデバイスが作成できません.");
-        return false;
-    }
-    if (FAILED(mouseDevice->SetDataFormat(&c_dfDIMouse))) {
-        ShowError("マウスフォーマットが設定できません.");
-        return false;
-    }
-    if (FAILED(
-            mouseDevice->SetCooperativeLevel(mainWindow, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))) {
-        ShowError("マウスの協調レベルが設定できません.");
-        return false;
-    }
-    mouseDevice->Acquire();
+    if (!InitSystemDevice(GUID_SysMouse, c_dfDIMouse, mouseDevice, "マウス")) return false;
     if (!windowed) ShowCursor(FALSE);
     SetMousePos(clientWidth / 2, clientHeight / 2);
     return true;

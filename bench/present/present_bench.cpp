@@ -28,17 +28,11 @@ namespace {
 using win32_test::XServer;
 
 // An Xvfb of this process's own, as large as the largest picture measured; SDL goes to it.
-XServer* server = nullptr;
+const XServer* server = nullptr;
 
 bool StartXServer() {
-    static const bool started = [] {
-        server = new XServer("2560x1440x24"); // lives as long as the process
-        if (server->display().empty()) return false;
-        setenv("DISPLAY", server->display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        return true;
-    }();
-    return started;
+    server = win32_test::PrivateXServer("2560x1440x24");
+    return server != nullptr;
 }
 
 struct Stage {

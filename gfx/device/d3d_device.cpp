@@ -163,23 +163,30 @@ bool ChooseDisplayMode() {
     DebugPrint("選択されたモード = %d x %d %s ", backBufferWidth, backBufferHeight,
                FormatName(backBufferFormat));
 
-    presentParams = D3DPRESENT_PARAMETERS{};
-    presentParams.BackBufferWidth = static_cast<UINT>(backBufferWidth);
-    presentParams.BackBufferHeight = static_cast<UINT>(backBufferHeight);
-    presentParams.BackBufferFormat = backBufferFormat;
-    presentParams.BackBufferCount = 1;
-    presentParams.MultiSampleType = D3DMULTISAMPLE_NONE;
-    presentParams.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    presentParams.hDeviceWindow = mainWindow;
-    presentParams.Windowed = windowed;
-    presentParams.EnableAutoDepthStencil = TRUE;
-    presentParams.AutoDepthStencilFormat = ChooseDepthFormat(backBufferFormat);
-    presentParams.Flags = 0;
-    presentParams.FullScreen_RefreshRateInHz = D3DPRESENT_RATE_DEFAULT;
-    presentParams.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    presentParams = PresentParameters(backBufferWidth, backBufferHeight, backBufferFormat,
+                                      ChooseDepthFormat(backBufferFormat), mainWindow, windowed);
 
     DebugPrint("(%s)\n", FormatName(presentParams.AutoDepthStencilFormat));
     return true;
+}
+
+D3DPRESENT_PARAMETERS PresentParameters(int width, int height, D3DFORMAT format,
+                                        D3DFORMAT depthFormat, HWND window, int windowed) {
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = static_cast<UINT>(width);
+    params.BackBufferHeight = static_cast<UINT>(height);
+    params.BackBufferFormat = format;
+    params.BackBufferCount = 1;
+    params.MultiSampleType = D3DMULTISAMPLE_NONE;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.hDeviceWindow = window;
+    params.Windowed = windowed;
+    params.EnableAutoDepthStencil = TRUE;
+    params.AutoDepthStencilFormat = depthFormat;
+    params.Flags = 0;
+    params.FullScreen_RefreshRateInHz = D3DPRESENT_RATE_DEFAULT;
+    params.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    return params;
 }
 
 D3DFORMAT ChooseDepthFormat(D3DFORMAT adapterFormat) {

@@ -26,6 +26,10 @@ bool CreateD3DDevice(int width, int height);
 void ChooseAdapter();
 bool ChooseDisplayMode();
 D3DFORMAT ChooseDepthFormat(D3DFORMAT adapterFormat);
+// What the program asks CreateDevice for: one back buffer of the mode, discarded when presented,
+// and a depth buffer of `depthFormat`.
+D3DPRESENT_PARAMETERS PresentParameters(int width, int height, D3DFORMAT format,
+                                        D3DFORMAT depthFormat, HWND window, int windowed);
 const char* FormatName(D3DFORMAT format);
 void SetDefaultTransforms();
 void SetDefaultRenderState();

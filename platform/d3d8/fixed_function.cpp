@@ -88,12 +88,18 @@ GLenum PrimitiveToGl(D3DPRIMITIVETYPE type) {
     }
 }
 
-void ColorToGl(const D3DCOLORVALUE& color, GLfloat out[4]) {
-    out[0] = color.r;
-    out[1] = color.g;
-    out[2] = color.b;
-    out[3] = color.a;
-}
+// A colour as the four floats GL takes; black where `on` is false (specular switched off).
+struct GlColor {
+    explicit GlColor(const D3DCOLORVALUE& color, bool on = true) {
+        if (on) {
+            v[0] = color.r;
+            v[1] = color.g;
+            v[2] = color.b;
+            v[3] = color.a;
+        }
+    }
+    GLfloat v[4] = {0, 0, 0, 0};
+};
 
 // Texture argument -> GL combiner source and operand.
 void ArgumentToGl(DWORD argument, bool alpha, GLint& source, GLint& operand) {
@@ -374,20 +380,15 @@ void Device::ApplyTransforms(bool rhw) {
 }
 
 void Device::ApplyLights(bool specular) {
-    static const GLfloat black[4] = {0, 0, 0, 0};
     // Light positions are taken through the modelview matrix: the view alone is loaded here.
     GLint next = 0;
     for (const auto& [index, slot] : lights_) {
         if (!slot.enabled || next >= maxGlLights_ || next >= 8) continue;
         const GLenum light = GL_LIGHT0 + static_cast<GLenum>(next++);
         const D3DLIGHT8& l = slot.light;
-        GLfloat color[4];
-        ColorToGl(l.Diffuse, color);
-        glLightfv(light, GL_DIFFUSE, color);
-        ColorToGl(l.Ambient, color);
-        glLightfv(light, GL_AMBIENT, color);
-        ColorToGl(l.Specular, color);
-        glLightfv(light, GL_SPECULAR, specular ? color : black);
+        glLightfv(light, GL_DIFFUSE, GlColor(l.Diffuse).v);
+        glLightfv(light, GL_AMBIENT, GlColor(l.Ambient).v);
+        glLightfv(light, GL_SPECULAR, GlColor(l.Specular, specular).v);
         if (l.Type == D3DLIGHT_DIRECTIONAL) {
             const GLfloat position[4] = {-l.Direction.x, -l.Direction.y, -l.Direction.z, 0.0f};
             glLightfv(light, GL_POSITION, position);
@@ -427,7 +428,6 @@ void Device::ApplyLighting(const FvfLayout& layout) {
         return;
     }
     const bool specular = renderStates_[D3DRS_SPECULARENABLE] != 0;
-    static const GLfloat black[4] = {0, 0, 0, 0};
     // GL keeps light positions as the modelview placed them: they are set again only when a
     // light, the view or specular changed.
     if (appliedLightsVersion_ != lightsVersion_ ||
@@ -444,15 +444,10 @@ void Device::ApplyLighting(const FvfLayout& layout) {
         materialApplied_ = true;
         appliedMaterial_ = material_;
         appliedMaterialSpecular_ = specular;
-        GLfloat color[4];
-        ColorToGl(material_.Ambient, color);
-        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, color);
-        ColorToGl(material_.Diffuse, color);
-        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, color);
-        ColorToGl(material_.Emissive, color);
-        glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, color);
-        ColorToGl(material_.Specular, color);
-        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular ? color : black);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, GlColor(material_.Ambient).v);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, GlColor(material_.Diffuse).v);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, GlColor(material_.Emissive).v);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, GlColor(material_.Specular, specular).v);
         glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::clamp(material_.Power, 0.0f, 128.0f));
     }
     // Vertex colours stand in for material colours as D3DRS_COLORVERTEX and the material

@@ -39,6 +39,21 @@ HRESULT MaterialBuffer(const std::vector<koltrep::xfile::MaterialData>& material
 
 } // namespace
 
+namespace koltrep::d3dx {
+
+HRESULT CreateMeshFromXData(IDirect3DDevice8* device, DWORD options, xfile::MeshData& data,
+                            ID3DXMesh** mesh) {
+    const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | (data.hasTexCoords ? D3DFVF_TEX1 : 0);
+    const DWORD stride = FvfStride(fvf);
+    std::vector<BYTE> vertices(data.vertices.size() * stride);
+    for (size_t v = 0; v < data.vertices.size(); ++v)
+        std::memcpy(vertices.data() + v * stride, &data.vertices[v], stride);
+    return CreateSystemMesh(device, options, fvf, std::move(vertices), data.indices,
+                            std::move(data.attributes), mesh);
+}
+
+} // namespace koltrep::d3dx
+
 HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* device,
                           ID3DXBuffer** adjacency, ID3DXBuffer** materials, DWORD* numMaterials,
                           ID3DXMesh** mesh) {
@@ -53,16 +68,8 @@ HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* devi
     if (!koltrep::xfile::ReadXFile(platform::FindDataFile(fileName).c_str(), data, reason))
         return E_FAIL;
 
-    const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | (data.hasTexCoords ? D3DFVF_TEX1 : 0);
-    const DWORD stride = koltrep::d3dx::FvfStride(fvf);
-    std::vector<BYTE> vertices(data.vertices.size() * stride);
-    for (size_t v = 0; v < data.vertices.size(); ++v)
-        std::memcpy(vertices.data() + v * stride, &data.vertices[v], stride);
-
     ID3DXMesh* created = nullptr;
-    HRESULT hr =
-        koltrep::d3dx::CreateSystemMesh(device, options, fvf, std::move(vertices), data.indices,
-                                        std::move(data.attributes), &created);
+    HRESULT hr = koltrep::d3dx::CreateMeshFromXData(device, options, data, &created);
     if (FAILED(hr)) return hr;
 
     ID3DXBuffer* adjacencyBuffer = nullptr;

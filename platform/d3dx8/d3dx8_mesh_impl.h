@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace koltrep::xfile {
+struct MeshData;
+}
+
 namespace koltrep::d3dx {
 
 // Bytes per vertex of the formats a mesh can hold (position, normal, one 2D texture
@@ -22,5 +26,10 @@ DWORD FvfStride(DWORD fvf);
 HRESULT CreateSystemMesh(IDirect3DDevice8* device, DWORD options, DWORD fvf,
                          std::vector<BYTE> vertices, const std::vector<uint32_t>& indices,
                          std::vector<DWORD> attributes, ID3DXMesh** mesh);
+
+// The system-memory mesh of what the .x reader gave: position, normal and, when the file has
+// them, texture coordinates. Takes the attributes out of `data`.
+HRESULT CreateMeshFromXData(IDirect3DDevice8* device, DWORD options, xfile::MeshData& data,
+                            ID3DXMesh** mesh);
 
 } // namespace koltrep::d3dx

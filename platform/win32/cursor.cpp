@@ -44,22 +44,23 @@ BOOL SetCursorPos(int x, int y) {
     return TRUE;
 }
 
-BOOL ScreenToClient(HWND window, LPPOINT point) {
+namespace {
+// Moves a point by the window's client origin, forwards (+1: client to screen) or back (-1).
+BOOL MoveByClientOrigin(HWND window, LPPOINT point, int direction) {
     SDL_Window* sdl = platform::SdlWindowFromHandle(window);
     if (sdl == nullptr || point == nullptr) return FALSE;
     int left = 0, top = 0;
     SDL_GetWindowPosition(sdl, &left, &top);
-    point->x -= left;
-    point->y -= top;
+    point->x += direction * left;
+    point->y += direction * top;
     return TRUE;
+}
+} // namespace
+
+BOOL ScreenToClient(HWND window, LPPOINT point) {
+    return MoveByClientOrigin(window, point, -1);
 }
 
 BOOL ClientToScreen(HWND window, LPPOINT point) {
-    SDL_Window* sdl = platform::SdlWindowFromHandle(window);
-    if (sdl == nullptr || point == nullptr) return FALSE;
-    int left = 0, top = 0;
-    SDL_GetWindowPosition(sdl, &left, &top);
-    point->x += left;
-    point->y += top;
-    return TRUE;
+    return MoveByClientOrigin(window, point, +1);
 }

@@ -37,14 +37,18 @@ LPARAM MakeSizeParam(int width, int height) {
                                static_cast<uint32_t>(width & 0xFFFF));
 }
 
-void QueueSystem(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     MSG msg{};
     msg.hwnd = window;
     msg.message = message;
     msg.wParam = wParam;
     msg.lParam = lParam;
     msg.time = timeGetTime();
-    TheQueues().system.push_back(msg);
+    return msg;
+}
+
+void QueueSystem(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    TheQueues().system.push_back(MakeMessage(window, message, wParam, lParam));
 }
 
 // One WM_SIZE per real change: SDL reports a user's resize twice (resized, size changed).
@@ -247,13 +251,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // A null window posts to the thread's own queue.
     if (window != nullptr && platform::detail::FindWindowRecord(window) == nullptr) return FALSE;
-    MSG msg{};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = timeGetTime();
-    TheQueues().posted.push_back(msg);
+    TheQueues().posted.push_back(platform::detail::MakeMessage(window, message, wParam, lParam));
     return TRUE;
 }
 

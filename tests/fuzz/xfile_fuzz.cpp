@@ -3,7 +3,6 @@
 #include <platform/d3dx8/d3dx8_mesh_impl.h>
 #include <platform/d3dx8/xfile/xfile_reader.h>
 
-#include <cstring>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -11,15 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string reason;
     if (!koltrep::xfile::ReadXMemory(data, size, mesh, reason)) return 0;
 
-    const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | (mesh.hasTexCoords ? D3DFVF_TEX1 : 0);
-    const DWORD stride = koltrep::d3dx::FvfStride(fvf);
-    std::vector<BYTE> vertices(mesh.vertices.size() * stride);
-    for (size_t v = 0; v < mesh.vertices.size(); ++v)
-        std::memcpy(vertices.data() + v * stride, &mesh.vertices[v], stride);
     ID3DXMesh* built = nullptr;
-    if (FAILED(koltrep::d3dx::CreateSystemMesh(nullptr, D3DXMESH_SYSTEMMEM, fvf,
-                                               std::move(vertices), mesh.indices, mesh.attributes,
-                                               &built)))
+    if (FAILED(koltrep::d3dx::CreateMeshFromXData(nullptr, D3DXMESH_SYSTEMMEM, mesh, &built)))
         __builtin_trap(); // the reader's output must always make a valid mesh
     std::vector<DWORD> adjacency(built->GetNumFaces() * 3);
     built->GenerateAdjacency(0.0f, adjacency.data());

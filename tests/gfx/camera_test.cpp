@@ -15,6 +15,7 @@
 #include <cstring>
 #include <limits>
 
+using testsupport::DeviceCall;
 using testsupport::RecordingDevice;
 using testsupport::RecordingFont;
 using testsupport::ScopedDevice;
@@ -62,43 +63,41 @@ class CameraTest : public ::testing::Test {
             keyState[k] = 0x80;
     }
     float YawDivisor640() const { return 640.0f * 0.95492965f; }
+    // The text calls of DrawCameraInfo(0, 0), made through a recording font.
+    static std::vector<DeviceCall> CameraLine() {
+        RecordingDevice device;
+        ScopedDevice installed(&device);
+        RecordingFont font(&device);
+        ID3DXFont* saved = textFont;
+        textFont = &font;
+        DrawCameraInfo(0, 0);
+        textFont = saved;
+        std::vector<DeviceCall> lines;
+        for (const DeviceCall* call : device.CallsNamed("Font::DrawTextA"))
+            lines.push_back(*call);
+        return lines;
+    }
 };
 
 TEST_F(CameraTest, CameraLineAfterTheSceneSetUp) {
-    RecordingDevice device;
-    ScopedDevice installed(&device);
-    RecordingFont font(&device);
-    ID3DXFont* saved = textFont;
-    textFont = &font;
-
     // The device's default camera, then the scene set-up's two steps.
     SetCameraLookAt(D3DXVECTOR3(0, 0, -1), D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 1, 0));
     SetCameraPosition(3, 5, 10);
     AimCamera(D3DXVECTOR3(0, 0, 0));
     framesPerSecond = 20.0f;
-    DrawCameraInfo(0, 0);
-    textFont = saved;
-
-    auto lines = device.CallsNamed("Font::DrawTextA");
+    const auto lines = CameraLine();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0]->text, "20.0 (3.0, 5.0, 10.0)->(-0.3,-0.4,-0.9)");
-    EXPECT_EQ(lines[0]->args[1], 0);
-    EXPECT_EQ(lines[0]->args[2], 0);
+    EXPECT_EQ(lines[0].text, "20.0 (3.0, 5.0, 10.0)->(-0.3,-0.4,-0.9)");
+    EXPECT_EQ(lines[0].args[1], 0);
+    EXPECT_EQ(lines[0].args[2], 0);
 }
 
 TEST_F(CameraTest, CameraLineNeverOverrunsItsBuffer) {
-    RecordingDevice device;
-    ScopedDevice installed(&device);
-    RecordingFont font(&device);
-    ID3DXFont* saved = textFont;
-    textFont = &font;
     viewMatrix = D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -3e37f, 2e37f, -1e37f, 1);
     framesPerSecond = std::numeric_limits<float>::max();
-    DrawCameraInfo(0, 0);
-    textFont = saved;
-    auto lines = device.CallsNamed("Font::DrawTextA");
+    const auto lines = CameraLine();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0]->text.size(), 79u) << lines[0]->text; // cut to the 80-character buffer
+    EXPECT_EQ(lines[0].text.size(), 79u) << lines[0].text; // cut to the 80-character buffer
 }
 
 TEST_F(CameraTest, SetCameraPositionMovesTheEyeAndKeepsTheDirection) {

@@ -70,7 +70,7 @@ using SceneTest = scene_test::SceneFixture;
 
 TEST_F(SceneTest, LoadsTheShippedFilesAndLogsEachOnce) {
     SetUpScene();
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n"
                           "load(almi.png) ... ok.\n"
                           "load(body.x) ... ok.\n"
                           "load(body.png) ... ok.\n");
@@ -173,7 +173,7 @@ TEST_F(SceneTest, MissingOrCorruptDataFilesAreLoggedAndTheSetUpGoesOn) {
     testsupport::WriteFile("body.x", "xof 0303txt 0032\nMesh { 4000000000;");
     testsupport::WriteFile("almi.png", "not an image at all");
     SetUpScene();
-    EXPECT_EQ(log.Text(), "load(ground.png) ... failed.\n"
+    EXPECT_EQ(log.text(), "load(ground.png) ... failed.\n"
                           "load(almi.png) ... failed.\n"
                           "load(body.x) ... failed.\n");
     EXPECT_EQ(groundTexture.texture, nullptr);
@@ -191,7 +191,7 @@ TEST_F(SceneTest, MissingBodyTextureLeavesTheBodyUntextured) {
     folder.CopyData("ground.png");
     folder.CopyData("almi.png");
     SetUpScene();
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n"
                           "load(almi.png) ... ok.\n"
                           "load(body.x) ... ok.\n"
                           "load(body.png) ... failed.\n");

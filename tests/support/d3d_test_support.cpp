@@ -1,6 +1,7 @@
 #include "tests/support/d3d_test_support.h"
 
 #include "app/debug_log.h"
+#include "gfx/device/d3d_device.h"
 
 #include <SDL.h>
 
@@ -91,17 +92,7 @@ D3DDISPLAYMODE Mode(UINT width, UINT height, D3DFORMAT format, UINT refresh) {
 }
 
 D3DPRESENT_PARAMETERS ProgramPresentParameters(HWND window, BOOL windowed) {
-    D3DPRESENT_PARAMETERS params{};
-    params.BackBufferWidth = 640;
-    params.BackBufferHeight = 480;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.hDeviceWindow = window;
-    params.Windowed = windowed;
-    params.EnableAutoDepthStencil = TRUE;
-    params.AutoDepthStencilFormat = D3DFMT_D16;
-    return params;
+    return PresentParameters(640, 480, D3DFMT_X8R8G8B8, D3DFMT_D16, window, windowed);
 }
 
 } // namespace d3d_test

@@ -23,13 +23,6 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
-int RecordingLog::Count(const std::string& line) const {
-    int count = 0;
-    for (size_t at = text_.find(line); at != std::string::npos; at = text_.find(line, at + 1))
-        ++count;
-    return count;
-}
-
 int RecordingBoxes::Show(HWND owner, const char* text, const char* caption, UINT type) {
     shown.push_back({owner, text ? text : "", caption ? caption : "", type});
     int down = 0;
@@ -80,7 +73,6 @@ InputSandbox::InputSandbox() {
     platform::SetJoystickSource(&joysticks);
     platform::SetInputFaults({});
     platform::ClearMouseReadFailures();
-    platform::SetDebugOutputSink(&log);
     platform::SetMessageBoxSink(&boxes);
     ClearInput();
     closeKey = 0;
@@ -95,7 +87,6 @@ InputSandbox::~InputSandbox() {
     platform::SetJoystickSource(nullptr);
     platform::SetInputFaults({});
     platform::ClearMouseReadFailures();
-    platform::SetDebugOutputSink(nullptr);
     platform::SetMessageBoxSink(nullptr);
 }
 

@@ -7,30 +7,16 @@
 #include <platform/win32/services.h>
 #include <platform/dinput8/sources.h>
 
+#include "tests/support/win32_test_support.h"
+
 #include <string>
 #include <vector>
 
 namespace input_test {
 
-class RecordingLog final : public platform::DebugOutputSink {
-  public:
-    void Write(const char* text) override { text_ += text; }
-    const std::string& text() const { return text_; }
-    void Clear() { text_.clear(); }
-    // How often `line` occurs in what was written.
-    int Count(const std::string& line) const;
+using ShownBox = win32_test::Box;
 
-  private:
-    std::string text_;
-};
-
-struct ShownBox {
-    HWND owner;
-    std::string text;
-    std::string caption;
-    UINT type;
-};
-
+// Records message boxes like win32_test::MessageBoxes, and the keys held while each was up.
 class RecordingBoxes final : public platform::MessageBoxSink {
   public:
     int Show(HWND owner, const char* text, const char* caption, UINT type) override;
@@ -63,7 +49,7 @@ class InputSandbox {
 
     platform::ScriptedKeyboard keyboard;
     platform::ScriptedJoysticks joysticks;
-    RecordingLog log;
+    win32_test::DebugOutput log;
     RecordingBoxes boxes;
 };
 

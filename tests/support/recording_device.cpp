@@ -26,6 +26,31 @@ void AppendColor(DeviceCall& call, const D3DCOLORVALUE& c) {
     call.floats.insert(call.floats.end(), {c.r, c.g, c.b, c.a});
 }
 
+// A resource's Release: counts down but never frees, so that a test can still look at a
+// resource the code under test has let go of.
+ULONG CountDown(int& refCount) {
+    if (refCount > 0) --refCount;
+    return static_cast<ULONG>(refCount);
+}
+
+// A resource's GetDevice: the owner, with a reference for the caller.
+HRESULT HandOutDevice(RecordingDevice* device, IDirect3DDevice8** out) {
+    if (out == nullptr) return D3DERR_INVALIDCALL;
+    device->AddRef();
+    *out = device;
+    return D3D_OK;
+}
+
+// A buffer's Lock of `size` bytes at `offset`.
+HRESULT LockBytes(std::vector<uint8_t>& bytes, UINT offset, UINT size, BYTE** data,
+                  int& lockCount) {
+    if (data == nullptr || offset > bytes.size() || size > bytes.size() - offset)
+        return D3DERR_INVALIDCALL;
+    *data = bytes.data() + offset;
+    ++lockCount;
+    return D3D_OK;
+}
+
 } // namespace
 
 std::string DeviceCall::ToString() const {
@@ -83,15 +108,11 @@ RecordingTexture::RecordingTexture(RecordingDevice* owner, UINT width, UINT heig
 }
 
 ULONG RecordingTexture::Release() {
-    if (refCount > 0) --refCount;
-    return static_cast<ULONG>(refCount);
+    return CountDown(refCount);
 }
 
 HRESULT RecordingTexture::GetDevice(IDirect3DDevice8** out) {
-    if (out == nullptr) return D3DERR_INVALIDCALL;
-    device->AddRef();
-    *out = device;
-    return D3D_OK;
+    return HandOutDevice(device, out);
 }
 
 HRESULT RecordingTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
@@ -134,15 +155,11 @@ RecordingVertexBuffer::RecordingVertexBuffer(RecordingDevice* owner, UINT length
     : device(owner), bytes(length, 0), usage(bufferUsage), fvf(bufferFvf), pool(bufferPool) {}
 
 ULONG RecordingVertexBuffer::Release() {
-    if (refCount > 0) --refCount;
-    return static_cast<ULONG>(refCount);
+    return CountDown(refCount);
 }
 
 HRESULT RecordingVertexBuffer::GetDevice(IDirect3DDevice8** out) {
-    if (out == nullptr) return D3DERR_INVALIDCALL;
-    device->AddRef();
-    *out = device;
-    return D3D_OK;
+    return HandOutDevice(device, out);
 }
 
 HRESULT RecordingVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD flags) {
@@ -150,11 +167,7 @@ HRESULT RecordingVertexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD f
     call.args = {offset, size, flags};
     call.object = this;
     if (FAILED(device->lockVertexBufferResult)) return device->lockVertexBufferResult;
-    if (data == nullptr || offset > bytes.size() || size > bytes.size() - offset)
-        return D3DERR_INVALIDCALL;
-    *data = bytes.data() + offset;
-    ++lockCount;
-    return D3D_OK;
+    return LockBytes(bytes, offset, size, data, lockCount);
 }
 
 HRESULT RecordingVertexBuffer::Unlock() {
@@ -178,23 +191,15 @@ RecordingIndexBuffer::RecordingIndexBuffer(RecordingDevice* owner, UINT length, 
     : device(owner), bytes(length, 0), usage(bufferUsage), format(bufferFormat), pool(bufferPool) {}
 
 ULONG RecordingIndexBuffer::Release() {
-    if (refCount > 0) --refCount;
-    return static_cast<ULONG>(refCount);
+    return CountDown(refCount);
 }
 
 HRESULT RecordingIndexBuffer::GetDevice(IDirect3DDevice8** out) {
-    if (out == nullptr) return D3DERR_INVALIDCALL;
-    device->AddRef();
-    *out = device;
-    return D3D_OK;
+    return HandOutDevice(device, out);
 }
 
 HRESULT RecordingIndexBuffer::Lock(UINT offset, UINT size, BYTE** data, DWORD) {
-    if (data == nullptr || offset > bytes.size() || size > bytes.size() - offset)
-        return D3DERR_INVALIDCALL;
-    *data = bytes.data() + offset;
-    ++lockCount;
-    return D3D_OK;
+    return LockBytes(bytes, offset, size, data, lockCount);
 }
 
 HRESULT RecordingIndexBuffer::Unlock() {
@@ -579,8 +584,7 @@ HRESULT RecordingDevice::SetIndices(IDirect3DIndexBuffer8* data, UINT base) {
 // ---- Font ---------------------------------------------------------------------------------
 
 ULONG RecordingFont::Release() {
-    if (refCount > 0) --refCount;
-    return static_cast<ULONG>(refCount);
+    return CountDown(refCount);
 }
 
 HRESULT RecordingFont::GetDevice(IDirect3DDevice8** out) {

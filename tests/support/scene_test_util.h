@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/win32_test_support.h"
+
 #include <platform/win32/services.h>
 
 #include <cstdio>
@@ -17,19 +19,7 @@ namespace testsupport {
 
 // Collects everything DebugPrint writes while it lives (the program logs to the debugger
 // output when "-dbf" is not given, as in tests).
-class LogCapture final : public platform::DebugOutputSink {
-  public:
-    LogCapture() { platform::SetDebugOutputSink(this); }
-    ~LogCapture() override { platform::SetDebugOutputSink(nullptr); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-    void Write(const char* text) override { text_ += text; }
-    const std::string& Text() const { return text_; }
-    void Clear() { text_.clear(); }
-
-  private:
-    std::string text_;
-};
+using LogCapture = win32_test::DebugOutput;
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

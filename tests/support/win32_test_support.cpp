@@ -52,13 +52,13 @@ void XServer::Kill() {
     pid_ = -1;
 }
 
-bool StartPrivateXServer() {
+const XServer* PrivateXServer(const std::string& screen) {
     static XServer* server = nullptr;
-    if (server == nullptr) server = new XServer; // never stopped: see the class
-    if (server->display().empty()) return false;
+    if (server == nullptr) server = new XServer(screen); // never stopped: see the class
+    if (server->display().empty()) return nullptr;
     setenv("DISPLAY", server->display().c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
-    return true;
+    return server;
 }
 
 std::vector<std::string> DebugOutput::Lines() const {

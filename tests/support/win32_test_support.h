@@ -29,9 +29,14 @@ class XServer {
     std::string display_;
 };
 
-// Starts one XServer for the rest of the process (once) and points SDL at it. False when no X
-// server can be started.
-bool StartPrivateXServer();
+// The one XServer of the process, started on the first call with the screen that call names
+// and kept for the rest of the process; SDL is pointed at it. Null when no X server can be
+// started.
+const XServer* PrivateXServer(const std::string& screen = "1024x768x24");
+// The same for callers that need no more than whether it runs.
+inline bool StartPrivateXServer() {
+    return PrivateXServer() != nullptr;
+}
 
 // Collects everything written to the debugger output while it lives.
 class DebugOutput final : public platform::DebugOutputSink {

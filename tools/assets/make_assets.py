@@ -249,6 +249,20 @@ def fmt(v):
     return "0.000000" if s == "-0.000000" else s
 
 
+def x_vector(v):
+    return ";".join(fmt(c) for c in v) + ";"
+
+
+def x_face(f):
+    return "%d;%s;" % (len(f), ",".join(str(i) for i in f))
+
+
+def x_list(out, indent, rows):
+    """Appends an .x array: its count, then its rows separated by commas and closed by ';'."""
+    out.append("%s%d;" % (indent, len(rows)))
+    out.append(",\n".join(indent + row for row in rows) + ";")
+
+
 def write_x(path, m):
     out = ["xof 0303txt 0032", "",
            "// The walking machine's body. Mesh frame: +x up, +z forward, y across;",
@@ -258,12 +272,8 @@ def write_x(path, m):
     out.append("    1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0,0.0,0.0,0.0,0.0,1.0;;")
     out.append("  }")
     out.append("  Mesh BodyMesh {")
-    out.append("    %d;" % len(m.positions))
-    lines = ["    %s;%s;%s;" % (fmt(p[0]), fmt(p[1]), fmt(p[2])) for p in m.positions]
-    out.append(",\n".join(lines) + ";")
-    out.append("    %d;" % len(m.faces))
-    lines = ["    %d;%s;" % (len(f), ",".join(str(i) for i in f)) for f in m.faces]
-    out.append(",\n".join(lines) + ";")
+    x_list(out, "    ", [x_vector(p) for p in m.positions])
+    x_list(out, "    ", [x_face(f) for f in m.faces])
 
     out.append("    MeshMaterialList {")
     out.append("      3;")
@@ -287,18 +297,12 @@ def write_x(path, m):
     out.append("    }")
 
     out.append("    MeshNormals {")
-    out.append("      %d;" % len(m.normals))
-    lines = ["      %s;%s;%s;" % (fmt(n[0]), fmt(n[1]), fmt(n[2])) for n in m.normals]
-    out.append(",\n".join(lines) + ";")
-    out.append("      %d;" % len(m.faces))
-    lines = ["      %d;%s;" % (len(f), ",".join(str(i) for i in f)) for f in m.faces]
-    out.append(",\n".join(lines) + ";")
+    x_list(out, "      ", [x_vector(n) for n in m.normals])
+    x_list(out, "      ", [x_face(f) for f in m.faces])
     out.append("    }")
 
     out.append("    MeshTextureCoords {")
-    out.append("      %d;" % len(m.uvs))
-    lines = ["      %s;%s;" % (fmt(u), fmt(v)) for (u, v) in m.uvs]
-    out.append(",\n".join(lines) + ";")
+    x_list(out, "      ", [x_vector(uv) for uv in m.uvs])
     out.append("    }")
     out.append("  }")
     out.append("}")

@@ -1,6 +1,7 @@
 // Key script reading. A script comes from the user's hands: every field is checked, and a bad
 // line is reported by number instead of being skipped, so a typo never silently changes a run.
 #include "tools/replay/key_script.h"
+#include "tools/replay/text_lines.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -69,15 +70,10 @@ int KeyFromName(std::string_view name) {
 
 bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::string& error) {
     events.clear();
-    int lineNumber = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNumber;
-
+    TextLines lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+        const int lineNumber = lines.number();
         if (line.find('\0') != std::string_view::npos) {
             error = LineError(lineNumber, "contains a NUL byte; a script is plain text");
             events.clear();

@@ -1,6 +1,7 @@
 // Trace rows: taken from the simulation's process-wide state, written as CSV, read back for
 // comparisons.
 #include "tools/replay/trace.h"
+#include "tools/replay/text_lines.h"
 
 #include <cerrno>
 #include <charconv>
@@ -70,14 +71,10 @@ bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string&
         rows.clear();
         return false;
     };
-    std::size_t pos = 0;
-    int lineNumber = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNumber;
+    TextLines lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+        const int lineNumber = lines.number();
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (lineNumber == 1) {
             if (line != kTraceHeader) return fail(1, "header is not the trace header");
@@ -104,7 +101,7 @@ bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string&
         if (p != last) return fail(lineNumber, "trailing text after the last field");
         rows.push_back(row);
     }
-    if (lineNumber == 0) return fail(1, "empty trace");
+    if (lines.number() == 0) return fail(1, "empty trace");
     return true;
 }
 

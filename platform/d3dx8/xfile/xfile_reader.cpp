@@ -130,6 +130,17 @@ class Parser {
     // handed to `child`, a reference to `reference` (or ignored); true once '}' is read.
     template <typename Child, typename Reference>
     bool Children(int depth, const char* owner, Child child, Reference reference);
+    // The same where references are ignored.
+    template <typename Child> bool Children(int depth, const char* owner, Child child) {
+        return Children(depth, owner, child, [](const std::string&, size_t) { return true; });
+    }
+    // The same for an object that knows no child objects: all are skipped.
+    bool NoChildren(int depth, const char* owner) {
+        return Children(depth, owner,
+                        [](std::string_view, const std::string&, int, bool&) { return true; });
+    }
+    // False with `reason_` set when a face index is `count` or more: "<what> N of COUNT".
+    bool IndicesBelow(const FaceList& faces, uint32_t count, const char* what);
 
     bool ParseFrame(FrameNode& frame, int depth);
     bool ParseMatrix(D3DXMATRIX& matrix, int depth);
@@ -328,14 +339,22 @@ bool Parser::Children(int depth, const char* owner, Child child, Reference refer
     }
 }
 
+bool Parser::IndicesBelow(const FaceList& faces, uint32_t count, const char* what) {
+    for (uint32_t index : faces.indices)
+        if (index >= count) {
+            reason_ =
+                std::string(what) + " " + std::to_string(index) + " of " + std::to_string(count);
+            return false;
+        }
+    return true;
+}
+
 bool Parser::ParseMatrix(D3DXMATRIX& matrix, int depth) {
     float m[16];
     if (!ReadFloats(m, 16, "a matrix entry")) return false;
     for (int i = 0; i < 16; ++i)
         matrix.m[i / 4][i % 4] = m[i];
-    auto none = [](std::string_view, const std::string&, int, bool&) { return true; };
-    auto ignore = [](const std::string&, size_t) { return true; };
-    return Children(depth, "FrameTransformMatrix", none, ignore);
+    return NoChildren(depth, "FrameTransformMatrix");
 }
 
 bool Parser::ParseFrame(FrameNode& frame, int depth) {
@@ -365,8 +384,7 @@ bool Parser::ParseFrame(FrameNode& frame, int depth) {
         }
         return true;
     };
-    auto ignore = [](const std::string&, size_t) { return true; };
-    return Children(depth, "Frame", child, ignore);
+    return Children(depth, "Frame", child);
 }
 
 bool Parser::ParseMesh(RawMesh& mesh, int depth) {
@@ -376,12 +394,7 @@ bool Parser::ParseMesh(RawMesh& mesh, int depth) {
         return false;
     if (!ReadDword(faceCount, "the face count")) return false;
     if (!ReadFaces(mesh.faces, faceCount, "Mesh face list")) return false;
-    for (uint32_t index : mesh.faces.indices)
-        if (index >= vertexCount) {
-            reason_ = "Mesh face uses vertex " + std::to_string(index) + " of " +
-                      std::to_string(vertexCount);
-            return false;
-        }
+    if (!IndicesBelow(mesh.faces, vertexCount, "Mesh face uses vertex")) return false;
     auto child = [&](std::string_view type, const std::string&, int d, bool& handled) {
         if (type == "MeshNormals" && !mesh.hasNormals) {
             handled = true;
@@ -397,8 +410,7 @@ bool Parser::ParseMesh(RawMesh& mesh, int depth) {
         }
         return true;
     };
-    auto ignore = [](const std::string&, size_t) { return true; };
-    return Children(depth, "Mesh", child, ignore);
+    return Children(depth, "Mesh", child);
 }
 
 bool Parser::ParseNormals(RawMesh& mesh, int depth) {
@@ -413,16 +425,9 @@ bool Parser::ParseNormals(RawMesh& mesh, int depth) {
         reason_ = "MeshNormals faces do not match the mesh's faces";
         return false;
     }
-    for (uint32_t index : mesh.normalFaces.indices)
-        if (index >= count) {
-            reason_ = "MeshNormals face uses normal " + std::to_string(index) + " of " +
-                      std::to_string(count);
-            return false;
-        }
+    if (!IndicesBelow(mesh.normalFaces, count, "MeshNormals face uses normal")) return false;
     mesh.hasNormals = true;
-    auto none = [](std::string_view, const std::string&, int, bool&) { return true; };
-    auto ignore = [](const std::string&, size_t) { return true; };
-    return Children(depth, "MeshNormals", none, ignore);
+    return NoChildren(depth, "MeshNormals");
 }
 
 bool Parser::ParseTexCoords(RawMesh& mesh, int depth) {
@@ -438,9 +443,7 @@ bool Parser::ParseTexCoords(RawMesh& mesh, int depth) {
     for (size_t i = 0; i < mesh.uvs.size(); ++i)
         if (!ReadFloat(mesh.uvs[i], "a texture coordinate")) return false;
     mesh.hasTexCoords = true;
-    auto none = [](std::string_view, const std::string&, int, bool&) { return true; };
-    auto ignore = [](const std::string&, size_t) { return true; };
-    return Children(depth, "MeshTextureCoords", none, ignore);
+    return NoChildren(depth, "MeshTextureCoords");
 }
 
 bool Parser::ParseMaterialList(RawMesh& mesh, int depth) {
@@ -508,8 +511,7 @@ bool Parser::ParseMaterial(RawMaterial& material, int depth) {
         handled = true;
         return ParseTextureFilename(material, d);
     };
-    auto ignore = [](const std::string&, size_t) { return true; };
-    return Children(depth, "Material", child, ignore);
+    return Children(depth, "Material", child);
 }
 
 bool Parser::ParseTextureFilename(RawMaterial& material, int depth) {
@@ -524,9 +526,7 @@ bool Parser::ParseTextureFilename(RawMaterial& material, int depth) {
         material.hasTexture = true;
         material.texture = std::move(name);
     }
-    auto none = [](std::string_view, const std::string&, int, bool&) { return true; };
-    auto ignore = [](const std::string&, size_t) { return true; };
-    return Children(depth, "TextureFilename", none, ignore);
+    return NoChildren(depth, "TextureFilename");
 }
 
 bool Parser::ParseObject(FrameNode& parent, int depth) {

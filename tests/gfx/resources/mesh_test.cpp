@@ -5,17 +5,14 @@
 #include "gfx/resources/scene_object.h"
 #include "gfx/resources/texture_cache.h"
 
-#include "tests/support/recording_device.h"
-#include "tests/support/scene_test_util.h"
+#include "tests/support/resource_fixture.h"
 
 #include <gtest/gtest.h>
 
 using testsupport::DeviceCall;
-using testsupport::LogCapture;
 using testsupport::RecordingDevice;
 using testsupport::RecordingTexture;
 using testsupport::ScopedDevice;
-using testsupport::ScratchFolder;
 
 namespace {
 
@@ -92,15 +89,7 @@ std::vector<const DeviceCall*> OwnDrawCalls(const RecordingDevice& device) {
     return out;
 }
 
-class MeshTest : public ::testing::Test {
-  protected:
-    void TearDown() override { EXPECT_EQ(textureCache.head, nullptr); }
-
-    ScratchFolder folder;
-    RecordingDevice device;
-    ScopedDevice installed{&device};
-    LogCapture log;
-};
+using MeshTest = testsupport::ResourceTest;
 
 TEST_F(MeshTest, GeneratedShapesHaveOneColourMaterialAndLogNothing) {
     {
@@ -127,7 +116,7 @@ TEST_F(MeshTest, GeneratedShapesHaveOneColourMaterialAndLogNothing) {
         ASSERT_TRUE(sphere.CreateBox(1, 1, 1, D3DXCOLOR(1, 1, 1, 1)));
         EXPECT_EQ(first->Release(), 0u);
     }
-    EXPECT_EQ(log.Text(), "");
+    EXPECT_EQ(log.text(), "");
 }
 
 TEST_F(MeshTest, FailedShapeCreationIsLoggedAndLeavesNoMesh) {
@@ -140,7 +129,7 @@ TEST_F(MeshTest, FailedShapeCreationIsLoggedAndLeavesNoMesh) {
         EXPECT_FALSE(box.CreateBox(1, 1, 1, D3DXCOLOR(1, 1, 1, 1)));
         EXPECT_EQ(box.mesh, nullptr);
     }
-    EXPECT_EQ(log.Text(), "D3DXCreateSphere\nD3DXCreateBox\n");
+    EXPECT_EQ(log.text(), "D3DXCreateSphere\nD3DXCreateBox\n");
 
     device.ClearCalls();
     D3DXMATRIX world(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
@@ -188,7 +177,7 @@ TEST_F(MeshTest, MaterialsNamingOneTextureShareItUntilTheLastHandBack) {
     {
         MeshResource mesh;
         ASSERT_TRUE(mesh.Load("three.x", 0, 1));
-        EXPECT_EQ(log.Text(), "load(three.x) ... ok.\nload(shared.png) ... ok.\n");
+        EXPECT_EQ(log.text(), "load(three.x) ... ok.\nload(shared.png) ... ok.\n");
         ASSERT_EQ(mesh.materialCount, 3u);
         EXPECT_EQ(mesh.name, "three.x");
         ASSERT_NE(mesh.textures[0], nullptr);
@@ -215,7 +204,7 @@ TEST_F(MeshTest, MaterialsNamingOneTextureShareItUntilTheLastHandBack) {
         EXPECT_EQ(own[6]->object, mesh.textures[2]);
         EXPECT_FLOAT_EQ(own[3]->floats[1], 1.0f); // material 1 (diffuse green) with subset 1
     }
-    EXPECT_EQ(log.Text(), "load(three.x) ... ok.\nload(shared.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(three.x) ... ok.\nload(shared.png) ... ok.\n"
                           "release(three.x)\nrelease(shared.png)\n");
     EXPECT_EQ(device.LiveTextures(), 0u);
 }
@@ -232,7 +221,7 @@ TEST_F(MeshTest, MeshesShareTexturesThroughTheCache) {
     EXPECT_EQ(device.LiveTextures(), 1u);
     b.Release();
     EXPECT_EQ(device.LiveTextures(), 0u);
-    EXPECT_EQ(log.Text(), "load(three.x) ... ok.\nload(shared.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(three.x) ... ok.\nload(shared.png) ... ok.\n"
                           "load(three.x) ... ok.\n"
                           "release(three.x)\n"
                           "release(three.x)\nrelease(shared.png)\n");
@@ -242,7 +231,7 @@ TEST_F(MeshTest, AMissingTextureLeavesThatSubsetUntexturedAndTheLoadSucceeds) {
     testsupport::WriteFile("one.x", kMissingTexture);
     MeshResource mesh;
     ASSERT_TRUE(mesh.Load("one.x", 0, 1));
-    EXPECT_EQ(log.Text(), "load(one.x) ... ok.\nload(nowhere.png) ... failed.\n");
+    EXPECT_EQ(log.text(), "load(one.x) ... ok.\nload(nowhere.png) ... failed.\n");
     ASSERT_EQ(mesh.materialCount, 1u);
     EXPECT_EQ(mesh.textures[0], nullptr);
     EXPECT_NE(mesh.mesh, nullptr);
@@ -266,7 +255,7 @@ TEST_F(MeshTest, MissingOrCorruptFileFailsAndKeepsTheNameForItsRelease) {
         corrupt.Draw(&world);
         EXPECT_TRUE(device.calls.empty());
     }
-    EXPECT_EQ(log.Text(), "load(absent.x) ... failed.\n"
+    EXPECT_EQ(log.text(), "load(absent.x) ... failed.\n"
                           "load(corrupt.x) ... failed.\n"
                           "release(corrupt.x)\n"
                           "release(absent.x)\n");
@@ -279,13 +268,13 @@ TEST_F(MeshTest, ReloadAndReplacingALoadedMeshWriteItsReleaseFirst) {
     MeshResource mesh;
     ASSERT_TRUE(mesh.Load("three.x", 0, 1));
     ASSERT_TRUE(mesh.Load("one.x", 0, 1));
-    EXPECT_EQ(log.Text(), "load(three.x) ... ok.\nload(shared.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(three.x) ... ok.\nload(shared.png) ... ok.\n"
                           "release(three.x)\nrelease(shared.png)\n"
                           "load(one.x) ... ok.\nload(nowhere.png) ... failed.\n");
     log.Clear();
     // A generated shape replaces it too, and the old name is released on the way.
     ASSERT_TRUE(mesh.CreateBox(1, 1, 1, D3DXCOLOR(1, 1, 1, 1)));
-    EXPECT_EQ(log.Text(), "release(one.x)\n");
+    EXPECT_EQ(log.text(), "release(one.x)\n");
     EXPECT_TRUE(mesh.name.empty());
 }
 

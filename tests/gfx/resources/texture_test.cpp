@@ -3,28 +3,19 @@
 #include "gfx/resources/texture_cache.h"
 #include "gfx/resources/texture_resource.h"
 
-#include "tests/support/recording_device.h"
-#include "tests/support/scene_test_util.h"
+#include "tests/support/resource_fixture.h"
 
 #include <gtest/gtest.h>
 
-using testsupport::LogCapture;
-using testsupport::RecordingDevice;
 using testsupport::RecordingTexture;
-using testsupport::ScopedDevice;
-using testsupport::ScratchFolder;
 
 namespace {
 
-class TextureTest : public ::testing::Test {
+class TextureTest : public testsupport::ResourceTest {
   protected:
     void SetUp() override {
         folder.CopyData("ground.png");
         folder.CopyData("almi.png");
-    }
-    void TearDown() override {
-        // Nothing may stay in the process-wide cache between tests.
-        EXPECT_EQ(textureCache.head, nullptr);
     }
 
     int CacheEntries() const {
@@ -33,17 +24,12 @@ class TextureTest : public ::testing::Test {
             ++n;
         return n;
     }
-
-    ScratchFolder folder;
-    RecordingDevice device;
-    ScopedDevice installed{&device};
-    LogCapture log;
 };
 
 TEST_F(TextureTest, LoadCreatesOneManagedArgbTextureOfTheImageSize) {
     TextureResource texture;
     ASSERT_TRUE(texture.Load("ground.png", 0, 1));
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n");
     ASSERT_NE(texture.texture, nullptr);
     EXPECT_EQ(texture.name, "ground.png");
     auto created = device.CallsNamed("CreateTexture");
@@ -54,14 +40,14 @@ TEST_F(TextureTest, LoadCreatesOneManagedArgbTextureOfTheImageSize) {
 
     auto* held = static_cast<RecordingTexture*>(texture.texture);
     texture.Release();
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
     EXPECT_EQ(held->refCount, 0);
     EXPECT_EQ(texture.texture, nullptr);
     EXPECT_TRUE(texture.name.empty());
 
     // An empty object releases silently, however often.
     texture.Release();
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
 }
 
 TEST_F(TextureTest, MissingOrCorruptFileFailsButKeepsTheNameForItsRelease) {
@@ -76,7 +62,7 @@ TEST_F(TextureTest, MissingOrCorruptFileFailsButKeepsTheNameForItsRelease) {
         EXPECT_FALSE(broken.Load("broken.png", 0, 1));
         EXPECT_EQ(broken.texture, nullptr);
     } // destructors release in reverse order of construction
-    EXPECT_EQ(log.Text(), "load(missing.png) ... failed.\n"
+    EXPECT_EQ(log.text(), "load(missing.png) ... failed.\n"
                           "load(broken.png) ... failed.\n"
                           "release(broken.png)\n"
                           "release(missing.png)\n");
@@ -88,7 +74,7 @@ TEST_F(TextureTest, ReloadWritesTheOldReleaseBeforeTheNewLoad) {
     ASSERT_TRUE(texture.Load("ground.png", 0, 1));
     auto* first = static_cast<RecordingTexture*>(texture.texture);
     ASSERT_TRUE(texture.Load("almi.png", 0, 1));
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n"
                           "release(ground.png)\n"
                           "load(almi.png) ... ok.\n");
     EXPECT_EQ(first->refCount, 0);
@@ -100,17 +86,17 @@ TEST_F(TextureTest, CacheLoadsOnceAndReleasesOnTheLastHandBack) {
     IDirect3DTexture8* b = textureCache.Acquire("ground.png", 0, 1);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a, b);
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n");
     EXPECT_EQ(device.CountOf("CreateTexture"), 1u);
     ASSERT_EQ(CacheEntries(), 1);
     EXPECT_EQ(textureCache.head->refCount, 2);
 
     textureCache.Release(a);
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\n");
     EXPECT_EQ(static_cast<RecordingTexture*>(a)->refCount, 1);
 
     textureCache.Release(b);
-    EXPECT_EQ(log.Text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
+    EXPECT_EQ(log.text(), "load(ground.png) ... ok.\nrelease(ground.png)\n");
     EXPECT_EQ(static_cast<RecordingTexture*>(a)->refCount, 0);
     EXPECT_EQ(textureCache.head, nullptr);
 }
@@ -133,12 +119,12 @@ TEST_F(TextureTest, NamesThatDifferOnlyInCaseAreDifferentEntries) {
     ASSERT_NE(upper, nullptr);
     EXPECT_NE(lower, upper);
     EXPECT_EQ(CacheEntries(), 2);
-    EXPECT_EQ(log.Text(), "load(almi.png) ... ok.\nload(Almi.png) ... ok.\n");
+    EXPECT_EQ(log.text(), "load(almi.png) ... ok.\nload(Almi.png) ... ok.\n");
     // A name that is a prefix of another is not the same name either.
     EXPECT_EQ(textureCache.Acquire("almi.pn", 0, 1), nullptr);
     textureCache.Release(upper);
     textureCache.Release(lower);
-    EXPECT_EQ(log.Text(), "load(almi.png) ... ok.\nload(Almi.png) ... ok.\n"
+    EXPECT_EQ(log.text(), "load(almi.png) ... ok.\nload(Almi.png) ... ok.\n"
                           "load(almi.pn) ... failed.\n"
                           "release(Almi.png)\nrelease(almi.png)\n");
 }
@@ -147,7 +133,7 @@ TEST_F(TextureTest, FailedAcquireAddsNothingAndIsRetriedNextTime) {
     EXPECT_EQ(textureCache.Acquire("later.png", 0, 1), nullptr);
     EXPECT_EQ(textureCache.head, nullptr);
     EXPECT_EQ(textureCache.Acquire("later.png", 0, 1), nullptr);
-    EXPECT_EQ(log.Text(), "load(later.png) ... failed.\nload(later.png) ... failed.\n");
+    EXPECT_EQ(log.text(), "load(later.png) ... failed.\nload(later.png) ... failed.\n");
 
     // Once the file is there, the next request loads it.
     folder.CopyData("almi.png", "later.png");
@@ -163,7 +149,7 @@ TEST_F(TextureTest, ReleasingNullOrAForeignTextureIsIgnored) {
     IDirect3DTexture8* foreign = nullptr;
     ASSERT_EQ(device.CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &foreign), D3D_OK);
     textureCache.Release(foreign);
-    EXPECT_EQ(log.Text(), "");
+    EXPECT_EQ(log.text(), "");
     EXPECT_EQ(static_cast<RecordingTexture*>(foreign)->refCount, 1);
     ASSERT_EQ(CacheEntries(), 1);
     EXPECT_EQ(textureCache.head->refCount, 1);
@@ -186,7 +172,7 @@ TEST_F(TextureTest, EntriesLeaveFromTheHeadTheMiddleAndTheEnd) {
     textureCache.Release(c);
     textureCache.Release(c);
     textureCache.Release(a);
-    EXPECT_EQ(log.Text(), "release(almi.png)\nrelease(c.png)\nrelease(ground.png)\n");
+    EXPECT_EQ(log.text(), "release(almi.png)\nrelease(c.png)\nrelease(ground.png)\n");
     EXPECT_EQ(device.LiveTextures(), 0u);
 }
 

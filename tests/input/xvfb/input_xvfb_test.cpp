@@ -1,6 +1,7 @@
 // The input module on a real X server: a private Xvfb, the real window through CreateWindowExA,
 // the SDL keyboard fed by xdotool key events, and the real pointer moved by the server.
 #include "tests/support/input_sandbox.h"
+#include "tests/support/win32_test_support.h"
 
 #include "app/main_window.h"
 #include "gfx/device/d3d_device.h"
@@ -11,49 +12,17 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <string>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 namespace {
 
-// Starts Xvfb on a display it picks itself (so parallel runs never collide) and points SDL at it.
+// A private Xvfb for the whole run (so parallel runs never collide), with SDL pointed at it.
 class XvfbServer : public ::testing::Environment {
   public:
     void SetUp() override {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        pid_ = fork();
-        ASSERT_GE(pid_, 0);
-        if (pid_ == 0) {
-            // The server outlives the tests: SDL keeps its connection until the process ends,
-            // and Xlib ends a process whose server goes away. It stops when this process does.
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        char c;
-        ssize_t got;
-        while ((got = read(fds[0], &c, 1)) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start (is it installed?)";
-        display_ = ":" + number;
-        setenv("DISPLAY", display_.c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
+        ASSERT_TRUE(win32_test::StartPrivateXServer()) << "Xvfb did not start (is it installed?)";
     }
-
-  private:
-    pid_t pid_ = -1;
-    std::string display_;
 };
 
 const auto* const xvfb = ::testing::AddGlobalTestEnvironment(new XvfbServer);

@@ -115,7 +115,6 @@ TEST_F(Rendering, ScreenRectanglesCoverDirect3DPixelsTopRowFirst) {
 }
 
 TEST_F(Rendering, CounterClockwiseCullingKeepsClockwiseScreenTriangles) {
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     const D3DCOLOR red = D3DCOLOR_XRGB(255, 0, 0), green = D3DCOLOR_XRGB(0, 255, 0);
     // Right, then down-left: clockwise with y down.
     ScreenVertex clockwise[3] = {
@@ -123,28 +122,21 @@ TEST_F(Rendering, CounterClockwiseCullingKeepsClockwiseScreenTriangles) {
     ScreenVertex counter[3] = {
         {300, 100, 0.5f, 1, green}, {300, 200, 0.5f, 1, green}, {400, 100, 0.5f, 1, green}};
     device->SetVertexShader(kScreenFvf);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, clockwise, sizeof(ScreenVertex));
-    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, counter, sizeof(ScreenVertex));
-    Picture p = ReadPicture(device);
-    ExpectNear(p.At(120, 120), 255, 0, 0);
-    ExpectNear(p.At(320, 120), 0, 0, 0);
-
     // D3DCULL_CW the other way round, D3DCULL_NONE both.
-    Clear(0);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, clockwise, sizeof(ScreenVertex));
-    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, counter, sizeof(ScreenVertex));
-    p = ReadPicture(device);
-    ExpectNear(p.At(120, 120), 0, 0, 0);
-    ExpectNear(p.At(320, 120), 0, 255, 0);
-
-    Clear(0);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, clockwise, sizeof(ScreenVertex));
-    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, counter, sizeof(ScreenVertex));
-    p = ReadPicture(device);
-    ExpectNear(p.At(120, 120), 255, 0, 0);
-    ExpectNear(p.At(320, 120), 0, 255, 0);
+    const struct {
+        DWORD mode;
+        int red, green; // what is left of the clockwise and the counter-clockwise triangle
+    } cases[] = {{D3DCULL_CCW, 255, 0}, {D3DCULL_CW, 0, 255}, {D3DCULL_NONE, 255, 255}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Clear(0);
+        device->SetRenderState(D3DRS_CULLMODE, c.mode);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, clockwise, sizeof(ScreenVertex));
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, counter, sizeof(ScreenVertex));
+        Picture p = ReadPicture(device);
+        ExpectNear(p.At(120, 120), c.red, 0, 0);
+        ExpectNear(p.At(320, 120), 0, c.green, 0);
+    }
 }
 
 TEST_F(Rendering, CullingOfTransformedTrianglesFollowsTheirWindingOnScreen) {

@@ -32,6 +32,12 @@ std::array<int, 4> Pattern(uint32_t x, uint32_t y) {
     return {int((x * 40 + y) & 255), int((y * 50 + x * 3) & 255), int((x * y * 9) & 255),
             int((255 - x * 20 - y * 7) & 255)};
 }
+// The pattern as a format without alpha stores it.
+std::array<int, 4> OpaquePattern(uint32_t x, uint32_t y) {
+    auto p = Pattern(x, y);
+    p[3] = 255;
+    return p;
+}
 int Grey(uint32_t x, uint32_t y) {
     return int((x * 36 + y * 5) & 255);
 }
@@ -65,17 +71,12 @@ void ExpectPixels(const char* name, const Image& image, Expected expected, int t
 }
 
 TEST(ImageDecode, PngColourTypesAndDepthsGiveTheStoredPixels) {
-    auto opaque = [](uint32_t x, uint32_t y) {
-        auto p = Pattern(x, y);
-        p[3] = 255;
-        return p;
-    };
-    ExpectPixels("rgb8", Decode("rgb8.png"), opaque);
+    ExpectPixels("rgb8", Decode("rgb8.png"), OpaquePattern);
     ExpectPixels("rgba8", Decode("rgba8.png"), Pattern);
     ExpectPixels("interlaced", Decode("interlaced.png"), Pattern);
     // 16-bit samples have different high and low bytes: scaling may round either way, but a
     // decoder that keeps the low byte is far off.
-    ExpectPixels("rgb16", Decode("rgb16.png"), opaque, 1);
+    ExpectPixels("rgb16", Decode("rgb16.png"), OpaquePattern, 1);
     ExpectPixels("rgba16", Decode("rgba16.png"), Pattern, 1);
 }
 
@@ -113,13 +114,8 @@ TEST(ImageDecode, PngGreyAndPaletteAreWidenedToRgba) {
 }
 
 TEST(ImageDecode, BmpRowsComeOutTopFirstInBothOrders) {
-    auto opaque = [](uint32_t x, uint32_t y) {
-        auto p = Pattern(x, y);
-        p[3] = 255;
-        return p;
-    };
-    ExpectPixels("rgb24", Decode("rgb24.bmp"), opaque);
-    ExpectPixels("rgb32_topdown", Decode("rgb32_topdown.bmp"), opaque);
+    ExpectPixels("rgb24", Decode("rgb24.bmp"), OpaquePattern);
+    ExpectPixels("rgb32_topdown", Decode("rgb32_topdown.bmp"), OpaquePattern);
     // Bit fields name the channels' bytes, alpha included.
     ExpectPixels("rgba32_bitfields", Decode("rgba32_bitfields.bmp"), Pattern);
 }

@@ -11,6 +11,12 @@
 
 namespace {
 
+// An enumeration callback that keeps each item in the vector its context points to.
+template <typename Item> BOOL CALLBACK Collect(const Item* item, LPVOID context) {
+    static_cast<std::vector<Item>*>(context)->push_back(*item);
+    return DIENUM_CONTINUE;
+}
+
 class DirectInputTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -48,14 +54,8 @@ class DirectInputTest : public ::testing::Test {
     }
     std::vector<DIDEVICEINSTANCEA> Enumerate(DWORD deviceClass) {
         std::vector<DIDEVICEINSTANCEA> found;
-        EXPECT_EQ(input->EnumDevices(
-                      deviceClass,
-                      [](LPCDIDEVICEINSTANCEA instance, LPVOID context) -> BOOL {
-                          static_cast<std::vector<DIDEVICEINSTANCEA>*>(context)->push_back(
-                              *instance);
-                          return DIENUM_CONTINUE;
-                      },
-                      &found, DIEDFL_ATTACHEDONLY),
+        EXPECT_EQ(input->EnumDevices(deviceClass, Collect<DIDEVICEINSTANCEA>, &found,
+                                     DIEDFL_ATTACHEDONLY),
                   DI_OK);
         return found;
     }
@@ -66,14 +66,7 @@ class DirectInputTest : public ::testing::Test {
     }
     std::vector<DIDEVICEOBJECTINSTANCEA> Objects(IDirectInputDevice8A* device, DWORD filter) {
         std::vector<DIDEVICEOBJECTINSTANCEA> found;
-        EXPECT_EQ(device->EnumObjects(
-                      [](LPCDIDEVICEOBJECTINSTANCEA object, LPVOID context) -> BOOL {
-                          static_cast<std::vector<DIDEVICEOBJECTINSTANCEA>*>(context)->push_back(
-                              *object);
-                          return DIENUM_CONTINUE;
-                      },
-                      &found, filter),
-                  DI_OK);
+        EXPECT_EQ(device->EnumObjects(Collect<DIDEVICEOBJECTINSTANCEA>, &found, filter), DI_OK);
         return found;
     }
 

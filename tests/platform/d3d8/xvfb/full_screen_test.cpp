@@ -22,14 +22,7 @@ using platform::d3d8::FullScreenScaling;
 
 // One server for the whole run, 1400 x 1000: the picture fits twice with bars on every side.
 bool StartServer() {
-    static const bool started = [] {
-        static auto* server = new win32_test::XServer("1400x1000x24"); // lives with the process
-        if (server->display().empty()) return false;
-        setenv("DISPLAY", server->display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        return true;
-    }();
-    return started;
+    return win32_test::PrivateXServer("1400x1000x24") != nullptr;
 }
 
 // The window's pixels as the server holds them, 0xRRGGBB each.
