@@ -1,5 +1,6 @@
 // Private to the Direct3D 8 stand-in: the GL context, the device and resource classes, and the
-// seams' storage. Nothing outside platform/d3d8 includes this.
+// seams' storage. Outside platform/d3d8 only the tests that look inside see it, through
+// koltrep_d3d8_internals.
 #pragma once
 
 #include <platform/d3d8/d3d8_linux.h>

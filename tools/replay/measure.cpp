@@ -43,7 +43,8 @@ std::atomic<uint64_t> allThreads{0}, physicsAllThreads{0}, driverAllThreads{0};
 // Initial-exec TLS in the executable: reading it never allocates, so it is safe inside malloc.
 thread_local uint64_t thisThread = 0, physicsThisThread = 0, driverThisThread = 0;
 thread_local int physicsDepth = 0;
-thread_local bool classifying = false;
+// Unused where the sanitizers own the allocator and nothing is counted.
+[[maybe_unused]] thread_local bool classifying = false;
 
 std::atomic<bool> sourcesCounted{false};
 
@@ -134,7 +135,7 @@ _Unwind_Reason_Code WalkStep(_Unwind_Context* context, void* data) {
     return walk->driver ? _URC_END_OF_STACK : _URC_NO_REASON;
 }
 
-bool InGlDriver(const void* caller) {
+[[maybe_unused]] bool InGlDriver(const void* caller) {
     const auto at = reinterpret_cast<uintptr_t>(caller);
     const Owner owner = OwnerOf(at);
     if (owner != Owner::kRuntime) return owner == Owner::kDriver;
