@@ -106,7 +106,11 @@ void ServerScaling::X::Free() {
     if (display && SDL_WasInit(SDL_INIT_VIDEO)) {
         ErrorTrap trap(display);
         // A picture of a destroyed window went with it; the trap takes the server's refusal.
-        if (target) XRenderFreePicture(display, target);
+        if (target) {
+            XRenderFreePicture(display, target);
+            // Back to what SDL gives a GL window: no background, so GL's frames never flicker.
+            XSetWindowBackgroundPixmap(display, window, 0);
+        }
         if (source) XRenderFreePicture(display, source);
         if (gc) XFreeGC(display, gc);
         if (pixmap) XFreePixmap(display, pixmap);
@@ -157,6 +161,9 @@ std::unique_ptr<ServerScaling> ServerScaling::Create(SDL_Window* window, int wid
         x.gc = XCreateGC(display, x.pixmap, 0, nullptr);
         x.source = XRenderCreatePicture(display, x.pixmap, sourceFormat, 0, nullptr);
         x.target = XRenderCreatePicture(display, x.window, windowFormat, 0, nullptr);
+        // The server paints what an expose uncovers black by itself, so the bars are drawn
+        // only when they move, not every frame.
+        XSetWindowBackground(display, x.window, BlackPixel(display, DefaultScreen(display)));
         XRenderSetPictureFilter(display, x.source, const_cast<char*>(FilterNearest), nullptr, 0);
         if (!trap.Sync()) return nullptr;
     }
@@ -199,7 +206,20 @@ bool ServerScaling::Present(const int source[4], int scale, int left, int top, i
     const int width = sourceWidth * scale, height = sourceHeight * scale;
     XRenderComposite(x.display, PictOpSrc, x.source, 0, x.target, source[0] * scale,
                      source[1] * scale, 0, 0, left, top, width, height);
-    // Black on what the picture leaves of the window, and nowhere else.
+    const int placement[4] = {left, top, windowWidth, windowHeight};
+    if (!std::equal(placement, placement + 4, barsDrawnFor_)) {
+        FillBars(left, top, width, height, windowWidth, windowHeight);
+        std::copy(placement, placement + 4, barsDrawnFor_);
+    }
+    // Waiting here keeps the shared pixels untouched until the server has read them, and
+    // catches a failed request in this frame rather than in some later one.
+    return trap.Sync();
+}
+
+// Black on what the picture leaves of the window, and nowhere else.
+void ServerScaling::FillBars(int left, int top, int width, int height, int windowWidth,
+                             int windowHeight) {
+    X& x = *x_;
     const int right = std::clamp(left + width, 0, windowWidth);
     const int bottom = std::clamp(top + height, 0, windowHeight);
     const int pictureLeft = std::clamp(left, 0, right), pictureTop = std::clamp(top, 0, bottom);
@@ -212,9 +232,6 @@ bool ServerScaling::Present(const int source[4], int scale, int left, int top, i
         if (bar[2] > 0 && bar[3] > 0)
             XRenderFillRectangle(x.display, PictOpSrc, x.target, &black, bar[0], bar[1],
                                  unsigned(bar[2]), unsigned(bar[3]));
-    // Waiting here keeps the shared pixels untouched until the server has read them, and
-    // catches a failed request in this frame rather than in some later one.
-    return trap.Sync();
 }
 
 } // namespace platform::d3d8

@@ -43,11 +43,13 @@ class ServerScaling {
   private:
     struct X;
     ServerScaling();
+    void FillBars(int left, int top, int width, int height, int windowWidth, int windowHeight);
 
     std::unique_ptr<X> x_;
     SDL_Window* window_ = nullptr;
     int width_ = 0, height_ = 0;
     int scale_ = 0;
+    int barsDrawnFor_[4] = {-1, -1, -1, -1}; // picture's left and top, window's size
     uint8_t* pixels_ = nullptr;
     size_t pitch_ = 0;
 };
