@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include <platform/win32/services.h>
 #include <windows.h>
@@ -13,7 +14,7 @@ namespace platform {
 namespace {
 DebugOutputSink* debugOutputSink = nullptr;
 
-bool DebuggerAttached() {
+bool TracerInProcStatus() {
     std::FILE* status = std::fopen("/proc/self/status", "re");
     if (status == nullptr) return false;
     char line[256];
@@ -25,6 +26,20 @@ bool DebuggerAttached() {
         }
     std::fclose(status);
     return tracer != 0;
+}
+
+// The start-up writes a line at a time, a hundred or more; asking /proc once a second still sees
+// a debugger attached later, without a file opened for every line.
+bool DebuggerAttached() {
+    static bool attached = false;
+    static time_t checkedSecond = -1;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (now.tv_sec != checkedSecond) {
+        attached = TracerInProcStatus();
+        checkedSecond = now.tv_sec;
+    }
+    return attached;
 }
 
 } // namespace
