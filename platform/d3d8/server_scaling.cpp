@@ -68,6 +68,7 @@ struct ServerScaling::X {
 
     bool MakeSharedImage(Visual* visual, int width, int height);
     bool MakeOwnImage(Visual* visual, int width, int height);
+    void DestroyImage();
     void Free();
 };
 
@@ -100,6 +101,14 @@ bool ServerScaling::X::MakeOwnImage(Visual* visual, int width, int height) {
     return image != nullptr;
 }
 
+// The image's pixels are shared memory or ours; Free lets go of either, never Xlib.
+void ServerScaling::X::DestroyImage() {
+    if (!image) return;
+    image->data = nullptr;
+    XDestroyImage(image);
+    image = nullptr;
+}
+
 void ServerScaling::X::Free() {
     // The server still lives while SDL's video does; after that the connection, and with it
     // everything made on it, is gone already.
@@ -117,10 +126,7 @@ void ServerScaling::X::Free() {
         if (shmAttached) XShmDetach(display, &shm);
         trap.Sync();
     }
-    if (image) {
-        image->data = nullptr; // shared or ours, freed below
-        XDestroyImage(image);
-    }
+    DestroyImage();
     if (shm.shmaddr) shmdt(shm.shmaddr);
     std::free(ownPixels);
 }
@@ -168,11 +174,7 @@ std::unique_ptr<ServerScaling> ServerScaling::Create(SDL_Window* window, int wid
         if (!trap.Sync()) return nullptr;
     }
     if (!x.MakeSharedImage(visual.visual, width, height)) {
-        if (x.image) {
-            x.image->data = nullptr;
-            XDestroyImage(x.image);
-            x.image = nullptr;
-        }
+        x.DestroyImage();
         if (!x.MakeOwnImage(visual.visual, width, height)) return nullptr;
     }
     result->window_ = window;
