@@ -10,7 +10,7 @@ enum ExitCode {
     kExitNoWindow = 3,
     kExitNoDirect3D = 4,
     kExitNoDirectInput = 5,
-    kExitDriveFiles = 6, // a --record or --trace file could not be opened or written
+    kExitDriveFiles = 6, // a --record or --trace file cannot be written, no --data folder
 };
 
 // Read after WinMain has returned, from what the start-up left behind: each step creates its

@@ -1,19 +1,26 @@
-// Process entry: answers --help and --version, takes the drive recording options, hands the
-// rest of the argument vector to the option test, then enters WinMain. The Application's
-// shut-down runs afterwards, at process exit; the exit code tells which start-up step stopped
-// the program, if one did.
+// Process entry: takes the data folder, answers --help and --version, takes the drive recording
+// options, hands the rest of the argument vector to the option test, then enters WinMain. The
+// Application's shut-down runs afterwards, at process exit; the exit code tells which start-up
+// step stopped the program, if one did.
 #include <cstdio>
 #include <string>
 
 #include "app/application.h"
+#include "app/data_option.h"
 #include "app/debug_log.h"
 #include "app/drive_record.h"
 #include "app/exit_code.h"
 #include "app/usage.h"
 
 int main(int argc, char** argv) {
-    AnswerHelpOrVersion(argc, argv, "koltrep", kKoltrepUsage);
     std::string error;
+    // Taken first, so that --help shows the folder it names.
+    const bool dataTaken = TakeDataOption(argc, argv, error);
+    AnswerHelpOrVersion(argc, argv, "koltrep", (kKoltrepUsage + DataLookupHelp()).c_str());
+    if (!dataTaken) {
+        std::fprintf(stderr, "koltrep: %s\n", error.c_str());
+        return kExitDriveFiles;
+    }
     if (!TakeDriveOptions(argc, argv, error)) {
         std::fprintf(stderr, "koltrep: %s\n%s", error.c_str(), kDriveOptionsUsage);
         return kExitDriveFiles;

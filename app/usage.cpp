@@ -9,7 +9,7 @@
 #include "koltrep_version.h"
 
 const char kKoltrepUsage[] =
-    "usage: koltrep [-win] [-dbf] [-2nd] [--record FILE] [--trace FILE]\n"
+    "usage: koltrep [-win] [-dbf] [-2nd] [--record FILE] [--trace FILE] [--data DIR]\n"
     "A walking machine on a physics engine: steer it with the arrow keys, fire with Space,\n"
     "change views with Tab, quit with Escape.\n"
     "\n"
@@ -19,17 +19,18 @@ const char kKoltrepUsage[] =
     "  -2nd       use the second display when there is one\n"
     "  --record FILE  write the session's keys as a replay script for koltrep-replay\n"
     "  --trace FILE   write the replay runner's CSV trace of the session\n"
-    "  --help     show this text and exit\n"
+    "  --data DIR     read the data files from DIR (as KOLTREP_DATA_DIR does)\n"
+    "  -h, --help show this text and exit\n"
     "  --version  show the version and exit\n"
     "Other arguments are ignored.\n"
     "\n"
     "Exit codes: 0 after Escape or the close box; 2 another koltrep is running; 3 no window\n"
     "(no display); 4 Direct3D (OpenGL) could not start; 5 DirectInput could not start;\n"
-    "6 a --record or --trace file could not be written.\n";
+    "6 a --record or --trace file could not be written, or the --data folder is missing.\n";
 
 void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage) {
     for (int i = 1; i < argc; ++i) {
-        const bool help = std::strcmp(argv[i], "--help") == 0;
+        const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
         if (!help && std::strcmp(argv[i], "--version") != 0) continue;
         if (help)
             std::fputs(usage, stdout);

@@ -2,7 +2,7 @@
 // exit code 0, no window and no log. The programs' other arguments are theirs to read.
 #pragma once
 
-// Ends the process with code 0 when an argument is exactly "--help" or "--version";
+// Ends the process with code 0 when an argument is exactly "--help", "-h" or "--version";
 // returns when there is none.
 void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage);
 

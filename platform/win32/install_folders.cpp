@@ -38,12 +38,22 @@ bool StaysInside(const fs::path& name) {
     return true;
 }
 
-std::string Joined(const std::vector<std::string>& folders) {
-    std::string text;
-    for (const std::string& folder : folders)
-        text += (text.empty() ? "" : ", ") + folder;
-    return text;
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+// Appends the folder in its plain form (no "..", no trailing slash), once.
+void AddFolder(std::vector<std::string>& folders, const fs::path& folder) {
+    std::string text = folder.lexically_normal().string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    for (const std::string& known : folders)
+        if (known == text) return;
+    folders.push_back(text);
+}
+
+std::string dataFolderOption; // --data
 
 std::string HomeFolder() {
     const char* home = std::getenv("HOME");
@@ -80,16 +90,8 @@ bool CanWrite(const std::string& path) {
 
 std::vector<std::string> InstalledDataFolders() {
     std::vector<std::string> folders;
-    auto add = [&folders](const fs::path& folder) {
-        std::string text = folder.lexically_normal().string();
-        while (text.size() > 1 && text.back() == '/')
-            text.pop_back();
-        for (const std::string& known : folders)
-            if (known == text) return;
-        folders.push_back(text);
-    };
-    std::string executable = ExecutableFolder();
-    if (!executable.empty()) add(fs::path(executable) / ".." / "share" / "koltrep");
+    std::string own = OwnDataFolder();
+    if (!own.empty()) AddFolder(folders, own);
     const char* dirs = std::getenv("XDG_DATA_DIRS");
     std::string list = dirs != nullptr && dirs[0] != '\0' ? dirs : "/usr/local/share:/usr/share";
     size_t start = 0;
@@ -98,28 +100,74 @@ std::vector<std::string> InstalledDataFolders() {
         if (end == std::string::npos) end = list.size();
         std::string entry = list.substr(start, end - start);
         if (!entry.empty() && entry[0] == '/')
-            add(fs::path(entry) / "koltrep"); // relative: ignored
+            AddFolder(folders, fs::path(entry) / "koltrep"); // relative: ignored
         start = end + 1;
     }
     return folders;
 }
 
-std::string FindDataFile(const char* name) {
-    if (name == nullptr || Exists(name) || !StaysInside(name)) return name ? name : "";
+std::string OwnDataFolder() {
+    std::string executable = ExecutableFolder();
+    if (executable.empty()) return {};
+    std::vector<std::string> folder;
+    AddFolder(folder, fs::path(executable) / ".." / "share" / "koltrep");
+    return folder.front();
+}
+
+void SetDataFolder(const std::string& folder) {
+    dataFolderOption = folder;
+}
+
+std::string DataFolderOverride() {
+    if (!dataFolderOption.empty()) return dataFolderOption;
+    const char* variable = std::getenv("KOLTREP_DATA_DIR");
+    return variable != nullptr ? variable : "";
+}
+
+std::vector<std::string> DataFolders() {
+    std::string chosen = DataFolderOverride();
+    if (!chosen.empty()) return {chosen};
     std::vector<std::string> folders = InstalledDataFolders();
-    for (const std::string& folder : folders) {
-        std::string candidate = folder + "/" + name;
+    const std::string own = OwnDataFolder();
+    if (IsFolder(own)) return folders;
+    // A program without data of its own (the build tree) reads the current folder first.
+    if (!folders.empty() && folders.front() == own)
+        folders.front() = ".";
+    else
+        folders.insert(folders.begin(), ".");
+    return folders;
+}
+
+std::string DataFoldersText() {
+    std::string chosen = DataFolderOverride();
+    if (!chosen.empty())
+        return chosen + (dataFolderOption.empty() ? " (KOLTREP_DATA_DIR)" : " (--data)");
+    std::string text;
+    for (const std::string& folder : DataFolders()) {
+        std::string shown = folder;
+        if (folder == ".") {
+            std::error_code error;
+            shown = "the current folder (" + fs::current_path(error).string() + ")";
+        }
+        text += (text.empty() ? "" : ", then ") + shown;
+    }
+    return text;
+}
+
+std::string FindDataFile(const char* name) {
+    if (name == nullptr) return "";
+    if (!StaysInside(name)) return name;
+    for (const std::string& folder : DataFolders()) {
+        std::string candidate = folder == "." ? std::string(name) : folder + "/" + name;
         if (Exists(candidate)) return candidate;
     }
     static bool told = false;
     if (!told) {
         told = true;
-        std::error_code error;
-        std::string current = fs::current_path(error).string();
         std::fprintf(stderr,
-                     "koltrep: data file %s is not in the current folder (%s) nor in %s; start "
-                     "koltrep in its data folder or install it (cmake --install)\n",
-                     name, current.c_str(), Joined(folders).c_str());
+                     "koltrep: data file %s is in none of the data folders: %s; name the "
+                     "folder with --data DIR or install koltrep (cmake --install)\n",
+                     name, DataFoldersText().c_str());
     }
     return name;
 }

@@ -1,5 +1,6 @@
-// Data files and the log of an installed program: the designed places first, then the
-// installed data folders and the user's state folder.
+// Data files and the log of an installed program: its own data first when it has any, the
+// current folder first when it has none, a folder the user names before both; the log beside
+// the executable, else in the user's state folder.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -40,6 +41,8 @@ class InstallFoldersTest : public ::testing::Test {
         platform::SetModulePath("");
         unsetenv("XDG_DATA_DIRS");
         unsetenv("XDG_STATE_HOME");
+        unsetenv("KOLTREP_DATA_DIR");
+        platform::SetDataFolder("");
     }
 
     win32_test::TempFolder temp;
@@ -47,20 +50,20 @@ class InstallFoldersTest : public ::testing::Test {
     fs::path previous;
 };
 
-TEST_F(InstallFoldersTest, CurrentFolderFirstThenBesideTheExecutableThenXdgDataDirsInOrder) {
+TEST_F(InstallFoldersTest, WithoutDataOfItsOwnTheCurrentFolderComesFirstThenXdgDataDirs) {
     setenv("XDG_DATA_DIRS", ("relative/share:" + root + "/one/:" + root + "/two").c_str(), 1);
     const std::string beside = root + "/prefix/share/koltrep";
     EXPECT_EQ(platform::InstalledDataFolders(),
               (std::vector<std::string>{beside, root + "/one/koltrep", root + "/two/koltrep"}));
+    EXPECT_EQ(platform::DataFolders(),
+              (std::vector<std::string>{".", root + "/one/koltrep", root + "/two/koltrep"}));
 
     Touch("a.png");
-    Touch(beside + "/a.png");
+    Touch(root + "/one/koltrep/a.png");
     Touch(root + "/one/koltrep/b.png");
     Touch(root + "/two/koltrep/b.png");
     Touch(root + "/two/koltrep/c.png");
     EXPECT_EQ(platform::FindDataFile("a.png"), "a.png");
-    fs::remove("a.png");
-    EXPECT_EQ(platform::FindDataFile("a.png"), beside + "/a.png");
     EXPECT_EQ(platform::FindDataFile("b.png"), root + "/one/koltrep/b.png");
     EXPECT_EQ(platform::FindDataFile("c.png"), root + "/two/koltrep/c.png");
     // Names that reach out of a data folder are not looked up there.
@@ -73,9 +76,47 @@ TEST_F(InstallFoldersTest, CurrentFolderFirstThenBesideTheExecutableThenXdgDataD
     EXPECT_EQ(platform::FindDataFile("ground.png"), "ground.png");
     std::string told = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told; // one line, once
-    for (const std::string& part : {std::string("body.x"), root + "/cwd", beside,
-                                    root + "/two/koltrep", std::string("cmake --install")})
+    for (const std::string& part :
+         {std::string("body.x"), root + "/cwd", root + "/two/koltrep", std::string("--data DIR")})
         EXPECT_NE(told.find(part), std::string::npos) << part << " missing from: " << told;
+}
+
+TEST_F(InstallFoldersTest, AnInstalledProgramReadsItsOwnDataBeforeTheCurrentFolder) {
+    setenv("XDG_DATA_DIRS", (root + "/one").c_str(), 1);
+    const std::string beside = root + "/prefix/share/koltrep";
+    Touch(beside + "/body.x");
+    Touch("body.x"); // a stray copy where the program happens to be started
+    Touch("ground.png");
+    Touch(root + "/one/koltrep/almi.png");
+    EXPECT_EQ(platform::DataFolders(), (std::vector<std::string>{beside, root + "/one/koltrep"}));
+    EXPECT_EQ(platform::FindDataFile("body.x"), beside + "/body.x");
+    EXPECT_EQ(platform::FindDataFile("almi.png"), root + "/one/koltrep/almi.png");
+    // Missing from the installed data: not taken from the current folder either.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(platform::FindDataFile("ground.png"), "ground.png");
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(platform::DataFoldersText(), beside + ", then " + root + "/one/koltrep");
+}
+
+TEST_F(InstallFoldersTest, DataOptionThenEnvironmentReplaceEveryOtherPlace) {
+    const std::string beside = root + "/prefix/share/koltrep";
+    Touch(beside + "/body.x");
+    Touch(beside + "/ground.png");
+    Touch(root + "/env/body.x");
+    Touch(root + "/option/body.x");
+    setenv("KOLTREP_DATA_DIR", (root + "/env").c_str(), 1);
+    EXPECT_EQ(platform::FindDataFile("body.x"), root + "/env/body.x");
+    EXPECT_EQ(platform::DataFoldersText(), root + "/env (KOLTREP_DATA_DIR)");
+    platform::SetDataFolder(root + "/option");
+    EXPECT_EQ(platform::DataFolders(), std::vector<std::string>{root + "/option"});
+    EXPECT_EQ(platform::FindDataFile("body.x"), root + "/option/body.x");
+    // A file the chosen folder lacks is not taken from elsewhere.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(platform::FindDataFile("ground.png"), "ground.png");
+    testing::internal::GetCapturedStderr();
+    platform::SetDataFolder("");
+    unsetenv("KOLTREP_DATA_DIR");
+    EXPECT_EQ(platform::FindDataFile("ground.png"), beside + "/ground.png");
 }
 
 TEST_F(InstallFoldersTest, WithoutXdgDataDirsTheUsualSystemFoldersAreSearched) {

@@ -1,0 +1,13 @@
+// --data DIR, for koltrep and its tools: the folder the data files are read from, in place of
+// both the installed data and the current folder (KOLTREP_DATA_DIR does the same).
+#pragma once
+
+#include <string>
+
+// Takes --data DIR out of argv, so the rest can be read as before, and makes it the data
+// folder. False with a one-line reason on a missing or repeated value, or when the folder
+// chosen (by --data or KOLTREP_DATA_DIR) is not a folder.
+bool TakeDataOption(int& argc, char** argv, std::string& error);
+
+// The end of a --help text: where this program reads its data files, as things stand.
+std::string DataLookupHelp();
