@@ -2,6 +2,7 @@
 #include "app/drive_record.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -27,6 +28,19 @@ struct DriveRecording {
 };
 
 DriveRecording recording;
+
+// The path as one word of a POSIX shell command: quoted unless it is plain. A line break would
+// end the comment line and leave the rest to be read as an event, so such a path stays unnamed.
+std::string ShellWord(const std::string& text) {
+    if (text.find_first_of("\n\r") != std::string::npos) return "FILE";
+    if (!text.empty() && text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuv"
+                                                "wxyz0123456789/._-+,:@%") == std::string::npos)
+        return text;
+    std::string word = "'";
+    for (char c : text)
+        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
 
 void WriteKeyChanges() {
     for (int key = 0; key < 256; ++key) {
@@ -54,7 +68,10 @@ bool OpenScript(const std::string& path, std::string& error) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    recording.scriptPath = path;
+    // The script's last line names it as a command to paste, which works from any folder.
+    char* absolute = realpath(path.c_str(), nullptr);
+    recording.scriptPath = absolute != nullptr ? absolute : path;
+    std::free(absolute);
     std::fprintf(recording.script, "# Keys of a live koltrep session, by tick.\n");
     for (int i = 0; i < kKeyNameCount; ++i)
         recording.keyNames[kKeyNames[i].key & 0xFF] = kKeyNames[i].name;
@@ -104,8 +121,8 @@ void StartDriveRecording() {
 bool FinishDriveRecording(std::string& error) {
     bool ok = true;
     if (recording.script) {
-        std::fprintf(recording.script, "# %ld ticks: koltrep-replay --script FILE --ticks %ld\n",
-                     recording.tick, recording.tick);
+        std::fprintf(recording.script, "# %ld ticks: koltrep-replay --script %s --ticks %ld\n",
+                     recording.tick, ShellWord(recording.scriptPath).c_str(), recording.tick);
         if (std::fclose(recording.script) != 0 || recording.scriptFailed) {
             error = "cannot write " + recording.scriptPath;
             ok = false;

@@ -10,6 +10,9 @@ REPLAY=$BUILD_DIR/koltrep-replay
 "$KOLTREP" -win --record "$WORK/no-such-folder/drive.txt" 2>"$WORK/bad.err"
 [[ $? -eq 6 ]] && grep -q "cannot write $WORK/no-such-folder/drive.txt" "$WORK/bad.err" ||
     fail "an unwritable --record file is not refused: $(cat "$WORK/bad.err")"
+"$KOLTREP" -win --data "$WORK/no-such-folder" 2>"$WORK/bad.err"
+[[ $? -eq 6 ]] && grep -q "data folder $WORK/no-such-folder is not a folder" "$WORK/bad.err" ||
+    fail "a --data folder that does not exist is not refused: $(cat "$WORK/bad.err")"
 start_xvfb
 private_runtime_dir
 export XDG_CONFIG_HOME=$WORK/config
@@ -35,11 +38,14 @@ for key in UP LEFT R P O F12 SPACE BACK ESCAPE; do
 done
 ticks=$(sed -n 's/^# \([0-9]*\) ticks:.*/\1/p' "$WORK/drive.txt")
 [[ -n $ticks ]] || fail "the recording does not end with its tick count"
+tail -n 1 "$WORK/drive.txt" | grep -qF -- "--script $WORK/drive.txt --ticks $ticks" ||
+    fail "the recording's last line does not name it: $(tail -n 1 "$WORK/drive.txt")"
 [[ $(($(wc -l <"$WORK/live.csv") - 1)) -eq $ticks ]] || fail "live trace rows differ from $ticks ticks"
 note "recorded $ticks ticks"
 grep -q '^Reset: ' "$log" || fail "no reset line in the log"
 
-(cd "$DATA_DIR" && "$REPLAY" --script "$WORK/drive.txt" --ticks "$ticks" --no-draw \
+# The replay takes the tick count from the recording's last line.
+(cd "$DATA_DIR" && "$REPLAY" --script "$WORK/drive.txt" --no-draw \
     --trace "$WORK/replay.csv") >"$WORK/replay.out" 2>&1 || fail "replay failed: $(tail -n 5 "$WORK/replay.out")"
 cmp "$WORK/live.csv" "$WORK/replay.csv" || fail "the replayed trace differs from the live one"
 

@@ -129,6 +129,17 @@ TEST(KeyScript, EmptyScriptIsValid) {
     EXPECT_TRUE(ParseOk("\n\n# nothing\n").empty());
 }
 
+TEST(KeyScript, TheTickCountIsTakenOnlyFromARecordingsLastLine) {
+    EXPECT_EQ(StatedTickCount("0 UP down\n# 282 ticks: koltrep-replay --script /a b --ticks 282\n"),
+              282);
+    EXPECT_EQ(StatedTickCount("#  7 ticks\r\n\n  \n"), 7);
+    EXPECT_EQ(StatedTickCount("# 2147483647 ticks:"), 2147483647);
+    for (const char* none :
+         {"", "0 UP down\n", "# 5 ticks: x\n0 UP down\n", "#5 ticks:\n", "# 5 ticked\n",
+          "# -5 ticks:\n", "# 5x ticks:\n", "# 2147483648 ticks:\n", "# ticks 5\n"})
+        EXPECT_EQ(StatedTickCount(none), 0) << none;
+}
+
 TEST(KeyScript, MissingFileIsReported) {
     std::vector<KeyEvent> events;
     std::string error;
@@ -168,12 +179,15 @@ TEST(ReplayOptions, ReadsTheWholeInterface) {
     EXPECT_TRUE(options.setCrankSpeed && options.setFriction);
     EXPECT_EQ(options.crankSpeed, -100.0f);
     EXPECT_EQ(options.friction, 0.0f);
+    // Without --ticks the script decides; --frames alone writes every tick.
+    ASSERT_TRUE(Parse({"--script", "s", "--frames", "d"}, options, error)) << error;
+    EXPECT_EQ(options.ticks, 0);
+    EXPECT_EQ(options.every, 1);
 }
 
 TEST(ReplayOptions, RefusesWhatCannotBeRun) {
     const std::pair<std::vector<const char*>, const char*> cases[] = {
         {{"--ticks", "10"}, "--script FILE is required"},
-        {{"--script", "s"}, "--ticks N is required"},
         {{"--script", "s", "--ticks", "0"}, "--ticks needs a whole number"},
         {{"--script", "s", "--ticks", "-3"}, "--ticks needs a whole number"},
         {{"--script", "s", "--ticks", "10x"}, "--ticks needs a whole number"},
@@ -182,7 +196,6 @@ TEST(ReplayOptions, RefusesWhatCannotBeRun) {
         {{"--script", "s", "--ticks", "5", "--ticks", "6"}, "--ticks given twice"},
         {{"--script", "s", "--script", "t", "--ticks", "5"}, "--script given twice"},
         {{"--script", "", "--ticks", "5"}, "--script needs a non-empty value"},
-        {{"--script", "s", "--ticks", "5", "--frames", "d"}, "--frames DIR needs --every K"},
         {{"--script", "s", "--ticks", "5", "--every", "3"}, "--every K needs --frames DIR"},
         {{"--script", "s", "--ticks", "5", "--frames", "d", "--every", "0"},
          "--every needs a whole number"},

@@ -130,7 +130,26 @@ bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::s
     return true;
 }
 
-bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error) {
+long StatedTickCount(std::string_view text) {
+    std::size_t end = text.find_last_not_of(" \t\r\n");
+    if (end == std::string_view::npos) return 0;
+    std::size_t start = text.find_last_of('\n', end);
+    std::string_view line = text.substr(start == std::string_view::npos ? 0 : start + 1);
+    std::string_view fields[3];
+    if (SplitFields(line, fields, 2) < 3 || fields[0] != "#") return 0;
+    if (fields[2] != "ticks" && fields[2] != "ticks:") return 0;
+    long count = 0;
+    const std::string_view digits = fields[1];
+    auto [rest, status] = std::from_chars(digits.data(), digits.data() + digits.size(), count);
+    if (status != std::errc() || rest != digits.data() + digits.size() ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos ||
+        count > std::numeric_limits<int32_t>::max())
+        return 0;
+    return count;
+}
+
+bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
+                   long* statedTicks) {
     events.clear();
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
@@ -159,5 +178,6 @@ bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string&
         error = std::string("script: cannot read ") + path;
         return false;
     }
+    if (statedTicks != nullptr) *statedTicks = StatedTickCount(text);
     return ParseKeyScript(text, events, error);
 }

@@ -29,6 +29,12 @@ int KeyFromName(std::string_view name);
 // their order in the file. On failure `error` reads "script:LINE: reason" and `events` is empty.
 bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::string& error);
 
-// Reads and parses a script file. Files above kMaxScriptBytes are refused unread.
+// The tick count a recorded script states on its last line, "# N ticks: ..."; 0 when the last
+// line says none.
+long StatedTickCount(std::string_view text);
+
+// Reads and parses a script file, and, when asked, the tick count it states. Files above
+// kMaxScriptBytes are refused unread.
 constexpr std::size_t kMaxScriptBytes = 16 * 1024 * 1024;
-bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error);
+bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
+                   long* statedTicks = nullptr);

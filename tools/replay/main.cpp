@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/data_option.h"
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
@@ -27,6 +28,7 @@
 #include "tools/replay/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
+#include "tools/replay/progress.h"
 #include "tools/replay/trace.h"
 
 #include <platform/d3d8/d3d8_linux.h>
@@ -68,11 +70,13 @@ struct Replay {
     Timing timing;
     bool failed = false;
     std::vector<uint8_t> pixels;
+    ProgressBar progress;
 };
 
 Replay replay;
 
 void Fail(const std::string& message) {
+    replay.progress.Clear();
     std::fprintf(stderr, "koltrep-replay: %s\n", message.c_str());
     replay.failed = true;
 }
@@ -138,6 +142,7 @@ void AfterTick() {
     replay.trace.Write(CaptureTraceRow(replay.tick));
     if (!replay.options.noDraw) SaveFrames();
     ++replay.tick;
+    replay.progress.Update(replay.tick);
     if (replay.tick > replay.lastTick + kCloseGrace) {
         Fail("Escape pressed at tick " + std::to_string(replay.lastTick) +
              " did not end the program");
@@ -241,15 +246,34 @@ int main(int argc, char** argv) {
     Timing& timing = replay.timing;
     timing.startNs = WallNs();
 
-    AnswerHelpOrVersion(argc, argv, "koltrep-replay", ReplayHelp().c_str());
     std::string error;
+    // Taken first, so that --help shows the folder it names.
+    const bool dataTaken = TakeDataOption(argc, argv, error);
+    AnswerHelpOrVersion(argc, argv, "koltrep-replay", (ReplayHelp() + DataLookupHelp()).c_str());
+    if (!dataTaken) {
+        std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
+        ExitBeforeStartUp(2);
+    }
     if (!ParseReplayOptions(argc, argv, replay.options, error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
         ExitBeforeStartUp(2);
     }
-    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error)) {
+    long statedTicks = 0;
+    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error, &statedTicks)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         ExitBeforeStartUp(2);
+    }
+    if (replay.options.ticks == 0) {
+        replay.options.ticks = statedTicks > 0          ? statedTicks
+                               : !replay.events.empty() ? replay.events.back().tick + 1
+                                                        : 0;
+        if (replay.options.ticks == 0) {
+            std::fprintf(stderr,
+                         "koltrep-replay: the script states no tick count and holds no key "
+                         "event; give --ticks N\n%s",
+                         kReplayUsage);
+            ExitBeforeStartUp(2);
+        }
     }
     replay.lastTick = replay.options.ticks - 1;
     long unplayed = std::count_if(replay.events.begin(), replay.events.end(),
@@ -310,8 +334,10 @@ int main(int argc, char** argv) {
     }
     application.afterTick = AfterTick;
     PlayEventsOf(0);
+    replay.progress.Start(replay.options.ticks, isatty(STDERR_FILENO) == 1);
 
     WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
+    replay.progress.Clear();
     if (replay.tick == 0) {
         std::fprintf(stderr, "koltrep-replay: the program's start-up failed (see above)\n");
         return 1;

@@ -7,10 +7,9 @@
 #include <string_view>
 
 const char kReplayUsage[] =
-    "usage: koltrep-replay --script FILE --ticks N [--trace FILE] [--no-draw]\n"
-    "                      [--frames DIR --every K] [--shot FILE] [--timing]\n"
-    "                      [--crank-speed X] [--friction X]\n"
-    "Run it in the data directory.\n";
+    "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE] [--no-draw]\n"
+    "                      [--frames DIR [--every K]] [--shot FILE] [--timing]\n"
+    "                      [--crank-speed X] [--friction X] [--data DIR]\n";
 
 namespace {
 
@@ -37,7 +36,7 @@ bool ParseNumber(std::string_view text, float low, float high, float& value) {
 
 bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::string& error) {
     options = ReplayOptions{};
-    bool seenTicks = false;
+    bool seenTicks = false; // 0 ticks: as many as the script asks for
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         // The option's value, once only.
@@ -116,14 +115,7 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
         error = "--script FILE is required";
         return false;
     }
-    if (!seenTicks) {
-        error = "--ticks N is required";
-        return false;
-    }
-    if (!options.framesDir.empty() && options.every == 0) {
-        error = "--frames DIR needs --every K";
-        return false;
-    }
+    if (!options.framesDir.empty() && options.every == 0) options.every = 1;
     if (options.framesDir.empty() && options.every != 0) {
         error = "--every K needs --frames DIR";
         return false;

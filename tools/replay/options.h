@@ -5,11 +5,11 @@
 
 struct ReplayOptions {
     std::string script;
-    long ticks = 0;
+    long ticks = 0; // 0: the count the script states, else its last event's tick + 1
     std::string trace;
     bool noDraw = false;
     std::string framesDir;
-    long every = 0;
+    long every = 0; // 1 when --frames comes without --every
     std::string shot;
     bool timing = false; // print tick wall times, start-up time, allocations and memory
     // Control inputs to start from in place of the program's own (a sweep's cell).
