@@ -9,8 +9,9 @@ MESA_PRELOAD := $(strip $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so)) \
   $(firstword $(wildcard /lib/*/libEGL_mesa.so.0 /usr/lib/*/libEGL_mesa.so.0)) \
   $(firstword $(wildcard /lib/*/libGLX_mesa.so.0 /usr/lib/*/libGLX_mesa.so.0)))
 
-# What `make run` builds: the program and its two tools, none of the tests or benchmarks.
-PROGRAMS   := koltrep koltrep-replay koltrep-inspect
+# What `make run`, `make install` and `make package` build: the program and its tools, none of
+# the tests or benchmarks.
+PROGRAMS   := koltrep koltrep-replay koltrep-inspect koltrep-sweep
 PREFIX     ?= /usr/local
 
 .PHONY: all deps configure build programs run test test-main test-sanitize bench install \

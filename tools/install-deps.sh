@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick openbox
   gnuplot-nox
-  librsvg2-bin dpkg-dev file desktop-file-utils appstream man-db groff-base
+  librsvg2-bin dpkg-dev file desktop-file-utils appstream man-db groff-base lintian
 )
 
 missing=()

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The .deb as a user gets it: built with CPack from this build, unpacked into a private root,
 # its desktop entry, metainfo and man pages checked by their own validators, and the unpacked
-# koltrep run with -win -dbf from an unrelated folder under Xvfb. It must find its data beside
-# itself (../share/koltrep), write debug.txt to the state folder (its own folder cannot be
-# written, as for an installed program) and end with 0 on Escape.
+# koltrep run with -win -dbf from an unrelated folder under Xvfb. That folder holds a broken
+# body.x and a magenta ground.png: the program must read its own data beside itself
+# (../share/koltrep) all the same, write debug.txt to the state folder (its own folder cannot be
+# written, as for an installed program) and end with 0 on Escape. The installed replay, started
+# there too, must draw exactly what the build's replay draws from the source's data.
 source "$(dirname "$0")/common.bash"
 
-for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli man; do
+for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli man lintian; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (tools/install-deps.sh)"
 done
 
@@ -20,16 +22,25 @@ for library in libsdl2 libode libpng libfreetype libc6; do
     [[ $depends == *"$library"* ]] || fail "Depends lacks $library (shlibdeps): $depends"
 done
 
+# Warnings are the packager's to weigh; an error is a broken package.
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$WORK/lintian.log" 2>&1 ||
+    fail "lintian: $(grep -E '^E:' "$WORK/lintian.log" || tail -n 5 "$WORK/lintian.log")"
+note "lintian: $(grep -c '^E:' "$WORK/lintian.log") errors, $(grep -c '^W:' "$WORK/lintian.log") warnings"
+
 root=$WORK/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 app=org.koltrep.Koltrep
-for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect \
+# Message catalogues: add each shipped one here (usr/share/locale/LANG/LC_MESSAGES/koltrep.mo).
+catalogues=()
+for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect usr/bin/koltrep-sweep \
     usr/share/koltrep/body.x usr/share/koltrep/body.png usr/share/koltrep/ground.png \
     usr/share/koltrep/almi.png usr/share/icons/hicolor/scalable/apps/koltrep.svg \
     usr/share/icons/hicolor/48x48/apps/koltrep.png usr/share/icons/hicolor/256x256/apps/koltrep.png \
     usr/share/applications/$app.desktop usr/share/metainfo/$app.metainfo.xml \
-    usr/share/man/man6/koltrep.6 usr/share/man/man1/koltrep-replay.1 \
-    usr/share/man/man1/koltrep-inspect.1 usr/share/doc/koltrep/copyright; do
+    usr/share/man/man6/koltrep.6.gz usr/share/man/man1/koltrep-replay.1.gz \
+    usr/share/man/man1/koltrep-inspect.1.gz usr/share/man/man1/koltrep-sweep.1.gz \
+    usr/share/doc/koltrep/copyright usr/share/doc/koltrep/changelog.gz \
+    usr/share/doc/koltrep/README.md "${catalogues[@]}"; do
     [[ -s $root/$file ]] || fail "the package lacks $file"
 done
 
@@ -42,10 +53,12 @@ for page in "$root"/usr/share/man/man*/*; do
     grep -q "^NAME" "$WORK/page.txt" || fail "$(basename "$page") renders no NAME section"
 done
 version=$(dpkg-deb -f "$deb" Version)
-for program in koltrep koltrep-replay koltrep-inspect; do
+for program in koltrep koltrep-replay koltrep-inspect koltrep-sweep; do
     [[ $("$root/usr/bin/$program" --version) == "$program $version" ]] ||
         fail "$program --version does not say $version"
 done
+"$root/usr/bin/koltrep" --help | grep -qxF "  $root/usr/share/koltrep, then /usr/local/share/koltrep, then /usr/share/koltrep." ||
+    fail "koltrep --help does not name its data folder: $("$root/usr/bin/koltrep" --help | tail -n 4)"
 note "files, validators, man pages and versions checked"
 
 # An installed program's folder cannot be written. Root writes anywhere, so root runs it as
@@ -54,6 +67,9 @@ start_xvfb
 private_runtime_dir
 elsewhere=$WORK/elsewhere state=$WORK/state
 mkdir -p "$elsewhere" "$state" "$WORK/home"
+# Stray files where the user happens to start it, which an installed program must not read.
+echo "xof 0303txt 0032 broken" >"$elsewhere/body.x"
+convert -size 64x64 xc:magenta "$elsewhere/ground.png" || fail "convert cannot make a picture"
 chmod a-w "$root/usr/bin"
 as_user=()
 if [[ $(id -u) -eq 0 ]]; then
@@ -92,5 +108,22 @@ for name in ground.png almi.png body.x body.png; do
     grep -qF "load($name) ... ok." "$log" || fail "no 'load($name) ... ok.' in debug.txt"
 done
 grep -q "failed\." "$log" && fail "a load failed: $(grep "failed\." "$log")"
-note "data found beside the executable, log in $log, exit 0"
+note "data found beside the executable, not in the current folder; log in $log, exit 0"
+
+# The installed replay needs no data folder either, and reads none of the stray files.
+printf '0 UP down\n# 30 ticks: walk\n' >"$WORK/walk.txt"
+(cd "$elsewhere" && env -u KOLTREP_DATA_DIR XDG_DATA_DIRS=/nonexistent \
+    "$root/usr/bin/koltrep-replay" --script "$WORK/walk.txt" --shot "$WORK/installed.png") \
+    >"$WORK/replay-installed.out" 2>&1 ||
+    fail "the installed replay failed: $(tail -n 5 "$WORK/replay-installed.out")"
+(cd "$DATA_DIR" && "$BUILD_DIR/koltrep-replay" --script "$WORK/walk.txt" --shot "$WORK/built.png") \
+    >"$WORK/replay-built.out" 2>&1 || fail "the replay failed: $(tail -n 5 "$WORK/replay-built.out")"
+cmp -s "$WORK/installed.png" "$WORK/built.png" ||
+    fail "the installed replay drew another picture than the build's from the source data"
+# --data names the one folder to read: the stray files there are read, and the broken body fails.
+(cd "$WORK" && KOLTREP_DEBUG=1 "$root/usr/bin/koltrep-replay" --data "$elsewhere" \
+    --script "$WORK/walk.txt" --ticks 2 --no-draw) >"$WORK/replay-data.out" 2>&1
+grep -qF "load(body.x) ... failed." "$WORK/replay-data.out" ||
+    fail "--data did not read body.x from $elsewhere: $(grep -F "load(" "$WORK/replay-data.out")"
+note "installed replay: the installed data from any folder, --data when asked"
 echo PASS

@@ -2,6 +2,7 @@
 // grid read what they should at the edges.
 #include "tools/replay/trace.h"
 #include "tools/sweep/gait_measures.h"
+#include "tools/sweep/plots.h"
 #include "tools/sweep/sweep_options.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,26 @@ TEST(SweepOptions, GridListsRangesAndRefusals) {
     EXPECT_FALSE(ParseSweepOptions(9, settleTooLong, options, error));
 }
 
+// gnuplot's own words never reach the terminal: a failure is one line of the sweep's.
+TEST(SweepPlots, AGnuplotFailureIsOneLineOfOurOwn) {
+    Cell cell;
+    cell.crankSpeed = 3;
+    cell.friction = 350;
+    cell.done = true;
+    std::string error;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const bool written = WritePlots("/nonexistent/koltrep-plots", {3}, {350}, {cell}, error);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(error.rfind("gnuplot failed: ", 0), 0u) << error;
+    EXPECT_NE(error.find("/nonexistent/koltrep-plots/speed.png"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
+
 class SweepRun : public replay_test::ReplayProcessTest {};
 
 // The sweep runs its cells side by side; each row must equal a replay of that cell alone.
@@ -88,6 +109,7 @@ TEST_F(SweepRun, TwoByTwoSweepEqualsSingleReplaysToTheLastDigit) {
                                           "--jobs", "2", "--out", Path("out")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.err.find("4/4 cells"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "") << "gnuplot's output reached the user";
     std::string expected = std::string(kSweepCsvHeader) + "\n";
     for (const std::string& friction : frictions) {
         for (const std::string& crank : crankSpeeds) {

@@ -11,18 +11,23 @@
 
 namespace {
 
-const char kUsage[] = "usage: koltrep-inspect mesh FILE | image FILE [--raw OUT]\n";
+const char kUsage[] =
+    "usage: koltrep-inspect mesh FILE | image FILE [--raw OUT] | msgbox TEXT OUT.png\n";
 
 const char kHelp[] =
-    "usage: koltrep-inspect mesh FILE | image FILE [--raw OUT]\n"
-    "Checks the program's data files with the program's own readers.\n"
+    "usage: koltrep-inspect mesh FILE | image FILE [--raw OUT] | msgbox TEXT OUT.png\n"
+    "Checks the program's data files with the program's own readers. A file is read as\n"
+    "named; no data folder is searched.\n"
     "  mesh FILE    reads a .x file and prints its vertices, faces, subsets, materials and\n"
     "               the texture files they name\n"
     "  image FILE   decodes a PNG, JPEG or BMP file and prints \"size WIDTH HEIGHT\"\n"
     "  --raw OUT    also writes the pixels to OUT: WIDTH x HEIGHT pixels, rows from the top,\n"
     "               4 bytes each (R, G, B, A), no header\n"
-    "  --help, --version\n"
-    "Exit code 0 when the file reads, 1 otherwise.\n";
+    "  msgbox TEXT OUT.png  draws the message box the program shows for TEXT as a PNG and\n"
+    "               prints its size, its button's place and the glyphs the font lacks\n"
+    "  -h, --help   show this text and exit\n"
+    "  --version    show the version and exit\n"
+    "Exit code 0 when the file reads (or the picture is written), 1 otherwise.\n";
 
 } // namespace
 

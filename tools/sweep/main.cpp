@@ -19,7 +19,42 @@
 #include "tools/sweep/plots.h"
 #include "tools/sweep/sweep_options.h"
 
+#include "koltrep_version.h"
+
 namespace {
+
+const char kSweepHelp[] =
+    "Walks the machine over a grid of crank speeds and friction coefficients, one\n"
+    "koltrep-replay run without drawing per cell, and measures each cell's speed, heading\n"
+    "drift and tip-over. Writes DIR/sweep.csv and, through gnuplot, DIR/speed.png and\n"
+    "DIR/tipover.png.\n"
+    "  --crank-speeds LIST  crank speeds to try, in rotations per second (-100 to 100)\n"
+    "  --frictions LIST     ground friction coefficients to try (0 to 1e9)\n"
+    "  --script FILE   the key script every cell runs (default: UP held from the first tick)\n"
+    "  --ticks N       ticks a cell runs (default 400)\n"
+    "  --settle N      the tick from which speed and drift are measured (default 100)\n"
+    "  --jobs N        cells run at once (default: one per core)\n"
+    "  --out DIR       the output folder (default: koltrep-sweep in $TMPDIR or /tmp)\n"
+    "  --no-plot       write the CSV only\n"
+    "  --replay PATH   the koltrep-replay to run (default: the one beside this program)\n"
+    "  -h, --help      show this text and exit\n"
+    "  --version       show the version and exit\n"
+    "Exit code 0 when every cell ran, 1 when one failed, 2 for a bad command line.\n";
+
+// --help, -h and --version anywhere on the command line, answered before anything else.
+void AnswerHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+            std::printf("%s%s", kSweepUsage, kSweepHelp);
+        else if (arg == "--version")
+            std::printf("koltrep-sweep %s\n", KOLTREP_VERSION);
+        else
+            continue;
+        std::fflush(stdout);
+        _exit(std::ferror(stdout) ? 1 : 0);
+    }
+}
 
 // The trace format's code brings the program's process-wide objects along, and with them the
 // Application, whose shut-down at exit would log the release of a device the sweep never made.
@@ -146,5 +181,6 @@ int Sweep(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+    AnswerHelpOrVersion(argc, argv);
     Leave(Sweep(argc, argv));
 }

@@ -1,10 +1,15 @@
 // Plots through gnuplot: the sweep writes plain data files and a script, and gnuplot draws.
 #include "tools/sweep/plots.h"
 
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <regex>
 
 namespace {
 
@@ -57,7 +62,8 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     std::string s = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n"
                     "";
     s += "set output " + Quoted(folder + "/speed.png") + "\n";
-    s += "set title 'Walking speed after settling'\nset xlabel 'crank speed (rad/s)'\n"
+    s += "set title 'Walking speed after settling'\nset xlabel 'crank speed (rotations per "
+         "second)'\n"
          "set ylabel 'speed over the ground (units per simulated second)'\n"
          "set key outside right title 'friction'\nplot ";
     for (size_t f = 0; f < frictions.size(); ++f) {
@@ -84,6 +90,74 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     return s;
 }
 
+// What gnuplot said about its failure, in one line: its first error ("line 0: cannot open
+// file") with the command it stopped at, else its last line with any text.
+std::string GnuplotReason(std::FILE* output) {
+    std::rewind(output);
+    static const std::regex kError(R"(line [0-9]+: *(.*))");
+    const std::string kEcho = "gnuplot> ";
+    std::string last, command, reason;
+    char buffer[512];
+    while (reason.empty() && std::fgets(buffer, sizeof buffer, output)) {
+        std::string line = buffer;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        std::smatch match;
+        if (line.rfind(kEcho, 0) == 0)
+            command = line.substr(kEcho.size());
+        else if (std::regex_search(line, match, kError) &&
+                 line.find("warning:") == std::string::npos)
+            reason = match[1].str() + (command.empty() ? "" : " (" + command + ")");
+        if (line.find_first_not_of(" \t^") != std::string::npos) last = line;
+    }
+    if (reason.empty()) reason = last;
+    size_t start = reason.find_first_not_of(" \t");
+    return start == std::string::npos ? "no reason given" : reason.substr(start, 300);
+}
+
+// Runs gnuplot on the script with its output kept from the user: warnings about data it skips
+// are expected, and a failure is reported in a line of our own. False with the reason.
+bool RunGnuplot(const std::string& script, std::string& error) {
+    std::FILE* input = std::tmpfile();
+    std::FILE* output = std::tmpfile();
+    if (input == nullptr || output == nullptr) {
+        error = std::string("gnuplot: no temporary file: ") + std::strerror(errno);
+        if (input) std::fclose(input);
+        if (output) std::fclose(output);
+        return false;
+    }
+    std::fwrite(script.data(), 1, script.size(), input);
+    std::fflush(input);
+    std::rewind(input);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fileno(input), 0);
+    posix_spawn_file_actions_adddup2(&actions, fileno(output), 1);
+    posix_spawn_file_actions_adddup2(&actions, fileno(output), 2);
+    char name[] = "gnuplot";
+    char* argv[] = {name, nullptr};
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, name, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    bool ok = false;
+    if (spawned != 0) {
+        error = spawned == ENOENT ? "gnuplot is not installed (tools/install-deps.sh installs it)"
+                                  : std::string("cannot start gnuplot: ") + std::strerror(spawned);
+    } else if (waitpid(child, &status, 0) != child) {
+        error = std::string("gnuplot: ") + std::strerror(errno);
+    } else if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
+        error = "gnuplot is not installed (tools/install-deps.sh installs it)";
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = "gnuplot failed: " + GnuplotReason(output);
+    } else {
+        ok = true;
+    }
+    std::fclose(input);
+    std::fclose(output);
+    return ok;
+}
+
 } // namespace
 
 bool WritePlots(const std::string& folder, const std::vector<float>& crankSpeeds,
@@ -92,19 +166,5 @@ bool WritePlots(const std::string& folder, const std::vector<float>& crankSpeeds
     WriteSpeedData(folder + "/speed.dat", crankSpeeds, frictions, cells);
     WriteTipData(folder + "/tipped.dat", cells, crankSpeeds.size(), true);
     WriteTipData(folder + "/upright.dat", cells, crankSpeeds.size(), false);
-    std::FILE* gnuplot = popen("gnuplot 2>&1", "w");
-    if (gnuplot == nullptr) {
-        error = "cannot start gnuplot";
-        return false;
-    }
-    std::string script = Script(folder, frictions, cells);
-    std::fwrite(script.data(), 1, script.size(), gnuplot);
-    int status = pclose(gnuplot);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = WIFEXITED(status) && WEXITSTATUS(status) == 127
-                    ? "gnuplot is not installed (tools/install-deps.sh installs it)"
-                    : "gnuplot failed (see above)";
-        return false;
-    }
-    return true;
+    return RunGnuplot(Script(folder, frictions, cells), error);
 }

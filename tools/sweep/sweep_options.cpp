@@ -8,7 +8,7 @@
 const char kSweepUsage[] =
     "usage: koltrep-sweep --crank-speeds LIST --frictions LIST [--script FILE] [--ticks N]\n"
     "                     [--settle N] [--jobs N] [--out DIR] [--no-plot] [--replay PATH]\n"
-    "LIST is 1,2,3 or FROM:TO:COUNT. Run it in the data directory.\n";
+    "LIST is 1,2,3 or FROM:TO:COUNT.\n";
 
 namespace {
 

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Every program of the toolbox answers -h, --help and --version, and its man page lists every
+# option, command and environment variable its --help names.
+set -u
+build=$1 source=$2
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# The words of a help text that name options (-win, --crank-speed), the commands that begin the
+# usage line's alternatives (mesh, image, msgbox) and the KOLTREP_ variables.
+names_in_help() {
+    grep -oE '(^|[][ |,(])--?[a-zA-Z][a-zA-Z0-9-]*' <<<"$1" | sed -E 's/^[][ |,(]//'
+    head -n 1 <<<"$1" | grep -oE '(^usage: [a-z-]+|\|) [a-z]+( |$)' | awk '{print $NF}'
+    grep -oE 'KOLTREP_[A-Z_]+' <<<"$1"
+}
+
+for entry in koltrep:koltrep.6 koltrep-replay:koltrep-replay.1 \
+    koltrep-inspect:koltrep-inspect.1 koltrep-sweep:koltrep-sweep.1; do
+    program=${entry%%:*} page=$source/docs/man/${entry#*:}
+    binary=$(find "$build" -maxdepth 4 -type f -name "$program" -perm -u+x | head -n 1)
+    [[ -n $binary ]] || { fail "$program is not built"; continue; }
+    [[ -s $page ]] || { fail "no man page $page"; continue; }
+
+    help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$binary" --help) || fail "$program --help exits $?"
+    short=$(env -u DISPLAY -u WAYLAND_DISPLAY "$binary" -h) || fail "$program -h exits $?"
+    [[ $short == "$help" ]] || fail "$program -h differs from --help"
+    version=$("$binary" --version) || fail "$program --version exits $?"
+    [[ $version =~ ^$program\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "$program --version says '$version'"
+
+    # The page's text with roff's escaped hyphens and font changes taken out.
+    text=$(sed -E 's/\\-/-/g; s/\\f[BIRP]//g' "$page")
+    names=$(names_in_help "$help" | sort -u)
+    [[ -n $names ]] || fail "no option found in $program --help"
+    for name in $names; do
+        grep -qE "(^|[^a-zA-Z0-9_-])$name([^a-zA-Z0-9_-]|$)" <<<"$text" ||
+            fail "$program --help names $name; $(basename "$page") does not"
+    done
+    echo "$program: $(wc -w <<<"$names") names checked against $(basename "$page")"
+done
+((failures == 0)) || exit 1
+echo PASS
