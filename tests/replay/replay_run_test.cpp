@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -156,10 +157,25 @@ TEST_F(ReplayRun, ScriptErrorsNameTheirLineAndStopBeforeStartUp) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.err.rfind("koltrep-replay: cannot create ", 0), 0u) << run.err;
 
-    run = Run({"--script", script.string()});
+    // Without --ticks, a script that says nothing of its length is refused.
+    run = Run({"--script", Write("empty.txt", "# nothing\n").string(), "--no-draw"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("--ticks N is required"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("give --ticks N"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("usage: koltrep-replay"), std::string::npos) << run.err;
+}
+
+// Without --ticks: the count a recording states on its last line, else up to the last event.
+TEST_F(ReplayRun, TheScriptSetsTheTickCountWhenNotGiven) {
+    const fs::path trace = Path("t.csv");
+    auto rowsRun = [&](const char* text) {
+        RunResult run = Run(
+            {"--script", Write("s.txt", text).string(), "--no-draw", "--trace", trace.string()});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::string rows = ReadAll(trace);
+        return std::count(rows.begin(), rows.end(), '\n') - 1; // the header
+    };
+    EXPECT_EQ(rowsRun("0 UP down\n9 UP up\n"), 10);
+    EXPECT_EQ(rowsRun("0 UP down\n2 UP up\n# 7 ticks: koltrep-replay --script s.txt\n"), 7);
 }
 
 TEST_F(ReplayRun, OneRowPerTickWithTheKeysOfThatTick) {
