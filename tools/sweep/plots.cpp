@@ -62,8 +62,10 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     std::string s = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n"
                     "";
     s += "set output " + Quoted(folder + "/speed.png") + "\n";
-    s += "set title 'Walking speed after settling'\nset xlabel 'crank speed (rotations per "
-         "second)'\n"
+    // The crank speed is the value the program shows as "Rotation/Sec"; the crank motors take it
+    // as an angular velocity in radians per simulated second.
+    s += "set title 'Walking speed after settling'\n"
+         "set xlabel 'crank speed: the program''s Rotation/Sec value (rad per simulated second)'\n"
          "set ylabel 'speed over the ground (units per simulated second)'\n"
          "set key outside right title 'friction'\nplot ";
     for (size_t f = 0; f < frictions.size(); ++f) {
