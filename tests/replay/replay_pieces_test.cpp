@@ -3,6 +3,7 @@
 #include "tools/replay/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
+#include "tools/replay/progress.h"
 #include "tools/replay/trace.h"
 
 #include <dinput.h>
@@ -215,6 +216,20 @@ TEST(ReplayOptions, RefusesWhatCannotBeRun) {
         EXPECT_FALSE(Parse(args, options, error)) << expected;
         EXPECT_EQ(error.rfind(expected, 0), 0u) << "got: " << error;
     }
+}
+
+// ---- Progress bar ------------------------------------------------------------------------------
+
+TEST(ReplayProgress, TheBarFillsInProportionAndStaysInsideItsEnds) {
+    const std::string empty = ProgressBar::Line(0, 282);
+    EXPECT_EQ(empty, "koltrep-replay: [" + std::string(40, '.') + "]   0% 0/282 ticks");
+    EXPECT_EQ(ProgressBar::Line(141, 282), "koltrep-replay: [" + std::string(20, '#') +
+                                               std::string(20, '.') + "]  50% 141/282 ticks");
+    const std::string full = "koltrep-replay: [" + std::string(40, '#') + "] 100% 282/282 ticks";
+    EXPECT_EQ(ProgressBar::Line(282, 282), full);
+    EXPECT_EQ(ProgressBar::Line(290, 282), full); // the grace ticks after Escape
+    EXPECT_EQ(ProgressBar::Line(2147483646, 2147483647),
+              "koltrep-replay: [" + std::string(39, '#') + ".]  99% 2147483646/2147483647 ticks");
 }
 
 // ---- Trace format -----------------------------------------------------------------------------
