@@ -57,7 +57,8 @@ for program in koltrep koltrep-replay koltrep-inspect koltrep-sweep; do
     [[ $("$root/usr/bin/$program" --version) == "$program $version" ]] ||
         fail "$program --version does not say $version"
 done
-"$root/usr/bin/koltrep" --help | grep -qxF "  $root/usr/share/koltrep, then /usr/local/share/koltrep, then /usr/share/koltrep." ||
+searched="  $root/usr/share/koltrep, then /usr/local/share/koltrep, then /usr/share/koltrep."
+"$root/usr/bin/koltrep" --help | grep -qxF "$searched" ||
     fail "koltrep --help does not name its data folder: $("$root/usr/bin/koltrep" --help | tail -n 4)"
 note "files, validators, man pages and versions checked"
 
