@@ -5,6 +5,7 @@
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 #include "gfx/immediate.h"
+#include "gfx/overlay.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/laser.h"
@@ -95,6 +96,9 @@ void DrawFrame() {
 
     DrawCameraInfo(0, 0);
     EndText();
+
+    // Ours, over the design's picture and only while asked for: a notice.
+    DrawNotice();
 
     EndFrame();
 }
