@@ -7,6 +7,7 @@
 #include "input/input.h"
 #include "sim/frame.h"
 #include "sim/gait_lab.h"
+#include "sim/key_help.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
@@ -92,6 +93,7 @@ void RunFrame() {
     }
     if (!drawFrames) return;
     UpdateGaitLab();
+    UpdateKeyHelp();
     DrawFrame();
     if (GetKey(DIK_F12) == 2) SaveScreenshot();
 }

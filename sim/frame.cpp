@@ -8,6 +8,7 @@
 #include "gfx/overlay.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
+#include "sim/key_help.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
@@ -97,7 +98,8 @@ void DrawFrame() {
     DrawCameraInfo(0, 0);
     EndText();
 
-    // Ours, over the design's picture and only while asked for: a notice.
+    // Ours, over the design's picture and only while asked for: the key list, then a notice.
+    DrawKeyHelp();
     DrawNotice();
 
     EndFrame();
