@@ -4,14 +4,18 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
+#include "gfx/overlay.h"
 
 #include <platform/d3d8/d3d8_linux.h>
 #include <platform/d3dx8/image_write.h>
@@ -66,30 +70,94 @@ std::string ScreenshotFolder(const char* home, const char* configHome) {
                                                    : homeDir + "/.config";
     if (!config.empty()) {
         std::string configured = ConfiguredFolder(config + "/user-dirs.dirs", homeDir);
-        if (IsFolder(configured)) return configured;
+        if (!configured.empty()) return configured;
     }
-    if (!homeDir.empty() && IsFolder(homeDir + "/Pictures")) return homeDir + "/Pictures";
-    return ".";
+    return homeDir.empty() ? "" : homeDir + "/Pictures";
 }
 
-void SaveScreenshot() {
-    std::string folder = ScreenshotFolder(std::getenv("HOME"), std::getenv("XDG_CONFIG_HOME"));
+bool MakeFolders(const std::string& folder, std::string& reason) {
+    if (folder.empty()) {
+        reason = "no folder named";
+        return false;
+    }
+    // Each parent in turn, then the folder itself; one that exists already is fine.
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        std::string part = folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+            reason = "cannot make " + part + ": " + std::strerror(errno);
+            return false;
+        }
+        if (slash == std::string::npos) break;
+    }
+    if (!IsFolder(folder)) {
+        reason = folder + " is not a folder";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+void Report(const std::string& path, const std::string& reason) {
+    if (reason.empty()) {
+        DebugPrint("Screenshot saved: %s\n", path.c_str());
+        std::fprintf(stderr, "koltrep: screenshot saved: %s\n", path.c_str());
+        ShowNotice("Screenshot saved: " + NoticePath(path));
+        return;
+    }
+    DebugPrint("Screenshot not saved: %s\n", reason.c_str());
+    std::fprintf(stderr, "koltrep: screenshot not saved: %s\n", reason.c_str());
+    ShowNotice("Screenshot not saved: " + reason);
+}
+
+// The name to write: koltrep_<local time>.png, with _2, _3, ... for more in the same second.
+bool FreeName(const std::string& folder, std::string& path, std::string& reason) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
     std::string base = folder + "/koltrep_" + stamp;
-    std::string path = base + ".png";
+    path = base + ".png";
     for (int n = 2; Exists(path) && n <= kMaxSameSecond; ++n)
         path = base + "_" + std::to_string(n) + ".png";
+    if (!Exists(path)) return true;
+    reason = "too many screenshots in one second in " + folder;
+    return false;
+}
 
-    static std::vector<uint8_t> pixels;
-    UINT width = 0, height = 0;
-    if (Exists(path) || !ReadBackBuffer(d3dDevice, pixels, width, height) ||
-        !WritePngRgba(path.c_str(), width, height, pixels.data())) {
-        DebugPrint("Screenshot not saved: %s could not be written.\n", path.c_str());
+} // namespace
+
+void SaveScreenshot() {
+    std::string folder = ScreenshotFolder(std::getenv("HOME"), std::getenv("XDG_CONFIG_HOME"));
+    std::string reason, path;
+    if (folder.empty()) {
+        Report("", "no pictures folder: neither XDG_PICTURES_DIR nor HOME is set");
         return;
     }
-    DebugPrint("Screenshot saved: %s\n", path.c_str());
+    if (!MakeFolders(folder, reason)) {
+        Report("", reason);
+        return;
+    }
+    // The path the user can find the file by, whatever the folder's name had in it.
+    char absolute[PATH_MAX];
+    if (realpath(folder.c_str(), absolute)) folder = absolute;
+    if (!FreeName(folder, path, reason)) {
+        Report("", reason);
+        return;
+    }
+    static std::vector<uint8_t> pixels;
+    UINT width = 0, height = 0;
+    if (!ReadBackBuffer(d3dDevice, pixels, width, height)) {
+        Report("", "the picture could not be read back");
+        return;
+    }
+    errno = 0;
+    if (!WritePngRgba(path.c_str(), width, height, pixels.data())) {
+        int error = errno;
+        Report("", "cannot write " + path + ": " +
+                       (error ? std::strerror(error) : "the picture could not be encoded"));
+        return;
+    }
+    Report(path, "");
 }

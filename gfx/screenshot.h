@@ -4,10 +4,15 @@
 #include <string>
 
 // The folder for screenshots: XDG_PICTURES_DIR from user-dirs.dirs (in `configHome`, else in
-// `home`/.config), else `home`/Pictures, else the current folder ("."); only folders that exist
-// are taken. Either argument may be null or empty.
+// `home`/.config), else `home`/Pictures, whether it exists yet or not. "" when there is no home
+// folder to put either in; never the current folder. Either argument may be null or empty.
 std::string ScreenshotFolder(const char* home, const char* configHome);
 
-// Saves the back buffer (call it after the frame is drawn) and logs the path, or logs why it
-// could not; the program goes on either way.
+// Makes `folder` and any missing parents (mode 0755, as desktop programs make the user's
+// folders). True when it is a folder afterwards; else false with the system's reason.
+bool MakeFolders(const std::string& folder, std::string& reason);
+
+// Saves the back buffer (call it after the frame is drawn). Says what became of it three ways:
+// a notice in the picture, one stderr line and the log, each with the absolute path of the file
+// or the reason it was not written; the program goes on either way.
 void SaveScreenshot();

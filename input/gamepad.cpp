@@ -1,19 +1,21 @@
-// Gamepad driving. Button numbers are those of the common twin-stick pads on Linux
-// (0 A, 1 B, 2 X, 3 Y, 4 left shoulder, 5 right shoulder, 7 start).
+// Gamepad driving, by SDL's standard mapping: the buttons are named by where they sit on the
+// common twin-stick pad, whatever numbers the pad's own driver gives them.
 #include "input/gamepad.h"
 
 #include <cstdlib>
 
 #include "input/input.h"
 
+using platform::PadButton;
+
 const GamepadButtonKey kGamepadButtonKeys[] = {
-    {0, DIK_SPACE}, // fire
-    {1, DIK_TAB},   // next view
-    {2, DIK_F},     // crank speed down
-    {3, DIK_R},     // crank speed up
-    {4, DIK_G},     // friction down
-    {5, DIK_T},     // friction up
-    {7, DIK_P},     // pause
+    {PadButton::A, DIK_SPACE},         // fire
+    {PadButton::B, DIK_TAB},           // next view
+    {PadButton::X, DIK_F},             // crank speed down
+    {PadButton::Y, DIK_R},             // crank speed up
+    {PadButton::LeftShoulder, DIK_G},  // friction down
+    {PadButton::RightShoulder, DIK_T}, // friction up
+    {PadButton::Start, DIK_P},         // pause
 };
 const int kGamepadButtonKeyCount = sizeof kGamepadButtonKeys / sizeof kGamepadButtonKeys[0];
 
@@ -34,12 +36,17 @@ int StickKey(LONG x, LONG y) {
 } // namespace
 
 void AddGamepadKeys() {
+    platform::StandardGamepadState state;
+    HRESULT result = DIERR_UNSUPPORTED;
     IDirectInputDevice8A* pad = nullptr;
-    for (int i = 0; i < joystickCount && i < 8 && !pad; ++i)
+    // The first slot that answers as a game controller; wheels, pedals and other joysticks
+    // answer DIERR_UNSUPPORTED and are passed over.
+    for (int i = 0; i < joystickCount && i < 8 && result == DIERR_UNSUPPORTED; ++i) {
+        if (!joystickDevices[i]) continue;
         pad = joystickDevices[i];
-    if (!pad) return;
-    DIJOYSTATE2 state;
-    HRESULT result = pad->GetDeviceState(sizeof state, &state);
+        result = platform::ReadStandardGamepad(pad, &state);
+    }
+    if (result == DIERR_UNSUPPORTED) return;
     // A controller whose set-up left it unacquired stays so; one that was read before and then
     // lost is asked back at every tick, so plugging it in again brings it back.
     static bool readBefore = false;
@@ -49,8 +56,8 @@ void AddGamepadKeys() {
         return;
     }
     readBefore = true;
-    int stick = StickKey(state.lX, state.lY);
+    int stick = StickKey(state.leftX, state.leftY);
     if (stick >= 0) keyState[stick] |= 0x80;
     for (const GamepadButtonKey& mapping : kGamepadButtonKeys)
-        if (state.rgbButtons[mapping.button] & 0x80) keyState[mapping.key] |= 0x80;
+        if (state.buttons[int(mapping.button)]) keyState[mapping.key] |= 0x80;
 }

@@ -7,6 +7,7 @@
 #include "input/input.h"
 #include "sim/frame.h"
 #include "sim/gait_lab.h"
+#include "sim/key_help.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
@@ -37,6 +38,13 @@ void Nudge(double change) {
     dBodySetPosition(chassisBody, p[0] + dq[0], p[1] + dq[1], p[2] + dq[2]);
 }
 
+void NextViewOnTab() {
+    if (IsPressed(DIK_TAB)) {
+        viewMode = viewMode + 1;
+        if (viewMode == 3) viewMode = 0;
+    }
+}
+
 } // namespace
 
 void ReadControls() {
@@ -57,10 +65,7 @@ void ReadControls() {
         flankCommand[1] = 0;
     }
 
-    if (IsPressed(DIK_TAB)) {
-        viewMode = viewMode + 1;
-        if (viewMode == 3) viewMode = 0;
-    }
+    NextViewOnTab();
 
     if (IsDown(DIK_R)) crankSpeed += 0.05;
     if (IsDown(DIK_F)) crankSpeed -= 0.05;
@@ -78,10 +83,17 @@ void ReadControls() {
 
 void RunFrame() {
     ReadSessionKeys();
-    ReadControls();
-    if (simulationAdvances) StepPhysics();
+    // A paused tick reads only the view: a key held or pressed meanwhile (a shot, a nudge, the
+    // crank speed) acts at the tick that runs, not all at once at the first step after resuming.
+    if (simulationAdvances) {
+        ReadControls();
+        StepPhysics();
+    } else {
+        NextViewOnTab();
+    }
     if (!drawFrames) return;
     UpdateGaitLab();
+    UpdateKeyHelp();
     DrawFrame();
     if (GetKey(DIK_F12) == 2) SaveScreenshot();
 }

@@ -5,8 +5,10 @@
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 #include "gfx/immediate.h"
+#include "gfx/overlay.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
+#include "sim/key_help.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
@@ -95,6 +97,10 @@ void DrawFrame() {
 
     DrawCameraInfo(0, 0);
     EndText();
+
+    // Ours, over the design's picture and only while asked for: the key list, then a notice.
+    DrawKeyHelp();
+    DrawNotice();
 
     EndFrame();
 }

@@ -25,7 +25,6 @@ void ResetMachine() {
     viewMode = 0;
     nudgeAmount = 0.0f;
     laserBeams[0] = laserBeams[1] = LaserBeam{};
-    paused = false;
     ClearGaitRecord();
     DebugPrint("Reset: the machine is back at its start.\n");
 }

@@ -46,6 +46,9 @@ class Device : public ComObject<IDirectInputDevice8A> {
     virtual SetUpFaults Faults() = 0;
 
     HWND window() const { return window_; }
+    bool acquired() const { return acquired_; }
+    // Lost input read outside GetDeviceState ends the acquisition in the same way.
+    void LoseAcquisition() { acquired_ = false; }
     const std::vector<DeviceObject>& objects() const { return objects_; }
 
   private:

@@ -1,8 +1,10 @@
 // Game controllers: SDL joysticks as DirectInput devices with the c_dfDIJoystick2 layout.
-// Platform calls: SDL_WasInit, SDL_InitSubSystem(SDL_INIT_JOYSTICK) on first use,
+// Platform calls: SDL_WasInit, SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) on first use,
 // SDL_NumJoysticks, SDL_JoystickGetDeviceInstanceID, SDL_JoystickNameForIndex,
 // SDL_JoystickGetDeviceGUID, SDL_JoystickOpen, SDL_JoystickClose, SDL_JoystickUpdate,
-// SDL_JoystickGetAttached, SDL_JoystickNumAxes/Buttons/Hats, SDL_JoystickGetAxis/Button/Hat.
+// SDL_JoystickGetAttached, SDL_JoystickNumAxes/Buttons/Hats, SDL_JoystickGetAxis/Button/Hat;
+// for those SDL maps as game controllers, SDL_IsGameController, SDL_GameControllerOpen,
+// SDL_GameControllerGetJoystick, SDL_GameControllerClose, SDL_GameControllerGetAxis/Button.
 // Limits: the first 8 axes (X, Y, Z, Rx, Ry, Rz, two sliders), 4 hats and 128 buttons, as the
 // layout has room for; no force feedback; a detached controller reads as lost input.
 #include <platform/dinput8/device.h>
@@ -22,10 +24,22 @@ constexpr int kMaxAxes = 8;
 constexpr int kMaxHats = 4;
 constexpr int kMaxButtons = 128;
 
+// -32768..32767 onto -1000..1000, rounded to nearest; the ends map onto the ends.
+LONG Thousandths(int16_t raw) {
+    return LONG(-1000 + ((int64_t(raw) + 32768) * 2000 + 32767) / 65535);
+}
+
 class SdlJoystickHandle final : public JoystickHandle {
   public:
-    explicit SdlJoystickHandle(SDL_Joystick* joystick) : joystick_(joystick) {}
-    ~SdlJoystickHandle() override { SDL_JoystickClose(joystick_); }
+    // `controller` is null for a joystick SDL has no game-controller mapping for.
+    SdlJoystickHandle(SDL_Joystick* joystick, SDL_GameController* controller)
+        : joystick_(joystick), controller_(controller) {}
+    ~SdlJoystickHandle() override {
+        if (controller_)
+            SDL_GameControllerClose(controller_); // closes its joystick too
+        else
+            SDL_JoystickClose(joystick_);
+    }
     int AxisCount() override { return SDL_JoystickNumAxes(joystick_); }
     int ButtonCount() override { return SDL_JoystickNumButtons(joystick_); }
     int HatCount() override { return SDL_JoystickNumHats(joystick_); }
@@ -37,14 +51,33 @@ class SdlJoystickHandle final : public JoystickHandle {
         SDL_JoystickUpdate();
         return SDL_JoystickGetAttached(joystick_) == SDL_TRUE;
     }
+    bool IsGameController() override { return controller_ != nullptr; }
+    void ReadGamepad(StandardGamepadState& state) override {
+        static constexpr SDL_GameControllerButton kButtons[int(PadButton::Count)] = {
+            SDL_CONTROLLER_BUTTON_A,
+            SDL_CONTROLLER_BUTTON_B,
+            SDL_CONTROLLER_BUTTON_X,
+            SDL_CONTROLLER_BUTTON_Y,
+            SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
+            SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
+            SDL_CONTROLLER_BUTTON_START};
+        state.leftX =
+            Thousandths(SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTX));
+        state.leftY =
+            Thousandths(SDL_GameControllerGetAxis(controller_, SDL_CONTROLLER_AXIS_LEFTY));
+        for (int i = 0; i < int(PadButton::Count); ++i)
+            state.buttons[i] = SDL_GameControllerGetButton(controller_, kButtons[i]) != 0;
+    }
 
   private:
     SDL_Joystick* joystick_;
+    SDL_GameController* controller_;
 };
 
+// The game-controller subsystem brings the joysticks with it, and SDL's table of mappings.
 bool StartJoysticks() {
-    if (SDL_WasInit(SDL_INIT_JOYSTICK)) return true;
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) return true;
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) return true;
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) return true;
     static bool reported = false;
     if (!reported) std::fprintf(stderr, "game controllers unavailable: %s\n", SDL_GetError());
     reported = true;
@@ -91,12 +124,16 @@ std::unique_ptr<JoystickHandle> SdlJoysticks::Open(int32_t instanceId, HRESULT* 
     // Controllers are opened for background reading (every cooperative level the program
     // asks for is background): without this SDL drops their input while the window lacks focus.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    SDL_Joystick* joystick = SDL_JoystickOpen(index);
+    SDL_GameController* controller =
+        SDL_IsGameController(index) ? SDL_GameControllerOpen(index) : nullptr;
+    SDL_Joystick* joystick =
+        controller ? SDL_GameControllerGetJoystick(controller) : SDL_JoystickOpen(index);
     if (!joystick) {
+        if (controller) SDL_GameControllerClose(controller);
         *result = DIERR_GENERIC;
         return nullptr;
     }
-    return std::make_unique<SdlJoystickHandle>(joystick);
+    return std::make_unique<SdlJoystickHandle>(joystick, controller);
 }
 
 namespace {
@@ -260,6 +297,19 @@ class JoystickDevice final : public Device {
     }
     SetUpFaults Faults() override { return handle_->Faults(); }
 
+  public:
+    HRESULT ReadGamepad(StandardGamepadState* state) {
+        if (!handle_->IsGameController()) return DIERR_UNSUPPORTED;
+        if (!acquired()) return DIERR_NOTACQUIRED;
+        if (!handle_->Attached()) {
+            LoseAcquisition();
+            return DIERR_INPUTLOST;
+        }
+        handle_->ReadGamepad(*state);
+        return DI_OK;
+    }
+
+  private:
     // -32768..32767 onto the axis's range, rounded to nearest; the ends map onto the ends.
     static LONG Scale(int16_t raw, const DeviceObject& axis) {
         int64_t span = int64_t(axis.rangeMax) - axis.rangeMin;
@@ -282,4 +332,11 @@ HRESULT CreateJoystickDevice(int32_t instanceId, IDirectInputDevice8A** device) 
 }
 
 } // namespace dinput
+
+HRESULT ReadStandardGamepad(IDirectInputDevice8A* device, StandardGamepadState* state) {
+    auto* joystick = dynamic_cast<dinput::JoystickDevice*>(device);
+    if (!joystick || !state) return DIERR_UNSUPPORTED;
+    return joystick->ReadGamepad(state);
+}
+
 } // namespace platform

@@ -9,6 +9,8 @@
 
 #include <dinput.h>
 
+#include <platform/dinput8/standard_gamepad.h>
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -102,6 +104,10 @@ class JoystickHandle {
     virtual bool Attached() = 0;
     // Results forced onto the device's set-up calls (create is not used here).
     virtual SetUpFaults Faults() { return {}; }
+    // Whether SDL knows the device as a game controller, and its state by the standard mapping;
+    // a source without game controllers keeps these defaults.
+    virtual bool IsGameController() { return false; }
+    virtual void ReadGamepad(StandardGamepadState& state) { state = {}; }
 };
 
 class JoystickSource {

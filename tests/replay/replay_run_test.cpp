@@ -510,6 +510,18 @@ TEST_F(ReplayRun, PauseHoldsTheMachineAndEachOStepsOneUnpausedTick) {
     EXPECT_EQ(Values(stepped[199]), Values(plain[153])); // O held steps only once
 }
 
+TEST_F(ReplayRun, KeysPressedWhilePausedChangeNoTraceRow) {
+    const std::string pause = "100 UP down\n150 P down\n151 P up\n250 P down\n251 P up\n";
+    Trace(pause, 280);
+    const std::string quiet = lastTraceText_;
+    // Three shots, a nudge and the crank speed while paused; before, the shots' recoils all
+    // landed at the first step after resuming.
+    Trace(pause + "160 SPACE down\n161 SPACE up\n170 SPACE down\n171 SPACE up\n"
+                  "180 SPACE down\n190 Y down\n200 Y up\n200 R down\n240 R up\n",
+          280);
+    EXPECT_EQ(lastTraceText_, quiet);
+}
+
 TEST_F(ReplayRun, ResetAfterTippingOverRepeatsTheFirstTicksByteForByte) {
     // Faster cranks, a short walk and a long left turn roll it over by tick 600; after the
     // reset at 650 the keys of the first 200 ticks come again.

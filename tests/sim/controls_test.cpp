@@ -6,6 +6,7 @@
 #include "gfx/device/d3d_device.h"
 #include "sim/laser.h"
 #include "sim/scene.h"
+#include "sim/session_keys.h"
 #include "tests/sim/scene_fixture.h"
 #include "tests/support/recording_device.h"
 #include "tests/support/scene_test_util.h"
@@ -163,6 +164,80 @@ TEST_F(ControlsTest, CrankSpeedChangeDrivesTheSameTick) {
     Tick({DIK_LEFT, DIK_F});
     EXPECT_DOUBLE_EQ(dJointGetHingeParam(hinges[HingeIndex(0, 0, 0)], dParamVel), -crankSpeed);
     EXPECT_DOUBLE_EQ(dJointGetHingeParam(hinges[HingeIndex(0, 2, 0)], dParamVel), crankSpeed);
+}
+
+// ---- Pause keeps its word -------------------------------------------------------------------
+
+class PauseTest : public ControlsTest {
+  protected:
+    void SetUp() override {
+        ControlsTest::SetUp();
+        drawFrames = false;
+        paused = false;
+    }
+    void TearDown() override {
+        drawFrames = true;
+        paused = false;
+        ControlsTest::TearDown();
+    }
+    static void Frame(std::initializer_list<int> down) {
+        SetKeys(down);
+        RunFrame();
+    }
+    // What the physics reads and what it made: equal when nothing reached it.
+    static std::vector<double> PhysicsInputsAndPose() {
+        const dReal* v = dBodyGetLinearVel(chassisBody);
+        const dReal* f = dBodyGetForce(chassisBody);
+        const Vec3 p = ChassisPosition();
+        std::vector<double> values = {p.x, p.y, p.z, v[0], v[1], v[2], f[0], f[1], f[2]};
+        values.push_back(crankSpeed);
+        values.push_back(frictionCoefficient);
+        values.push_back(flankCommand[0]);
+        values.push_back(flankCommand[1]);
+        values.push_back(nudgeAmount);
+        values.push_back(laserBeams[0].travel);
+        values.push_back(CrankAngle(0, 0));
+        return values;
+    }
+};
+
+TEST_F(PauseTest, PausedTicksTouchNoPhysicsInputAndResetStaysPaused) {
+    Ticks(60);
+    Frame({DIK_P});
+    ASSERT_TRUE(paused);
+    const std::vector<double> held = PhysicsInputsAndPose();
+    // Three shots, the cranks, the friction, a walk and a nudge, all while paused.
+    for (int i = 0; i < 3; ++i) {
+        Frame({DIK_SPACE, DIK_R, DIK_T, DIK_UP, DIK_Y});
+        Frame({DIK_R, DIK_T, DIK_UP, DIK_Y});
+    }
+    EXPECT_EQ(PhysicsInputsAndPose(), held);
+    Frame({DIK_TAB}); // the view is the camera's, not the machine's: it still changes
+    EXPECT_EQ(viewMode, 1);
+
+    Frame({DIK_BACK});
+    EXPECT_TRUE(paused) << "a reset keeps the pause";
+    EXPECT_EQ(viewMode, 0);
+    const std::vector<double> rebuilt = PhysicsInputsAndPose();
+    Frame({});
+    EXPECT_EQ(PhysicsInputsAndPose(), rebuilt);
+}
+
+TEST_F(PauseTest, OStepsExactlyAsAnUnpausedTickWithTheKeysThenHeld) {
+    paused = true;
+    ResetMachine();
+    Frame({DIK_SPACE, DIK_R}); // pressed while paused: no shot waits for the step
+    Frame({});
+    Frame({DIK_O, DIK_UP, DIK_R, DIK_T, DIK_SPACE});
+    const std::vector<double> stepped = PhysicsInputsAndPose();
+    EXPECT_TRUE(paused);
+
+    paused = false;
+    ResetMachine();
+    SetKeys({});
+    Frame({DIK_UP, DIK_R, DIK_T, DIK_SPACE});
+    EXPECT_EQ(PhysicsInputsAndPose(), stepped);
+    EXPECT_FLOAT_EQ(crankSpeed, kStartCrankSpeed + 0.05f) << "one tick of R, not three";
 }
 
 } // namespace

@@ -1,0 +1,80 @@
+// Notices and the screenshot folder: what F12 and later file-writing actions tell the user,
+// and where F12 writes.
+#include "gfx/overlay.h"
+#include "gfx/screenshot.h"
+
+#include "gfx/device/d3d_device.h"
+#include "tests/support/recording_device.h"
+#include "tests/support/scene_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+using testsupport::RecordingDevice;
+using testsupport::ScopedDevice;
+
+TEST(Notice, LastsFortyFramesAndDrawsNothingOnceGone) {
+    RecordingDevice device;
+    ScopedDevice installed{&device};
+    DrawNotice();
+    EXPECT_TRUE(device.calls.empty()) << "no notice, no drawing";
+
+    ShowNotice("Screenshot saved: ~/Pictures/a.png");
+    for (int frame = 0; frame < kNoticeTicks; ++frame) {
+        EXPECT_EQ(CurrentNotice(), "Screenshot saved: ~/Pictures/a.png") << frame;
+        DrawNotice();
+    }
+    EXPECT_EQ(CurrentNotice(), "");
+    EXPECT_EQ(device.CallsNamed("DrawPrimitive").size(), size_t(kNoticeTicks)) << "its panel";
+    device.ClearCalls();
+    DrawNotice();
+    EXPECT_TRUE(device.calls.empty());
+}
+
+TEST(Notice, ALongTextKeepsItsHeadAndTheEndOfThePath) {
+    std::string path = "/" + std::string(100, 'd') + "/koltrep_2026-01-02_03-04-05.png";
+    ShowNotice("Screenshot saved: " + path);
+    const std::string& shown = CurrentNotice();
+    EXPECT_EQ(shown.size(), size_t(kNoticeColumns));
+    EXPECT_EQ(shown.rfind("Screenshot saved: ...", 0), 0u) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - 32), "/koltrep_2026-01-02_03-04-05.png");
+    ShowNotice(std::string(200, 'x')); // no ": " to keep
+    EXPECT_EQ(CurrentNotice().rfind("...x", 0), 0u);
+
+    setenv("HOME", "/home/ann/", 1);
+    EXPECT_EQ(NoticePath("/home/ann/Pictures/a.png"), "~/Pictures/a.png");
+    EXPECT_EQ(NoticePath("/home/anna/a.png"), "/home/anna/a.png");
+}
+
+TEST(ScreenshotFolder, TheUsersFolderWhetherItExistsOrNotNeverTheCurrentOne) {
+    testsupport::ScratchFolder scratch;
+    const std::string home = scratch.Path() + "/home";
+    EXPECT_EQ(ScreenshotFolder(home.c_str(), ""), home + "/Pictures");
+    EXPECT_EQ(ScreenshotFolder("", ""), "");
+    EXPECT_EQ(ScreenshotFolder(nullptr, nullptr), "");
+    mkdir((scratch.Path() + "/config").c_str(), 0755);
+    testsupport::WriteFile(scratch.Path() + "/config/user-dirs.dirs",
+                           "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    const std::string config = scratch.Path() + "/config";
+    EXPECT_EQ(ScreenshotFolder(home.c_str(), config.c_str()), home + "/Bilder");
+
+    // Made with its parents, mode 0755 under the usual umask; a file in the way is named.
+    mode_t previous = umask(022);
+    std::string reason;
+    ASSERT_TRUE(MakeFolders(home + "/Bilder/deep", reason)) << reason;
+    struct stat info {};
+    ASSERT_EQ(stat((home + "/Bilder").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+    EXPECT_TRUE(MakeFolders(home + "/Bilder/deep", reason)) << "an existing folder is fine";
+    testsupport::WriteFile(home + "/file", "");
+    EXPECT_FALSE(MakeFolders(home + "/file/sub", reason));
+    EXPECT_EQ(reason, "cannot make " + home + "/file/sub: Not a directory");
+    EXPECT_FALSE(MakeFolders(home + "/file", reason));
+    EXPECT_EQ(reason, home + "/file is not a folder");
+    umask(previous);
+}
+
+} // namespace
