@@ -1,9 +1,11 @@
-// Process entry: answers --help and --version, takes the drive recording options, hands the
-// rest of the argument vector to the option test, then enters WinMain. The Application's
-// shut-down runs afterwards, at process exit; the exit code tells which start-up step stopped
-// the program, if one did.
+// Process entry: picks the messages' language, answers --help and --version, takes the drive
+// recording options, names the arguments nobody reads, hands the rest of the argument vector to
+// the option test, then enters WinMain. The Application's shut-down runs afterwards, at process
+// exit; the exit code tells which start-up step stopped the program, if one did.
 #include <cstdio>
 #include <string>
+
+#include <platform/i18n/i18n.h>
 
 #include "app/application.h"
 #include "app/debug_log.h"
@@ -12,12 +14,14 @@
 #include "app/usage.h"
 
 int main(int argc, char** argv) {
+    InitMessages();
     AnswerHelpOrVersion(argc, argv, "koltrep", kKoltrepUsage);
     std::string error;
     if (!TakeDriveOptions(argc, argv, error)) {
         std::fprintf(stderr, "koltrep: %s\n%s", error.c_str(), kDriveOptionsUsage);
         return kExitDriveFiles;
     }
+    ReportUnknownArguments(argc, argv);
     SetCommandLine(argc, argv);
     WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
     int code = ExitCodeAfterWinMain();

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <platform/i18n/i18n.h>
+
 #include "koltrep_version.h"
 
 const char kKoltrepUsage[] =
@@ -19,17 +21,34 @@ const char kKoltrepUsage[] =
     "  -2nd       use the second display when there is one\n"
     "  --record FILE  write the session's keys as a replay script for koltrep-replay\n"
     "  --trace FILE   write the replay runner's CSV trace of the session\n"
-    "  --help     show this text and exit\n"
+    "  -h, --help show this text and exit\n"
     "  --version  show the version and exit\n"
-    "Other arguments are ignored.\n"
+    "Other arguments are ignored; each is named in a line on stderr.\n"
     "\n"
-    "Exit codes: 0 after Escape or the close box; 2 another koltrep is running; 3 no window\n"
-    "(no display); 4 Direct3D (OpenGL) could not start; 5 DirectInput could not start;\n"
-    "6 a --record or --trace file could not be written.\n";
+    "Messages are in the language LC_ALL, LC_MESSAGES or LANG names (English or Japanese).\n"
+    "\n"
+    "Exit codes: 0 after Escape or the close box; 1 the display went away during the run;\n"
+    "2 another koltrep is running; 3 no window (no display); 4 Direct3D (OpenGL) could not\n"
+    "start; 5 DirectInput could not start; 6 a --record or --trace file could not be written.\n";
+
+// The options koltrep's parts test for (HasOption); --record and --trace are taken before.
+static const char* const kKoltrepOptions[] = {"-win", "-dbf", "-2nd"};
+
+void ReportUnknownArguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        bool known = false;
+        for (const char* option : kKoltrepOptions)
+            known = known || std::strcmp(argv[i], option) == 0;
+        if (!known)
+            std::fprintf(stderr,
+                         _("koltrep: ignoring unknown argument '%s' (see koltrep --help)\n"),
+                         argv[i]);
+    }
+}
 
 void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage) {
     for (int i = 1; i < argc; ++i) {
-        const bool help = std::strcmp(argv[i], "--help") == 0;
+        const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
         if (!help && std::strcmp(argv[i], "--version") != 0) continue;
         if (help)
             std::fputs(usage, stdout);

@@ -2,8 +2,12 @@
 // exit code 0, no window and no log. The programs' other arguments are theirs to read.
 #pragma once
 
-// Ends the process with code 0 when an argument is exactly "--help" or "--version";
+// Ends the process with code 0 when an argument is exactly "--help", "-h" or "--version";
 // returns when there is none.
 void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage);
 
 extern const char kKoltrepUsage[];
+
+// One line on stderr for each argument koltrep does not know. Such arguments are still
+// ignored, as they always were; the line tells a mistyped option from a full-screen start.
+void ReportUnknownArguments(int argc, char** argv);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <platform/i18n/i18n.h>
 
 namespace platform {
 
@@ -46,7 +47,7 @@ bool StartJoysticks() {
     if (SDL_WasInit(SDL_INIT_JOYSTICK)) return true;
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0) return true;
     static bool reported = false;
-    if (!reported) std::fprintf(stderr, "game controllers unavailable: %s\n", SDL_GetError());
+    if (!reported) std::fprintf(stderr, _("game controllers unavailable: %s\n"), SDL_GetError());
     reported = true;
     return false;
 }

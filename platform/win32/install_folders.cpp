@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include <windows.h>
+#include <platform/i18n/i18n.h>
 
 namespace platform {
 namespace {
@@ -117,8 +118,8 @@ std::string FindDataFile(const char* name) {
         std::error_code error;
         std::string current = fs::current_path(error).string();
         std::fprintf(stderr,
-                     "koltrep: data file %s is not in the current folder (%s) nor in %s; start "
-                     "koltrep in its data folder or install it (cmake --install)\n",
+                     _("koltrep: data file %s is not in the current folder (%s) nor in %s; start "
+                       "koltrep in its data folder or install it (cmake --install)\n"),
                      name, current.c_str(), Joined(folders).c_str());
     }
     return name;
@@ -130,7 +131,7 @@ std::string WritableLogPath(const std::string& path) {
     if (folder.empty() || !MakeFolders(folder)) return path;
     std::string moved = folder + "/" + fs::path(path).filename().string();
     if (!CanWrite(moved)) return path;
-    std::fprintf(stderr, "koltrep: %s cannot be written; the log goes to %s\n", path.c_str(),
+    std::fprintf(stderr, _("koltrep: %s cannot be written; the log goes to %s\n"), path.c_str(),
                  moved.c_str());
     return moved;
 }
