@@ -3,7 +3,8 @@
 # its desktop entry, metainfo and man pages checked by their own validators, and the unpacked
 # koltrep run with -win -dbf from an unrelated folder under Xvfb. It must find its data beside
 # itself (../share/koltrep), write debug.txt to the state folder (its own folder cannot be
-# written, as for an installed program) and end with 0 on Escape.
+# written, as for an installed program) and end with 0 on Escape. A second start meanwhile, in
+# English, reads the installed catalogue: its already-running message is English.
 source "$(dirname "$0")/common.bash"
 
 for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli man; do
@@ -29,7 +30,8 @@ for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect \
     usr/share/icons/hicolor/48x48/apps/koltrep.png usr/share/icons/hicolor/256x256/apps/koltrep.png \
     usr/share/applications/$app.desktop usr/share/metainfo/$app.metainfo.xml \
     usr/share/man/man6/koltrep.6 usr/share/man/man1/koltrep-replay.1 \
-    usr/share/man/man1/koltrep-inspect.1 usr/share/doc/koltrep/copyright; do
+    usr/share/man/man1/koltrep-inspect.1 usr/share/doc/koltrep/copyright \
+    usr/share/locale/en/LC_MESSAGES/koltrep.mo; do
     [[ -s $root/$file ]] || fail "the package lacks $file"
 done
 
@@ -73,6 +75,13 @@ focus_window "$window"
 log=$state/koltrep/debug.txt
 active() { iconv -f CP932 -t UTF-8 "$log" 2>/dev/null | grep -q "<アクティブ>"; }
 wait_for 600 active || fail "the loop never started; stderr: $(cat "$WORK/installed.err")"
+# Without a display the box is only its text on stderr.
+(cd "$elsewhere" && exec "${as_user[@]}" env -u DISPLAY HOME="$WORK/home" LANG=en_US.UTF-8 \
+    "$root/usr/bin/koltrep" -win) >"$WORK/english.out" 2>"$WORK/english.err"
+english_code=$?
+[[ $english_code -eq 2 ]] || fail "second start: exit code $english_code: $(cat "$WORK/english.err")"
+grep -qx "Koltrep is already running." "$WORK/english.err" ||
+    fail "no English message from the installed catalogue: $(cat "$WORK/english.err")"
 # The first frames on a loaded machine can each take longer than a press: a press that falls
 # wholly inside one tick is not seen (as for a user), so a missed one is repeated.
 sleep 1
