@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <platform/i18n/i18n.h>
+
 #include "app/application.h"
 #include "input/input.h"
 #include "tools/replay/key_script.h"
@@ -65,7 +67,7 @@ void RecordTick() {
 bool OpenScript(const std::string& path, std::string& error) {
     recording.script = std::fopen(path.c_str(), "w");
     if (!recording.script) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        error = FormatText(_("cannot write %s: %s"), path.c_str(), std::strerror(errno));
         return false;
     }
     // The script's last line names it as a command to paste, which works from any folder.
@@ -93,11 +95,11 @@ bool TakeDriveOptions(int& argc, char** argv, std::string& error) {
             continue;
         }
         if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-            error = std::string(arg) + " needs a file name";
+            error = FormatText(_("%s needs a file name"), argv[i]);
             return false;
         }
         if (!target->empty()) {
-            error = std::string(arg) + " given twice";
+            error = FormatText(_("%s given twice"), argv[i]);
             return false;
         }
         *target = argv[++i];
@@ -105,7 +107,7 @@ bool TakeDriveOptions(int& argc, char** argv, std::string& error) {
     argc = kept;
     argv[argc] = nullptr;
     if (!scriptPath.empty() && scriptPath == tracePath) {
-        error = "--record and --trace need two different files";
+        error = _("--record and --trace need two different files");
         return false;
     }
     if (!scriptPath.empty() && !OpenScript(scriptPath, error)) return false;
@@ -124,7 +126,7 @@ bool FinishDriveRecording(std::string& error) {
         std::fprintf(recording.script, "# %ld ticks: koltrep-replay --script %s --ticks %ld\n",
                      recording.tick, ShellWord(recording.scriptPath).c_str(), recording.tick);
         if (std::fclose(recording.script) != 0 || recording.scriptFailed) {
-            error = "cannot write " + recording.scriptPath;
+            error = FormatText(_("cannot write %s"), recording.scriptPath.c_str());
             ok = false;
         }
         recording.script = nullptr;

@@ -1,9 +1,12 @@
-// Process entry: takes the data folder, answers --help and --version, takes the drive recording
-// options, hands the rest of the argument vector to the option test, then enters WinMain. The
-// Application's shut-down runs afterwards, at process exit; the exit code tells which start-up
-// step stopped the program, if one did.
+// Process entry: picks the messages' language, takes the data folder, answers --help and
+// --version, takes the drive recording options, names the arguments nobody reads, hands the rest
+// of the argument vector to the option test, then enters WinMain. The Application's shut-down
+// runs afterwards, at process exit; the exit code tells which start-up step stopped the program,
+// if one did.
 #include <cstdio>
 #include <string>
+
+#include <platform/i18n/i18n.h>
 
 #include "app/application.h"
 #include "app/data_option.h"
@@ -13,6 +16,7 @@
 #include "app/usage.h"
 
 int main(int argc, char** argv) {
+    InitMessages();
     std::string error;
     // Taken first, so that --help shows the folder it names.
     const bool dataTaken = TakeDataOption(argc, argv, error);
@@ -25,6 +29,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "koltrep: %s\n%s", error.c_str(), kDriveOptionsUsage);
         return kExitDriveFiles;
     }
+    ReportUnknownArguments(argc, argv);
     SetCommandLine(argc, argv);
     WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
     int code = ExitCodeAfterWinMain();

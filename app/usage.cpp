@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <platform/i18n/i18n.h>
+
 #include "koltrep_version.h"
 
 const char kKoltrepUsage[] =
@@ -22,11 +24,29 @@ const char kKoltrepUsage[] =
     "  --data DIR     read the data files from DIR (as KOLTREP_DATA_DIR does)\n"
     "  -h, --help show this text and exit\n"
     "  --version  show the version and exit\n"
-    "Other arguments are ignored.\n"
+    "Other arguments are ignored; each is named in a line on stderr.\n"
     "\n"
-    "Exit codes: 0 after Escape or the close box; 2 another koltrep is running; 3 no window\n"
-    "(no display); 4 Direct3D (OpenGL) could not start; 5 DirectInput could not start;\n"
-    "6 a --record or --trace file could not be written, or the --data folder is missing.\n";
+    "Messages are in the language LC_ALL, LC_MESSAGES or LANG names (English or Japanese).\n"
+    "\n"
+    "Exit codes: 0 after Escape or the close box; 1 the display went away during the run;\n"
+    "2 another koltrep is running; 3 no window (no display); 4 Direct3D (OpenGL) could not\n"
+    "start; 5 DirectInput could not start; 6 a --record or --trace file could not be written,\n"
+    "or the --data folder is missing.\n";
+
+// The options koltrep's parts test for (HasOption); --record and --trace are taken before.
+static const char* const kKoltrepOptions[] = {"-win", "-dbf", "-2nd"};
+
+void ReportUnknownArguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        bool known = false;
+        for (const char* option : kKoltrepOptions)
+            known = known || std::strcmp(argv[i], option) == 0;
+        if (!known)
+            std::fprintf(stderr,
+                         _("koltrep: ignoring unknown argument '%s' (see koltrep --help)\n"),
+                         argv[i]);
+    }
+}
 
 void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage) {
     for (int i = 1; i < argc; ++i) {

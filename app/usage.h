@@ -7,3 +7,7 @@
 void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage);
 
 extern const char kKoltrepUsage[];
+
+// One line on stderr for each argument koltrep does not know. Such arguments are still
+// ignored, as they always were; the line tells a mistyped option from a full-screen start.
+void ReportUnknownArguments(int argc, char** argv);

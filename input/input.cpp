@@ -2,6 +2,8 @@
 // position, lost-access recovery and the close key.
 #include "input/input.h"
 
+#include <platform/i18n/i18n.h>
+
 #include "app/debug_log.h"
 #include "app/main_window.h"
 #include "input/gamepad.h"
@@ -21,24 +23,44 @@ POINT mousePos = {0, 0};
 
 static const int maxJoysticks = 8;
 
+// The error boxes' texts are the catalogue's ids; MessageBoxA shows them in the user's language.
 static void ShowError(const char* text) {
-    MessageBoxA(GetActiveWindow(), text, "エラー", MB_SYSTEMMODAL);
+    MessageBoxA(GetActiveWindow(), text, N_("エラー"), MB_SYSTEMMODAL);
 }
 
+// What each failing step of a system device's set-up says.
+struct DeviceErrors {
+    const char* create;
+    const char* format;
+    const char* cooperativeLevel;
+};
+
+static const DeviceErrors keyboardErrors = {
+    N_("キーボードデバイスが作成できません."),
+    N_("キーボードフォーマットが設定できません."),
+    N_("キーボードの協調レベルが設定できません."),
+};
+
+static const DeviceErrors mouseErrors = {
+    N_("マウスデバイスが作成できません."),
+    N_("マウスフォーマットが設定できません."),
+    N_("マウスの協調レベルが設定できません."),
+};
+
 // Creates a system device, sets its format and cooperative level, and acquires it; a failing
-// step is shown as an error naming the device (`name`: "キーボード", "マウス").
+// step shows its error.
 static bool InitSystemDevice(REFGUID guid, const DIDATAFORMAT& format,
-                             IDirectInputDevice8A*& device, const std::string& name) {
+                             IDirectInputDevice8A*& device, const DeviceErrors& errors) {
     if (FAILED(directInput->CreateDevice(guid, &device, nullptr))) {
-        ShowError((name + "デバイスが作成できません.").c_str());
+        ShowError(errors.create);
         return false;
     }
     if (FAILED(device->SetDataFormat(&format))) {
-        ShowError((name + "フォーマットが設定できません.").c_str());
+        ShowError(errors.format);
         return false;
     }
     if (FAILED(device->SetCooperativeLevel(mainWindow, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND))) {
-        ShowError((name + "の協調レベルが設定できません.").c_str());
+        ShowError(errors.cooperativeLevel);
         return false;
     }
     device->Acquire();
@@ -46,14 +68,14 @@ static bool InitSystemDevice(REFGUID guid, const DIDATAFORMAT& format,
 }
 
 static bool InitKeyboard() {
-    if (!InitSystemDevice(GUID_SysKeyboard, c_dfDIKeyboard, keyboardDevice, "キーボード"))
+    if (!InitSystemDevice(GUID_SysKeyboard, c_dfDIKeyboard, keyboardDevice, keyboardErrors))
         return false;
     SetCloseKey(DIK_ESCAPE);
     return true;
 }
 
 static bool InitMouse() {
-    if (!InitSystemDevice(GUID_SysMouse, c_dfDIMouse, mouseDevice, "マウス")) return false;
+    if (!InitSystemDevice(GUID_SysMouse, c_dfDIMouse, mouseDevice, mouseErrors)) return false;
     if (!windowed) ShowCursor(FALSE);
     SetMousePos(clientWidth / 2, clientHeight / 2);
     return true;

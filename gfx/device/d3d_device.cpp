@@ -3,6 +3,8 @@
 // that the log of one start-up documents the machine's graphics configuration.
 #include "gfx/device/d3d_device.h"
 
+#include <platform/i18n/i18n.h>
+
 #include "app/debug_log.h"
 #include "app/main_window.h"
 #include "gfx/device/device_defaults.h"
@@ -23,7 +25,7 @@ D3DXMATRIX identityMatrix;
 
 namespace {
 
-const char* const kErrorCaption = "エラー";
+const char* const kErrorCaption = N_("エラー");
 
 struct DeviceKind {
     const char* name;

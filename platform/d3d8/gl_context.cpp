@@ -8,6 +8,7 @@
 // that was loaded before and ignores it gives its own renderer, and the device kind check then
 // refuses it.
 #include <platform/d3d8/internal.h>
+#include <platform/i18n/i18n.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -59,7 +60,7 @@ void ReportProblem(const char* format, ...) {
     char line[512];
     va_list arguments;
     va_start(arguments, format);
-    vsnprintf(line, sizeof line, format, arguments);
+    vsnprintf(line, sizeof line, Translate(format), arguments);
     va_end(arguments);
     fprintf(stderr, "Direct3D: %s\n", line);
 }

@@ -24,6 +24,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <platform/i18n/i18n.h>
 
 namespace {
 
@@ -377,12 +378,12 @@ HRESULT D3DXCreateFontIndirect(IDirect3DDevice8* device, const LOGFONTA* logFont
     std::unique_ptr<FontFace> face =
         FontFace::Open(faceName.c_str(), logFont->lfHeight, logFont->lfWeight >= FW_BOLD, error);
     if (!face) {
-        std::fprintf(stderr, "font: %s\n", error.c_str());
+        std::fprintf(stderr, _("font: %s\n"), error.c_str());
         return E_FAIL;
     }
     auto* created = new Font(device, *logFont, std::move(face));
     if (!created->Prefill()) {
-        std::fprintf(stderr, "font: the device refused the glyph texture\n");
+        std::fprintf(stderr, _("font: the device refused the glyph texture\n"));
         created->Release();
         return E_OUTOFMEMORY;
     }

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <platform/i18n/i18n.h>
 
 namespace {
 
@@ -175,7 +176,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR srcFile, U
     Image image;
     std::string error;
     if (!DecodeImageFile(path.c_str(), image, error)) {
-        std::fprintf(stderr, "texture: %s\n", error.c_str());
+        std::fprintf(stderr, _("texture: %s\n"), error.c_str());
         return kInvalidData;
     }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <platform/i18n/i18n.h>
 
 namespace platform {
 
@@ -79,7 +80,7 @@ bool StartJoysticks() {
     if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) return true;
     if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) return true;
     static bool reported = false;
-    if (!reported) std::fprintf(stderr, "game controllers unavailable: %s\n", SDL_GetError());
+    if (!reported) std::fprintf(stderr, _("game controllers unavailable: %s\n"), SDL_GetError());
     reported = true;
     return false;
 }

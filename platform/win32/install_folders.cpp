@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include <windows.h>
+#include <platform/i18n/i18n.h>
 
 namespace platform {
 namespace {
@@ -165,8 +166,8 @@ std::string FindDataFile(const char* name) {
     if (!told) {
         told = true;
         std::fprintf(stderr,
-                     "koltrep: data file %s is in none of the data folders: %s; name the "
-                     "folder with --data DIR or install koltrep (cmake --install)\n",
+                     _("koltrep: data file %s is in none of the data folders: %s; name the "
+                     "folder with --data DIR or install koltrep (cmake --install)\n"),
                      name, DataFoldersText().c_str());
     }
     return name;
@@ -178,7 +179,7 @@ std::string WritableLogPath(const std::string& path) {
     if (folder.empty() || !MakeFolders(folder)) return path;
     std::string moved = folder + "/" + fs::path(path).filename().string();
     if (!CanWrite(moved)) return path;
-    std::fprintf(stderr, "koltrep: %s cannot be written; the log goes to %s\n", path.c_str(),
+    std::fprintf(stderr, _("koltrep: %s cannot be written; the log goes to %s\n"), path.c_str(),
                  moved.c_str());
     return moved;
 }

@@ -24,6 +24,7 @@
 
 #include <platform/win32/services.h>
 #include <windows.h>
+#include <platform/i18n/i18n.h>
 
 namespace platform {
 namespace {
@@ -136,7 +137,7 @@ DWORD TakeLock(MutexObject& mutex, int lockFlags) {
         if (errno == EWOULDBLOCK) return WAIT_TIMEOUT;
         // Nobody holds it, the file cannot be locked at all (a network file system without
         // locks): the program starts, unguarded, rather than call itself already running.
-        std::fprintf(stderr, "koltrep: cannot lock %s: %s; starting without it\n",
+        std::fprintf(stderr, _("koltrep: cannot lock %s: %s; starting without it\n"),
                      mutex.path.c_str(), std::strerror(errno));
         mutex.recursion = 1;
         return WAIT_OBJECT_0;
@@ -210,11 +211,11 @@ std::shared_ptr<MutexObject> OpenMutex(const char* name) {
     const std::string fallback = folder + "/koltrep-" + FileNamePart(name) + ".lock";
     if (MakePrivateFolder(folder, fallbackReason))
         if (auto mutex = NamedMutex(fallback, fallbackReason)) {
-            std::fprintf(stderr, "koltrep: cannot use lock file %s; using %s\n", reason.c_str(),
+            std::fprintf(stderr, _("koltrep: cannot use lock file %s; using %s\n"), reason.c_str(),
                          fallback.c_str());
             return mutex;
         }
-    std::fprintf(stderr, "koltrep: no single-instance lock (%s; %s); starting without it\n",
+    std::fprintf(stderr, _("koltrep: no single-instance lock (%s; %s); starting without it\n"),
                  reason.c_str(), fallbackReason.c_str());
     return std::make_shared<MutexObject>();
 }

@@ -1,9 +1,12 @@
-// MessageBoxA: the caption and text go to stderr in UTF-8, and where a display can show it, a
-// box window of our own shows them too: the text drawn with FreeType in the program's Japanese
-// face (a toolkit's X11 box draws with core X fonts, which have no Japanese glyphs on most
-// desktops), the caption as its title, and an OK button that Return, Escape, Space, a click or
-// the window manager's close box ends. Being an ordinary SDL window, it carries the program's
-// WM_CLASS and _NET_WM_PID. A test may install a sink that records the call instead.
+// MessageBoxA: the caption and text, in the user's language (the program's texts are the
+// catalogue's ids), go to stderr in UTF-8, and where a display can show it, a box window of our
+// own shows them too: the text drawn with FreeType in the program's Japanese face (a toolkit's
+// X11 box draws with core X fonts, which have no Japanese glyphs on most desktops), the caption
+// as its title (the program's name where the caption is empty, so the window manager has one to
+// show), and an OK button that Return, Escape, Space, a click or the window manager's close box
+// ends. The window manager is told it is a dialog of fixed size: no maximise, no resize. Being
+// an ordinary SDL window, it carries the program's WM_CLASS and _NET_WM_PID. A test may install
+// a sink that records the call, untranslated, instead.
 // Limits: one OK button whatever the type asks for; the return value is always IDOK. While the
 // box is up, events for the program's other windows are held back and queued again after it.
 #include <cstdio>
@@ -11,8 +14,9 @@
 #include <cstring>
 #include <vector>
 
-#include <platform/win32/message_box_picture.h>
 #include <platform/font/text_codec.h>
+#include <platform/i18n/i18n.h>
+#include <platform/win32/message_box_picture.h>
 #include <platform/win32/sdl_window.h>
 #include <platform/win32/services.h>
 #include <platform/win32/window_internal.h>
@@ -134,18 +138,26 @@ bool ShowBox(HWND owner, const char* text, const std::string& caption) {
     MessageBoxPicture picture;
     std::string error;
     if (!DrawMessageBox(text, picture, error)) {
-        std::fprintf(stderr, "koltrep: cannot draw a message box: %s\n", error.c_str());
+        std::fprintf(stderr, _("koltrep: cannot draw a message box: %s\n"), error.c_str());
         return false;
     }
     if (!detail::EnsureVideo()) return false;
+    // A dialog to the window manager (no maximise button, kept over its owner), of fixed size
+    // (SDL gives a window that is not resizable equal minimum and maximum sizes). SDL gives an
+    // X11 window its type when it makes it, and makes it again when the window surface first
+    // needs a renderer, so the hint stays set until the surface exists.
+    SDL_SetHint(SDL_HINT_X11_WINDOW_TYPE, "_NET_WM_WINDOW_TYPE_DIALOG");
     SDL_Window* window =
-        SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                         picture.width, picture.height, SDL_WINDOW_SHOWN);
+        SDL_CreateWindow(caption.empty() ? "Koltrep" : caption.c_str(), SDL_WINDOWPOS_CENTERED,
+                         SDL_WINDOWPOS_CENTERED, picture.width, picture.height, SDL_WINDOW_HIDDEN);
+    if (window != nullptr) SDL_GetWindowSurface(window);
+    SDL_ResetHint(SDL_HINT_X11_WINDOW_TYPE);
     if (window == nullptr) {
-        std::fprintf(stderr, "koltrep: cannot open a message box: %s\n", SDL_GetError());
+        std::fprintf(stderr, _("koltrep: cannot open a message box: %s\n"), SDL_GetError());
         return false;
     }
     if (SDL_Window* parent = SdlWindowFromHandle(owner)) SDL_SetWindowModalFor(window, parent);
+    SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
     RunBox(window, picture);
     SDL_DestroyWindow(window);
@@ -164,8 +176,11 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (text == nullptr) text = "";
     if (caption == nullptr) caption = "";
     if (platform::messageBoxSink) return platform::messageBoxSink->Show(owner, text, caption, type);
-    const std::string captionUtf8 = TextToUtf8(caption);
-    platform::WriteToStderr(TextToUtf8(text), captionUtf8);
-    if (platform::DisplayCanShowBoxes()) platform::ShowBox(owner, text, captionUtf8);
+    // The ids are the texts in UTF-8, whichever of the two encodings the caller holds them in.
+    const std::string textUtf8 = TextToUtf8(text), captionUtf8 = TextToUtf8(caption);
+    const std::string shownText = Translate(textUtf8.c_str());
+    const std::string shownCaption = Translate(captionUtf8.c_str());
+    platform::WriteToStderr(shownText, shownCaption);
+    if (platform::DisplayCanShowBoxes()) platform::ShowBox(owner, shownText.c_str(), shownCaption);
     return IDOK;
 }

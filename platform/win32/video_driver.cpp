@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <platform/win32/window_internal.h>
+#include <platform/i18n/i18n.h>
 
 namespace platform::detail {
 
@@ -19,13 +20,13 @@ bool VideoDriverCanShowWindows() {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((x11 == nullptr || x11[0] == '\0') && (wayland == nullptr || wayland[0] == '\0'))
-        std::fprintf(stderr, "koltrep: no display to show the window on (DISPLAY and "
-                             "WAYLAND_DISPLAY are not set); start it in a desktop session, or "
-                             "in a virtual X server: xvfb-run -a koltrep -win\n");
+        std::fprintf(stderr, _("koltrep: no display to show the window on (DISPLAY and "
+                               "WAYLAND_DISPLAY are not set); start it in a desktop session, or "
+                               "in a virtual X server: xvfb-run -a koltrep -win\n"));
     else
         std::fprintf(stderr,
-                     "koltrep: cannot open the display (DISPLAY=%s, WAYLAND_DISPLAY=%s); "
-                     "check that the display server runs and lets you in\n",
+                     _("koltrep: cannot open the display (DISPLAY=%s, WAYLAND_DISPLAY=%s); "
+                       "check that the display server runs and lets you in\n"),
                      x11 ? x11 : "", wayland ? wayland : "");
     return false;
 }

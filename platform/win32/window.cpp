@@ -21,6 +21,7 @@
 #include <platform/win32/sdl_window.h>
 #include <platform/win32/window_internal.h>
 #include <windows.h>
+#include <platform/i18n/i18n.h>
 
 namespace platform {
 namespace detail {
@@ -85,6 +86,26 @@ void HandleLostX11Display() {
     dlclose(xlib);
 }
 
+// SDL probes its Wayland driver even where no Wayland display is named, and the Wayland client
+// library then writes its own complaint to stderr (no XDG_RUNTIME_DIR, say) before our reason
+// for not starting. Without WAYLAND_DISPLAY there is no compositor to find, so unless the user
+// chose drivers (SDL_VIDEODRIVER), SDL is offered the others, in its own order. The hint is
+// taken back after the start, so the check of the driver sees only the user's choice.
+bool OfferDriversWithoutWayland() {
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    if ((asked != nullptr && asked[0] != '\0') || (wayland != nullptr && wayland[0] != '\0'))
+        return false;
+    std::string drivers;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* name = SDL_GetVideoDriver(i);
+        if (name == nullptr || std::strcmp(name, "wayland") == 0) continue;
+        drivers += (drivers.empty() ? "" : ",") + std::string(name);
+    }
+    return !drivers.empty() &&
+           SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_DEFAULT);
+}
+
 } // namespace
 
 bool EnsureVideo() {
@@ -95,8 +116,11 @@ bool EnsureVideo() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_IME_SHOW_UI, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-        std::fprintf(stderr, "koltrep: cannot start SDL video: %s\n", SDL_GetError());
+    const bool offered = OfferDriversWithoutWayland();
+    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+    if (offered) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    if (!started) {
+        std::fprintf(stderr, _("koltrep: cannot start SDL video: %s\n"), SDL_GetError());
         return false;
     }
     if (!VideoDriverCanShowWindows()) {
@@ -183,7 +207,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     auto& state = platform::detail::State();
     auto found = className ? state.classes.find(className) : state.classes.end();
     if (found == state.classes.end()) {
-        std::fprintf(stderr, "koltrep: cannot create a window of unregistered class %s\n",
+        std::fprintf(stderr, _("koltrep: cannot create a window of unregistered class %s\n"),
                      className ? className : "(null)");
         return nullptr;
     }
@@ -195,7 +219,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         SDL_CreateWindow(windowName ? windowName : "", x, y, width, height,
                          SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
     if (sdl == nullptr) {
-        std::fprintf(stderr, "koltrep: cannot create the window: %s\n", SDL_GetError());
+        std::fprintf(stderr, _("koltrep: cannot create the window: %s\n"), SDL_GetError());
         return nullptr;
     }
     if (SDL_Surface* icon = platform::detail::CreateIconSurface(found->second.icon)) {

@@ -11,6 +11,11 @@ SOURCE_DIR=$(cd "${2:?source folder}" && pwd)
 DATA_DIR=$SOURCE_DIR/data
 KOLTREP=$BUILD_DIR/koltrep
 
+# The messages the tests look for are the program's own texts, shown as they are written where
+# no catalogue applies; a test that wants another language asks for it.
+unset LC_ALL LC_MESSAGES LANGUAGE
+export LANG=C.UTF-8
+
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/koltrep-e2e.XXXXXX")
 XVFB_PID=
 STARTED_PIDS=()
@@ -88,18 +93,26 @@ alive() {
     [[ -n $state && $state != Z ]]
 }
 
-# Prints the id of the visible window named exactly "Koltrep" (the caption) of process $1.
+# True when window $1 is a dialog (a message box, titled with the program's name too).
+is_dialog() {
+    xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG
+}
+
+# Prints the id of the visible window named exactly "Koltrep" (the caption) of process $1; its
+# message boxes do not count.
 koltrep_window() {
-    local id
+    local id ids=()
     for id in $(xdotool search --onlyvisible --name '^Koltrep$' 2>/dev/null); do
+        is_dialog "$id" || ids+=("$id")
+    done
+    for id in "${ids[@]}"; do
         if [[ $(xdotool getwindowpid "$id" 2>/dev/null) == "$1" ]]; then
             echo "$id"
             return 0
         fi
     done
     # Windows without a _NET_WM_PID: take the only one there is.
-    id=$(xdotool search --onlyvisible --name '^Koltrep$' 2>/dev/null | head -n1)
-    [[ -n $id ]] && echo "$id"
+    [[ ${#ids[@]} -gt 0 ]] && echo "${ids[0]}"
 }
 
 # Prints the window id once process $1 shows its window, within $2 tenths of a second; returns

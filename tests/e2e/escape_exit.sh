@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# koltrep under a real X server ends with exit code 0 soon after a real Escape key press, and
-# does not end before it.
+# koltrep under a real X server ends with exit code 0 within 5 s of a real Escape key press (a
+# tick is 50 ms; the bound leaves room for a busy machine), and does not end before it.
 source "$(dirname "$0")/common.bash"
 
 start_xvfb
@@ -22,8 +22,5 @@ xdotool keyup Escape
 elapsed_ms=$(((ended - pressed) / 1000000))
 note "ended ${elapsed_ms} ms after the Escape press, exit code $EXIT_CODE"
 [[ $EXIT_CODE -eq 0 ]] || fail "exit code $EXIT_CODE: $(cat "$WORK/first.err")"
-# One tick is 50 ms; a second is the promise. A busy test machine can stretch this, so a slow
-# exit is reported, and only a hang (above) fails.
-((elapsed_ms <= 1000)) || echo "WARNING: exit took ${elapsed_ms} ms (more than a second)" >&2
-alive "$first" && fail "still running"
+((elapsed_ms <= 5000)) || fail "koltrep ended ${elapsed_ms} ms after Escape, more than 5 s"
 echo PASS

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A start-up that stops early ends with its own non-zero exit code: no display (3, at once, with
-# the reason on stderr and no process left behind) and no usable OpenGL (4, after its message).
+# the reason on stderr and no process left behind) and no usable OpenGL (4, after its message:
+# a box where a display can show one, and on stderr always).
 # The refused second instance (2) is in single_instance.sh.
 source "$(dirname "$0")/common.bash"
 private_runtime_dir
@@ -46,4 +47,6 @@ fi
 wait_exit "$old" 60
 note "no usable OpenGL: exit code $EXIT_CODE"
 [[ $EXIT_CODE -eq 4 ]] || fail "exit code $EXIT_CODE without a usable device: $(tail -n 5 "$WORK/old.err")"
+grep -qx "エラー: 3Dデバイスが作成できません." "$WORK/old.err" ||
+    fail "no Direct3D message (box: ${box:-none}); stderr: $(tail -n 5 "$WORK/old.err")"
 echo PASS

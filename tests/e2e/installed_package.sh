@@ -4,8 +4,9 @@
 # koltrep run with -win -dbf from an unrelated folder under Xvfb. That folder holds a broken
 # body.x and a magenta ground.png: the program must read its own data beside itself
 # (../share/koltrep) all the same, write debug.txt to the state folder (its own folder cannot be
-# written, as for an installed program) and end with 0 on Escape. The installed replay, started
-# there too, must draw exactly what the build's replay draws from the source's data.
+# written, as for an installed program) and end with 0 on Escape. A second start meanwhile, in
+# English, reads the installed catalogue: its already-running message is English. The installed
+# replay, started there too, must draw exactly what the build's replay draws from the source's data.
 source "$(dirname "$0")/common.bash"
 
 for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli man lintian; do
@@ -31,7 +32,7 @@ root=$WORK/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 app=org.koltrep.Koltrep
 # Message catalogues: add each shipped one here (usr/share/locale/LANG/LC_MESSAGES/koltrep.mo).
-catalogues=()
+catalogues=(usr/share/locale/en/LC_MESSAGES/koltrep.mo)
 for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect usr/bin/koltrep-sweep \
     usr/share/koltrep/body.x usr/share/koltrep/body.png usr/share/koltrep/ground.png \
     usr/share/koltrep/almi.png usr/share/icons/hicolor/scalable/apps/koltrep.svg \
@@ -90,6 +91,13 @@ focus_window "$window"
 log=$state/koltrep/debug.txt
 active() { iconv -f CP932 -t UTF-8 "$log" 2>/dev/null | grep -q "<アクティブ>"; }
 wait_for 600 active || fail "the loop never started; stderr: $(cat "$WORK/installed.err")"
+# Without a display the box is only its text on stderr.
+(cd "$elsewhere" && exec "${as_user[@]}" env -u DISPLAY HOME="$WORK/home" LANG=en_US.UTF-8 \
+    "$root/usr/bin/koltrep" -win) >"$WORK/english.out" 2>"$WORK/english.err"
+english_code=$?
+[[ $english_code -eq 2 ]] || fail "second start: exit code $english_code: $(cat "$WORK/english.err")"
+grep -qx "Koltrep is already running." "$WORK/english.err" ||
+    fail "no English message from the installed catalogue: $(cat "$WORK/english.err")"
 # The first frames on a loaded machine can each take longer than a press: a press that falls
 # wholly inside one tick is not seen (as for a user), so a missed one is repeated.
 sleep 1

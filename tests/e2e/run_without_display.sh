@@ -21,4 +21,16 @@ for program in koltrep koltrep-replay koltrep-inspect; do
     "$BUILD_DIR/$program" -x --version | grep -qx "$program [0-9.]*" || fail "$program --version"
 done
 "$BUILD_DIR/koltrep-replay" --help | grep -qw NUMPADENTER || fail "replay --help lacks key names"
+env -u DISPLAY -u WAYLAND_DISPLAY "$KOLTREP" -h | grep -q "^usage: koltrep" || fail "koltrep -h"
+
+# A mistyped option is named, not silently dropped; with neither a display nor XDG_RUNTIME_DIR
+# (a bare ssh session) our own two lines are all that is said: no library speaks first.
+env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u SDL_VIDEODRIVER TMPDIR="$WORK" \
+    "$KOLTREP" -wim >"$WORK/out" 2>"$WORK/err"
+code=$?
+[[ $code -eq 3 ]] || fail "exit code $code without a display: $(cat "$WORK/err")"
+[[ $(sed -n 1p "$WORK/err") == "koltrep: ignoring unknown argument '-wim' (see koltrep --help)" ]] ||
+    fail "the first line on stderr does not name -wim: $(cat "$WORK/err")"
+[[ $(sed -n 2p "$WORK/err") == "koltrep: no display to show the window on"* &&
+    $(wc -l <"$WORK/err") -eq 2 ]] || fail "more than our reason on stderr: $(cat "$WORK/err")"
 echo PASS

@@ -3,9 +3,11 @@
 #include <dinput.h>
 #include <platform/dinput8/sources.h>
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -422,13 +424,34 @@ TEST_F(DirectInputTest, ControllerStateScalesAxesToTheirRangesAndReportsButtonsA
 }
 
 TEST(SdlJoysticks, StartOnFirstUseAndRefuseUnknownControllers) {
+    // SDL's joysticks are down (as at the program's start): the source starts them itself.
+    if (SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    ASSERT_EQ(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
     platform::SdlJoysticks joysticks;
+    const size_t before = joysticks.Attached().size();
+    ASSERT_NE(SDL_WasInit(SDL_INIT_JOYSTICK), 0u) << "listing the controllers did not start SDL's";
+
+    // A controller plugged in afterwards is listed and opens.
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
     std::vector<platform::JoystickInfo> attached = joysticks.Attached();
+    ASSERT_EQ(attached.size(), before + 1);
+    bool listed = false;
     for (const platform::JoystickInfo& info : attached)
-        EXPECT_GE(info.instanceId, 0);
-    HRESULT result = DI_OK;
+        listed = listed || info.instanceId == id;
+    EXPECT_TRUE(listed) << "the virtual controller " << id << " is not listed";
+    HRESULT result = DIERR_GENERIC;
+    std::unique_ptr<platform::JoystickHandle> pad = joysticks.Open(id, &result);
+    ASSERT_NE(pad, nullptr);
+    EXPECT_EQ(result, DI_OK);
+    EXPECT_EQ(pad->AxisCount(), 2);
+    EXPECT_EQ(pad->ButtonCount(), 4);
+
     EXPECT_EQ(joysticks.Open(-12345, &result), nullptr);
     EXPECT_EQ(result, DIERR_DEVICENOTREG);
+    pad.reset();
+    SDL_JoystickDetachVirtual(index);
 }
 
 } // namespace
