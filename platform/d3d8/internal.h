@@ -385,10 +385,13 @@ class Device final : public ComObject<IDirect3DDevice8> {
 RECT PresentationRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
                       LONG destinationHeight, bool keepAspect);
 
-// Where full-screen Present puts the picture: centred at the largest whole multiple of its
-// size that fits, or, on a destination smaller than the picture, as PresentationRect fits it.
+// Where full-screen Present puts the picture: the largest centred rectangle of its aspect that
+// the destination holds, as a display mode of the picture's size would fill the screen.
 RECT FullScreenRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
                     LONG destinationHeight);
+// Whether `dest` holds the source at one whole multiple (1x included) in both directions: there
+// nearest sampling copies whole pixels, elsewhere the picture is filtered.
+bool IsWholeMultiple(LONG sourceWidth, LONG sourceHeight, const RECT& dest);
 // Clears to black the parts of a width x height window outside `picture` (window coordinates,
 // rows from the top); leaves the scissor test off.
 void ClearOutside(const RECT& picture, LONG width, LONG height);

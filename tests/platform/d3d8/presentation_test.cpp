@@ -8,6 +8,8 @@
 #include <platform/d3d8/internal.h>
 #include <platform/win32/services.h>
 
+#include <string>
+
 namespace {
 
 void ExpectRect(const RECT& r, LONG left, LONG top, LONG right, LONG bottom) {
@@ -29,14 +31,27 @@ TEST(PresentationRect, StretchesWindowedAndFitsFullScreenKeepingTheAspect) {
     ExpectRect(PresentationRect(65536, 65536, 100000, 50000, true), 25000, 0, 75000, 50000);
 }
 
-TEST(FullScreenRect, WholeMultiplesCentredAndFittedOnlyBelowOne) {
+TEST(FullScreenRect, FillsTheDesktopAspectKeptAndFiltersAllButWholeMultiples) {
     using platform::d3d8::FullScreenRect;
-    ExpectRect(FullScreenRect(640, 480, 1920, 1080), 320, 60, 1600, 1020); // 2x
-    ExpectRect(FullScreenRect(640, 480, 2560, 1440), 320, 0, 2240, 1440);  // 3x
-    ExpectRect(FullScreenRect(640, 480, 1279, 959), 319, 239, 959, 719);   // 1x
-    ExpectRect(FullScreenRect(640, 480, 640, 480), 0, 0, 640, 480);
-    ExpectRect(FullScreenRect(640, 480, 320, 480), 0, 120, 320, 360); // shrunk
+    using platform::d3d8::IsWholeMultiple;
+    const struct {
+        LONG width, height, left, top, right, bottom;
+        bool whole;
+    } cases[] = {
+        {1366, 768, 171, 0, 1195, 768, false},   {1600, 900, 200, 0, 1400, 900, false},
+        {1920, 1080, 240, 0, 1680, 1080, false}, {2560, 1440, 320, 0, 2240, 1440, true}, // 3x
+        {1280, 1024, 0, 32, 1280, 992, true},    {640, 480, 0, 0, 640, 480, true},
+        {320, 480, 0, 120, 320, 360, false}, // a desktop smaller than the picture: shrunk
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        const RECT r = FullScreenRect(640, 480, c.width, c.height);
+        ExpectRect(r, c.left, c.top, c.right, c.bottom);
+        EXPECT_EQ(IsWholeMultiple(640, 480, r), c.whole);
+    }
     ExpectRect(FullScreenRect(0, 480, 800, 600), 0, 0, 800, 600);
+    EXPECT_FALSE(IsWholeMultiple(640, 480, RECT{0, 0, 1280, 480})); // twice as wide only
+    EXPECT_FALSE(IsWholeMultiple(0, 480, RECT{0, 0, 1280, 960}));
 }
 
 class ProgramWindow : public ::testing::Test {
