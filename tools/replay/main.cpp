@@ -309,6 +309,8 @@ int main(int argc, char** argv) {
         timing.allAllocsAtHalf = AllocationsOnAllThreads();
     }
     application.afterTick = AfterTick;
+    // A recorded F11 or Alt+Enter plays as a key like any other, read by nothing.
+    application.windowModeKeys = false;
     PlayEventsOf(0);
 
     WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
