@@ -6,6 +6,7 @@
 #include "tests/support/d3d_test_support.h"
 
 #include <platform/d3d8/internal.h>
+#include <platform/win32/sdl_window.h>
 #include <platform/win32/services.h>
 
 #include <string>
@@ -102,6 +103,40 @@ TEST_F(ProgramWindow, WindowedDeviceStaysUsableWhenMinimised) {
     ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+}
+
+// F11's switch: the window's size and the lost-while-minimised rule follow the mode; the back
+// buffer's picture survives both ways.
+TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBackBuffer) {
+    ASSERT_EQ(Create(FALSE), D3D_OK);
+    SDL_Window* window = platform::SdlWindowFromHandle(mainWindow);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+    SDL_Rect desktop{};
+    ASSERT_EQ(SDL_GetDisplayBounds(0, &desktop), 0);
+
+    ASSERT_TRUE(SetWindowedPresentation(device, true));
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, 640); // the program's window as it was before full screen took it
+    EXPECT_EQ(height, 480);
+    EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    Pump();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Restored));
+    Pump();
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+    ASSERT_TRUE(SetWindowedPresentation(device, true)); // already there: nothing changes
+    ASSERT_TRUE(SetWindowedPresentation(device, false));
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, desktop.w);
+    EXPECT_EQ(height, desktop.h);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    Pump();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(d3d_test::ReadPicture(device).Count({0, 255, 0, 255}, 0), 640 * 480);
+    EXPECT_FALSE(SetWindowedPresentation(nullptr, true));
 }
 
 TEST_F(ProgramWindow, ResourcesReleasedAfterTheWindowIsGoneStillFindTheirContext) {
