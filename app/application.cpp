@@ -10,6 +10,9 @@
 #include "sim/physics_step.h"
 #include "sim/scene.h"
 
+#include <platform/d3d8/d3d8_linux.h>
+#include <dinput.h>
+
 // No init_priority: the process-wide meshes, textures and the texture cache are constructed
 // before this object, so they are destroyed after Shutdown has run.
 Application application;
@@ -44,8 +47,35 @@ bool Application::Init(HINSTANCE instance) {
     return true;
 }
 
+namespace {
+
+// F11, or Enter with an Alt key held. Keys the design leaves free, read from the tick's key
+// sample as the other additions are.
+bool WindowModeKeyPressed() {
+    if (GetKey(DIK_F11) == 2) return true;
+    return GetKey(DIK_RETURN) == 2 && (GetKey(DIK_LMENU) >= 2 || GetKey(DIK_RMENU) >= 2);
+}
+
+} // namespace
+
+void SwitchWindowMode() {
+    const bool toWindowed = !windowed;
+    if (!SetWindowedPresentation(d3dDevice, toWindowed)) return;
+    windowed = toWindowed ? 1 : 0;
+    presentParams.Windowed = windowed;
+    // What start-up gives each mode: the cursor only over a window, and in full screen a client
+    // area of the mode's size. A window's own size comes with its next WM_SIZE.
+    ShowCursor(windowed ? TRUE : FALSE);
+    if (!windowed) {
+        clientWidth = backBufferWidth;
+        clientHeight = backBufferHeight;
+    }
+    DebugPrint(windowed ? "Display: in a window.\n" : "Display: full screen.\n");
+}
+
 void Application::Tick() {
     UpdateInput();
+    if (windowModeKeys && WindowModeKeyPressed()) SwitchWindowMode();
 
     frameCallback();
 

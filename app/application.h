@@ -21,9 +21,16 @@ class Application {
     // Called at the end of every tick when set; the replay runner writes its trace and frames
     // here. A user's run leaves it empty.
     FrameCallback afterTick = nullptr;
+    // Whether F11 and Alt+Enter switch between a window and full screen. The replay runner,
+    // whose window nobody sees, turns them off.
+    bool windowModeKeys = true;
 };
 
 extern Application application;
+
+// Between a window and full screen: the device's presentation, `windowed`, the cursor and the
+// client size follow. The back buffer stays as it is.
+void SwitchWindowMode();
 
 bool PumpMessages();
 int WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);

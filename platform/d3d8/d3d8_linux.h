@@ -18,6 +18,13 @@
 bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgbaTopDownRows, UINT& width,
                     UINT& height);
 
+// Switches a device of ours between windowed and full-screen presentation, as a program's
+// switch between its window and a display mode would, while the device stays as it is: its back
+// buffer, resources and state. Full screen covers the desktop with the borderless window and
+// fills it with the picture, aspect kept; windowed gives the window back its frame, place and
+// size and stretches the picture over it. False for a device that is not ours or has no window.
+bool SetWindowedPresentation(IDirect3DDevice8* device, bool windowed);
+
 namespace platform::d3d8 {
 
 // An adapter as IDirect3D8 reports it, for start-up tests that need a machine they do not have.

@@ -260,24 +260,15 @@ class Direct3D final : public ComObject<IDirect3D8> {
         if ((kind == DeviceKind::TnLHal && software) || (kind == DeviceKind::Ref && !software))
             return D3DERR_NOTAVAILABLE;
 
-        if (!params->Windowed && window) {
-            // Full screen without a mode switch: a borderless window over the desktop. The
-            // window is also given the desktop's place and size itself, for X servers without
-            // a window manager, where the full-screen request goes unanswered.
-            SDL_Rect bounds{};
-            if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) == 0) {
-                SDL_SetWindowBordered(window, SDL_FALSE);
-                SDL_SetWindowPosition(window, bounds.x, bounds.y);
-                SDL_SetWindowSize(window, bounds.w, bounds.h);
-            }
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-            SDL_ShowWindow(window);
-        }
+        // Full screen without a mode switch: a borderless window over the desktop.
+        SDL_Rect windowedPlace{};
+        if (!params->Windowed && window) windowedPlace = CoverDesktop(window);
 
         HRESULT result = D3D_OK;
         Device* device = Device::Create(std::move(context), windowHandle, deviceType, adapter,
                                         *params, info.desktop, result);
         if (!device) return result;
+        device->RememberWindowedPlace(windowedPlace);
         *returnedDevice = device;
         return D3D_OK;
     }

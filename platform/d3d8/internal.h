@@ -289,6 +289,10 @@ class Device final : public ComObject<IDirect3DDevice8> {
     void KeepPictureOnExpose();
     void PresentAgain();
     bool ScaledByServer() const { return serverScaling_ != nullptr; }
+    // window_mode.cpp: see SetWindowedPresentation. The place is where the window goes back to
+    // from full screen.
+    bool SetWindowed(bool windowed);
+    void RememberWindowedPlace(const SDL_Rect& place) { windowedPlace_ = place; }
 
   private:
     Device() = default;
@@ -327,6 +331,7 @@ class Device final : public ComObject<IDirect3DDevice8> {
     bool framePresented_ = false; // the back buffer holds a whole presented frame
     std::unique_ptr<ServerScaling> serverScaling_;
     bool serverScalingRefused_ = false; // tried and failed: GL scales from then on
+    SDL_Rect windowedPlace_{};          // the window's place and size before full screen took it
 
     std::array<DWORD, kRenderStateCount> renderStates_{};
     std::array<std::array<DWORD, kStageStateCount>, kMaxStages> stageStates_{};
@@ -385,13 +390,20 @@ class Device final : public ComObject<IDirect3DDevice8> {
 RECT PresentationRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
                       LONG destinationHeight, bool keepAspect);
 
-// Where full-screen Present puts the picture: centred at the largest whole multiple of its
-// size that fits, or, on a destination smaller than the picture, as PresentationRect fits it.
+// Where full-screen Present puts the picture: the largest centred rectangle of its aspect that
+// the destination holds, as a display mode of the picture's size would fill the screen.
 RECT FullScreenRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
                     LONG destinationHeight);
+// Whether `dest` holds the source at one whole multiple (1x included) in both directions: there
+// nearest sampling copies whole pixels, elsewhere the picture is filtered.
+bool IsWholeMultiple(LONG sourceWidth, LONG sourceHeight, const RECT& dest);
 // Clears to black the parts of a width x height window outside `picture` (window coordinates,
 // rows from the top); leaves the scissor test off.
 void ClearOutside(const RECT& picture, LONG width, LONG height);
+
+// Makes `window` a borderless full-screen window over its desktop; returns the place and size
+// it had before.
+SDL_Rect CoverDesktop(SDL_Window* window);
 
 // The live device of an adapter, if any (IDirect3D8::GetDeviceCaps answers from it).
 Device* LiveDevice();

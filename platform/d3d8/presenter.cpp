@@ -1,10 +1,10 @@
 // Presentation of the Direct3D 8 stand-in.
 // Implements: Present (the back buffer scaled into the window: stretched over the client area
-// in windowed operation; in full screen the largest whole multiple of it that fits, copied pixel
-// for pixel, or fitted with its aspect kept where not even one fits; only the bars around the
-// picture are cleared; then SDL_GL_SwapWindow; full screen with a software GL driver is scaled
-// by the X server instead, see server_scaling.h), TestCooperativeLevel (lost while a full-screen
-// window is minimised), and the back-buffer read-back of d3d8_linux.h.
+// in windowed operation; in full screen as large as the desktop holds it, aspect kept, filtered
+// where the scale is not whole; only the bars around the picture are cleared; then
+// SDL_GL_SwapWindow; full screen with a software GL driver is scaled by the X server instead,
+// see server_scaling.h), TestCooperativeLevel (lost while a full-screen window is minimised),
+// and the back-buffer read-back of d3d8_linux.h.
 // Limits: the dirty region and the override window of Present are ignored; a window of
 // size zero (minimised) presents nothing and reports success.
 #include <platform/d3d8/internal.h>
@@ -60,16 +60,14 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND, cons
     } else if (params_.Windowed) {
         dest = PresentationRect(sx2 - sx1, sy2 - sy1, drawableWidth, drawableHeight, false);
     } else {
-        // Full screen without a mode switch: whole pixel multiples where the desktop holds
-        // one (sharp, and the cheapest copy there is), else as large as fits, aspect kept.
+        // Full screen without a mode switch fills the screen as the display mode would, aspect
+        // kept; a whole multiple copies whole pixels (sharp, and the cheapest copy there is).
         dest = FullScreenRect(sx2 - sx1, sy2 - sy1, drawableWidth, drawableHeight);
-        if ((dest.right - dest.left) % std::max<LONG>(sx2 - sx1, 1) == 0 &&
-            (dest.bottom - dest.top) % std::max<LONG>(sy2 - sy1, 1) == 0)
-            filter = GL_NEAREST;
+        if (IsWholeMultiple(sx2 - sx1, sy2 - sy1, dest)) filter = GL_NEAREST;
     }
     const LONG dx1 = dest.left, dy1 = dest.top, dx2 = dest.right, dy2 = dest.bottom;
     const LONG source[4] = {sx1, sy1, sx2, sy2};
-    if (!params_.Windowed && !destRect && filter == GL_NEAREST &&
+    if (!params_.Windowed && !destRect &&
         PresentByServer(target, source, dest, drawableWidth, drawableHeight)) {
         framePresented_ = true;
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
@@ -125,10 +123,8 @@ bool Device::PresentByServer(SDL_Window* target, const LONG source[4], const REC
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
     const int sourceInts[4] = {int(source[0]), int(source[1]), int(source[2]), int(source[3])};
-    const int scale = static_cast<int>((dest.right - dest.left) / (source[2] - source[0]));
-    if (serverScaling_->Present(sourceInts, scale, int(dest.left), int(dest.top), windowWidth,
-                                windowHeight))
-        return true;
+    const int destInts[4] = {int(dest.left), int(dest.top), int(dest.right), int(dest.bottom)};
+    if (serverScaling_->Present(sourceInts, destInts, windowWidth, windowHeight)) return true;
     // The window went, or the server refused a request: GL takes over for good.
     serverScaling_.reset();
     serverScalingRefused_ = true;
@@ -151,15 +147,14 @@ RECT PresentationRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth
 
 RECT FullScreenRect(LONG sourceWidth, LONG sourceHeight, LONG destinationWidth,
                     LONG destinationHeight) {
-    if (sourceWidth <= 0 || sourceHeight <= 0)
-        return RECT{0, 0, destinationWidth, destinationHeight};
-    const LONG scale = std::min(destinationWidth / sourceWidth, destinationHeight / sourceHeight);
-    if (scale < 1) // a desktop smaller than the picture: shrink it, aspect kept
-        return PresentationRect(sourceWidth, sourceHeight, destinationWidth, destinationHeight,
-                                true);
-    const LONG width = sourceWidth * scale, height = sourceHeight * scale;
-    const LONG left = (destinationWidth - width) / 2, top = (destinationHeight - height) / 2;
-    return RECT{left, top, left + width, top + height};
+    return PresentationRect(sourceWidth, sourceHeight, destinationWidth, destinationHeight, true);
+}
+
+bool IsWholeMultiple(LONG sourceWidth, LONG sourceHeight, const RECT& dest) {
+    const LONG width = dest.right - dest.left, height = dest.bottom - dest.top;
+    return sourceWidth > 0 && sourceHeight > 0 && width % sourceWidth == 0 &&
+           height % sourceHeight == 0 && width / sourceWidth == height / sourceHeight &&
+           width >= sourceWidth;
 }
 
 // Black on the window's pixels that the picture does not cover, and nowhere else: clearing

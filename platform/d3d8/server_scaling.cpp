@@ -12,6 +12,7 @@
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace platform::d3d8 {
@@ -170,7 +171,11 @@ std::unique_ptr<ServerScaling> ServerScaling::Create(SDL_Window* window, int wid
         // The server paints what an expose uncovers black by itself, so the bars are drawn
         // only when they move, not every frame.
         XSetWindowBackground(display, x.window, BlackPixel(display, DefaultScreen(display)));
-        XRenderSetPictureFilter(display, x.source, const_cast<char*>(FilterNearest), nullptr, 0);
+        // The filter reads past the picture's edge pixels; padding repeats them there, where
+        // no repeat would blend the edges with transparent black.
+        XRenderPictureAttributes padded{};
+        padded.repeat = RepeatPad;
+        XRenderChangePicture(display, x.source, CPRepeat, &padded);
         if (!trap.Sync()) return nullptr;
     }
     if (!x.MakeSharedImage(visual.visual, width, height)) {
@@ -185,11 +190,12 @@ std::unique_ptr<ServerScaling> ServerScaling::Create(SDL_Window* window, int wid
     return result;
 }
 
-bool ServerScaling::Present(const int source[4], int scale, int left, int top, int windowWidth,
+bool ServerScaling::Present(const int source[4], const int dest[4], int windowWidth,
                             int windowHeight) {
     X& x = *x_;
     const int sourceWidth = source[2] - source[0], sourceHeight = source[3] - source[1];
-    if (scale < 1 || sourceWidth <= 0 || sourceHeight <= 0) return false;
+    const int width = dest[2] - dest[0], height = dest[3] - dest[1];
+    if (sourceWidth <= 0 || sourceHeight <= 0 || width <= 0 || height <= 0) return false;
     ErrorTrap trap(x.display);
     if (x.shmAttached)
         XShmPutImage(x.display, x.pixmap, x.gc, x.image, source[0], source[1], source[0], source[1],
@@ -197,20 +203,30 @@ bool ServerScaling::Present(const int source[4], int scale, int left, int top, i
     else
         XPutImage(x.display, x.pixmap, x.gc, x.image, source[0], source[1], source[0], source[1],
                   sourceWidth, sourceHeight);
-    if (scale != scale_) {
-        // The transform maps window pixels to picture pixels; 1/scale lands every pixel centre
-        // well inside one picture pixel, so nearest sampling copies whole pixels.
-        const XFixed step = XDoubleToFixed(1.0 / scale);
-        XTransform transform = {{{step, 0, 0}, {0, step, 0}, {0, 0, XDoubleToFixed(1.0)}}};
+    const int sizes[4] = {sourceWidth, sourceHeight, width, height};
+    if (!std::equal(sizes, sizes + 4, scaledFor_)) {
+        // The transform maps window pixels to picture pixels. At a whole multiple every pixel
+        // centre lands well inside one picture pixel and nearest sampling copies whole pixels;
+        // at any other scale nearest sampling would double some rows and not others, so the
+        // picture is filtered.
+        const bool whole = width % sourceWidth == 0 && height % sourceHeight == 0 &&
+                           width / sourceWidth == height / sourceHeight;
+        XTransform transform = {{{XDoubleToFixed(double(sourceWidth) / width), 0, 0},
+                                 {0, XDoubleToFixed(double(sourceHeight) / height), 0},
+                                 {0, 0, XDoubleToFixed(1.0)}}};
         XRenderSetPictureTransform(x.display, x.source, &transform);
-        scale_ = scale;
+        XRenderSetPictureFilter(x.display, x.source,
+                                const_cast<char*>(whole ? FilterNearest : FilterBilinear), nullptr,
+                                0);
+        std::copy(sizes, sizes + 4, scaledFor_);
     }
-    const int width = sourceWidth * scale, height = sourceHeight * scale;
-    XRenderComposite(x.display, PictOpSrc, x.source, 0, x.target, source[0] * scale,
-                     source[1] * scale, 0, 0, left, top, width, height);
-    const int placement[4] = {left, top, windowWidth, windowHeight};
+    XRenderComposite(x.display, PictOpSrc, x.source, 0, x.target,
+                     int(int64_t(source[0]) * width / sourceWidth),
+                     int(int64_t(source[1]) * height / sourceHeight), 0, 0, dest[0], dest[1],
+                     unsigned(width), unsigned(height));
+    const int placement[4] = {dest[0], dest[1], windowWidth, windowHeight};
     if (!std::equal(placement, placement + 4, barsDrawnFor_)) {
-        FillBars(left, top, width, height, windowWidth, windowHeight);
+        FillBars(dest[0], dest[1], width, height, windowWidth, windowHeight);
         std::copy(placement, placement + 4, barsDrawnFor_);
     }
     // Waiting here keeps the shared pixels untouched until the server has read them, and

@@ -2,10 +2,10 @@
 // With a software GL driver every pixel of a scaled picture, and every pixel of a desktop-size
 // window handed to X, costs the program's own CPU: at 1920 x 1080 that is three times the frame
 // it shows. Here the back buffer travels to the server at its own size (shared memory where the
-// server offers it) and the RENDER extension scales it into the window by a whole multiple,
-// pixel for pixel, so the program pays for 640 x 480 pixels whatever the desktop.
-// Limits: X11 with RENDER only; whole multiples only (a desktop smaller than the picture keeps
-// the GL path); no retrace wait (a software driver has none to offer either).
+// server offers it) and the RENDER extension scales it into the window by any factor, so the
+// program pays for 640 x 480 pixels whatever the desktop. A whole multiple is copied pixel for
+// pixel; any other scale, a shrink included, is filtered bilinearly.
+// Limits: X11 with RENDER only; no retrace wait (a software driver has none to offer either).
 #pragma once
 
 #include <SDL.h>
@@ -33,12 +33,11 @@ class ServerScaling {
     uint8_t* pixels() const { return pixels_; }
     size_t pitch() const { return pitch_; }
 
-    // Shows the pixels' source rectangle (left, top, right, bottom) scaled by `scale` at
-    // (left, top) of the window, and black on the rest of a window of the given size. Returns
-    // once the server has drawn it, so the pixels may be written again; false on an X error,
-    // after which this object is of no further use.
-    bool Present(const int source[4], int scale, int left, int top, int windowWidth,
-                 int windowHeight);
+    // Shows the pixels' source rectangle (left, top, right, bottom) scaled onto the window's
+    // rectangle `dest` (left, top, right, bottom), and black on the rest of a window of the
+    // given size. Returns once the server has drawn it, so the pixels may be written again;
+    // false on an X error, after which this object is of no further use.
+    bool Present(const int source[4], const int dest[4], int windowWidth, int windowHeight);
 
   private:
     struct X;
@@ -48,7 +47,7 @@ class ServerScaling {
     std::unique_ptr<X> x_;
     SDL_Window* window_ = nullptr;
     int width_ = 0, height_ = 0;
-    int scale_ = 0;
+    int scaledFor_[4] = {0, 0, 0, 0};        // the source and destination sizes of the transform
     int barsDrawnFor_[4] = {-1, -1, -1, -1}; // picture's left and top, window's size
     uint8_t* pixels_ = nullptr;
     size_t pitch_ = 0;

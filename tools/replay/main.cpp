@@ -333,6 +333,8 @@ int main(int argc, char** argv) {
         timing.allAllocsAtHalf = AllocationsOnAllThreads();
     }
     application.afterTick = AfterTick;
+    // A recorded F11 or Alt+Enter plays as a key like any other, read by nothing.
+    application.windowModeKeys = false;
     PlayEventsOf(0);
     replay.progress.Start(replay.options.ticks, isatty(STDERR_FILENO) == 1);
 

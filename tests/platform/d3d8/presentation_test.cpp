@@ -6,7 +6,10 @@
 #include "tests/support/d3d_test_support.h"
 
 #include <platform/d3d8/internal.h>
+#include <platform/win32/sdl_window.h>
 #include <platform/win32/services.h>
+
+#include <string>
 
 namespace {
 
@@ -29,14 +32,27 @@ TEST(PresentationRect, StretchesWindowedAndFitsFullScreenKeepingTheAspect) {
     ExpectRect(PresentationRect(65536, 65536, 100000, 50000, true), 25000, 0, 75000, 50000);
 }
 
-TEST(FullScreenRect, WholeMultiplesCentredAndFittedOnlyBelowOne) {
+TEST(FullScreenRect, FillsTheDesktopAspectKeptAndFiltersAllButWholeMultiples) {
     using platform::d3d8::FullScreenRect;
-    ExpectRect(FullScreenRect(640, 480, 1920, 1080), 320, 60, 1600, 1020); // 2x
-    ExpectRect(FullScreenRect(640, 480, 2560, 1440), 320, 0, 2240, 1440);  // 3x
-    ExpectRect(FullScreenRect(640, 480, 1279, 959), 319, 239, 959, 719);   // 1x
-    ExpectRect(FullScreenRect(640, 480, 640, 480), 0, 0, 640, 480);
-    ExpectRect(FullScreenRect(640, 480, 320, 480), 0, 120, 320, 360); // shrunk
+    using platform::d3d8::IsWholeMultiple;
+    const struct {
+        LONG width, height, left, top, right, bottom;
+        bool whole;
+    } cases[] = {
+        {1366, 768, 171, 0, 1195, 768, false},   {1600, 900, 200, 0, 1400, 900, false},
+        {1920, 1080, 240, 0, 1680, 1080, false}, {2560, 1440, 320, 0, 2240, 1440, true}, // 3x
+        {1280, 1024, 0, 32, 1280, 992, true},    {640, 480, 0, 0, 640, 480, true},
+        {320, 480, 0, 120, 320, 360, false}, // a desktop smaller than the picture: shrunk
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        const RECT r = FullScreenRect(640, 480, c.width, c.height);
+        ExpectRect(r, c.left, c.top, c.right, c.bottom);
+        EXPECT_EQ(IsWholeMultiple(640, 480, r), c.whole);
+    }
     ExpectRect(FullScreenRect(0, 480, 800, 600), 0, 0, 800, 600);
+    EXPECT_FALSE(IsWholeMultiple(640, 480, RECT{0, 0, 1280, 480})); // twice as wide only
+    EXPECT_FALSE(IsWholeMultiple(0, 480, RECT{0, 0, 1280, 960}));
 }
 
 class ProgramWindow : public ::testing::Test {
@@ -87,6 +103,40 @@ TEST_F(ProgramWindow, WindowedDeviceStaysUsableWhenMinimised) {
     ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+}
+
+// F11's switch: the window's size and the lost-while-minimised rule follow the mode; the back
+// buffer's picture survives both ways.
+TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBackBuffer) {
+    ASSERT_EQ(Create(FALSE), D3D_OK);
+    SDL_Window* window = platform::SdlWindowFromHandle(mainWindow);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+    SDL_Rect desktop{};
+    ASSERT_EQ(SDL_GetDisplayBounds(0, &desktop), 0);
+
+    ASSERT_TRUE(SetWindowedPresentation(device, true));
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, 640); // the program's window as it was before full screen took it
+    EXPECT_EQ(height, 480);
+    EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    Pump();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Restored));
+    Pump();
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+    ASSERT_TRUE(SetWindowedPresentation(device, true)); // already there: nothing changes
+    ASSERT_TRUE(SetWindowedPresentation(device, false));
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, desktop.w);
+    EXPECT_EQ(height, desktop.h);
+    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    Pump();
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(d3d_test::ReadPicture(device).Count({0, 255, 0, 255}, 0), 640 * 480);
+    EXPECT_FALSE(SetWindowedPresentation(nullptr, true));
 }
 
 TEST_F(ProgramWindow, ResourcesReleasedAfterTheWindowIsGoneStillFindTheirContext) {
