@@ -5,11 +5,13 @@
 
 #include "gfx/screenshot.h"
 #include "input/input.h"
+#include "sim/contacts.h"
 #include "sim/frame.h"
 #include "sim/gait_lab.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
+#include "sim/time_control.h"
 #include "sim/world.h"
 
 int viewMode = 0;
@@ -35,6 +37,8 @@ void Nudge(double change) {
     dDQfromW(dq, w, q);
     nudgeAmount += change;
     dBodySetPosition(chassisBody, p[0] + dq[0], p[1] + dq[1], p[2] + dq[2]);
+    // In slow motion the pose before the last step no longer leads to this one.
+    ForgetPoseBeforeStep();
 }
 
 } // namespace
@@ -78,10 +82,13 @@ void ReadControls() {
 
 void RunFrame() {
     ReadSessionKeys();
+    ReadTimeKeys();
     ReadControls();
-    if (simulationAdvances) StepPhysics();
+    recordContacts = drawFrames;
+    RunPhysicsSteps();
     if (!drawFrames) return;
     UpdateGaitLab();
+    UpdateContactKey();
     DrawFrame();
     if (GetKey(DIK_F12) == 2) SaveScreenshot();
 }

@@ -9,6 +9,7 @@
 #include "sim/gait_lab.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
+#include "sim/time_control.h"
 #include "sim/world.h"
 
 bool paused = false;
@@ -27,6 +28,7 @@ void ResetMachine() {
     laserBeams[0] = laserBeams[1] = LaserBeam{};
     paused = false;
     ClearGaitRecord();
+    ForgetPoseBeforeStep();
     DebugPrint("Reset: the machine is back at its start.\n");
 }
 

@@ -17,6 +17,8 @@ const char kOptions[] =
     "                  ticks count from 0, '#' starts a comment\n"
     "  --ticks N       run N ticks\n"
     "  --trace FILE    write one CSV row per tick: the machine's pose and the controls\n"
+    "  --trace-steps   write the trace's rows by physics step (first column \"step\"), so\n"
+    "                  runs at different rates (keys - and =) compare row for row\n"
     "  --no-draw       run the controls and the physics step alone, without drawing\n"
     "  --frames DIR --every K   save every K-th frame as DIR/TICK.png\n"
     "  --shot FILE     save the last frame as a PNG\n"

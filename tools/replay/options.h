@@ -7,6 +7,7 @@ struct ReplayOptions {
     std::string script;
     long ticks = 0;
     std::string trace;
+    bool traceSteps = false; // one trace row per physics step rather than per tick
     bool noDraw = false;
     std::string framesDir;
     long every = 0;
