@@ -8,7 +8,6 @@
 #include <cmath>
 
 #include "input/input.h"
-#include "sim/contacts.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/physics_step.h"
