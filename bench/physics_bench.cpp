@@ -9,6 +9,7 @@
 
 #include <ode/ode.h>
 
+#include "sim/contacts.h"
 #include "sim/physics_step.h"
 #include "sim/world.h"
 
@@ -165,6 +166,43 @@ void BM_StepPhysicsAgainstBareLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_StepPhysicsAgainstBareLoop)
     ->Iterations(kMeasuredTicks)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
+
+// What keeping the contacts costs a step (F4 and the footfall diagram: joint feedback on every
+// contact joint, the forces read back, eight legs asked against the ground), against the same
+// step without, on the same world in turn. The bare twin keeps step with both: equal states at
+// the end show that the feedback leaves the dynamics alone.
+void BM_StepPhysicsRecordingContacts(benchmark::State& state) {
+    TwinWorld bare = BuildBoth();
+    auto now = [] {
+        timespec t;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
+    };
+    double recording = 0, plain = 0;
+    bool recordFirst = true;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            recordContacts = (turn == 0) == recordFirst;
+            const double start = now();
+            StepPhysics();
+            (recordContacts ? recording : plain) += now() - start;
+            BareTick(bare);
+        }
+        recordFirst = !recordFirst;
+    }
+    recordContacts = false;
+    CheckSameState(state, bare);
+    const double n = static_cast<double>(state.iterations());
+    state.counters["recording_us"] = recording / n;
+    state.counters["plain_us"] = plain / n;
+    state.counters["ratio"] = recording / plain;
+    Destroy(bare);
+    ShutDownScene();
+}
+BENCHMARK(BM_StepPhysicsRecordingContacts)
+    ->Iterations(kMeasuredTicks / 2)
     ->Repetitions(5)
     ->Unit(benchmark::kMillisecond);
 

@@ -5,12 +5,14 @@
 
 #include "gfx/screenshot.h"
 #include "input/input.h"
+#include "sim/contacts.h"
 #include "sim/frame.h"
 #include "sim/gait_lab.h"
 #include "sim/key_help.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
+#include "sim/time_control.h"
 #include "sim/world.h"
 
 int viewMode = 0;
@@ -36,6 +38,8 @@ void Nudge(double change) {
     dDQfromW(dq, w, q);
     nudgeAmount += change;
     dBodySetPosition(chassisBody, p[0] + dq[0], p[1] + dq[1], p[2] + dq[2]);
+    // In slow motion the pose before the last step no longer leads to this one.
+    ForgetPoseBeforeStep();
 }
 
 void NextViewOnTab() {
@@ -83,16 +87,19 @@ void ReadControls() {
 
 void RunFrame() {
     ReadSessionKeys();
+    ReadTimeKeys();
     // A paused tick reads only the view: a key held or pressed meanwhile (a shot, a nudge, the
     // crank speed) acts at the tick that runs, not all at once at the first step after resuming.
     if (simulationAdvances) {
         ReadControls();
-        StepPhysics();
     } else {
         NextViewOnTab();
     }
+    recordContacts = drawFrames;
+    RunPhysicsSteps();
     if (!drawFrames) return;
     UpdateGaitLab();
+    UpdateContactKey();
     UpdateKeyHelp();
     DrawFrame();
     if (GetKey(DIK_F12) == 2) SaveScreenshot();

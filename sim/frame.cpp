@@ -6,6 +6,7 @@
 #include "gfx/device/frame_bracket.h"
 #include "gfx/immediate.h"
 #include "gfx/overlay.h"
+#include "sim/contacts.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/key_help.h"
@@ -13,6 +14,7 @@
 #include "sim/physics_step.h"
 #include "sim/scene.h"
 #include "sim/session_keys.h"
+#include "sim/time_control.h"
 #include "sim/world.h"
 
 #include <cmath>
@@ -23,6 +25,10 @@ namespace {
 // One buffer for every help line; big enough for any double printed by "%f" (over 300 digits),
 // and snprintf bounds it in any case.
 char helpLine[400];
+
+// The lines of the time control and the contacts, shown only while they are in use.
+const char kRateLine[] = "Time Rate            : Push - or = Key : %s x";
+const char kContactsLine[] = "Contacts (F4)        : arrow 1 m per %.0f N, white grips, red slides";
 
 const char* ViewModeName(int mode) {
     if (mode == 0) return "Back View";
@@ -39,8 +45,7 @@ void DrawFrame() {
         for (int j = 0; j < 4; ++j) {
             for (int r = 0; r < 4; ++r) {
                 int n = LinkIndex(r, j, e);
-                linkObjects[n].transform = MakeBodyDrawMatrix(dBodyGetPosition(linkBodies[n]),
-                                                              dBodyGetRotation(linkBodies[n]));
+                linkObjects[n].transform = PoseDrawMatrix(n);
                 d3dDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
                 linkObjects[n].Draw();
             }
@@ -50,8 +55,7 @@ void DrawFrame() {
     D3DXMATRIX chassisMatrix;
     for (int k = 0; k < kGroupCount; ++k) {
         if (k == 0) {
-            chassisMatrix =
-                MakeBodyDrawMatrix(dBodyGetPosition(chassisBody), dBodyGetRotation(chassisBody));
+            chassisMatrix = PoseDrawMatrix(kChassisPose);
             groupObjects[0].transform = chassisMatrix;
         }
         d3dDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
@@ -72,6 +76,7 @@ void DrawFrame() {
     quadUV = QuadUV{0.0f, 30.0f, 0.0f, 30.0f};
     d3dDevice->SetTexture(0, groundTexture.texture);
     DrawFlatQuad(0.0f, 0.0f, 0.0f, 1000.0f, 1000.0f, 0xFFFFFFFF);
+    DrawContacts(); // under the gait lab's panels
     DrawGaitLab();
 
     BeginText();
@@ -94,6 +99,14 @@ void DrawFrame() {
     DrawTextAt(0, 106, "Laser Cannon         : Push Space Key");
     DrawTextAt(0, 142, "In Manual View mode  :   A/S/D/W Key:move , Mouse:turn");
     if (paused) DrawTextAt(0, 160, "Paused               : P resume, O one step, Backspace reset");
+    if (rateIndex != kNormalRate) {
+        std::snprintf(helpLine, sizeof helpLine, kRateLine, RateName());
+        DrawTextAt(0, 178, helpLine);
+    }
+    if (contactsOn) {
+        std::snprintf(helpLine, sizeof helpLine, kContactsLine, 1.0 / kContactArrowScale);
+        DrawTextAt(0, 196, helpLine);
+    }
 
     DrawCameraInfo(0, 0);
     EndText();

@@ -4,6 +4,7 @@
 
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
+#include "sim/contacts.h"
 #include "sim/gait_lab.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
@@ -31,6 +32,13 @@ constexpr D3DCOLOR kPlotFrame = 0xFF808080;
 constexpr D3DCOLOR kPlotLine = 0xFFFFE040;
 
 char panelLine[128];
+
+// The footfall panel, bottom left: one row per leg, one pixel column per step of the speed
+// plot's ten seconds, newest at the right.
+constexpr int kFootLeft = 4, kFootTop = 290, kFootWidth = 352, kFootHeight = 186;
+constexpr int kFootRowTop = kFootTop + 24, kFootRowPitch = 19, kFootBarHeight = 12;
+constexpr int kFootBarLeft = kFootLeft + 56, kFootBarRight = kFootBarLeft + kSpeedTicks;
+const char kFootHeader[] = "Footfalls, last 10 s             duty  force";
 
 // The oldest segments fade, so the direction of travel along each path shows.
 void DrawFootTrail(int leg, int points) {
@@ -64,9 +72,8 @@ void DrawScreenLines(const ScreenVertex* vertices, int count) {
     if (vb.Create(vertices, kScreenFvf, count * sizeof(ScreenVertex))) vb.DrawLineList();
 }
 
-void DrawPanelBackground() {
-    const float l = kPanelLeft, t = kPanelTop, r = kPanelLeft + kPanelWidth,
-                b = kPanelTop + kPanelHeight;
+void DrawPanelBackground(int left, int top, int width, int height) {
+    const float l = left, t = top, r = left + width, b = top + height;
     const ScreenVertex corners[4] = {
         {l, t, 0, 1, kPanelBackground},
         {r, t, 0, 1, kPanelBackground},
@@ -139,11 +146,63 @@ void DrawGaitPanel() {
     d3dDevice->SetTexture(0, nullptr);
     d3dDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
     d3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    DrawPanelBackground();
+    DrawPanelBackground(kPanelLeft, kPanelTop, kPanelWidth, kPanelHeight);
     float top = DrawSpeedPlot();
     d3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     d3dDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
     DrawPanelText(top);
+}
+
+// A bar of one-pixel columns for every step the leg touched, over a grey base line per row:
+// full height where the step gave the leg contacts of its own, half where it touched without.
+void DrawFootfallBars() {
+    static ScreenVertex lines[2 * kLegCount * (kSpeedTicks + 1)];
+    const int samples = RecordedTicks() < kSpeedTicks ? RecordedTicks() : kSpeedTicks;
+    int count = 0;
+    for (int leg = 0; leg < kLegCount; ++leg) {
+        const float bottom = kFootRowTop + leg * kFootRowPitch + kFootBarHeight;
+        lines[count++] = {static_cast<float>(kFootBarLeft), bottom, 0, 1, kPlotFrame};
+        lines[count++] = {static_cast<float>(kFootBarRight), bottom, 0, 1, kPlotFrame};
+        for (int age = 0; age < samples; ++age) {
+            if (!FootDown(leg, age)) continue;
+            const float x = kFootBarRight - 0.5f - age;
+            const float height = FootCarries(leg, age) ? kFootBarHeight : kFootBarHeight / 2;
+            lines[count++] = {x, bottom - height, 0, 1, legColors[leg]};
+            lines[count++] = {x, bottom, 0, 1, legColors[leg]};
+        }
+    }
+    DrawScreenLines(lines, count);
+}
+
+void DrawFootfallText() {
+    BeginText();
+    DrawTextAt(kFootLeft + 6, kFootTop + 4, kFootHeader);
+    double sum = 0.0;
+    for (int leg = 0; leg < kLegCount; ++leg) {
+        const int y = kFootRowTop + leg * kFootRowPitch - 2;
+        std::snprintf(panelLine, sizeof panelLine, "L%d E%d", leg / 2, leg % 2);
+        DrawTextAt(kFootLeft + 6, y, panelLine);
+        double duty = 0.0, force = 0.0;
+        if (!FootfallSummary(leg, duty, force)) continue;
+        sum += force;
+        std::snprintf(panelLine, sizeof panelLine, "%3.0f%% %6.0f", 100.0 * duty, force);
+        DrawTextAt(kFootBarRight + 8, y, panelLine);
+    }
+    std::snprintf(panelLine, sizeof panelLine, "Feet carry %.0f N of the weight %.0f N", sum,
+                  MachineWeight());
+    DrawTextAt(kFootLeft + 6, kFootRowTop + kLegCount * kFootRowPitch, panelLine);
+    EndText();
+}
+
+void DrawFootfallPanel() {
+    d3dDevice->SetTexture(0, nullptr);
+    d3dDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    d3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    DrawPanelBackground(kFootLeft, kFootTop, kFootWidth, kFootHeight);
+    d3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    DrawFootfallBars();
+    d3dDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    DrawFootfallText();
 }
 
 } // namespace
@@ -151,8 +210,9 @@ void DrawGaitPanel() {
 // Called after the ground quad: lighting and blending are off and the world transform is the
 // identity there. What it changes it puts back, the ground texture included.
 void DrawGaitLab() {
-    if (!footTrailsOn && !gaitPanelOn) return;
+    if (!footTrailsOn && !gaitPanelOn && !footfallPanelOn) return;
     if (footTrailsOn) DrawFootTrails();
     if (gaitPanelOn) DrawGaitPanel();
+    if (footfallPanelOn) DrawFootfallPanel();
     d3dDevice->SetTexture(0, groundTexture.texture);
 }

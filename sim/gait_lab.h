@@ -1,5 +1,7 @@
-// The gait lab: foot trails (F2) and the gait panel (F3), both off until toggled. What they show
-// is recorded every tick whether shown or not, so a trail or plot turned on is already full.
+// The gait lab: foot trails (F2), the gait panel (F3) and the footfall diagram (F5), all off
+// until toggled. What they show is recorded every physics step whether shown or not, so a trail
+// or plot turned on is already full. Their time runs in steps (0.07 simulated seconds each),
+// one a tick at the normal rate, so slow motion stretches them with the machine.
 #pragma once
 
 #include <d3dx8.h>
@@ -10,8 +12,9 @@ constexpr int kSpeedTicks = 200; // ten seconds on screen at 20 ticks a second
 
 extern bool footTrailsOn;
 extern bool gaitPanelOn;
+extern bool footfallPanelOn;
 
-// Newest first: age 0 is this tick's sample. Ages beyond RecordedTicks() are not valid.
+// Newest first: age 0 is the last step's sample. Ages beyond RecordedTicks() are not valid.
 int RecordedTicks();
 // Where the foot of leg (j, e) was on the machine, placed where the machine is now, in graphics
 // coordinates: the path each foot runs relative to the chassis. The leg's index is 2·j + e.
@@ -23,9 +26,22 @@ float WalkingSpeed(int age);
 // false for the two master cranks, which follow nothing.
 bool CrankPhaseError(int j, int e, double& degrees);
 
-// Toggles on F2 and F3 and records this tick's foot points and speed; after the physics step.
+// Whether leg `leg` touched the ground in the step `age` steps ago, whether it had contacts of
+// its own then (see LegCarries), and the vertical force the ground pushed it up with. Kept for
+// kSpeedTicks steps.
+bool FootDown(int leg, int age);
+bool FootCarries(int leg, int age);
+float FootForce(int leg, int age);
+// Over the recorded steps of the last kSpeedTicks: the share of them in contact, and the mean
+// vertical force (steps off the ground count as 0, so the legs' means add up to the weight the
+// feet carry). False while nothing is recorded.
+bool FootfallSummary(int leg, double& dutyFactor, double& meanForce);
+
+// Toggles on F2, F3 and F5; once a tick, after the physics steps.
 void UpdateGaitLab();
+// Records this step's foot points, speed and footfalls; after every physics step.
+void RecordGaitStep();
 // Forgets the recorded ticks, so that a rebuilt machine starts with empty trails and plot.
 void ClearGaitRecord();
-// Trails and panel when on; nothing at all, not even a state change, when both are off.
+// Trails and panels when on; nothing at all, not even a state change, when all are off.
 void DrawGaitLab();

@@ -6,6 +6,7 @@
 #include "gfx/immediate.h"
 #include "sim/scene.h"
 #include "sim/session_keys.h"
+#include "sim/time_control.h"
 #include "sim/world.h"
 
 LaserBeam laserBeams[2] = {};
@@ -45,7 +46,8 @@ void DrawLaserBeams() {
         d3dDevice->SetTransform(D3DTS_WORLD, &identityMatrix);
         DrawLine(start.x, start.y, start.z, end.x, end.y, end.z, 0xF0FF0000, 0xF0FF0000);
         if (!simulationAdvances) continue; // paused: the beams stand where they are
-        beam.travel = t + 1.0f;
+        // One unit a simulated tick: slow motion slows the beams with the machine.
+        beam.travel = t + SimulatedTicksThisTick();
         if (beam.travel > 40.0f) beam.travel = 0.0f;
     }
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "sim/contacts.h"
 #include "sim/world.h"
 
 int flankCommand[2] = {0, 0};
@@ -74,8 +75,11 @@ void StepPhysics() {
         }
     }
 
+    if (recordContacts) BeginContactRecord();
     dSpaceCollide(worldSpace, 0, NearCallback);
     dWorldStep(world, 0.07);
+    // The contact joints' feedback is only valid until the group is emptied.
+    if (recordContacts) ReadContactForces();
     dJointGroupEmpty(contactGroup);
 }
 
@@ -91,6 +95,7 @@ void NearCallback(void*, dGeomID geom1, dGeomID geom2) {
         c.surface.soft_cfm = 0.0005;
         dJointID joint = dJointCreateContact(world, contactGroup, &c);
         dJointAttach(joint, dGeomGetBody(c.geom.g1), dGeomGetBody(c.geom.g2));
+        if (recordContacts) NoteContact(joint, c);
     }
 }
 

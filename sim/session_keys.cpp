@@ -9,6 +9,7 @@
 #include "sim/gait_lab.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
+#include "sim/time_control.h"
 #include "sim/world.h"
 
 bool paused = false;
@@ -26,6 +27,7 @@ void ResetMachine() {
     nudgeAmount = 0.0f;
     laserBeams[0] = laserBeams[1] = LaserBeam{};
     ClearGaitRecord();
+    ForgetPoseBeforeStep();
     DebugPrint("Reset: the machine is back at its start.\n");
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A live drive under a real X server with real key presses (each held longer than a tick),
-# recorded with --record and traced with --trace: walk, turn, pause, one step, a screenshot,
-# resume, fire, reset, walk again, Escape. The recorded script replayed by koltrep-replay gives
+# recorded with --record and traced with --trace: walk, turn, slow motion, pause, one step, a
+# screenshot, resume, fire, the normal rate again, reset, walk again, Escape. The recorded script replayed by koltrep-replay gives
 # the same trace bytes, and F12 left a PNG of the scene in the configured pictures folder.
 source "$(dirname "$0")/common.bash"
 
@@ -26,14 +26,14 @@ log=$WORK/bin/debug.txt
 start_koltrep_with_window run "$WORK/bin/koltrep" -win -dbf --record "$WORK/drive.txt" --trace "$WORK/live.csv"
 focus_window "$KOLTREP_WINDOW"
 press_key Up 1.5
-for key in Left r p o F12 p space BackSpace; do press_key $key; done
+for key in Left minus r p o F12 p space equal BackSpace; do press_key $key; done
 press_key Up 0.6
 xdotool keydown Escape
 wait_exit "$run" 30
 xdotool keyup Escape
 [[ $EXIT_CODE -eq 0 ]] || fail "exit code $EXIT_CODE: $(tail -n 5 "$WORK/run.err")"
 
-for key in UP LEFT R P O F12 SPACE BACK ESCAPE; do
+for key in UP LEFT MINUS R P O F12 SPACE EQUALS BACK ESCAPE; do
     grep -qE "^[0-9]+ $key down$" "$WORK/drive.txt" || fail "no '$key down' in the recording"
 done
 ticks=$(sed -n 's/^# \([0-9]*\) ticks:.*/\1/p' "$WORK/drive.txt")

@@ -28,6 +28,7 @@ class GaitLabTest : public scene_test::SceneFixture {
     // A tick as RunFrame takes it, without the drawing.
     void LabTick(std::initializer_list<int> down = {}) {
         Tick(down);
+        RecordGaitStep();
         UpdateGaitLab();
     }
 };

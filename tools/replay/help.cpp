@@ -18,6 +18,8 @@ const char kOptions[] =
     "  --ticks N       run N ticks (default: the count a recorded script states on its last\n"
     "                  line, else the tick of its last event plus one)\n"
     "  --trace FILE    write one CSV row per tick: the machine's pose and the controls\n"
+    "  --trace-steps   write the trace's rows by physics step (first column \"step\"), so\n"
+    "                  runs at different rates (keys - and =) compare row for row\n"
     "  --no-draw       run the controls and the physics step alone, without drawing\n"
     "  --frames DIR    save every frame as DIR/TICK.png\n"
     "  --every K       with --frames, every K-th frame only\n"

@@ -23,6 +23,7 @@
 #include "gfx/device/frame_bracket.h"
 #include "sim/controls.h"
 #include "sim/physics_step.h"
+#include "sim/time_control.h"
 #include "app/usage.h"
 #include "tools/replay/help.h"
 #include "tools/replay/key_script.h"
@@ -65,6 +66,7 @@ struct Replay {
     size_t nextEvent = 0;
     long tick = 0; // the tick being run
     long lastTick = 0;
+    long step = 0; // physics steps so far, for --trace-steps
     TraceWriter trace;
     platform::ScriptedKeyboard keyboard;
     Timing timing;
@@ -139,7 +141,7 @@ void MeasureTick(int64_t now) {
 // the keys of the next one.
 void AfterTick() {
     if (replay.options.timing) MeasureTick(WallNs());
-    replay.trace.Write(CaptureTraceRow(replay.tick));
+    if (!replay.options.traceSteps) replay.trace.Write(CaptureTraceRow(replay.tick));
     if (!replay.options.noDraw) SaveFrames();
     ++replay.tick;
     replay.progress.Update(replay.tick);
@@ -150,6 +152,10 @@ void AfterTick() {
         return;
     }
     PlayEventsOf(replay.tick);
+}
+
+void AfterStep() {
+    replay.trace.Write(CaptureTraceRow(replay.step++));
 }
 
 // A lock folder of this run's own, so that neither a running koltrep nor another replay
@@ -297,7 +303,8 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (!replay.options.trace.empty() && !replay.trace.Open(replay.options.trace.c_str(), error)) {
+    if (!replay.options.trace.empty() &&
+        !replay.trace.Open(replay.options.trace.c_str(), error, replay.options.traceSteps)) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
@@ -335,6 +342,7 @@ int main(int argc, char** argv) {
     application.afterTick = AfterTick;
     // A recorded F11 or Alt+Enter plays as a key like any other, read by nothing.
     application.windowModeKeys = false;
+    if (replay.options.traceSteps) afterPhysicsStep = AfterStep;
     PlayEventsOf(0);
     replay.progress.Start(replay.options.ticks, isatty(STDERR_FILENO) == 1);
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 const char kReplayUsage[] =
-    "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE] [--no-draw]\n"
+    "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE [--trace-steps]] [--no-draw]\n"
     "                      [--frames DIR [--every K]] [--shot FILE] [--timing]\n"
     "                      [--crank-speed X] [--friction X] [--data DIR]\n";
 
@@ -95,6 +95,8 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             if (!needCount(options.every, seenEvery)) return false;
         } else if (arg == "--shot") {
             if (!needValue(options.shot)) return false;
+        } else if (arg == "--trace-steps") {
+            options.traceSteps = true;
         } else if (arg == "--no-draw") {
             options.noDraw = true;
         } else if (arg == "--timing") {
@@ -118,6 +120,10 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
     if (!options.framesDir.empty() && options.every == 0) options.every = 1;
     if (options.framesDir.empty() && options.every != 0) {
         error = "--every K needs --frames DIR";
+        return false;
+    }
+    if (options.traceSteps && options.trace.empty()) {
+        error = "--trace-steps needs --trace FILE";
         return false;
     }
     if (options.noDraw && (!options.framesDir.empty() || !options.shot.empty())) {

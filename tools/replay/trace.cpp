@@ -110,14 +110,16 @@ TraceWriter::~TraceWriter() {
     Close(ignored);
 }
 
-bool TraceWriter::Open(const char* path, std::string& error) {
+bool TraceWriter::Open(const char* path, std::string& error, bool byStep) {
     file_ = std::fopen(path, "wb");
     if (!file_) {
         error = std::string("cannot create trace ") + path + ": " + std::strerror(errno);
         return false;
     }
     path_ = path;
-    failed_ = std::fprintf(file_, "%s\n", kTraceHeader) < 0;
+    // Both headers differ only in the first column's name.
+    failed_ = byStep ? std::fprintf(file_, "step%s\n", kTraceHeader + 4) < 0
+                     : std::fprintf(file_, "%s\n", kTraceHeader) < 0;
     return true;
 }
 

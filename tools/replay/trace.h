@@ -62,7 +62,9 @@ class TraceWriter {
     TraceWriter(const TraceWriter&) = delete;
     TraceWriter& operator=(const TraceWriter&) = delete;
     ~TraceWriter();
-    bool Open(const char* path, std::string& error);
+    // `byStep`: the first column counts physics steps and is named "step" (the time control's
+    // rows, one per step at any rate); otherwise ticks, under the usual header.
+    bool Open(const char* path, std::string& error, bool byStep = false);
     void Write(const TraceRow& row);
     bool Close(std::string& error);
     bool IsOpen() const { return file_ != nullptr; }
