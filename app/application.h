@@ -21,6 +21,9 @@ class Application {
     // Called at the end of every tick when set; the replay runner writes its trace and frames
     // here. A user's run leaves it empty.
     FrameCallback afterTick = nullptr;
+    // Called once when the scene is set up, before the first tick, when set; the replay runner
+    // moves a perturbed start here. A user's run leaves it empty.
+    FrameCallback beforeFirstTick = nullptr;
 };
 
 extern Application application;

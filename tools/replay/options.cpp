@@ -9,7 +9,8 @@
 const char kReplayUsage[] =
     "usage: koltrep-replay --script FILE --ticks N [--trace FILE] [--no-draw]\n"
     "                      [--frames DIR --every K] [--shot FILE] [--timing]\n"
-    "                      [--crank-speed X] [--friction X]\n"
+    "                      [--crank-speed X] [--friction X] [--perturb SEED]\n"
+    "       koltrep-replay --script FILE --ticks N --no-draw --cells FILE\n"
     "Run it in the data directory.\n";
 
 namespace {
@@ -107,6 +108,19 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
         } else if (arg == "--friction") {
             if (!needNumber(options.friction, options.setFriction, 0.0f, 1e9f, "from 0 to 1e9"))
                 return false;
+        } else if (arg == "--perturb") {
+            const char* value = nextValue(options.perturb);
+            if (value == nullptr) return false;
+            std::string_view text = value;
+            auto [end, status] =
+                std::from_chars(text.data(), text.data() + text.size(), options.perturbSeed);
+            if (text.empty() || status != std::errc() || end != text.data() + text.size()) {
+                error = "--perturb needs a whole number from 0 to 18446744073709551615, not '" +
+                        std::string(text) + "'";
+                return false;
+            }
+        } else if (arg == "--cells") {
+            if (!needValue(options.cells)) return false;
         } else {
             error = "unknown option '" + std::string(arg) + "'";
             return false;
@@ -126,6 +140,14 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
     }
     if (options.framesDir.empty() && options.every != 0) {
         error = "--every K needs --frames DIR";
+        return false;
+    }
+    if (!options.cells.empty() &&
+        (!options.noDraw || !options.trace.empty() || options.setCrankSpeed ||
+         options.setFriction || options.perturb || options.timing)) {
+        error = "--cells needs --no-draw and takes each cell's trace, crank speed, friction and "
+                "perturbation from its file (no --trace, --crank-speed, --friction, --perturb "
+                "or --timing)";
         return false;
     }
     if (options.noDraw && (!options.framesDir.empty() || !options.shot.empty())) {
