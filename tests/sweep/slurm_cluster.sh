@@ -94,6 +94,24 @@ for file in sweep.csv runs.csv; do
   cmp "$dir/local/$file" "$dir/slurm/$file" || fail "$file differs from the local engine's"
 done
 [[ ! -e $dir/slurm/slurm ]] || fail "the Slurm work folder is left after a complete sweep"
+# Ctrl-C while the array runs cancels it and keeps what is done; --resume completes it locally.
+"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --out "$dir/stopped" 2>"$dir/stopped.err" &
+sweep=$!
+for _ in $(seq 100); do
+  [[ -n $(squeue -h 2>/dev/null) ]] && break
+  sleep 0.2
+done
+sleep 1
+kill -INT "$sweep"
+code=0
+wait "$sweep" || code=$?
+[[ $code == 130 ]] || fail "a stopped Slurm sweep exits with $code: $(cat "$dir/stopped.err")"
+[[ -z $(squeue -h) ]] || fail "the array is still queued after the stop: $(squeue)"
+head -n 1 "$dir/stopped/sweep.partial.csv" | grep -q PARTIAL || fail "no partial file"
+"$build/koltrep-sweep" "${grid[@]}" --resume --out "$dir/stopped" 2>/dev/null \
+  || fail "--resume after the Slurm stop failed"
+cmp "$dir/local/sweep.csv" "$dir/stopped/sweep.csv" || fail "the resumed CSV differs"
+
 # A dry run writes the batch script and submits nothing.
 jobs_before=$(squeue -h | wc -l)
 script=$("$build/koltrep-sweep" "${grid[@]}" --engine slurm --dry-run --partition test \
