@@ -3,7 +3,10 @@
 # temporary folder, ports and a munge socket of its own), a 2 x 2 sweep with 2 repeats through
 # it, and its CSVs against the local engine's. A scheduler that does not start fails the test
 # with the daemons' logs.
-#   slurm_cluster.sh BUILD_DIR SOURCE_DIR
+#   slurm_cluster.sh BUILD_DIR SOURCE_DIR [bench]
+# With "bench" it then times a 4 x 4 sweep of 300-tick cells through the cluster against the
+# local engine (both on this machine's cores), and the scheduler's latency: an array of one
+# task that does nothing, from submission until it has left the queue.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
@@ -120,3 +123,20 @@ grep -q '^#SBATCH --array=0-0$' "$script" && grep -q '^#SBATCH --partition=test$
   || fail "the batch script lacks its array or partition: $(cat "$script")"
 [[ $(squeue -h | wc -l) == "$jobs_before" ]] || fail "the dry run submitted a job"
 echo "PASS: the Slurm engine's CSVs equal the local engine's"
+
+[[ ${3:-} == bench ]] || exit 0
+seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+big=(--crank-speeds 2:4:4 --frictions 50:350:4 --ticks 300 --settle 100 --no-plot)
+start=$(date +%s.%N)
+"$build/koltrep-sweep" "${big[@]}" --out "$dir/big-local" 2>/dev/null
+local_s=$(seconds "$start")
+start=$(date +%s.%N)
+"$build/koltrep-sweep" "${big[@]}" --engine slurm --batch 8 --out "$dir/big-slurm" 2>/dev/null
+slurm_s=$(seconds "$start")
+cmp -s "$dir/big-local/sweep.csv" "$dir/big-slurm/sweep.csv" || echo "  the CSVs differ!"
+printf '#!/bin/sh\ntrue\n' > "$dir/nothing.sh"
+start=$(date +%s.%N)
+job=$(sbatch --parsable --array=0-0 --output=/dev/null "$dir/nothing.sh")
+while [[ -n $(squeue -h -r -j "$job" 2>/dev/null) ]]; do sleep 0.2; done
+echo "4x4 cells of 300 ticks: local engine $local_s s, Slurm engine $slurm_s s (2 tasks of 8);" \
+  "an empty one-task array takes $(seconds "$start") s from sbatch to leaving the queue"

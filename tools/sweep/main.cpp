@@ -32,8 +32,9 @@ namespace {
 
 // Failures listed one by one, at most; the rest are counted.
 constexpr size_t kListedFailures = 20;
-// Runs per replay process on this machine, at most: enough that starting a process costs little
-// against the ticks, few enough that the progress bar moves.
+// Runs per replay process on this machine, at least and at most: enough that starting a process
+// costs little against the ticks, few enough that the progress bar moves.
+constexpr size_t kLocalBatchLeast = 8;
 constexpr size_t kLocalBatchLimit = 64;
 
 const char kDefaultScript[] = "0 UP down\n";
@@ -229,9 +230,13 @@ int Sweep(int argc, char** argv) {
             std::ofstream(run.script) << kDefaultScript;
         }
         int jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
-        run.batch = options.batch > 0 ? static_cast<size_t>(options.batch)
-                                      : std::min(kLocalBatchLimit, (todo.size() + jobs - 1) / jobs);
-        if (run.batch == 0) run.batch = 1;
+        // About four batches a job, so that the progress bar moves and the last batches end
+        // together, but never so small that starting processes costs much beside the ticks.
+        size_t share = (todo.size() + jobs - 1) / jobs;
+        size_t quarter = (share + 3) / 4;
+        run.batch = options.batch > 0
+                        ? static_cast<size_t>(options.batch)
+                        : std::min(share, std::clamp(quarter, kLocalBatchLeast, kLocalBatchLimit));
         RunCells(run, cells, runs, todo, jobs);
         std::error_code ignored;
         std::filesystem::remove_all(run.scratch, ignored);
