@@ -21,6 +21,10 @@ const char kOptions[] =
     "  --frames DIR --every K   save every K-th frame as DIR/TICK.png\n"
     "  --shot FILE     save the last frame as a PNG\n"
     "  --timing        print tick wall times, start-up time, allocations and memory\n"
+    "  --perturb SEED  start with the machine moved by up to 0.5 mm along x, y and z, drawn\n"
+    "                  from SEED (repeat R of a sweep with --seed S is SEED = S + R)\n"
+    "  --cells FILE    with --no-draw: run the cells of FILE one after another, a line\n"
+    "                  \"CRANK_SPEED FRICTION PERTURB TRACE\" (PERTURB a seed or -)\n"
     "  --help, --version\n"
     "\n"
     "Key names (any letter case):\n";
