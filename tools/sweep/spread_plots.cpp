@@ -23,7 +23,8 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     s += "set title 'Walking speed after settling: mean and standard deviation over the "
          "repeats'\nset xlabel 'crank speed (rad/s)'\n"
          "set ylabel 'speed over the ground (units per simulated second)'\n"
-         "set key outside right title 'friction'\nset bars small\nplot ";
+         "set key outside right title 'friction'\nset bars small\n"
+         "set offsets graph 0.03, graph 0.03, 0, 0\nplot ";
     for (size_t f = 0; f < frictions.size(); ++f) {
         if (f > 0) s += ", ";
         s += Quoted(folder + "/speed.dat") + " index " + std::to_string(f) +
