@@ -200,7 +200,13 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
             "sbatch refused the array: " + (job.empty() ? "exit " + std::to_string(status) : job);
         return 1;
     }
-    job = job.substr(0, job.find(';')); // "ID;CLUSTER" on a federation
+    // The last line is "ID" or "ID;CLUSTER"; warnings may come before it.
+    job = job.substr(job.rfind('\n') + 1);
+    job = job.substr(0, job.find(';'));
+    if (job.empty() || job.find_first_not_of("0123456789") != std::string::npos) {
+        error = "sbatch gave no job number: " + job;
+        return 1;
+    }
     std::fprintf(stderr, "koltrep-sweep: %zu runs in job array %s (%zu tasks)\n", todo.size(),
                  job.c_str(), tasks);
     bool cancelled = false;
