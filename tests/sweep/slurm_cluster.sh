@@ -115,6 +115,22 @@ head -n 1 "$dir/stopped/sweep.partial.csv" | grep -q PARTIAL || fail "no partial
   || fail "--resume after the Slurm stop failed"
 cmp "$dir/local/sweep.csv" "$dir/stopped/sweep.csv" || fail "the resumed CSV differs"
 
+# An array cancelled by someone else: the sweep names every run without a row, by cell.
+"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --out "$dir/cancelled" \
+  2>"$dir/cancelled.err" &
+sweep=$!
+for _ in $(seq 100); do
+  job=$(squeue -h -o %F 2>/dev/null | head -n 1)
+  [[ -n $job ]] && break
+  sleep 0.2
+done
+scancel "$job"
+code=0
+wait "$sweep" || code=$?
+[[ $code == 1 ]] || fail "a sweep whose array was cancelled exits with $code"
+grep -q "^koltrep-sweep: cell crank speed .*: no row from Slurm task [0-9]* of job $job" \
+  "$dir/cancelled.err" || fail "no run reported by cell: $(cat "$dir/cancelled.err")"
+
 # A dry run writes the batch script and submits nothing.
 jobs_before=$(squeue -h | wc -l)
 script=$("$build/koltrep-sweep" "${grid[@]}" --engine slurm --dry-run --partition test \
