@@ -52,6 +52,9 @@ int Capture(const std::vector<std::string>& args, std::string& output) {
     std::fflush(stderr);
     pid_t child = fork();
     if (child == 0) {
+        // Out of the terminal's process group: Ctrl-C is for the sweep, which then cancels the
+        // array itself, not for the squeue that happens to be running.
+        setpgid(0, 0);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -219,6 +222,7 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
         }
         std::string queued;
         int queueStatus = Capture({"squeue", "-h", "-r", "-j", job, "-o", "%i"}, queued);
+        if (stopSignal != 0 && !cancelled) continue;
         if (queueStatus != 0 || queued.empty()) break;
         if (cancelled && ++waited > kCancelWaitSeconds) break;
         WaitForSignal(1000);
