@@ -134,6 +134,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!application.Init(instance)) return 0;
 
     SetUpScene();
+    if (application.beforeFirstTick) application.beforeFirstTick();
     StartDriveRecording();
 
     while (PumpMessages()) {

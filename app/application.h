@@ -24,6 +24,9 @@ class Application {
     // Whether F11 and Alt+Enter switch between a window and full screen. The replay runner,
     // whose window nobody sees, turns them off.
     bool windowModeKeys = true;
+    // Called once when the scene is set up, before the first tick, when set; the replay runner
+    // moves a perturbed start here. A user's run leaves it empty.
+    FrameCallback beforeFirstTick = nullptr;
 };
 
 extern Application application;

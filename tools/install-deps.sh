@@ -11,7 +11,7 @@ packages=(
   libmeshoptimizer-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick openbox
-  gnuplot-nox
+  gnuplot-nox slurm-wlm munge
   librsvg2-bin dpkg-dev file desktop-file-utils appstream man-db groff-base lintian
   gettext locales
 )

@@ -2,13 +2,21 @@
 // grid read what they should at the edges.
 #include "tools/replay/trace.h"
 #include "tools/sweep/gait_measures.h"
+#include "tools/replay/batch.h"
 #include "tools/sweep/plots.h"
 #include "tools/sweep/sweep_options.h"
+#include "tools/sweep/sweep_runs.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <signal.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstring>
+#include <thread>
 
 #include "tests/replay/replay_process.h"
 
@@ -108,7 +116,7 @@ TEST_F(SweepRun, TwoByTwoSweepEqualsSingleReplaysToTheLastDigit) {
                                           "--script", script, "--ticks", "160", "--settle", "60",
                                           "--jobs", "2", "--out", Path("out")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.err.find("4/4 cells"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("4/4 runs"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "") << "gnuplot's output reached the user";
     std::string expected = std::string(kSweepCsvHeader) + "\n";
     for (const std::string& friction : frictions) {
@@ -142,7 +150,185 @@ TEST_F(SweepRun, AFailingCellIsReportedAndNotWritten) {
     EXPECT_NE(result.err.find("cell crank speed 3, friction 350: koltrep-replay exited with 2"),
               std::string::npos)
         << result.err;
-    EXPECT_EQ(ReadAll(Path("out/sweep.csv")), std::string(kSweepCsvHeader) + "\n");
+    EXPECT_FALSE(fs::exists(Path("out/sweep.csv")));
+    EXPECT_NE(ReadAll(Path("out/sweep.partial.csv")).find("PARTIAL results (0 of 1 runs)"),
+              std::string::npos);
+}
+
+TEST(SweepRuns, SpreadRowsAndPartialFiles) {
+    std::vector<GaitMeasures> repeats = {
+        {1.0, -2.0, 300}, {3.0, 4.0, -1}, {2.0, 1.0, 100}, {2.0, 1.0, 200}};
+    Spread s = SpreadOf(repeats);
+    EXPECT_DOUBLE_EQ(s.speedMean, 2.0);
+    EXPECT_DOUBLE_EQ(s.speedSd, std::sqrt(2.0 / 3.0));
+    EXPECT_EQ(s.driftMin, -2.0);
+    EXPECT_EQ(s.driftMax, 4.0);
+    EXPECT_EQ(s.tipShare, 0.75);
+    EXPECT_EQ(s.tipTickMedian, 200); // the middle of three
+    repeats.pop_back();
+    EXPECT_EQ(SpreadOf(repeats).tipTickMedian, 200); // between 100 and 300
+    Cell cell;
+    cell.crankSpeed = 2.5f;
+    cell.friction = 50.0f;
+    EXPECT_EQ(FormatSpreadRow(cell, SpreadOf({{1.5, 2.0, -1}})),
+              "2.5,50,1,1.5,0,1.5,1.5,2,0,2,2,0,\n");
+
+    // A partial file gives back exactly the rows it was written with, and only to its settings.
+    std::vector<Cell> cells = {cell};
+    std::vector<::Run> runs(2);
+    runs[0].repeat = 0;
+    runs[1].repeat = 1;
+    runs[1].row = FormatRunRow(cell, 1, {0.1, -3.25, 42});
+    const std::string settings = SweepSettings(300, 100, 2, 5, "0 UP down\n");
+    std::string text = PartialText(settings, kRunCsvHeader, runs);
+    std::vector<::Run> back(runs);
+    back[1].row.clear();
+    std::string error;
+    ASSERT_TRUE(TakePartialRows(text, settings, true, cells, back, error)) << error;
+    EXPECT_EQ(back[1].row, "2.5,50,1,0.1,-3.25,42\n");
+    EXPECT_TRUE(back[0].row.empty());
+    EXPECT_FALSE(TakePartialRows(text, SweepSettings(300, 100, 2, 6, "0 UP down\n"), true, cells,
+                                 back, error));
+    cells[0].friction = 51.0f;
+    EXPECT_FALSE(TakePartialRows(text, settings, true, cells, back, error));
+    EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+}
+
+TEST(ReplayBatch, CellsFileAndPerturbedStarts) {
+    const fs::path path = fs::temp_directory_path() / ("cells-" + std::to_string(getpid()));
+    std::vector<BatchCell> cells;
+    std::string error;
+    std::ofstream(path) << "# crank friction perturb trace\n2.5 50 - /t/a b.csv\n\n4 350 7 t.csv\n";
+    ASSERT_TRUE(LoadBatchCells(path, cells, error)) << error;
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_EQ(cells[0].trace, "/t/a b.csv");
+    EXPECT_FALSE(cells[0].perturb);
+    EXPECT_TRUE(cells[1].perturb);
+    EXPECT_EQ(cells[1].perturbSeed, 7u);
+    for (const char* bad : {"2.5 50 -\n", "101 50 - t\n", "2 -1 - t\n", "2 50 x t\n", "# only\n"}) {
+        std::ofstream(path) << bad;
+        EXPECT_FALSE(LoadBatchCells(path, cells, error)) << bad;
+    }
+    fs::remove(path);
+
+    double a[3], b[3], sum[3] = {};
+    PerturbOffsets(7, a);
+    PerturbOffsets(7, b);
+    EXPECT_TRUE(std::equal(a, a + 3, b));
+    for (uint64_t seed = 0; seed < 2000; ++seed) {
+        PerturbOffsets(seed, a);
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_LE(std::abs(a[i]), kPerturbMetres);
+            sum[i] += a[i];
+        }
+    }
+    for (double total : sum) // zero mean: 2000 uniform draws sum to about +-0.013 mm
+        EXPECT_LT(std::abs(total / 2000), kPerturbMetres / 20);
+}
+
+// Two repeats of a 2 x 2 grid: the same CSVs however the runs are spread over processes, and a
+// repeat's row is a perturbed replay of it alone.
+TEST_F(SweepRun, RepeatsGiveTheSameRowsBatchedOrNotAndEqualAPerturbedReplay) {
+    const std::string sweep = KOLTREP_BINARY_DIR "/koltrep-sweep";
+    const fs::path script = Path("walk.txt");
+    std::ofstream(script) << "0 UP down\n";
+    std::vector<std::string> args = {
+        "--crank-speeds", "2.5,4", "--frictions", "50,350", "--script", script, "--ticks",  "120",
+        "--settle",       "40",    "--repeats",   "2",      "--seed",   "9",    "--no-plot"};
+    std::vector<std::string> batched = args, single = args;
+    batched.insert(batched.end(), {"--jobs", "2", "--out", Path("batched")});
+    single.insert(single.end(), {"--jobs", "1", "--batch", "1", "--out", Path("single")});
+    RunResult a = RunProgram(sweep, batched), b = RunProgram(sweep, single);
+    ASSERT_EQ(a.exitCode, 0) << a.err;
+    ASSERT_EQ(b.exitCode, 0) << b.err;
+    for (const char* file : {"sweep.csv", "runs.csv"})
+        EXPECT_EQ(ReadAll(Path("batched") / file), ReadAll(Path("single") / file)) << file;
+    EXPECT_EQ(ReadAll(Path("batched/sweep.csv")).substr(0, std::strlen(kSpreadCsvHeader)),
+              kSpreadCsvHeader);
+
+    RunResult alone =
+        Run({"--script", script, "--ticks", "120", "--no-draw", "--trace", Path("alone.csv"),
+             "--crank-speed", "4", "--friction", "350", "--perturb", "10"}); // repeat 1 of seed 9
+    ASSERT_EQ(alone.exitCode, 0) << alone.err;
+    std::vector<TraceRow> rows;
+    GaitMeasures m;
+    std::string error;
+    ASSERT_TRUE(ParseTrace(ReadAll(Path("alone.csv")), rows, error)) << error;
+    ASSERT_TRUE(MeasureGait(rows, 40, m, error)) << error;
+    Cell cell;
+    cell.crankSpeed = 4;
+    cell.friction = 350;
+    EXPECT_NE(ReadAll(Path("single/runs.csv")).find("\n" + FormatRunRow(cell, 1, m)),
+              std::string::npos);
+}
+
+// The processes whose command line mentions `text`.
+std::vector<std::string> ProcessesMentioning(const std::string& text) {
+    std::vector<std::string> found;
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
+        std::string cmdline = ReadAll(fs::path("/proc") / entry->d_name / "cmdline");
+        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+        if (cmdline.find(text) != std::string::npos) found.push_back(cmdline);
+    }
+    if (proc) closedir(proc);
+    return found;
+}
+
+TEST_F(SweepRun, AnUnwritableOutFailsBeforeTheFirstRun) {
+    RunResult result = RunProgram(KOLTREP_BINARY_DIR "/koltrep-sweep",
+                                  {"--crank-speeds", "3", "--frictions", "350", "--out", "/proc"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("cannot write in /proc"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("runs"), std::string::npos) << "no run started: " << result.err;
+}
+
+// Ctrl-C: every replay ends, the scratch folder goes, the finished rows stay in a file that
+// says it is partial, and --resume completes it to what an uninterrupted sweep writes.
+TEST_F(SweepRun, SigintStopsEveryChildAndResumeCompletesThePartialRows) {
+    const std::string sweep = KOLTREP_BINARY_DIR "/koltrep-sweep";
+    const fs::path scratch = Path("tmp");
+    fs::create_directory(scratch);
+    std::vector<std::string> args = {
+        "--crank-speeds", "2.5,4", "--frictions", "50,350", "--ticks",   "120",   "--settle", "40",
+        "--jobs",         "1",     "--batch",     "1",      "--no-plot", "--out", Path("out")};
+    ASSERT_EQ(RunProgram(sweep, args).exitCode, 0);
+    const std::string whole = ReadAll(Path("out/sweep.csv"));
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("TMPDIR", scratch.c_str(), 1);
+        std::vector<char*> argv = {const_cast<char*>(sweep.c_str())};
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (chdir(KOLTREP_SOURCE_DIR "/data") == 0) execv(sweep.c_str(), argv.data());
+        _exit(127);
+    }
+    // Stopped while the third run goes: two rows are done.
+    auto third = [&] {
+        for (const auto& entry : fs::recursive_directory_iterator(scratch))
+            if (entry.path().filename() == "run-2.csv") return true;
+        return false;
+    };
+    for (int i = 0; i < 600 && !third(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(third());
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 128 + SIGINT);
+    EXPECT_TRUE(ProcessesMentioning(scratch.string()).empty());
+    EXPECT_TRUE(fs::is_empty(scratch)) << "the scratch folder is left";
+    EXPECT_FALSE(fs::exists(Path("out/sweep.csv"))) << "an older CSV passes for this one";
+    const std::string partial = ReadAll(Path("out/sweep.partial.csv"));
+    EXPECT_EQ(partial.rfind("# koltrep-sweep: PARTIAL results (", 0), 0u) << partial;
+    EXPECT_NE(partial.find(whole.substr(whole.find('\n') + 1, 20)), std::string::npos);
+
+    args.push_back("--resume");
+    RunResult resumed = RunProgram(sweep, args);
+    ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+    EXPECT_EQ(ReadAll(Path("out/sweep.csv")), whole);
+    EXPECT_FALSE(fs::exists(Path("out/sweep.partial.csv")));
 }
 
 } // namespace

@@ -21,10 +21,13 @@
 #include "app/debug_log.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
+#include "input/input.h"
 #include "sim/controls.h"
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
+#include "sim/session_keys.h"
 #include "app/usage.h"
+#include "tools/replay/batch.h"
 #include "tools/replay/help.h"
 #include "tools/replay/key_script.h"
 #include "tools/replay/measure.h"
@@ -73,6 +76,8 @@ struct Replay {
     bool failed = false;
     std::vector<uint8_t> pixels;
     ProgressBar progress;
+    std::vector<BatchCell> cells; // --cells: the batch, run one after another
+    size_t cell = 0;              // the cell being run
 };
 
 Replay replay;
@@ -113,7 +118,44 @@ void PlayEventsOf(long tick) {
         const KeyEvent& event = replay.events[replay.nextEvent++];
         replay.keyboard.SetKey(event.key, event.down);
     }
-    if (tick == replay.lastTick) replay.keyboard.SetKey(DIK_ESCAPE, true);
+    bool lastCell = replay.cell + 1 >= replay.cells.size();
+    if (tick == replay.lastTick && lastCell) replay.keyboard.SetKey(DIK_ESCAPE, true);
+}
+
+// Before the first tick of every cell, right after its world is built.
+void PerturbIfAsked() {
+    if (!replay.cells.empty()) {
+        const BatchCell& cell = replay.cells[replay.cell];
+        if (cell.perturb) PerturbStart(cell.perturbSeed);
+    } else if (replay.options.perturb) {
+        PerturbStart(replay.options.perturbSeed);
+    }
+}
+
+// The next cell of a batch starts as the program starts: the world rebuilt as the reset key
+// rebuilds it, the cell's control inputs, no key down and none remembered as down.
+bool StartNextCell() {
+    std::string error;
+    if (!replay.trace.Close(error)) {
+        Fail(error);
+        return false;
+    }
+    ++replay.cell;
+    const BatchCell& cell = replay.cells[replay.cell];
+    if (!replay.trace.Open(cell.trace.c_str(), error)) {
+        Fail(error);
+        return false;
+    }
+    ResetMachine();
+    crankSpeed = cell.crankSpeed;
+    frictionCoefficient = cell.friction;
+    replay.keyboard.ReleaseAll();
+    ClearInput();
+    PerturbIfAsked();
+    replay.tick = 0;
+    replay.nextEvent = 0;
+    PlayEventsOf(0);
+    return true;
 }
 
 // Tick wall times run from one hook to the next, so they hold the message pump as well.
@@ -143,6 +185,10 @@ void AfterTick() {
     if (replay.options.timing) MeasureTick(WallNs());
     if (!replay.options.traceSteps) replay.trace.Write(CaptureTraceRow(replay.tick));
     if (!replay.options.noDraw) SaveFrames();
+    if (replay.tick == replay.lastTick && replay.cell + 1 < replay.cells.size()) {
+        if (!StartNextCell()) PostQuitMessage(1);
+        return;
+    }
     ++replay.tick;
     replay.progress.Update(replay.tick);
     if (replay.tick > replay.lastTick + kCloseGrace) {
@@ -303,6 +349,23 @@ int main(int argc, char** argv) {
             }
         }
     }
+    if (!replay.options.cells.empty()) {
+        if (!LoadBatchCells(replay.options.cells, replay.cells, error)) {
+            std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
+            ExitBeforeStartUp(2);
+        }
+        // The script's own Escape would end the whole batch in the middle of a cell.
+        for (const KeyEvent& event : replay.events)
+            if (event.key == DIK_ESCAPE && event.down && event.tick <= replay.lastTick) {
+                std::fprintf(stderr, "koltrep-replay: --cells cannot run a script that presses "
+                                     "Escape\n");
+                ExitBeforeStartUp(2);
+            }
+        replay.options.trace = replay.cells[0].trace;
+        replay.options.setCrankSpeed = replay.options.setFriction = true;
+        replay.options.crankSpeed = replay.cells[0].crankSpeed;
+        replay.options.friction = replay.cells[0].friction;
+    }
     if (!replay.options.trace.empty() &&
         !replay.trace.Open(replay.options.trace.c_str(), error, replay.options.traceSteps)) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
@@ -343,6 +406,8 @@ int main(int argc, char** argv) {
     // A recorded F11 or Alt+Enter plays as a key like any other, read by nothing.
     application.windowModeKeys = false;
     if (replay.options.traceSteps) afterPhysicsStep = AfterStep;
+    if (replay.options.perturb || !replay.cells.empty())
+        application.beforeFirstTick = PerturbIfAsked;
     PlayEventsOf(0);
     replay.progress.Start(replay.options.ticks, isatty(STDERR_FILENO) == 1);
 

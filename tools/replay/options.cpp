@@ -9,7 +9,8 @@
 const char kReplayUsage[] =
     "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE [--trace-steps]] [--no-draw]\n"
     "                      [--frames DIR [--every K]] [--shot FILE] [--timing]\n"
-    "                      [--crank-speed X] [--friction X] [--data DIR]\n";
+    "                      [--crank-speed X] [--friction X] [--perturb SEED] [--data DIR]\n"
+    "       koltrep-replay --script FILE [--ticks N] --no-draw --cells FILE [--data DIR]\n";
 
 namespace {
 
@@ -108,6 +109,19 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
         } else if (arg == "--friction") {
             if (!needNumber(options.friction, options.setFriction, 0.0f, 1e9f, "from 0 to 1e9"))
                 return false;
+        } else if (arg == "--perturb") {
+            const char* value = nextValue(options.perturb);
+            if (value == nullptr) return false;
+            std::string_view text = value;
+            auto [end, status] =
+                std::from_chars(text.data(), text.data() + text.size(), options.perturbSeed);
+            if (text.empty() || status != std::errc() || end != text.data() + text.size()) {
+                error = "--perturb needs a whole number from 0 to 18446744073709551615, not '" +
+                        std::string(text) + "'";
+                return false;
+            }
+        } else if (arg == "--cells") {
+            if (!needValue(options.cells)) return false;
         } else {
             error = "unknown option '" + std::string(arg) + "'";
             return false;
@@ -124,6 +138,15 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
     }
     if (options.traceSteps && options.trace.empty()) {
         error = "--trace-steps needs --trace FILE";
+        return false;
+    }
+    if (!options.cells.empty() &&
+        (!options.noDraw || !options.trace.empty() || options.setCrankSpeed ||
+         options.setFriction || options.perturb || options.timing ||
+         options.traceSteps)) {
+        error = "--cells needs --no-draw and takes each cell's trace, crank speed, friction and "
+                "perturbation from its file (no --trace, --trace-steps, --crank-speed, "
+                "--friction, --perturb or --timing)";
         return false;
     }
     if (options.noDraw && (!options.framesDir.empty() || !options.shot.empty())) {

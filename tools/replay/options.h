@@ -1,6 +1,7 @@
 // The replay runner's command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct ReplayOptions {
@@ -18,6 +19,11 @@ struct ReplayOptions {
     float crankSpeed = 0.0f;
     bool setFriction = false;
     float friction = 0.0f;
+    // A sweep's repeat: the start moved by the offsets this seed draws.
+    bool perturb = false;
+    uint64_t perturbSeed = 0;
+    // A file of cells to run one after another, each with its own trace (the sweep's batches).
+    std::string cells;
 };
 
 extern const char kReplayUsage[];

@@ -1,8 +1,10 @@
-// The sweep's pool of replay processes and its progress bar.
+// The sweep's pool of replay processes, its stop on a signal, and its progress bar.
 #include "tools/sweep/cell_runner.h"
 
 #include <fcntl.h>
+#include <sys/select.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,18 +16,54 @@
 #include <sstream>
 
 #include "tools/replay/trace.h"
+#include "tools/sweep/sweep_runs.h"
+
+volatile sig_atomic_t stopSignal = 0;
 
 namespace {
 
 constexpr int kBarWidth = 30;
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// How long a stopped replay may take to close before its group is killed outright.
+constexpr long kStopGraceMs = 3000;
 
-std::string CellPath(const CellRun& run, size_t index, const char* suffix) {
-    return run.scratch + "/cell-" + std::to_string(index) + suffix;
+sigset_t originalMask;
+bool signalsCaught = false;
+
+void OnStopSignal(int signal) {
+    stopSignal = signal;
+}
+void OnChildEnded(int) {}
+
+sigset_t HeldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : kStopSignals)
+        sigaddset(&held, signal);
+    sigaddset(&held, SIGCHLD);
+    return held;
 }
 
-// In the child: output to the cell's log, then the replay. The sweep has a single thread, so the
-// child may still allocate before exec.
-[[noreturn]] void ExecCell(const std::string& log, std::vector<std::string>& args) {
+struct Batch {
+    std::vector<size_t> runs; // indexes into the sweep's runs
+    size_t number = 0;
+};
+
+std::string ScratchPath(const CellRun& run, const char* kind, size_t index, const char* suffix) {
+    return run.scratch + "/" + kind + "-" + std::to_string(index) + suffix;
+}
+
+// In the child: a process group of its own, the signals as the sweep found them, output to the
+// batch's log, then the replay. The sweep has a single thread, so the child may still allocate
+// before exec.
+[[noreturn]] void ExecReplay(const std::string& log, std::vector<std::string>& args) {
+    setpgid(0, 0);
+    if (signalsCaught) {
+        for (int signal : kStopSignals)
+            std::signal(signal, SIG_DFL);
+        std::signal(SIGCHLD, SIG_DFL);
+        sigprocmask(SIG_SETMASK, &originalMask, nullptr);
+    }
     int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) _exit(126);
     dup2(fd, 1);
@@ -39,23 +77,43 @@ std::string CellPath(const CellRun& run, size_t index, const char* suffix) {
     _exit(127);
 }
 
-pid_t StartCell(const CellRun& run, const Cell& cell, size_t index) {
-    std::vector<std::string> args = {run.replay,
-                                     "--script",
-                                     run.script,
-                                     "--ticks",
-                                     std::to_string(run.ticks),
-                                     "--no-draw",
-                                     "--trace",
-                                     CellPath(run, index, ".csv"),
-                                     "--crank-speed",
-                                     FloatText(cell.crankSpeed),
-                                     "--friction",
-                                     FloatText(cell.friction)};
-    std::string log = CellPath(run, index, ".log");
+// One run alone keeps the command line of a single replay; a batch goes through a cells file.
+pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::vector<Run>& runs,
+                 const Batch& batch, std::string& error) {
+    std::vector<std::string> args = {
+        run.replay, "--script", run.script, "--ticks", std::to_string(run.ticks), "--no-draw"};
+    if (run.batch == 1) {
+        const Run& one = runs[batch.runs[0]];
+        const Cell& cell = cells[one.cell];
+        args.insert(args.end(),
+                    {"--trace", ScratchPath(run, "run", batch.runs[0], ".csv"), "--crank-speed",
+                     FloatText(cell.crankSpeed), "--friction", FloatText(cell.friction)});
+        if (one.repeat >= 0)
+            args.insert(args.end(),
+                        {"--perturb", std::to_string(RepeatSeed(run.seed, one.repeat))});
+    } else {
+        std::string list = ScratchPath(run, "batch", batch.number, ".cells");
+        std::ofstream out(list);
+        for (size_t index : batch.runs) {
+            const Run& one = runs[index];
+            const Cell& cell = cells[one.cell];
+            out << FloatText(cell.crankSpeed) << ' ' << FloatText(cell.friction) << ' '
+                << (one.repeat >= 0 ? std::to_string(RepeatSeed(run.seed, one.repeat)) : "-") << ' '
+                << ScratchPath(run, "run", index, ".csv") << '\n';
+        }
+        out.close();
+        if (!out) {
+            error = "cannot write " + list;
+            return -1;
+        }
+        args.insert(args.end(), {"--cells", list});
+    }
+    std::string log = ScratchPath(run, "batch", batch.number, ".log");
     std::fflush(stderr);
     pid_t child = fork();
-    if (child == 0) ExecCell(log, args);
+    if (child == 0) ExecReplay(log, args);
+    if (child > 0) setpgid(child, child); // either side may get there first
+    if (child < 0) error = std::string("cannot start a process: ") + std::strerror(errno);
     return child;
 }
 
@@ -73,33 +131,91 @@ std::string LastLine(const std::string& text) {
     return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
 }
 
-void FinishCell(const CellRun& run, Cell& cell, size_t index, int status) {
-    std::string trace = CellPath(run, index, ".csv"), log = CellPath(run, index, ".log");
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        cell.failure = WIFEXITED(status)
-                           ? "koltrep-replay exited with " + std::to_string(WEXITSTATUS(status))
-                           : "koltrep-replay ended by signal " + std::to_string(WTERMSIG(status));
-        cell.failure += ": " + LastLine(ReadFile(log));
-    } else {
-        std::vector<TraceRow> rows;
-        std::string error;
-        if (!ParseTrace(ReadFile(trace), rows, error) ||
-            !MeasureGait(rows, run.settle, cell.measures, error))
-            cell.failure = error;
+// A run counts when its trace is complete; a lone run that ended normally also counts with a
+// shorter trace (its script pressed Escape), as a single replay of it would.
+void FinishRun(const CellRun& run, const std::vector<Cell>& cells, Run& one, size_t index,
+               bool endedNormally, bool alone, const std::string& processFailure) {
+    std::string trace = ScratchPath(run, "run", index, ".csv");
+    std::vector<TraceRow> rows;
+    std::string error;
+    GaitMeasures measures;
+    bool parsed = ParseTrace(ReadFile(trace), rows, error);
+    bool complete = parsed && rows.size() == static_cast<size_t>(run.ticks);
+    if (complete || (parsed && endedNormally && alone)) {
+        if (MeasureGait(rows, run.settle, measures, error))
+            one.row = FormatRunRow(cells[one.cell], one.repeat, measures);
         else
-            cell.done = true;
+            one.failure = error;
+    } else {
+        one.failure = !processFailure.empty() ? processFailure
+                      : parsed ? "the trace has " + std::to_string(rows.size()) + " of " +
+                                     std::to_string(run.ticks) + " ticks"
+                               : error;
     }
     unlink(trace.c_str());
+}
+
+void FinishBatch(const CellRun& run, const std::vector<Cell>& cells, std::vector<Run>& runs,
+                 const Batch& batch, int status, bool stopped) {
+    std::string log = ScratchPath(run, "batch", batch.number, ".log");
+    bool endedNormally = !stopped && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    std::string failure;
+    if (stopped)
+        failure = "stopped by signal " + std::to_string(stopSignal);
+    else if (!endedNormally)
+        failure = (WIFEXITED(status)
+                       ? "koltrep-replay exited with " + std::to_string(WEXITSTATUS(status))
+                       : "koltrep-replay ended by signal " + std::to_string(WTERMSIG(status))) +
+                  ": " + LastLine(ReadFile(log));
+    for (size_t index : batch.runs)
+        FinishRun(run, cells, runs[index], index, endedNormally, run.batch == 1, failure);
     unlink(log.c_str());
+    unlink(ScratchPath(run, "batch", batch.number, ".cells").c_str());
 }
 
 void ShowProgress(size_t finished, size_t total) {
     int filled = static_cast<int>(kBarWidth * finished / (total ? total : 1));
-    std::fprintf(stderr, "\rkoltrep-sweep [%.*s%.*s] %zu/%zu cells", filled,
+    std::fprintf(stderr, "\rkoltrep-sweep [%.*s%.*s] %zu/%zu %s", filled,
                  "##############################", kBarWidth - filled,
-                 "..............................", finished, total);
-    if (finished == total) std::fputc('\n', stderr);
+                 "..............................", finished, total,
+                 total == finished && stopSignal == 0 ? "runs\n" : "runs");
     std::fflush(stderr);
+}
+
+long MillisecondsSince(const timespec& start) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+}
+
+// Ends the running groups: SIGTERM first, which a replay takes as a close request, then SIGKILL
+// for any group still there after the grace time.
+void StopAll(const CellRun& run, const std::vector<Cell>& cells, std::vector<Run>& runs,
+             std::map<pid_t, Batch>& running) {
+    for (auto& [child, batch] : running)
+        kill(-child, SIGTERM);
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    bool killed = false;
+    while (!running.empty()) {
+        int status = 0;
+        pid_t child = waitpid(-1, &status, WNOHANG);
+        if (child > 0) {
+            auto found = running.find(child);
+            if (found == running.end()) continue;
+            FinishBatch(run, cells, runs, found->second, status, true);
+            kill(-child, SIGKILL); // anything it left in its group
+            running.erase(found);
+            continue;
+        }
+        if (child < 0 && errno != EINTR) break;
+        if (!killed && MillisecondsSince(start) > kStopGraceMs) {
+            for (auto& [pid, batch] : running)
+                kill(-pid, SIGKILL);
+            killed = true;
+        }
+        WaitForSignal(20);
+    }
 }
 
 } // namespace
@@ -110,38 +226,84 @@ std::string FloatText(float value) {
     return std::string(buffer, result.ptr);
 }
 
-bool RunCells(const CellRun& run, std::vector<Cell>& cells, int jobs) {
-    std::map<pid_t, size_t> running;
+void CatchStopSignals() {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = OnStopSignal;
+    for (int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
+    action.sa_handler = OnChildEnded;
+    action.sa_flags = SA_NOCLDSTOP;
+    sigaction(SIGCHLD, &action, nullptr);
+    sigset_t held = HeldSignals();
+    sigprocmask(SIG_BLOCK, &held, &originalMask);
+    signalsCaught = true;
+}
+
+void ReleaseStopSignals() {
+    if (signalsCaught) sigprocmask(SIG_SETMASK, &originalMask, nullptr);
+}
+
+void WaitForSignal(long milliseconds) {
+    sigset_t open = originalMask;
+    sigset_t held = HeldSignals();
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (sigismember(&held, signal) == 1) sigdelset(&open, signal);
+    timespec timeout{milliseconds / 1000, (milliseconds % 1000) * 1000000};
+    pselect(0, nullptr, nullptr, nullptr, &timeout, &open);
+}
+
+bool RunCells(const CellRun& run, const std::vector<Cell>& cells, std::vector<Run>& runs,
+              const std::vector<size_t>& todo, int jobs) {
+    std::vector<Batch> batches;
+    for (size_t i = 0; i < todo.size(); i += run.batch) {
+        Batch batch;
+        batch.number = batches.size();
+        for (size_t j = i; j < todo.size() && j < i + run.batch; ++j)
+            batch.runs.push_back(todo[j]);
+        batches.push_back(batch);
+    }
+    std::map<pid_t, Batch> running;
     size_t next = 0, finished = 0;
-    bool allDone = true;
-    ShowProgress(0, cells.size());
-    while (finished < cells.size()) {
-        while (next < cells.size() && running.size() < static_cast<size_t>(jobs)) {
-            pid_t child = StartCell(run, cells[next], next);
+    ShowProgress(0, todo.size());
+    while (next < batches.size() || !running.empty()) {
+        if (stopSignal != 0) break;
+        while (next < batches.size() && running.size() < static_cast<size_t>(jobs)) {
+            std::string error;
+            pid_t child = StartBatch(run, cells, runs, batches[next], error);
             if (child < 0) {
-                cells[next].failure =
-                    std::string("cannot start a process: ") + std::strerror(errno);
-                ++finished;
+                for (size_t index : batches[next].runs)
+                    runs[index].failure = error;
+                finished += batches[next].runs.size();
             } else {
-                running[child] = next;
+                running[child] = batches[next];
             }
             ++next;
         }
-        if (running.empty()) continue;
         int status = 0;
-        pid_t child = waitpid(-1, &status, 0);
+        pid_t child = waitpid(-1, &status, WNOHANG);
+        if (child == 0) {
+            WaitForSignal(1000);
+            continue;
+        }
         if (child < 0) {
             if (errno == EINTR) continue;
+            if (running.empty()) continue;
             break; // no children left to wait for: nothing more will finish
         }
         auto found = running.find(child);
         if (found == running.end()) continue;
-        FinishCell(run, cells[found->second], found->second, status);
+        FinishBatch(run, cells, runs, found->second, status, false);
+        finished += found->second.runs.size();
         running.erase(found);
-        ++finished;
-        ShowProgress(finished, cells.size());
+        ShowProgress(finished, todo.size());
     }
-    for (const Cell& cell : cells)
-        allDone = allDone && cell.done;
+    if (stopSignal != 0) {
+        StopAll(run, cells, runs, running);
+        std::fputc('\n', stderr);
+    }
+    bool allDone = true;
+    for (size_t index : todo)
+        allDone = allDone && !runs[index].row.empty();
     return allDone;
 }

@@ -1,7 +1,11 @@
-// Runs a sweep's cells, each in a koltrep-replay process of its own without drawing, so that a
-// cell gives exactly what a single replay of it gives, at most `jobs` of them at a time.
+// Runs a sweep's runs in koltrep-replay processes without drawing, so that a run gives exactly
+// what a single replay of it gives, at most `jobs` processes at a time, each with a batch of
+// runs. Every process is the leader of a process group of its own, so that a stop reaches
+// whatever it started too.
 #pragma once
 
+#include <csignal>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,16 +19,39 @@ struct Cell {
     std::string failure; // why the cell has no measures
 };
 
+// One replay of one cell: the cell's single run, or one of its repeats.
+struct Run {
+    size_t cell = 0;
+    int repeat = -1;     // -1: the unperturbed start of a sweep without repeats
+    std::string row;     // the run's CSV row with its newline; empty: no result yet
+    std::string failure; // why it has no row
+};
+
 struct CellRun {
     std::string replay;  // the koltrep-replay program
     std::string script;  // key script
-    std::string scratch; // folder for the cells' traces and logs
+    std::string scratch; // folder for the runs' traces and logs
     long ticks = 0;
     long settle = 0;
+    uint64_t seed = 0; // repeat r starts perturbed by RepeatSeed(seed, r)
+    size_t batch = 1;  // runs per replay process; 1: one process per run
 };
 
 // The value as the cell's replay is told it: the shortest text that reads back as the same float.
 std::string FloatText(float value);
 
-// True when every cell has its measures; the progress bar goes to stderr.
-bool RunCells(const CellRun& run, std::vector<Cell>& cells, int jobs);
+// The signal that asked the sweep to stop (SIGINT, SIGTERM or SIGHUP), 0 while none has.
+extern volatile sig_atomic_t stopSignal;
+// Catches the stop signals and holds them (and SIGCHLD) back outside the waits, so that none is
+// lost between a check and a wait. Children get the mask and handlers the sweep started with.
+void CatchStopSignals();
+// Lets the held signals through again (before gnuplot, which should be stoppable).
+void ReleaseStopSignals();
+// Sleeps up to `milliseconds`, waking early for a stop signal or a child's end.
+void WaitForSignal(long milliseconds);
+
+// Runs the runs listed in `todo` (indexes into `runs`), filling in their rows or failures. On a
+// stop signal it ends every running process group, waits for them and keeps the runs whose
+// traces are complete. The progress bar goes to stderr. True when every listed run has its row.
+bool RunCells(const CellRun& run, const std::vector<Cell>& cells, std::vector<Run>& runs,
+              const std::vector<size_t>& todo, int jobs);

@@ -1,23 +1,32 @@
 // koltrep-sweep: walks the machine over a grid of crank speeds and friction coefficients and
-// measures each cell's walking speed, heading drift and tip-over. Every cell is a koltrep-replay
-// run without drawing, so a cell's figures are exactly those of a single replay of it; the
-// cells run side by side, one process per core.
+// measures each cell's walking speed, heading drift and tip-over, once or over repeats from
+// slightly perturbed starts. Every run is a koltrep-replay run without drawing, so a run's
+// figures are exactly those of a single replay of it; the runs go side by side on this machine's
+// cores, or to a Slurm cluster as one job array.
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tools/sweep/cell_runner.h"
 #include "tools/sweep/plots.h"
+#include "tools/sweep/slurm_engine.h"
+#include "tools/sweep/spread_plots.h"
+#include "tools/sweep/sweep_files.h"
 #include "tools/sweep/sweep_options.h"
+#include "tools/sweep/sweep_runs.h"
 
 #include "koltrep_version.h"
 
@@ -38,9 +47,22 @@ const char kSweepHelp[] =
     "  --out DIR       the output folder (default: koltrep-sweep in $TMPDIR or /tmp)\n"
     "  --no-plot       write the CSV only\n"
     "  --replay PATH   the koltrep-replay to run (default: the one beside this program)\n"
+    "  --repeats N     run each cell N times (1 to 10000), each from a start moved by up to\n"
+    "                  0.5 mm, and give the spread of the measures (writes DIR/runs.csv too)\n"
+    "  --seed S        the seed of the repeats' starts (0 to 2^64-1, default 0)\n"
+    "  --batch N       runs per replay process or Slurm task (1 to 100000; 1 runs one process\n"
+    "                  per run)\n"
+    "  --resume        complete DIR/sweep.partial.csv, running only the runs without a row\n"
+    "  --engine E      local (default: this machine's cores) or slurm (one sbatch job array)\n"
+    "  --partition P   with --engine slurm: the partition to submit to\n"
+    "  --time T        with --engine slurm: each task's time limit (sbatch --time)\n"
+    "  --dry-run       with --engine slurm: write the batch script, print its path, submit\n"
+    "                  nothing\n"
     "  -h, --help      show this text and exit\n"
     "  --version       show the version and exit\n"
-    "Exit code 0 when every cell ran, 1 when one failed, 2 for a bad command line.\n";
+    "Exit code 0 when every run ran, 1 when one failed (the rows so far are in\n"
+    "DIR/sweep.partial.csv), 2 for a bad command line or an unusable --out, 128 + the signal\n"
+    "when stopped by one.\n";
 
 // --help, -h and --version anywhere on the command line, answered before anything else.
 void AnswerHelpOrVersion(int argc, char** argv) {
@@ -56,6 +78,14 @@ void AnswerHelpOrVersion(int argc, char** argv) {
         _exit(std::ferror(stdout) ? 1 : 0);
     }
 }
+// Failures listed one by one, at most; the rest are counted.
+constexpr size_t kListedFailures = 20;
+// Runs per replay process on this machine, at least and at most: enough that starting a process
+// costs little against the ticks, few enough that the progress bar moves.
+constexpr size_t kLocalBatchLeast = 8;
+constexpr size_t kLocalBatchLimit = 64;
+
+const char kDefaultScript[] = "0 UP down\n";
 
 // The trace format's code brings the program's process-wide objects along, and with them the
 // Application, whose shut-down at exit would log the release of a device the sweep never made.
@@ -79,12 +109,12 @@ int CoresAvailable() {
     return online > 0 ? static_cast<int>(online) : 1;
 }
 
-std::string ReplayBesideThisProgram() {
+std::string ProgramFolder() {
     char path[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return "koltrep-replay";
+    if (length <= 0) return "";
     std::string self(path, static_cast<size_t>(length));
-    return self.substr(0, self.rfind('/') + 1) + "koltrep-replay";
+    return self.substr(0, self.rfind('/') + 1);
 }
 
 bool MakeFolder(const std::string& path, std::string& error) {
@@ -101,12 +131,6 @@ std::string TemporaryFolder() {
     return base && *base ? base : "/tmp";
 }
 
-// A scratch folder of this sweep's own for the cells' traces, logs and the default script.
-std::string MakeScratch() {
-    std::string pattern = TemporaryFolder() + "/koltrep-sweep-XXXXXX";
-    return mkdtemp(pattern.data()) ? pattern : std::string();
-}
-
 // The cells row by row: friction outer, crank speed inner, as the CSV lists them.
 std::vector<Cell> Grid(const SweepOptions& options) {
     std::vector<Cell> cells;
@@ -120,13 +144,71 @@ std::vector<Cell> Grid(const SweepOptions& options) {
     return cells;
 }
 
-bool WriteCsv(const std::string& path, const std::vector<Cell>& cells) {
-    std::ofstream out(path, std::ios::binary);
-    out << kSweepCsvHeader << '\n';
-    for (const Cell& cell : cells)
-        if (cell.done) out << FormatSweepRow(cell.crankSpeed, cell.friction, cell.measures);
-    out.close();
-    return static_cast<bool>(out);
+// Cell by cell, repeats inner.
+std::vector<Run> Runs(const std::vector<Cell>& cells, int repeats) {
+    std::vector<Run> runs;
+    for (size_t c = 0; c < cells.size(); ++c)
+        for (int r = 0; r < (repeats > 0 ? repeats : 1); ++r) {
+            Run run;
+            run.cell = c;
+            run.repeat = repeats > 0 ? r : -1;
+            runs.push_back(run);
+        }
+    return runs;
+}
+
+std::string RunName(const std::vector<Cell>& cells, const Run& run) {
+    const Cell& cell = cells[run.cell];
+    return "cell crank speed " + FloatText(cell.crankSpeed) + ", friction " +
+           FloatText(cell.friction) +
+           (run.repeat >= 0 ? ", repeat " + std::to_string(run.repeat) : "");
+}
+
+void ReportFailures(const std::vector<Cell>& cells, const std::vector<Run>& runs) {
+    size_t missing = 0;
+    for (const Run& run : runs) {
+        if (!run.row.empty()) continue;
+        if (++missing <= kListedFailures)
+            Fail(RunName(cells, run) + ": " + (run.failure.empty() ? "not run" : run.failure), 1);
+    }
+    if (missing > kListedFailures)
+        Fail("... and " + std::to_string(missing - kListedFailures) + " more runs without a row",
+             1);
+}
+
+// The sweep's CSV: today's rows without repeats, the spread of each cell's repeats with them.
+// Both are made from the runs' rows read back, whoever measured them.
+std::string SweepCsv(const SweepOptions& options, std::vector<Cell>& cells,
+                     const std::vector<Run>& runs, std::vector<Spread>& spreads) {
+    std::string text = std::string(options.repeats > 0 ? kSpreadCsvHeader : kSweepCsvHeader) + "\n";
+    std::vector<std::vector<GaitMeasures>> perCell(cells.size());
+    for (const Run& run : runs) {
+        float crank = 0, friction = 0;
+        int repeat = -1;
+        GaitMeasures measures;
+        if (ParseRunRow(run.row, options.repeats > 0, crank, friction, repeat, measures))
+            perCell[run.cell].push_back(measures);
+    }
+    spreads.clear();
+    for (size_t c = 0; c < cells.size(); ++c) {
+        if (perCell[c].empty()) continue;
+        cells[c].done = true;
+        cells[c].measures = perCell[c][0];
+        if (options.repeats > 0) {
+            spreads.push_back(SpreadOf(perCell[c]));
+            text += FormatSpreadRow(cells[c], spreads.back());
+        } else {
+            text += FormatSweepRow(cells[c].crankSpeed, cells[c].friction, cells[c].measures);
+        }
+    }
+    return text;
+}
+
+std::string RunRows(const std::vector<Run>& runs) {
+    std::string text = std::string(kRunCsvHeader) + "\n";
+    for (const Run& run : runs)
+        text += run.row;
+    return text;
 }
 
 } // namespace
@@ -139,46 +221,110 @@ int Sweep(int argc, char** argv) {
         return 2;
     }
     CellRun run;
-    run.replay = options.replay.empty() ? ReplayBesideThisProgram() : options.replay;
-    if (access(run.replay.c_str(), X_OK) != 0)
-        return Fail("cannot run " + run.replay + " (build koltrep-replay, or give --replay)", 2);
-    if (!options.script.empty() && access(options.script.c_str(), R_OK) != 0)
-        return Fail("cannot read " + options.script + ": " + std::strerror(errno), 2);
-    if (options.out.empty()) options.out = TemporaryFolder() + "/koltrep-sweep";
-    if (!MakeFolder(options.out, error)) return Fail(error, 2);
-    run.scratch = MakeScratch();
-    if (run.scratch.empty())
-        return Fail(std::string("no scratch folder: ") + std::strerror(errno), 1);
-    run.script = options.script;
-    if (run.script.empty()) {
-        run.script = run.scratch + "/walk.txt";
-        std::ofstream(run.script) << "0 UP down\n";
-    }
+    run.replay = options.replay.empty() ? ProgramFolder() + "koltrep-replay" : options.replay;
     run.ticks = options.ticks;
     run.settle = options.settle;
+    run.seed = options.seed;
+    if (access(run.replay.c_str(), X_OK) != 0)
+        return Fail("cannot run " + run.replay + " (build koltrep-replay, or give --replay)", 2);
+    if (!options.task.empty()) {
+        CatchStopSignals();
+        run.script = options.script;
+        return RunSlurmTask(options.task, run, error) ? 0 : Fail(error, 1);
+    }
+    std::string scriptText = kDefaultScript;
+    if (!options.script.empty() && !ReadWholeFile(options.script, scriptText, error))
+        return Fail(error, 2);
+    if (options.out.empty()) options.out = TemporaryFolder() + "/koltrep-sweep";
+    if (!MakeFolder(options.out, error)) return Fail(error, 2);
+    // Checked before the first run: a sweep must not run for hours to find it cannot write.
+    PendingFile csv(options.out + "/sweep.csv");
+    if (!csv.Create(error)) return Fail(error, 2);
 
     std::vector<Cell> cells = Grid(options);
-    int jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
-    bool allDone = RunCells(run, cells, jobs);
-    if (options.script.empty()) unlink(run.script.c_str());
-    rmdir(run.scratch.c_str());
+    std::vector<Run> runs = Runs(cells, options.repeats);
+    const std::string settings =
+        SweepSettings(options.ticks, options.settle, options.repeats, options.seed, scriptText);
+    const char* rowHeader = options.repeats > 0 ? kRunCsvHeader : kSweepCsvHeader;
+    const std::string partial = options.out + "/sweep.partial.csv";
+    if (options.resume) {
+        std::string text;
+        if (!ReadWholeFile(partial, text, error)) return Fail(error + " (nothing to resume)", 2);
+        if (!TakePartialRows(text, settings, options.repeats > 0, cells, runs, error))
+            return Fail(partial + " " + error, 2);
+    }
+    std::vector<size_t> todo;
+    for (size_t i = 0; i < runs.size(); ++i)
+        if (runs[i].row.empty()) todo.push_back(i);
 
-    int code = 0;
-    for (const Cell& cell : cells)
-        if (!cell.done) {
-            Fail("cell crank speed " + FloatText(cell.crankSpeed) + ", friction " +
-                     FloatText(cell.friction) + ": " +
-                     (cell.failure.empty() ? "not run" : cell.failure),
-                 1);
-            code = 1;
+    CatchStopSignals();
+    if (options.engine == "slurm") {
+        SlurmSweep slurm;
+        slurm.options = &options;
+        slurm.run = run;
+        slurm.scriptText = scriptText;
+        slurm.sweepProgram = ProgramFolder() + "koltrep-sweep";
+        int code = RunSlurmSweep(slurm, cells, runs, todo, error);
+        if (code != 0) return Fail(error, code);
+        if (options.dryRun) return 0;
+    } else if (!todo.empty()) {
+        std::string pattern = TemporaryFolder() + "/koltrep-sweep-XXXXXX";
+        if (!mkdtemp(pattern.data()))
+            return Fail(std::string("no scratch folder: ") + std::strerror(errno), 1);
+        run.scratch = pattern;
+        run.script = options.script;
+        if (run.script.empty()) {
+            run.script = run.scratch + "/walk.txt";
+            std::ofstream(run.script) << kDefaultScript;
         }
-    std::string csv = options.out + "/sweep.csv";
-    if (!WriteCsv(csv, cells)) return Fail("cannot write " + csv, 1);
-    if (options.plot && allDone &&
-        !WritePlots(options.out, options.crankSpeeds, options.frictions, cells, error))
-        return Fail(error + "; the CSV is written", 1);
+        int jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
+        // About four batches a job, so that the progress bar moves and the last batches end
+        // together, but never so small that starting processes costs much beside the ticks.
+        size_t share = (todo.size() + jobs - 1) / jobs;
+        size_t quarter = (share + 3) / 4;
+        run.batch = options.batch > 0
+                        ? static_cast<size_t>(options.batch)
+                        : std::min(share, std::clamp(quarter, kLocalBatchLeast, kLocalBatchLimit));
+        RunCells(run, cells, runs, todo, jobs);
+        std::error_code ignored;
+        std::filesystem::remove_all(run.scratch, ignored);
+    }
+    ReleaseStopSignals();
+
+    bool complete = true;
+    for (const Run& one : runs)
+        complete = complete && !one.row.empty();
+    if (!complete) {
+        csv.Abandon();
+        if (stopSignal == 0) ReportFailures(cells, runs);
+        // The results of an earlier sweep must not pass for this one's.
+        RemoveSweepOutputs(options.out);
+        if (!WriteFileAtomically(partial, PartialText(settings, rowHeader, runs), error))
+            return Fail(error, 1);
+        size_t done = runs.size() - std::count_if(runs.begin(), runs.end(),
+                                                  [](const Run& r) { return r.row.empty(); });
+        Fail((stopSignal ? "stopped: " : "") + std::to_string(done) + " of " +
+                 std::to_string(runs.size()) + " runs finished; their rows are in " + partial +
+                 " (--resume completes them)",
+             1);
+        return stopSignal ? 128 + stopSignal : 1;
+    }
+    std::vector<Spread> spreads;
+    if (!csv.Commit(SweepCsv(options, cells, runs, spreads), error)) return Fail(error, 1);
+    if (options.repeats > 0 &&
+        !WriteFileAtomically(options.out + "/runs.csv", RunRows(runs), error))
+        return Fail(error, 1);
+    unlink(partial.c_str());
+    if (options.plot) {
+        bool drawn =
+            options.repeats > 0
+                ? WriteSpreadPlots(options.out, options.crankSpeeds, options.frictions, cells,
+                                   spreads, error)
+                : WritePlots(options.out, options.crankSpeeds, options.frictions, cells, error);
+        if (!drawn) return Fail(error + "; the CSV is written", 1);
+    }
     std::fprintf(stderr, "koltrep-sweep: %zu cells in %s\n", cells.size(), options.out.c_str());
-    return allDone ? code : 1;
+    return 0;
 }
 
 int main(int argc, char** argv) {

@@ -8,6 +8,8 @@
 const char kSweepUsage[] =
     "usage: koltrep-sweep --crank-speeds LIST --frictions LIST [--script FILE] [--ticks N]\n"
     "                     [--settle N] [--jobs N] [--out DIR] [--no-plot] [--replay PATH]\n"
+    "                     [--repeats N --seed S] [--batch N] [--resume]\n"
+    "                     [--engine local|slurm [--partition P] [--time T] [--dry-run]]\n"
     "LIST is 1,2,3 or FROM:TO:COUNT.\n";
 
 namespace {
@@ -79,8 +81,10 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
     options = SweepOptions{};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--no-plot") {
-            options.plot = false;
+        if (arg == "--no-plot" || arg == "--resume" || arg == "--dry-run") {
+            if (arg == "--no-plot") options.plot = false;
+            if (arg == "--resume") options.resume = true;
+            if (arg == "--dry-run") options.dryRun = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -115,11 +119,44 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
             options.out = value;
         } else if (arg == "--replay") {
             options.replay = value;
+        } else if (arg == "--repeats") {
+            whole(1, kMaxRepeats, options.repeats);
+        } else if (arg == "--seed") {
+            auto [end, status] =
+                std::from_chars(value.data(), value.data() + value.size(), options.seed);
+            ok = !value.empty() && status == std::errc() && end == value.data() + value.size();
+            if (!ok)
+                error = "--seed needs a whole number from 0 to 18446744073709551615, not '" +
+                        value + "'";
+        } else if (arg == "--batch") {
+            whole(1, 100000, options.batch);
+        } else if (arg == "--engine") {
+            options.engine = value;
+            ok = value == "local" || value == "slurm";
+            if (!ok) error = "--engine is local or slurm, not '" + value + "'";
+        } else if (arg == "--partition") {
+            options.partition = value;
+        } else if (arg == "--time") {
+            options.timeLimit = value;
+        } else if (arg == "--task") {
+            options.task = value;
         } else {
             error = "unknown option '" + arg + "'";
             return false;
         }
         if (!ok) return false;
+    }
+    // A Slurm task gets its runs from its list, and only needs how to run and measure them.
+    if (!options.task.empty()) return true;
+    for (const std::string* text : {&options.partition, &options.timeLimit})
+        if (text->find_first_of("\n\r'\"\\$`") != std::string::npos) {
+            error = "--partition and --time take no quotes, backslashes, $, ` or line breaks";
+            return false;
+        }
+    if (options.engine != "slurm" &&
+        (options.dryRun || !options.partition.empty() || !options.timeLimit.empty())) {
+        error = "--dry-run, --partition and --time are for --engine slurm";
+        return false;
     }
     if (options.crankSpeeds.empty() || options.frictions.empty()) {
         error = "--crank-speeds and --frictions are required";
@@ -127,6 +164,12 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
     }
     if (options.crankSpeeds.size() * options.frictions.size() > kMaxCells) {
         error = "more than " + std::to_string(kMaxCells) + " cells";
+        return false;
+    }
+    if (options.crankSpeeds.size() * options.frictions.size() *
+            static_cast<size_t>(options.repeats > 0 ? options.repeats : 1) >
+        kMaxRuns) {
+        error = "more than " + std::to_string(kMaxRuns) + " runs (cells times repeats)";
         return false;
     }
     if (options.settle + 1 >= options.ticks) {

@@ -1,10 +1,13 @@
 // koltrep-sweep's command line and its grid of cells.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 constexpr size_t kMaxCells = 10000;
+constexpr long kMaxRepeats = 10000;
+constexpr size_t kMaxRuns = 2000000; // cells times repeats
 
 struct SweepOptions {
     std::vector<float> crankSpeeds;
@@ -16,6 +19,15 @@ struct SweepOptions {
     std::string out;    // empty: koltrep-sweep in the temporary folder (the sweep runs in data/)
     std::string replay; // empty: koltrep-replay beside this program
     bool plot = true;
+    int repeats = 0;   // 0: one unperturbed run per cell, today's rows
+    uint64_t seed = 0; // repeat r of a cell starts perturbed by seed + r
+    long batch = 0;    // runs per replay process; 0: chosen by the engine
+    bool resume = false;
+    std::string engine = "local"; // or "slurm"
+    std::string partition;        // Slurm: empty for the cluster's default
+    std::string timeLimit;        // Slurm: per task, as sbatch --time takes it
+    bool dryRun = false;          // Slurm: write the batch script, do not submit
+    std::string task;             // internal: run one Slurm task's list of runs
 };
 
 extern const char kSweepUsage[];

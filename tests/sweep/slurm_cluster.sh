@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# A one-node Slurm cluster of the test's own (munge, slurmctld and slurmd from Debian, state in a
+# temporary folder, ports and a munge socket of its own), a 2 x 2 sweep with 2 repeats through
+# it, and its CSVs against the local engine's. A scheduler that does not start fails the test
+# with the daemons' logs.
+#   slurm_cluster.sh BUILD_DIR SOURCE_DIR [bench]
+# With "bench" it then times a 4 x 4 sweep of 300-tick cells through the cluster against the
+# local engine (both on this machine's cores), and the scheduler's latency: an array of one
+# task that does nothing, from submission until it has left the queue.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+source_dir=$(cd "$2" && pwd)
+dir=$(mktemp -d /tmp/koltrep-slurm-XXXXXX)
+chmod 755 "$dir"
+host=$(hostname)
+port=$((20000 + $$ % 20000))
+
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$dir"/munge/munged.log "$dir"/slurmctld.log "$dir"/slurmd.log; do
+    [[ -f $log ]] && { echo "---- $log" >&2; tail -n 30 "$log" >&2; }
+  done
+  exit 1
+}
+stop() {
+  for pid_file in "$dir"/slurmd.pid "$dir"/slurmctld.pid "$dir"/munged.pid; do
+    [[ -f $pid_file ]] && kill "$(cat "$pid_file")" 2>/dev/null || true
+  done
+  sleep 1
+  rm -rf "$dir"
+}
+trap stop EXIT
+
+for program in munged slurmctld slurmd sbatch squeue; do
+  command -v "$program" >/dev/null || fail "$program is not installed (tools/install-deps.sh)"
+done
+# munge needs its key; a fresh machine has none until it is made.
+if [[ ! -s /etc/munge/munge.key ]]; then
+  mkdir -p /etc/munge
+  dd if=/dev/urandom of=/etc/munge/munge.key bs=1024 count=1 status=none
+  chown munge:munge /etc/munge/munge.key
+  chmod 0400 /etc/munge/munge.key
+fi
+mkdir -p "$dir/munge" "$dir/state" "$dir/spool"
+chown munge:munge "$dir/munge"
+runuser -u munge -- munged --socket="$dir/munge/munge.sock" --pid-file="$dir/munge/munged.pid" \
+  --log-file="$dir/munge/munged.log" --seed-file="$dir/munge/seed" \
+  || fail "munged did not start"
+cp "$dir/munge/munged.pid" "$dir/munged.pid" 2>/dev/null || true
+
+cat > "$dir/slurm.conf" <<CONF
+ClusterName=koltreptest
+SlurmctldHost=$host
+SlurmUser=root
+AuthType=auth/munge
+CredType=cred/munge
+AuthInfo=socket=$dir/munge/munge.sock
+SlurmctldPort=$port
+SlurmdPort=$((port + 1))
+StateSaveLocation=$dir/state
+SlurmdSpoolDir=$dir/spool
+SlurmctldPidFile=$dir/slurmctld.pid
+SlurmdPidFile=$dir/slurmd.pid
+SlurmctldLogFile=$dir/slurmctld.log
+SlurmdLogFile=$dir/slurmd.log
+ProctrackType=proctrack/linuxproc
+TaskPlugin=task/none
+JobAcctGatherType=jobacct_gather/none
+MpiDefault=none
+SelectType=select/cons_tres
+SelectTypeParameters=CR_Core
+ReturnToService=2
+NodeName=$host CPUs=$(nproc) State=UNKNOWN
+PartitionName=test Nodes=ALL Default=YES MaxTime=INFINITE State=UP
+CONF
+export SLURM_CONF=$dir/slurm.conf
+slurmctld -D -f "$SLURM_CONF" >>"$dir/slurmctld.log" 2>&1 &
+echo $! > "$dir/slurmctld.pid"
+slurmd -D -f "$SLURM_CONF" >>"$dir/slurmd.log" 2>&1 &
+echo $! > "$dir/slurmd.pid"
+for _ in $(seq 60); do
+  [[ $(sinfo -h -o %t 2>/dev/null) == idle ]] && break
+  sleep 1
+done
+[[ $(sinfo -h -o %t 2>/dev/null) == idle ]] || fail "the node did not come up idle: $(sinfo 2>&1)"
+
+cd "$source_dir/data"
+grid=(--crank-speeds 2.5,4 --frictions 50,350 --ticks 120 --settle 40 --repeats 2 --seed 3
+  --no-plot)
+"$build/koltrep-sweep" "${grid[@]}" --out "$dir/local" 2>/dev/null || fail "the local sweep failed"
+start=$(date +%s.%N)
+"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 3 --out "$dir/slurm" \
+  || fail "the Slurm sweep failed"
+awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "Slurm sweep: %.1f s\n", b - a }'
+
+for file in sweep.csv runs.csv; do
+  cmp "$dir/local/$file" "$dir/slurm/$file" || fail "$file differs from the local engine's"
+done
+[[ ! -e $dir/slurm/slurm ]] || fail "the Slurm work folder is left after a complete sweep"
+# Ctrl-C while the array runs cancels it and keeps what is done; --resume completes it locally.
+"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --out "$dir/stopped" 2>"$dir/stopped.err" &
+sweep=$!
+for _ in $(seq 100); do
+  [[ -n $(squeue -h 2>/dev/null) ]] && break
+  sleep 0.2
+done
+sleep 1
+kill -INT "$sweep"
+code=0
+wait "$sweep" || code=$?
+[[ $code == 130 ]] || fail "a stopped Slurm sweep exits with $code: $(cat "$dir/stopped.err")"
+[[ -z $(squeue -h) ]] || fail "the array is still queued after the stop: $(squeue)"
+head -n 1 "$dir/stopped/sweep.partial.csv" | grep -q PARTIAL || fail "no partial file"
+"$build/koltrep-sweep" "${grid[@]}" --resume --out "$dir/stopped" 2>/dev/null \
+  || fail "--resume after the Slurm stop failed"
+cmp "$dir/local/sweep.csv" "$dir/stopped/sweep.csv" || fail "the resumed CSV differs"
+
+# An array cancelled by someone else: the sweep names every run without a row, by cell.
+"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --out "$dir/cancelled" \
+  2>"$dir/cancelled.err" &
+sweep=$!
+for _ in $(seq 100); do
+  job=$(squeue -h -o %F 2>/dev/null | head -n 1)
+  [[ -n $job ]] && break
+  sleep 0.2
+done
+scancel "$job"
+code=0
+wait "$sweep" || code=$?
+[[ $code == 1 ]] || fail "a sweep whose array was cancelled exits with $code"
+grep -q "^koltrep-sweep: cell crank speed .*: no row from Slurm task [0-9]* of job $job" \
+  "$dir/cancelled.err" || fail "no run reported by cell: $(cat "$dir/cancelled.err")"
+
+# A dry run writes the batch script and submits nothing.
+jobs_before=$(squeue -h | wc -l)
+script=$("$build/koltrep-sweep" "${grid[@]}" --engine slurm --dry-run --partition test \
+  --out "$dir/dry" 2>/dev/null) || fail "the dry run failed"
+grep -q '^#SBATCH --array=0-0$' "$script" && grep -q '^#SBATCH --partition=test$' "$script" \
+  || fail "the batch script lacks its array or partition: $(cat "$script")"
+[[ $(squeue -h | wc -l) == "$jobs_before" ]] || fail "the dry run submitted a job"
+echo "PASS: the Slurm engine's CSVs equal the local engine's"
+
+[[ ${3:-} == bench ]] || exit 0
+seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+big=(--crank-speeds 2:4:4 --frictions 50:350:4 --ticks 300 --settle 100 --no-plot)
+start=$(date +%s.%N)
+"$build/koltrep-sweep" "${big[@]}" --out "$dir/big-local" 2>/dev/null
+local_s=$(seconds "$start")
+start=$(date +%s.%N)
+"$build/koltrep-sweep" "${big[@]}" --engine slurm --batch 8 --out "$dir/big-slurm" 2>/dev/null
+slurm_s=$(seconds "$start")
+cmp -s "$dir/big-local/sweep.csv" "$dir/big-slurm/sweep.csv" || echo "  the CSVs differ!"
+printf '#!/bin/sh\ntrue\n' > "$dir/nothing.sh"
+start=$(date +%s.%N)
+job=$(sbatch --parsable --array=0-0 --output=/dev/null "$dir/nothing.sh")
+while [[ -n $(squeue -h -r -j "$job" 2>/dev/null) ]]; do sleep 0.2; done
+echo "4x4 cells of 300 ticks: local engine $local_s s, Slurm engine $slurm_s s (2 tasks of 8);" \
+  "an empty one-task array takes $(seconds "$start") s from sbatch to leaving the queue"

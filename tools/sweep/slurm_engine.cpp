@@ -1,0 +1,291 @@
+// The sweep as a Slurm job array: the batch script, submission, waiting, gathering, and the
+// task that runs on a node.
+#include "tools/sweep/slurm_engine.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <filesystem>
+#include <fstream>
+
+#include "tools/sweep/sweep_files.h"
+#include "tools/sweep/sweep_runs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs per task by default: some seconds of work at a few hundred ticks, so that the
+// scheduler's own latency stays small beside it. Larger when the array would exceed the
+// usual limit on array sizes.
+constexpr size_t kDefaultTaskRuns = 32;
+constexpr size_t kMaxTasks = 1000;
+// How long a cancelled array may take to leave the queue before the sweep stops waiting.
+constexpr int kCancelWaitSeconds = 60;
+
+std::string ShellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string Absolute(const std::string& path) {
+    std::error_code ignored;
+    fs::path absolute = fs::absolute(path, ignored);
+    return absolute.empty() ? path : absolute.lexically_normal().string();
+}
+
+// Runs a Slurm client and gives its output; its exit status, or -1 when it could not start.
+int Capture(const std::vector<std::string>& args, std::string& output) {
+    output.clear();
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    std::fflush(stderr);
+    pid_t child = fork();
+    if (child == 0) {
+        // Out of the terminal's process group: Ctrl-C is for the sweep, which then cancels the
+        // array itself, not for the squeue that happens to be running.
+        setpgid(0, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        dup2(pipeFds[1], 1);
+        dup2(pipeFds[1], 2);
+        std::vector<char*> argv;
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        std::fprintf(stderr, "cannot run %s: %s\n", argv[0], std::strerror(errno));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    if (child < 0) {
+        close(pipeFds[0]);
+        return -1;
+    }
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(pipeFds[0], buffer, sizeof buffer)) != 0)
+        if (got > 0)
+            output.append(buffer, static_cast<size_t>(got));
+        else if (errno != EINTR)
+            break;
+    close(pipeFds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    while (!output.empty() && output.back() == '\n')
+        output.pop_back();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string LastLineOf(const std::string& path) {
+    std::string text, error;
+    if (!ReadWholeFile(path, text, error)) return "";
+    size_t end = text.find_last_not_of('\n');
+    if (end == std::string::npos) return "";
+    size_t start = text.rfind('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
+}
+
+std::string BatchScript(const SlurmSweep& sweep, const std::string& work, size_t tasks,
+                        const std::string& script) {
+    const SweepOptions& o = *sweep.options;
+    std::string s = "#!/bin/sh\n# koltrep-sweep: one task per list of runs in this folder.\n";
+    s += "#SBATCH --job-name=koltrep-sweep\n";
+    s += "#SBATCH --array=0-" + std::to_string(tasks - 1) + "\n";
+    s += "#SBATCH --ntasks=1\n#SBATCH --cpus-per-task=1\n";
+    s += "#SBATCH --output=" + work + "/task-%a.log\n";
+    s += "#SBATCH --chdir=" + Absolute(".") + "\n";
+    if (!o.partition.empty()) s += "#SBATCH --partition=" + o.partition + "\n";
+    if (!o.timeLimit.empty()) s += "#SBATCH --time=" + o.timeLimit + "\n";
+    s += "exec " + ShellQuoted(sweep.sweepProgram) + " --task " + ShellQuoted(work + "/task-") +
+         "\"$SLURM_ARRAY_TASK_ID\" --replay " + ShellQuoted(Absolute(sweep.run.replay)) +
+         " --script " + ShellQuoted(script) + " --ticks " + std::to_string(o.ticks) + " --settle " +
+         std::to_string(o.settle) + " --seed " + std::to_string(o.seed) + "\n";
+    return s;
+}
+
+std::string TaskPath(const std::string& work, size_t task, const char* suffix) {
+    return work + "/task-" + std::to_string(task) + suffix;
+}
+
+// The task's rows, "INDEX ROW" a line, and "# INDEX failed: REASON" for runs without one.
+void GatherTask(const std::string& work, size_t task, const std::string& job,
+                const std::vector<size_t>& listed, std::vector<Run>& runs, bool withRepeat) {
+    std::string text, error;
+    std::vector<bool> mine(runs.size(), false);
+    for (size_t index : listed)
+        mine[index] = true;
+    if (ReadWholeFile(TaskPath(work, task, ".rows"), text, error)) {
+        std::istringstream lines(text);
+        std::string whole;
+        while (std::getline(lines, whole)) {
+            std::string_view line(whole);
+            bool failed = line.rfind("# ", 0) == 0;
+            if (failed) line.remove_prefix(2);
+            size_t index = 0;
+            auto [end, status] = std::from_chars(line.data(), line.data() + line.size(), index);
+            if (status != std::errc() || index >= runs.size() || !mine[index] || *end != ' ')
+                continue;
+            std::string rest(end + 1, line.data() + line.size());
+            float crank, friction;
+            int repeat;
+            GaitMeasures measures;
+            if (failed)
+                runs[index].failure = rest;
+            else if (ParseRunRow(rest + "\n", withRepeat, crank, friction, repeat, measures))
+                runs[index].row = rest + "\n";
+        }
+    }
+    std::string log = TaskPath(work, task, ".log");
+    for (size_t index : listed)
+        if (runs[index].row.empty() && runs[index].failure.empty())
+            runs[index].failure = "no row from Slurm task " + std::to_string(task) + " of job " +
+                                  job + " (" + log + ": " + LastLineOf(log) + ")";
+}
+
+} // namespace
+
+int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::vector<Run>& runs,
+                  const std::vector<size_t>& todo, std::string& error) {
+    const SweepOptions& o = *sweep.options;
+    if (todo.empty()) return 0;
+    const std::string work = Absolute(o.out + "/slurm");
+    std::error_code failed;
+    fs::remove_all(work, failed);
+    if (!fs::create_directory(work, failed) && failed) {
+        error = "cannot create " + work + ": " + failed.message();
+        return 2;
+    }
+    size_t perTask = o.batch > 0
+                         ? static_cast<size_t>(o.batch)
+                         : std::max(kDefaultTaskRuns, (todo.size() + kMaxTasks - 1) / kMaxTasks);
+    size_t tasks = (todo.size() + perTask - 1) / perTask;
+    const std::string script = work + "/script.txt";
+    if (!WriteFileAtomically(script, sweep.scriptText, error)) return 2;
+    std::vector<std::vector<size_t>> lists(tasks);
+    for (size_t t = 0; t < tasks; ++t) {
+        std::string text;
+        for (size_t i = t * perTask; i < todo.size() && i < (t + 1) * perTask; ++i) {
+            const Run& run = runs[todo[i]];
+            lists[t].push_back(todo[i]);
+            text += std::to_string(todo[i]) + ' ' + FloatText(cells[run.cell].crankSpeed) + ' ' +
+                    FloatText(cells[run.cell].friction) + ' ' + std::to_string(run.repeat) + '\n';
+        }
+        if (!WriteFileAtomically(TaskPath(work, t, ".cells"), text, error)) return 2;
+    }
+    const std::string batchScript = work + "/koltrep-sweep.sbatch";
+    if (!WriteFileAtomically(batchScript, BatchScript(sweep, work, tasks, script), error)) return 2;
+    if (o.dryRun) {
+        std::printf("%s\n", batchScript.c_str());
+        std::fprintf(stderr,
+                     "koltrep-sweep: %zu runs in %zu tasks of up to %zu; submit them with: "
+                     "sbatch %s\n",
+                     todo.size(), tasks, perTask, batchScript.c_str());
+        return 0;
+    }
+
+    std::string job;
+    int status = Capture({"sbatch", "--parsable", batchScript}, job);
+    if (status != 0 || job.empty()) {
+        error =
+            "sbatch refused the array: " + (job.empty() ? "exit " + std::to_string(status) : job);
+        return 1;
+    }
+    // The last line is "ID" or "ID;CLUSTER"; warnings may come before it.
+    job = job.substr(job.rfind('\n') + 1);
+    job = job.substr(0, job.find(';'));
+    if (job.empty() || job.find_first_not_of("0123456789") != std::string::npos) {
+        error = "sbatch gave no job number: " + job;
+        return 1;
+    }
+    std::fprintf(stderr, "koltrep-sweep: %zu runs in job array %s (%zu tasks)\n", todo.size(),
+                 job.c_str(), tasks);
+    bool cancelled = false;
+    int waited = 0;
+    while (true) {
+        if (stopSignal != 0 && !cancelled) {
+            std::string ignored;
+            Capture({"scancel", job}, ignored);
+            cancelled = true;
+        }
+        std::string queued;
+        int queueStatus = Capture({"squeue", "-h", "-r", "-j", job, "-o", "%i"}, queued);
+        if (stopSignal != 0 && !cancelled) continue;
+        if (queueStatus != 0 || queued.empty()) break;
+        if (cancelled && ++waited > kCancelWaitSeconds) break;
+        WaitForSignal(1000);
+    }
+    for (size_t t = 0; t < tasks; ++t)
+        GatherTask(work, t, job, lists[t], runs, o.repeats > 0);
+    bool allDone = true;
+    for (size_t index : todo)
+        allDone = allDone && !runs[index].row.empty();
+    if (allDone) fs::remove_all(work, failed); // the logs of a failed task stay to be read
+    return 0;
+}
+
+bool RunSlurmTask(const std::string& prefix, CellRun run, std::string& error) {
+    std::string text;
+    if (!ReadWholeFile(prefix + ".cells", text, error)) return false;
+    std::vector<Cell> cells;
+    std::vector<Run> runs;
+    std::vector<size_t> indexes; // the sweep's numbers of the runs
+    std::istringstream lines(text);
+    std::string copy;
+    int number = 0;
+    while (std::getline(lines, copy)) {
+        ++number;
+        size_t index = 0;
+        Cell cell;
+        Run one;
+        char sweepIndex[32] = {}, crank[32] = {}, friction[32] = {};
+        if (std::sscanf(copy.c_str(), "%31s %31s %31s %d", sweepIndex, crank, friction,
+                        &one.repeat) != 4 ||
+            std::from_chars(sweepIndex, sweepIndex + std::strlen(sweepIndex), index).ec !=
+                std::errc() ||
+            std::from_chars(crank, crank + std::strlen(crank), cell.crankSpeed).ec != std::errc() ||
+            std::from_chars(friction, friction + std::strlen(friction), cell.friction).ec !=
+                std::errc()) {
+            error = prefix + ".cells:" + std::to_string(number) + ": not a run";
+            return false;
+        }
+        one.cell = cells.size();
+        cells.push_back(cell);
+        runs.push_back(one);
+        indexes.push_back(index);
+    }
+    const char* base = std::getenv("TMPDIR");
+    std::string scratch = std::string(base && *base ? base : "/tmp") + "/koltrep-task-XXXXXX";
+    if (!mkdtemp(scratch.data())) {
+        error = std::string("no scratch folder: ") + std::strerror(errno);
+        return false;
+    }
+    run.scratch = scratch;
+    run.batch = runs.empty() ? 1 : runs.size();
+    std::vector<size_t> todo;
+    for (size_t i = 0; i < runs.size(); ++i)
+        todo.push_back(i);
+    bool allDone = RunCells(run, cells, runs, todo, 1);
+    std::error_code ignored;
+    fs::remove_all(scratch, ignored);
+    std::string rows;
+    for (size_t i = 0; i < runs.size(); ++i)
+        rows += runs[i].row.empty()
+                    ? "# " + std::to_string(indexes[i]) + " " + runs[i].failure + "\n"
+                    : std::to_string(indexes[i]) + " " + runs[i].row;
+    if (!WriteFileAtomically(prefix + ".rows", rows, error)) return false;
+    if (!allDone) error = "some runs have no row (see " + prefix + ".rows)";
+    return allDone;
+}

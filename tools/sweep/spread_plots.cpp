@@ -1,0 +1,86 @@
+// Spread and tip-over probability through gnuplot: plain data files and a script.
+#include "tools/sweep/spread_plots.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+std::string Script(const std::string& folder, const std::vector<float>& frictions) {
+    std::string s = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n";
+    s += "set output " + Quoted(folder + "/speed.png") + "\n";
+    s += "set title 'Walking speed after settling: mean and standard deviation over the "
+         "repeats'\nset xlabel 'crank speed (rad/s)'\n"
+         "set ylabel 'speed over the ground (units per simulated second)'\n"
+         "set key outside right title 'friction'\nset bars small\n"
+         "set offsets graph 0.03, graph 0.03, 0, 0\nplot ";
+    for (size_t f = 0; f < frictions.size(); ++f) {
+        if (f > 0) s += ", ";
+        s += Quoted(folder + "/speed.dat") + " index " + std::to_string(f) +
+             " using 1:2:3 with yerrorlines lw 2 title " + Quoted(FloatText(frictions[f]));
+    }
+    s += "\nset output " + Quoted(folder + "/tipover.png") + "\n";
+    s += "set title 'Tip-over probability: share of the repeats that tipped over'\n"
+         "set ylabel 'friction coefficient'\nunset key\n"
+         "set cblabel 'share tipped over'\nset cbrange [0:1]\n"
+         "set palette defined (0 '#208020', 0.5 '#f0d020', 1 '#c02020')\n"
+         "set offsets graph 0.05, graph 0.05, 0, 0\nset ytics (";
+    for (size_t f = 0; f < frictions.size(); ++f)
+        s += (f > 0 ? ", " : "") + Quoted(FloatText(frictions[f])) + " " + std::to_string(f);
+    s += ")\nset yrange [-0.5:" + std::to_string(frictions.size()) + " - 0.5]\n";
+    s += "plot " + Quoted(folder + "/tipshare.dat") +
+         " using 1:2:3 with points pt 5 ps 3 lc palette\n";
+    return s;
+}
+
+} // namespace
+
+bool WriteSpreadPlots(const std::string& folder, const std::vector<float>& crankSpeeds,
+                      const std::vector<float>& frictions, const std::vector<Cell>& cells,
+                      const std::vector<Spread>& spreads, std::string& error) {
+    if (spreads.size() != cells.size()) {
+        error = "not every cell has its repeats";
+        return false;
+    }
+    {
+        std::ofstream speed(folder + "/speed.dat"), tips(folder + "/tipshare.dat");
+        for (size_t f = 0; f < frictions.size(); ++f) {
+            speed << "# friction " << FloatText(frictions[f]) << "\n";
+            for (size_t c = 0; c < crankSpeeds.size(); ++c) {
+                size_t i = f * crankSpeeds.size() + c;
+                speed << FloatText(cells[i].crankSpeed) << ' ' << spreads[i].speedMean << ' '
+                      << spreads[i].speedSd << ' ' << spreads[i].speedMin << ' '
+                      << spreads[i].speedMax << '\n';
+                tips << FloatText(cells[i].crankSpeed) << ' ' << f << ' ' << spreads[i].tipShare
+                     << '\n';
+            }
+            speed << "\n\n";
+        }
+    }
+    std::FILE* gnuplot = popen("gnuplot 2>&1", "w");
+    if (gnuplot == nullptr) {
+        error = "cannot start gnuplot";
+        return false;
+    }
+    std::string script = Script(folder, frictions);
+    std::fwrite(script.data(), 1, script.size(), gnuplot);
+    int status = pclose(gnuplot);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = WIFEXITED(status) && WEXITSTATUS(status) == 127
+                    ? "gnuplot is not installed (tools/install-deps.sh installs it)"
+                    : "gnuplot failed (see above)";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,84 @@
+// The sweep's files: whole reads, and writes that replace a result only once it is complete.
+#include "tools/sweep/sweep_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    text.clear();
+    char buffer[65536];
+    ssize_t got = fd < 0 ? -1 : 0;
+    while (fd >= 0 && (got = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(got));
+    int reason = errno;
+    if (fd >= 0) close(fd);
+    if (got < 0) {
+        error = "cannot read " + path + ": " + std::strerror(reason);
+        return false;
+    }
+    return true;
+}
+
+bool PendingFile::Create(std::string& error) {
+    size_t slash = target_.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash);
+    std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    temporary_ = folder + "/." + name + ".XXXXXX";
+    fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        error = "cannot write in " + folder + ": " + std::strerror(errno);
+        temporary_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool PendingFile::Commit(const std::string& text, std::string& error) {
+    size_t written = 0;
+    while (fd_ >= 0 && written < text.size()) {
+        ssize_t n = write(fd_, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<size_t>(n);
+    }
+    bool ok = fd_ >= 0 && written == text.size() && fsync(fd_) == 0;
+    int reason = errno;
+    if (fd_ >= 0 && close(fd_) != 0 && ok) {
+        ok = false;
+        reason = errno;
+    }
+    fd_ = -1;
+    if (ok && rename(temporary_.c_str(), target_.c_str()) != 0) {
+        ok = false;
+        reason = errno;
+    }
+    if (!ok) {
+        error = "cannot write " + target_ + ": " + std::strerror(reason);
+        unlink(temporary_.c_str());
+    }
+    temporary_.clear();
+    return ok;
+}
+
+void PendingFile::Abandon() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
+    PendingFile file(path);
+    return file.Create(error) && file.Commit(text, error);
+}
+
+void RemoveSweepOutputs(const std::string& folder) {
+    for (const char* name : {"sweep.csv", "runs.csv", "speed.png", "tipover.png", "speed.dat",
+                             "tipped.dat", "upright.dat", "tipshare.dat"})
+        unlink((folder + "/" + name).c_str());
+}

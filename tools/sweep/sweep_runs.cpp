@@ -1,0 +1,208 @@
+// Run rows, the spread of a cell's repeats, and the partial file a stopped sweep leaves.
+#include "tools/sweep/sweep_runs.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <map>
+#include <tuple>
+
+const char kRunCsvHeader[] = "crank_speed,friction,repeat,speed,heading_drift,tip_tick";
+const char kSpreadCsvHeader[] =
+    "crank_speed,friction,repeats,speed_mean,speed_sd,speed_min,speed_max,heading_drift_mean,"
+    "heading_drift_sd,heading_drift_min,heading_drift_max,tip_share,tip_tick_median";
+
+namespace {
+
+const char kPartialMark[] = "# koltrep-sweep: PARTIAL results";
+
+void AppendNumber(std::string& out, double value) {
+    char buffer[64];
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
+    out.append(buffer, result.ptr);
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    while (true) {
+        size_t at = line.find(',', start);
+        fields.push_back(line.substr(start, at == std::string_view::npos ? at : at - start));
+        if (at == std::string_view::npos) return fields;
+        start = at + 1;
+    }
+}
+
+template <typename Number> bool Read(std::string_view text, Number& value) {
+    auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && status == std::errc() && end == text.data() + text.size();
+}
+
+uint64_t Fnv1a(const std::string& text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+} // namespace
+
+uint64_t RepeatSeed(uint64_t seed, int repeat) {
+    return seed + static_cast<uint64_t>(repeat);
+}
+
+std::string FormatRunRow(const Cell& cell, int repeat, const GaitMeasures& measures) {
+    if (repeat < 0) return FormatSweepRow(cell.crankSpeed, cell.friction, measures);
+    std::string line;
+    AppendNumber(line, cell.crankSpeed);
+    line += ',';
+    AppendNumber(line, cell.friction);
+    line += ',' + std::to_string(repeat) + ',';
+    AppendNumber(line, measures.speed);
+    line += ',';
+    AppendNumber(line, measures.headingDrift);
+    line += ',';
+    if (measures.tipTick >= 0) line += std::to_string(measures.tipTick);
+    return line + '\n';
+}
+
+bool ParseRunRow(const std::string& row, bool withRepeat, float& crankSpeed, float& friction,
+                 int& repeat, GaitMeasures& measures) {
+    std::string_view line(row);
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    std::vector<std::string_view> f = Fields(line);
+    if (f.size() != (withRepeat ? 6u : 5u)) return false;
+    size_t i = 0;
+    repeat = -1;
+    measures = GaitMeasures{};
+    if (!Read(f[i++], crankSpeed) || !Read(f[i++], friction)) return false;
+    if (withRepeat && (!Read(f[i++], repeat) || repeat < 0)) return false;
+    if (!Read(f[i++], measures.speed) || !Read(f[i++], measures.headingDrift)) return false;
+    return f[i].empty() || (Read(f[i], measures.tipTick) && measures.tipTick >= 0);
+}
+
+Spread SpreadOf(const std::vector<GaitMeasures>& repeats) {
+    Spread s;
+    s.repeats = repeats.size();
+    if (repeats.empty()) return s;
+    double n = static_cast<double>(repeats.size());
+    s.speedMin = s.speedMax = repeats[0].speed;
+    s.driftMin = s.driftMax = repeats[0].headingDrift;
+    std::vector<long> tips;
+    for (const GaitMeasures& m : repeats) {
+        s.speedMean += m.speed;
+        s.driftMean += m.headingDrift;
+        s.speedMin = std::min(s.speedMin, m.speed);
+        s.speedMax = std::max(s.speedMax, m.speed);
+        s.driftMin = std::min(s.driftMin, m.headingDrift);
+        s.driftMax = std::max(s.driftMax, m.headingDrift);
+        if (m.tipTick >= 0) tips.push_back(m.tipTick);
+    }
+    s.speedMean /= n;
+    s.driftMean /= n;
+    if (repeats.size() > 1) {
+        for (const GaitMeasures& m : repeats) {
+            s.speedSd += (m.speed - s.speedMean) * (m.speed - s.speedMean);
+            s.driftSd += (m.headingDrift - s.driftMean) * (m.headingDrift - s.driftMean);
+        }
+        s.speedSd = std::sqrt(s.speedSd / (n - 1));
+        s.driftSd = std::sqrt(s.driftSd / (n - 1));
+    }
+    s.tipShare = static_cast<double>(tips.size()) / n;
+    if (!tips.empty()) {
+        std::sort(tips.begin(), tips.end());
+        size_t mid = tips.size() / 2;
+        s.tipTickMedian = tips.size() % 2 ? static_cast<double>(tips[mid])
+                                          : (static_cast<double>(tips[mid - 1]) + tips[mid]) / 2;
+    }
+    return s;
+}
+
+std::string FormatSpreadRow(const Cell& cell, const Spread& s) {
+    std::string line;
+    AppendNumber(line, cell.crankSpeed);
+    line += ',';
+    AppendNumber(line, cell.friction);
+    line += ',' + std::to_string(s.repeats);
+    for (double value : {s.speedMean, s.speedSd, s.speedMin, s.speedMax, s.driftMean, s.driftSd,
+                         s.driftMin, s.driftMax, s.tipShare}) {
+        line += ',';
+        AppendNumber(line, value);
+    }
+    line += ',';
+    if (s.tipTickMedian >= 0) AppendNumber(line, s.tipTickMedian);
+    return line + '\n';
+}
+
+std::string SweepSettings(long ticks, long settle, int repeats, uint64_t seed,
+                          const std::string& scriptText) {
+    char text[160];
+    std::snprintf(text, sizeof text, "ticks=%ld settle=%ld repeats=%d seed=%llu script=%016llx",
+                  ticks, settle, repeats, static_cast<unsigned long long>(seed),
+                  static_cast<unsigned long long>(Fnv1a(scriptText)));
+    return text;
+}
+
+std::string PartialText(const std::string& settings, const std::string& header,
+                        const std::vector<Run>& runs) {
+    size_t done =
+        std::count_if(runs.begin(), runs.end(), [](const Run& r) { return !r.row.empty(); });
+    std::string text = std::string(kPartialMark) + " (" + std::to_string(done) + " of " +
+                       std::to_string(runs.size()) +
+                       " runs); the same sweep with --resume completes them. " + settings + "\n";
+    text += header;
+    text += '\n';
+    for (const Run& run : runs)
+        text += run.row;
+    return text;
+}
+
+bool TakePartialRows(const std::string& text, const std::string& settings, bool withRepeat,
+                     const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error) {
+    std::map<std::tuple<float, float, int>, size_t> index;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const Cell& cell = cells[runs[i].cell];
+        index[{cell.crankSpeed, cell.friction, runs[i].repeat}] = i;
+    }
+    std::istringstream lines(text);
+    std::string line;
+    int number = 1;
+    if (!std::getline(lines, line) || line.rfind(kPartialMark, 0) != 0) {
+        error = "is not a partial file of koltrep-sweep";
+        return false;
+    }
+    size_t at = line.rfind(" ticks=");
+    if (at == std::string::npos || line.substr(at + 1) != settings) {
+        error = "holds the rows of other settings (" +
+                (at == std::string::npos ? std::string("none") : line.substr(at + 1)) +
+                "; this sweep: " + settings + ")";
+        return false;
+    }
+    ++number;
+    if (!std::getline(lines, line) || line != (withRepeat ? kRunCsvHeader : kSweepCsvHeader)) {
+        error = "line 2 is not the header of this sweep's rows";
+        return false;
+    }
+    while (std::getline(lines, line)) {
+        ++number;
+        std::string row = line + '\n';
+        float crank = 0, friction = 0;
+        int repeat = -1;
+        GaitMeasures measures;
+        auto found = index.end();
+        if (ParseRunRow(row, withRepeat, crank, friction, repeat, measures))
+            found = index.find({crank, friction, repeat});
+        if (found == index.end()) {
+            error = "line " + std::to_string(number) + " is no run of this sweep";
+            return false;
+        }
+        runs[found->second].row = row;
+    }
+    return true;
+}
