@@ -2,6 +2,8 @@
 // rest of the argument vector to the option test, then enters WinMain. The Application's
 // shut-down runs afterwards, at process exit; the exit code tells which start-up step stopped
 // the program, if one did.
+#include <signal.h>
+
 #include <cstdio>
 #include <string>
 
@@ -12,6 +14,9 @@
 #include "app/usage.h"
 
 int main(int argc, char** argv) {
+    // A reader of stderr (or of the X connection) that went away must not end the run before
+    // its shut-down: the write fails, and the program carries on.
+    signal(SIGPIPE, SIG_IGN);
     AnswerHelpOrVersion(argc, argv, "koltrep", kKoltrepUsage);
     std::string error;
     if (!TakeDriveOptions(argc, argv, error)) {

@@ -150,11 +150,11 @@ TEST_F(ReplayRun, ScriptErrorsNameTheirLineAndStopBeforeStartUp) {
     run = Run({"--script", good.string(), "--ticks", "5", "--no-draw", "--trace",
                Path("no/such/folder/t.csv").string()});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot create trace ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot write ", 0), 0u) << run.err;
     run = Run({"--script", good.string(), "--ticks", "5", "--frames", (good / "frames").string(),
                "--every", "1"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot create ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot write ", 0), 0u) << run.err;
 
     run = Run({"--script", script.string()});
     EXPECT_EQ(run.exitCode, 2);
