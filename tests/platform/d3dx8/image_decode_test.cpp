@@ -437,10 +437,10 @@ struct Inspected {
     std::string out;
 };
 
-// `koltrep-inspect image FILE` in a process of its own, with its peak resident memory.
-Inspected Inspect(const std::string& file) {
+// `koltrep-inspect image FILE` in a process of its own, with its peak resident memory; what it
+// prints goes to `output`.
+Inspected Inspect(const std::string& file, const std::string& output) {
     const std::string program = KOLTREP_BINARY_DIR "/koltrep-inspect";
-    const std::string output = file + ".out";
     Inspected result;
     const pid_t child = fork();
     if (child == 0) {
@@ -476,10 +476,11 @@ TEST(ImageDecode, ImageBombsStayWithinTheMemoryBudget) {
     EXPECT_LT(pngBytes.size(), 40000u);
     EXPECT_GT(jpegBytes.size(), 650000u);
 
-    const Inspected baseline = Inspect(ImagePath("rgb8.png"));
+    const std::string printed = (dir / "printed.txt").string();
+    const Inspected baseline = Inspect(ImagePath("rgb8.png"), printed);
     ASSERT_EQ(baseline.exitCode, 0) << baseline.out;
-    const Inspected png = Inspect(save("bomb.png", pngBytes));
-    const Inspected jpeg = Inspect(save("bomb.jpg", jpegBytes));
+    const Inspected png = Inspect(save("bomb.png", pngBytes), printed);
+    const Inspected jpeg = Inspect(save("bomb.jpg", jpegBytes), printed);
     std::printf("peak memory: baseline %ld KiB, PNG %ld KiB, JPEG %ld KiB\n", baseline.peakKb,
                 png.peakKb, jpeg.peakKb);
     // The PNG is valid: it is decoded, reduced on the way to the budget's 2048 x 2048.
