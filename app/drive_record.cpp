@@ -6,6 +6,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+#include <platform/win32/output_files.h>
 
 #include <platform/i18n/i18n.h>
 
@@ -21,9 +26,10 @@ const char kDriveOptionsUsage[] =
 namespace {
 
 struct DriveRecording {
-    std::FILE* script = nullptr;
+    int script = -1;
     std::string scriptPath;
-    bool scriptFailed = false;
+    std::string scriptReason; // why a write failed; empty while none has
+    std::string pending;      // the lines of the tick being recorded
     TraceWriter trace;
     long tick = 0;
     const char* keyNames[256] = {};
@@ -44,40 +50,56 @@ std::string ShellWord(const std::string& text) {
     return word + "'";
 }
 
+// The tick's lines go out in one write at its end, so a process killed at any moment leaves a
+// script of whole ticks that replays as far as it goes.
+void WriteScript(const std::string& text) {
+    const char* at = text.data();
+    size_t left = text.size();
+    while (left > 0 && recording.scriptReason.empty()) {
+        const ssize_t done = write(recording.script, at, left);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            recording.scriptReason = done < 0 ? std::strerror(errno) : "nothing written";
+            break;
+        }
+        at += done;
+        left -= size_t(done);
+    }
+}
+
 void WriteKeyChanges() {
+    recording.pending.clear();
     for (int key = 0; key < 256; ++key) {
         bool down = (keyState[key] & 0x80) != 0;
         if (down == ((prevKeyState[key] & 0x80) != 0)) continue;
         // Keys without a script name are read by nothing in the program.
         if (!recording.keyNames[key]) continue;
-        if (std::fprintf(recording.script, "%ld %s %s\n", recording.tick, recording.keyNames[key],
-                         down ? "down" : "up") < 0)
-            recording.scriptFailed = true;
+        char line[64];
+        std::snprintf(line, sizeof line, "%ld %s %s\n", recording.tick, recording.keyNames[key],
+                      down ? "down" : "up");
+        recording.pending += line;
     }
+    if (!recording.pending.empty()) WriteScript(recording.pending);
 }
 
 // The Application's hook after each tick, the same one the replay runner uses: the key changes
 // the tick's sample brought and the trace row of the tick just run.
 void RecordTick() {
-    if (recording.script) WriteKeyChanges();
+    if (recording.script >= 0) WriteKeyChanges();
     if (recording.trace.IsOpen()) recording.trace.Write(CaptureTraceRow(recording.tick));
     ++recording.tick;
 }
 
-bool OpenScript(const std::string& path, std::string& error) {
-    recording.script = std::fopen(path.c_str(), "w");
-    if (!recording.script) {
-        error = FormatText(_("cannot write %s: %s"), path.c_str(), std::strerror(errno));
-        return false;
-    }
+void StartScript(int fd, const std::string& path) {
+    recording.script = fd;
     // The script's last line names it as a command to paste, which works from any folder.
     char* absolute = realpath(path.c_str(), nullptr);
     recording.scriptPath = absolute != nullptr ? absolute : path;
     std::free(absolute);
-    std::fprintf(recording.script, "# Keys of a live koltrep session, by tick.\n");
+    recording.pending.reserve(4096);
+    WriteScript("# Keys of a live koltrep session, by tick.\n");
     for (int i = 0; i < kKeyNameCount; ++i)
         recording.keyNames[kKeyNames[i].key & 0xFF] = kKeyNames[i].name;
-    return true;
 }
 
 } // namespace
@@ -106,30 +128,47 @@ bool TakeDriveOptions(int& argc, char** argv, std::string& error) {
     }
     argc = kept;
     argv[argc] = nullptr;
-    if (!scriptPath.empty() && scriptPath == tracePath) {
-        error = _("--record and --trace need two different files");
-        return false;
+    // Both are checked, by the files they reach, before either is touched, and opened before
+    // either is emptied: a refused start leaves an earlier recording as it was.
+    platform::OutputCheck check;
+    std::vector<std::string> paths;
+    if (!scriptPath.empty()) {
+        check.OutputFile("--record", scriptPath);
+        paths.push_back(scriptPath);
     }
-    if (!scriptPath.empty() && !OpenScript(scriptPath, error)) return false;
-    if (!tracePath.empty() && !recording.trace.Open(tracePath.c_str(), error)) return false;
+    if (!tracePath.empty()) {
+        check.OutputFile("--trace", tracePath);
+        paths.push_back(tracePath);
+    }
+    std::vector<int> fds;
+    if (!check.Check(error) || !platform::OpenOutputFiles(paths, fds, error)) return false;
+    size_t next = 0;
+    if (!scriptPath.empty()) StartScript(fds[next++], scriptPath);
+    if (!tracePath.empty()) recording.trace.Adopt(fds[next], tracePath.c_str());
     return true;
 }
 
 void StartDriveRecording() {
-    if (!recording.script && !recording.trace.IsOpen()) return;
+    if (recording.script < 0 && !recording.trace.IsOpen()) return;
     application.afterTick = RecordTick;
 }
 
 bool FinishDriveRecording(std::string& error) {
     bool ok = true;
-    if (recording.script) {
-        std::fprintf(recording.script, "# %ld ticks: koltrep-replay --script %s --ticks %ld\n",
-                     recording.tick, ShellWord(recording.scriptPath).c_str(), recording.tick);
-        if (std::fclose(recording.script) != 0 || recording.scriptFailed) {
-            error = FormatText(_("cannot write %s"), recording.scriptPath.c_str());
+    if (recording.script >= 0) {
+        const std::string last = "# " + std::to_string(recording.tick) +
+                                 " ticks: koltrep-replay --script " +
+                                 ShellWord(recording.scriptPath) + " --ticks " +
+                                 std::to_string(recording.tick) + "\n";
+        WriteScript(last);
+        if (close(recording.script) != 0 && recording.scriptReason.empty())
+            recording.scriptReason = std::strerror(errno);
+        recording.script = -1;
+        if (!recording.scriptReason.empty()) {
+            error = FormatText(_("cannot write %s: %s"), recording.scriptPath.c_str(),
+                               recording.scriptReason.c_str());
             ok = false;
         }
-        recording.script = nullptr;
     }
     std::string traceError;
     if (recording.trace.IsOpen() && !recording.trace.Close(traceError)) {

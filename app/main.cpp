@@ -3,6 +3,8 @@
 // of the argument vector to the option test, then enters WinMain. The Application's shut-down
 // runs afterwards, at process exit; the exit code tells which start-up step stopped the program,
 // if one did.
+#include <signal.h>
+
 #include <cstdio>
 #include <string>
 
@@ -17,6 +19,9 @@
 
 int main(int argc, char** argv) {
     InitMessages();
+    // A reader of stderr (or of the X connection) that went away must not end the run before
+    // its shut-down: the write fails, and the program carries on.
+    signal(SIGPIPE, SIG_IGN);
     std::string error;
     // Taken first, so that --help shows the folder it names.
     const bool dataTaken = TakeDataOption(argc, argv, error);

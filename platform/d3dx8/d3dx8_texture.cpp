@@ -4,6 +4,8 @@
 // Mip levels below the top are made with an area-weighted box filter (an exact 2 x 2 average for
 // even sizes; odd sizes weigh the shared texel by its coverage). The colour key turns matching
 // texels into transparent black before the chain is built.
+// A picture larger than the device's largest texture (or the decoding budget of image_decode.h)
+// comes from the decoder already reduced, so the texture is made at that size.
 // Limits: the filter arguments are not looked at; a requested size other than the image's is
 // reached by point sampling; formats other than A8R8G8B8 / X8R8G8B8 are not offered; the palette
 // argument is ignored.
@@ -173,9 +175,16 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR srcFile, U
 
     // Named relative to the current folder; an installed program finds it in its data folder.
     const std::string path = platform::FindDataFile(srcFile);
+    // A picture larger than the device's largest texture is decoded straight into one it takes,
+    // never whole.
+    D3DCAPS8 caps{};
+    uint32_t maxSide = kMaxImageDimension;
+    if (SUCCEEDED(device->GetDeviceCaps(&caps)) && caps.MaxTextureWidth > 0 &&
+        caps.MaxTextureHeight > 0)
+        maxSide = std::min<uint32_t>({maxSide, caps.MaxTextureWidth, caps.MaxTextureHeight});
     Image image;
     std::string error;
-    if (!DecodeImageFile(path.c_str(), image, error)) {
+    if (!DecodeImageFile(path.c_str(), image, error, maxSide)) {
         std::fprintf(stderr, _("texture: %s\n"), error.c_str());
         return kInvalidData;
     }
@@ -192,8 +201,8 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice8* device, LPCSTR srcFile, U
     for (D3DCOLOR c : level.texels)
         anyAlpha |= (c >> 24) != 0xFF;
     if (srcInfo) {
-        srcInfo->Width = image.width;
-        srcInfo->Height = image.height;
+        srcInfo->Width = image.fileWidth;
+        srcInfo->Height = image.fileHeight;
         srcInfo->Depth = 1;
         srcInfo->MipLevels = 1;
         srcInfo->Format = anyAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;

@@ -5,7 +5,9 @@
 // Platform calls: png_create_read_struct, png_set_read_fn, png_read_info, png_read_image,
 // png_read_end, png_set_keep_unknown_chunks and the expansion transforms. Limits: at most
 // kMaxImageDimension per side; the compressed size must be able to hold the image; every chunk
-// must lie within the file, and the ancillary chunks we do not use are skipped unread.
+// must lie within the file, and the ancillary chunks we do not use are skipped unread. A picture
+// above the decoding budget is read row by row into a box filter (never whole); an interlaced
+// one that large is refused, since its passes can only be put together in a whole picture.
 #include <platform/d3dx8/image_decode.h>
 
 #include <png.h>
@@ -85,12 +87,14 @@ struct PngReadState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::vector<png_bytep> rows;
+    std::vector<uint8_t> row;
+    RowReducer reducer;
     ~PngReadState() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
 
 } // namespace
 
-bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error) {
+bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error, uint32_t maxSide) {
     PngSource source{data, size, 0, {}};
     PngReadState state;
     size_t bytes = 0;
@@ -140,6 +144,13 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error)
         return false;
     }
 
+    const uint32_t factor = ReductionFactor(width, height, maxSide);
+    if (factor > 1 && interlace != PNG_INTERLACE_NONE) {
+        error = "PNG: interlaced image too large to scale down (" + std::to_string(width) + " x " +
+                std::to_string(height) + ")";
+        return false;
+    }
+
     if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(state.png);
     if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(state.png);
     if (png_get_valid(state.png, state.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(state.png);
@@ -154,6 +165,18 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error)
     if (png_get_rowbytes(state.png, state.info) != static_cast<size_t>(width) * 4) {
         error = "PNG: unsupported pixel layout";
         return false;
+    }
+    out.fileWidth = width;
+    out.fileHeight = height;
+    if (factor > 1) {
+        state.row.resize(static_cast<size_t>(width) * 4);
+        state.reducer.Start(width, height, factor, out);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(state.png, state.row.data(), nullptr);
+            state.reducer.AddRow(state.row.data());
+        }
+        png_read_end(state.png, nullptr);
+        return true;
     }
     out.width = width;
     out.height = height;

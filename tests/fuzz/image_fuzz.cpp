@@ -1,5 +1,6 @@
 // libFuzzer harness for the image decoders: any bytes must be decoded or refused with a reason,
-// never crash, hang or leak, and a success must hold exactly width * height RGBA pixels.
+// never crash, hang or leak, and a success must hold exactly width * height RGBA pixels, within
+// the decoding budget.
 #include <platform/d3dx8/image_decode.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (DecodeImageMemory(data, size, image, error)) {
         if (image.width == 0 || image.height == 0 || image.width > kMaxImageDimension ||
             image.height > kMaxImageDimension ||
+            uint64_t(image.width) * image.height > kMaxDecodedPixels ||
             image.rgba.size() != size_t(image.width) * image.height * 4)
             std::abort();
     } else if (error.empty() || !image.rgba.empty()) {

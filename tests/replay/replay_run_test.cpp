@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -151,11 +152,11 @@ TEST_F(ReplayRun, ScriptErrorsNameTheirLineAndStopBeforeStartUp) {
     run = Run({"--script", good.string(), "--ticks", "5", "--no-draw", "--trace",
                Path("no/such/folder/t.csv").string()});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot create trace ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot write ", 0), 0u) << run.err;
     run = Run({"--script", good.string(), "--ticks", "5", "--frames", (good / "frames").string(),
                "--every", "1"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot create ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("koltrep-replay: cannot write ", 0), 0u) << run.err;
 
     // Without --ticks, a script that says nothing of its length is refused.
     run = Run({"--script", Write("empty.txt", "# nothing\n").string(), "--no-draw"});
@@ -176,6 +177,50 @@ TEST_F(ReplayRun, TheScriptSetsTheTickCountWhenNotGiven) {
     };
     EXPECT_EQ(rowsRun("0 UP down\n9 UP up\n"), 10);
     EXPECT_EQ(rowsRun("0 UP down\n2 UP up\n# 7 ticks: koltrep-replay --script s.txt\n"), 7);
+}
+
+// Outputs are told from the script, and from each other, by the file they reach, not by their
+// names: a clash is refused before anything is written and the script stays as it was; a pipe
+// where the shot belongs is refused without waiting for a reader.
+TEST_F(ReplayRun, OutputsNeverLandOnTheScriptOrOnEachOther) {
+    const std::string text = "0 UP down\n";
+    const fs::path script = Write("s.txt", text);
+    fs::create_symlink(script, Path("link.txt"));
+    fs::create_directory(Path("frames"));
+    fs::create_hard_link(script, Path("frames/000004.png"));
+    ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+    const std::string otherSpelling = (Path("frames") / ".." / "s.txt").string();
+    const std::string trace = Path("t.csv").string();
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {{"--no-draw", "--trace", otherSpelling}, "would overwrite --script"},
+        {{"--shot", Path("link.txt").string()}, "would overwrite --script"},
+        {{"--frames", Path("frames").string(), "--every", "2"}, "would overwrite --script"},
+        {{"--trace", trace, "--shot", trace}, "would overwrite --trace"},
+        {{"--shot", Path("pipe").string()}, "it is a named pipe"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--script", script.string(), "--ticks", "5"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult run = Run(args);
+        EXPECT_EQ(run.exitCode, 2) << c.args[1];
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(ReadAll(script), text);
+    EXPECT_FALSE(fs::exists(trace));
+    struct stat info {};
+    ASSERT_EQ(stat(Path("pipe").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    // A byte-order mark is no part of the first tick; a folder for a script says why it fails.
+    const fs::path marked = Write("bom.txt", "\xEF\xBB\xBF" + text);
+    EXPECT_EQ(Run({"--script", marked.string(), "--ticks", "2", "--no-draw"}).exitCode, 0);
+    RunResult folder = Run({"--script", dir_.string(), "--ticks", "2", "--no-draw"});
+    EXPECT_EQ(folder.exitCode, 2);
+    EXPECT_NE(folder.err.find(std::strerror(EISDIR)), std::string::npos) << folder.err;
 }
 
 TEST_F(ReplayRun, OneRowPerTickWithTheKeysOfThatTick) {

@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include <platform/d3dx8/image_decode.h>
+#include <platform/win32/output_files.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -30,8 +31,17 @@ int RunImageCommand(int argc, char** argv) {
         std::fprintf(stderr, "usage: koltrep-inspect image FILE [--raw OUT]\n");
         return 1;
     }
-    Image image;
     std::string error;
+    if (rawPath) {
+        platform::OutputCheck check;
+        check.Input("FILE", file);
+        check.OutputFile("--raw", rawPath);
+        if (!check.Check(error)) {
+            std::fprintf(stderr, "image: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    Image image;
     if (!DecodeImageFile(file, image, error)) {
         std::fprintf(stderr, "image: %s\n", error.c_str());
         return 1;
@@ -44,9 +54,11 @@ int RunImageCommand(int argc, char** argv) {
         }
         const bool written =
             std::fwrite(image.rgba.data(), 1, image.rgba.size(), out) == image.rgba.size();
+        const int reason = written ? 0 : errno;
         if (std::fclose(out) != 0 || !written) {
+            const int shown = reason ? reason : errno;
             std::remove(rawPath);
-            std::fprintf(stderr, "image: cannot write %s\n", rawPath);
+            std::fprintf(stderr, "image: cannot write %s: %s\n", rawPath, std::strerror(shown));
             return 1;
         }
     }

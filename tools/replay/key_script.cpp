@@ -70,6 +70,10 @@ int KeyFromName(std::string_view name) {
 
 bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::string& error) {
     events.clear();
+    // Editors on some systems start a UTF-8 file with a byte-order mark; it is no part of a tick.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        text.remove_prefix(kByteOrderMark.size());
     TextLines lines(text);
     std::string_view line;
     while (lines.Next(line)) {
@@ -160,6 +164,7 @@ bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string&
     char buffer[65536];
     bool tooLarge = false;
     std::size_t got;
+    errno = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         if (text.size() + got > kMaxScriptBytes) {
             tooLarge = true;
@@ -167,15 +172,15 @@ bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string&
         }
         text.append(buffer, got);
     }
-    bool readError = std::ferror(file) != 0;
+    const int reason = std::ferror(file) != 0 ? (errno ? errno : EIO) : 0;
     std::fclose(file);
     if (tooLarge) {
         error = std::string("script: ") + path + " is larger than " +
                 std::to_string(kMaxScriptBytes) + " bytes";
         return false;
     }
-    if (readError) {
-        error = std::string("script: cannot read ") + path;
+    if (reason != 0) {
+        error = std::string("script: cannot read ") + path + ": " + std::strerror(reason);
         return false;
     }
     if (statedTicks != nullptr) *statedTicks = StatedTickCount(text);

@@ -5,6 +5,7 @@
 #include <dinput.h>
 #include <windows.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,7 @@
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/progress.h"
+#include "tools/replay/outputs.h"
 #include "tools/replay/trace.h"
 
 #include <platform/d3d8/d3d8_linux.h>
@@ -94,8 +96,9 @@ bool SaveBackBuffer(const std::string& path) {
         Fail("cannot read the back buffer for " + path);
         return false;
     }
-    if (!WritePngRgba(path.c_str(), width, height, replay.pixels.data())) {
-        Fail("cannot write " + path);
+    std::string error;
+    if (!WritePngRgba(path.c_str(), width, height, replay.pixels.data(), error)) {
+        Fail(error);
         return false;
     }
     return true;
@@ -295,6 +298,7 @@ void PrintBaseline() {
 } // namespace
 
 int main(int argc, char** argv) {
+    signal(SIGPIPE, SIG_IGN); // a closed stderr must not cut the run short
     Timing& timing = replay.timing;
     timing.startNs = WallNs();
 
@@ -308,6 +312,10 @@ int main(int argc, char** argv) {
     }
     if (!ParseReplayOptions(argc, argv, replay.options, error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
+        ExitBeforeStartUp(2);
+    }
+    if (!CheckReplayOutputs(replay.options, error)) {
+        std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
     long statedTicks = 0;

@@ -7,6 +7,10 @@
 #include <charconv>
 #include <cstring>
 
+#include <unistd.h>
+
+#include <platform/win32/output_files.h>
+
 #include "sim/controls.h"
 #include "sim/physics_step.h"
 #include "sim/world.h"
@@ -111,30 +115,58 @@ TraceWriter::~TraceWriter() {
 }
 
 bool TraceWriter::Open(const char* path, std::string& error, bool byStep) {
-    file_ = std::fopen(path, "wb");
-    if (!file_) {
-        error = std::string("cannot create trace ") + path + ": " + std::strerror(errno);
-        return false;
-    }
-    path_ = path;
-    // Both headers differ only in the first column's name.
-    failed_ = byStep ? std::fprintf(file_, "step%s\n", kTraceHeader + 4) < 0
-                     : std::fprintf(file_, "%s\n", kTraceHeader) < 0;
+    std::vector<int> fds;
+    if (!platform::OpenOutputFiles({path}, fds, error)) return false;
+    Adopt(fds[0], path, byStep);
     return true;
 }
 
+void TraceWriter::Adopt(int fd, const char* path, bool byStep) {
+    std::string ignored;
+    Close(ignored);
+    fd_ = fd;
+    path_ = path;
+    failed_ = false;
+    reason_.clear();
+    // Both headers differ only in the first column's name.
+    line_.assign(byStep ? "step" : "tick");
+    line_ += kTraceHeader + 4;
+    line_ += '\n';
+    WriteLine();
+}
+
+// One write per row: a process killed between ticks leaves whole rows only.
+void TraceWriter::WriteLine() {
+    const char* at = line_.data();
+    size_t left = line_.size();
+    while (left > 0 && !failed_) {
+        const ssize_t done = ::write(fd_, at, left);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            failed_ = true;
+            reason_ = done < 0 ? std::strerror(errno) : "nothing written";
+            break;
+        }
+        at += done;
+        left -= size_t(done);
+    }
+}
+
 void TraceWriter::Write(const TraceRow& row) {
-    if (!file_) return;
+    if (fd_ < 0) return;
     line_.clear();
     FormatTraceRow(row, line_);
-    if (std::fwrite(line_.data(), 1, line_.size(), file_) != line_.size()) failed_ = true;
+    WriteLine();
 }
 
 bool TraceWriter::Close(std::string& error) {
-    if (!file_) return true;
-    bool ok = !failed_ && std::fflush(file_) == 0;
-    if (std::fclose(file_) != 0) ok = false;
-    file_ = nullptr;
-    if (!ok) error = "writing the trace " + path_ + " failed (disk full?)";
+    if (fd_ < 0) return true;
+    bool ok = !failed_;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        reason_ = std::strerror(errno);
+    }
+    fd_ = -1;
+    if (!ok) error = "cannot write the trace " + path_ + ": " + reason_;
     return ok;
 }

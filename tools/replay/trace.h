@@ -55,23 +55,29 @@ void FormatTraceRow(const TraceRow& row, std::string& out);
 // Reads a whole trace back; the header must be exactly kTraceHeader. Error: "trace:LINE: ...".
 bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string& error);
 
-// Writes rows as they come, buffered, and reports a failed write at Close.
+// Writes rows as they come, each row in one write of its own (no buffer to lose when the
+// process is killed), and reports a failed write, with the system's reason, at Close.
 class TraceWriter {
   public:
     TraceWriter() = default;
     TraceWriter(const TraceWriter&) = delete;
     TraceWriter& operator=(const TraceWriter&) = delete;
     ~TraceWriter();
-    // `byStep`: the first column counts physics steps and is named "step" (the time control's
-    // rows, one per step at any rate); otherwise ticks, under the usual header.
+    // Creates or empties `path`, a regular file or none yet. `byStep`: the first column counts
+    // physics steps and is named "step" (the time control's rows, one per step at any rate);
+    // otherwise ticks, under the usual header.
     bool Open(const char* path, std::string& error, bool byStep = false);
+    // Takes over a descriptor open for writing on an empty file and writes the header.
+    void Adopt(int fd, const char* path, bool byStep = false);
     void Write(const TraceRow& row);
     bool Close(std::string& error);
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return fd_ >= 0; }
 
   private:
-    std::FILE* file_ = nullptr;
+    void WriteLine();
+    int fd_ = -1;
     std::string path_;
     std::string line_;
     bool failed_ = false;
+    std::string reason_;
 };

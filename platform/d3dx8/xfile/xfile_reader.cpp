@@ -840,15 +840,18 @@ bool ReadXFile(const char* path, MeshData& mesh, std::string& reason) {
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     size_t got = 0;
+    int failure = 0;
     while (got < bytes.size()) {
         const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0) failure = errno;
         if (n <= 0) break;
         got += size_t(n);
     }
     close(fd);
     if (got != bytes.size()) {
-        reason = "cannot read the whole file";
+        reason = std::string("cannot read the whole file: ") +
+                 (failure ? std::strerror(failure) : "it ended early");
         return false;
     }
     return ReadXMemory(bytes.data(), bytes.size(), mesh, reason);

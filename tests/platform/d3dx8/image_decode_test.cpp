@@ -4,9 +4,16 @@
 #include <platform/d3dx8/image_write.h>
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -233,7 +240,8 @@ void StoreChunk(std::vector<uint8_t>& out, const char* name, uint32_t length,
     out.insert(out.end(), head, head + 8);
     out.insert(out.end(), data.begin(), data.end());
     uint8_t crc[4];
-    StoreU32BE(crc, uint32_t(crc32(crc32(0, head + 4, 4), data.data(), uInt(data.size()))));
+    const uLong named = crc32(0, head + 4, 4); // zlib takes no data pointer as "start over"
+    StoreU32BE(crc, uint32_t(data.empty() ? named : crc32(named, data.data(), uInt(data.size()))));
     out.insert(out.end(), crc, crc + 4);
 }
 
@@ -309,7 +317,212 @@ TEST(ImageWrite, WrittenPngDecodesToTheSamePixels) {
     EXPECT_FALSE(WritePngRgba(empty.c_str(), 0, kH, rgba.data()));
     EXPECT_FALSE(WritePngRgba(empty.c_str(), kW, kH, nullptr));
     EXPECT_FALSE(std::filesystem::exists(empty));
-    EXPECT_FALSE(std::filesystem::exists(empty + ".partial"));
+    std::filesystem::remove_all(dir);
+}
+
+// What is at the path decides: a pipe or a device is refused untouched (a pipe without a reader
+// would block an open), a regular file is replaced whole with its permissions, and a write that
+// fails half-way (here the file size limit, as a full disk would) leaves the old file and says
+// why in the system's words.
+TEST(ImageWrite, ReplacesRegularFilesWholeAndLeavesEverythingElseAlone) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("koltrep-image-replace-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::vector<uint8_t> rgba(64 * 64 * 4, 0x5A);
+    std::string error;
+
+    const std::string pipe = (dir / "pipe").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(WritePngRgba(pipe.c_str(), 64, 64, rgba.data(), error));
+    EXPECT_NE(error.find("named pipe"), std::string::npos) << error;
+    struct stat info {};
+    ASSERT_EQ(stat(pipe.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_FALSE(WritePngRgba("/dev/null", 64, 64, rgba.data(), error));
+    EXPECT_NE(error.find("device"), std::string::npos) << error;
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+
+    const std::string old = (dir / "old.png").string();
+    { std::ofstream(old) << "the old picture"; }
+    ASSERT_EQ(chmod(old.c_str(), 0640), 0);
+    const std::string link = (dir / "link.png").string();
+    ASSERT_EQ(symlink(old.c_str(), link.c_str()), 0);
+    ASSERT_TRUE(WritePngRgba(link.c_str(), 64, 64, rgba.data(), error)) << error;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link itself was replaced";
+    ASSERT_EQ(stat(old.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    Image image;
+    ASSERT_TRUE(DecodeImageFile(old.c_str(), image, error)) << error;
+
+    // In a child: the size limit is the process's own.
+    const std::vector<uint8_t> noise = [] {
+        std::vector<uint8_t> bytes(256 * 256 * 4);
+        uint32_t state = 1;
+        for (uint8_t& b : bytes)
+            b = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+        return bytes;
+    }();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string reason;
+        const bool ok = WritePngRgba(old.c_str(), 256, 256, noise.data(), reason);
+        _exit(!ok && reason.find(std::strerror(EFBIG)) != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no EFBIG reason";
+    Image still;
+    ASSERT_TRUE(DecodeImageFile(old.c_str(), still, error)) << error;
+    EXPECT_EQ(still.rgba, image.rgba);
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        ++files, (void)entry;
+    EXPECT_EQ(files, 3u) << "a temporary file was left behind";
+    std::filesystem::remove_all(dir);
+}
+
+// A 16384 x 16384 one-bit PNG of about 33 KB: every row is zero, which deflate packs tightly.
+std::vector<uint8_t> OneBitPngOfSide(uint32_t side) {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header(13, 0);
+    StoreU32BE(&header[0], side);
+    StoreU32BE(&header[4], side);
+    header[8] = 1; // bit depth; grey, no interlacing
+    StoreChunk(png, "IHDR", 13, header);
+    z_stream z{};
+    deflateInit(&z, 9);
+    const std::vector<uint8_t> row(1 + side / 8, 0);
+    std::vector<uint8_t> data;
+    uint8_t buffer[65536];
+    for (uint32_t y = 0; y < side; ++y) {
+        z.next_in = const_cast<Bytef*>(row.data());
+        z.avail_in = uInt(row.size());
+        do {
+            z.next_out = buffer;
+            z.avail_out = sizeof buffer;
+            deflate(&z, y + 1 == side ? Z_FINISH : Z_NO_FLUSH);
+            data.insert(data.end(), buffer, buffer + (sizeof buffer - z.avail_out));
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    StoreChunk(png, "IDAT", uint32_t(data.size()), data);
+    StoreChunk(png, "IEND", 0, {});
+    return png;
+}
+
+// A 16 x 16 JPEG whose frame header says 16384 x 16384, padded with comments to about 656 KB.
+std::vector<uint8_t> JpegPaddedWithComments() {
+    std::vector<uint8_t> jpeg = ReadBytes(ImagePath("baseline.jpg"));
+    size_t sof = 2;
+    while (sof + 9 < jpeg.size() && !(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0))
+        ++sof;
+    jpeg[sof + 5] = 0x40, jpeg[sof + 6] = 0x00, jpeg[sof + 7] = 0x40, jpeg[sof + 8] = 0x00;
+    std::vector<uint8_t> comment = {0xFF, 0xFE, 0xFF, 0xFF};
+    comment.resize(4 + 0xFFFF - 2, 'c');
+    for (int i = 0; i < 10; ++i)
+        jpeg.insert(jpeg.begin() + 2, comment.begin(), comment.end());
+    return jpeg;
+}
+
+struct Inspected {
+    int exitCode = -1;
+    long peakKb = 0;
+    std::string out;
+};
+
+// `koltrep-inspect image FILE` in a process of its own, with its peak resident memory; what it
+// prints goes to `output`.
+Inspected Inspect(const std::string& file, const std::string& output) {
+    const std::string program = KOLTREP_BINARY_DIR "/koltrep-inspect";
+    Inspected result;
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        execl(program.c_str(), program.c_str(), "image", file.c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child > 0 && wait4(child, &status, 0, &usage) == child) {
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.peakKb = usage.ru_maxrss;
+    }
+    const std::vector<uint8_t> printed = ReadBytes(output);
+    result.out.assign(printed.begin(), printed.end());
+    return result;
+}
+
+TEST(ImageDecode, ImageBombsStayWithinTheMemoryBudget) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("koltrep-image-bombs-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto save = [&](const char* name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return path;
+    };
+    const std::vector<uint8_t> pngBytes = OneBitPngOfSide(16384);
+    const std::vector<uint8_t> jpegBytes = JpegPaddedWithComments();
+    EXPECT_LT(pngBytes.size(), 40000u);
+    EXPECT_GT(jpegBytes.size(), 650000u);
+
+    const std::string printed = (dir / "printed.txt").string();
+    const Inspected baseline = Inspect(ImagePath("rgb8.png"), printed);
+    ASSERT_EQ(baseline.exitCode, 0) << baseline.out;
+    const Inspected png = Inspect(save("bomb.png", pngBytes), printed);
+    const Inspected jpeg = Inspect(save("bomb.jpg", jpegBytes), printed);
+    std::printf("peak memory: baseline %ld KiB, PNG %ld KiB, JPEG %ld KiB\n", baseline.peakKb,
+                png.peakKb, jpeg.peakKb);
+    // The PNG is valid: it is decoded, reduced on the way to the budget's 2048 x 2048.
+    EXPECT_EQ(png.exitCode, 0) << png.out;
+    EXPECT_EQ(png.out, "size 2048 2048\n");
+    EXPECT_LT(png.peakKb - baseline.peakKb, 64 * 1024);
+    // The JPEG's comments are no image data: it is refused as the truncated file it is.
+    EXPECT_EQ(jpeg.exitCode, 1);
+    EXPECT_NE(jpeg.out.find("truncated"), std::string::npos) << jpeg.out;
+    EXPECT_LT(jpeg.peakKb - baseline.peakKb, 64 * 1024);
+    std::filesystem::remove_all(dir);
+}
+
+// Reduced pictures are the average of the blocks they stand for; the size the file declares is
+// kept beside the decoded one.
+TEST(ImageDecode, PicturesLargerThanTheDeviceTakesAreReducedByAverage) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("koltrep-image-reduce-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::vector<uint8_t> rgba(5 * 2 * 4);
+    for (size_t i = 0; i < rgba.size(); ++i)
+        rgba[i] = uint8_t(i * 5);
+    const std::string path = (dir / "five.png").string();
+    std::string error;
+    ASSERT_TRUE(WritePngRgba(path.c_str(), 5, 2, rgba.data(), error)) << error;
+    Image image;
+    ASSERT_TRUE(DecodeImageFile(path.c_str(), image, error, 2)) << error;
+    ASSERT_EQ(image.width, 2u); // factor 3: columns 0-2 and 3-4, both rows
+    ASSERT_EQ(image.height, 1u);
+    EXPECT_EQ(image.fileWidth, 5u);
+    for (int c = 0; c < 4; ++c) {
+        const int left =
+            (rgba[c] + rgba[4 + c] + rgba[8 + c] + rgba[20 + c] + rgba[24 + c] + rgba[28 + c] + 3) /
+            6;
+        const int right = (rgba[12 + c] + rgba[16 + c] + rgba[32 + c] + rgba[36 + c] + 2) / 4;
+        EXPECT_EQ(Pixel(image, 0, 0)[c], left) << c;
+        EXPECT_EQ(Pixel(image, 1, 0)[c], right) << c;
+    }
+    // JPEG: the DCT scaling alone reaches the size.
+    ASSERT_TRUE(DecodeImageFile(ImagePath("baseline.jpg").c_str(), image, error, 4)) << error;
+    EXPECT_LE(std::max(image.width, image.height), 4u);
+    EXPECT_EQ(image.fileWidth, 16u);
     std::filesystem::remove_all(dir);
 }
 
