@@ -152,11 +152,9 @@ void SaveScreenshot() {
         Report("", "the picture could not be read back");
         return;
     }
-    errno = 0;
-    if (!WritePngRgba(path.c_str(), width, height, pixels.data())) {
-        int error = errno;
-        Report("", "cannot write " + path + ": " +
-                       (error ? std::strerror(error) : "the picture could not be encoded"));
+    std::string error;
+    if (!WritePngRgba(path.c_str(), width, height, pixels.data(), error)) {
+        Report("", error);
         return;
     }
     Report(path, "");
