@@ -20,6 +20,8 @@
 #include <platform/d3d8/d3d8_linux.h>
 #include <platform/d3dx8/image_write.h>
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 
 constexpr int kMaxSettingsLines = 1000;
@@ -101,13 +103,13 @@ namespace {
 void Report(const std::string& path, const std::string& reason) {
     if (reason.empty()) {
         DebugPrint("Screenshot saved: %s\n", path.c_str());
-        std::fprintf(stderr, "koltrep: screenshot saved: %s\n", path.c_str());
-        ShowNotice("Screenshot saved: " + NoticePath(path));
+        std::fprintf(stderr, _("koltrep: screenshot saved: %s\n"), path.c_str());
+        ShowNotice(FormatText(_("Screenshot saved: %s"), NoticePath(path).c_str()));
         return;
     }
     DebugPrint("Screenshot not saved: %s\n", reason.c_str());
-    std::fprintf(stderr, "koltrep: screenshot not saved: %s\n", reason.c_str());
-    ShowNotice("Screenshot not saved: " + reason);
+    std::fprintf(stderr, _("koltrep: screenshot not saved: %s\n"), reason.c_str());
+    ShowNotice(FormatText(_("Screenshot not saved: %s"), reason.c_str()));
 }
 
 // The name to write: koltrep_<local time>.png, with _2, _3, ... for more in the same second.

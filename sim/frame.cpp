@@ -20,6 +20,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 
 // One buffer for every help line; big enough for any double printed by "%f" (over 300 digits),
@@ -27,8 +29,9 @@ namespace {
 char helpLine[400];
 
 // The lines of the time control and the contacts, shown only while they are in use.
-const char kRateLine[] = "Time Rate            : Push - or = Key : %s x";
-const char kContactsLine[] = "Contacts (F4)        : arrow 1 m per %.0f N, white grips, red slides";
+const char kRateLine[] = N_("Time Rate            : Push - or = Key : %s x");
+const char kContactsLine[] =
+    N_("Contacts (F4)        : arrow 1 m per %.0f N, white grips, red slides");
 
 const char* ViewModeName(int mode) {
     if (mode == 0) return "Back View";
@@ -100,11 +103,12 @@ void DrawFrame() {
     DrawTextAt(0, 142, "In Manual View mode  :   A/S/D/W Key:move , Mouse:turn");
     if (paused) DrawTextAt(0, 160, "Paused               : P resume, O one step, Backspace reset");
     if (rateIndex != kNormalRate) {
-        std::snprintf(helpLine, sizeof helpLine, kRateLine, RateName());
+        std::snprintf(helpLine, sizeof helpLine, Translate(kRateLine), RateName());
         DrawTextAt(0, 178, helpLine);
     }
     if (contactsOn) {
-        std::snprintf(helpLine, sizeof helpLine, kContactsLine, 1.0 / kContactArrowScale);
+        std::snprintf(helpLine, sizeof helpLine, Translate(kContactsLine),
+                      1.0 / kContactArrowScale);
         DrawTextAt(0, 196, helpLine);
     }
 

@@ -9,6 +9,8 @@
 #include "sim/physics_step.h"
 #include "sim/scene.h"
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 
 // One colour per leg, by index 2·j + e: none of them cyan like the machine, green or brown like
@@ -38,7 +40,7 @@ char panelLine[128];
 constexpr int kFootLeft = 4, kFootTop = 290, kFootWidth = 352, kFootHeight = 186;
 constexpr int kFootRowTop = kFootTop + 24, kFootRowPitch = 19, kFootBarHeight = 12;
 constexpr int kFootBarLeft = kFootLeft + 56, kFootBarRight = kFootBarLeft + kSpeedTicks;
-const char kFootHeader[] = "Footfalls, last 10 s             duty  force";
+const char kFootHeader[] = N_("Footfalls, last 10 s             duty  force");
 
 // The oldest segments fade, so the direction of travel along each path shows.
 void DrawFootTrail(int leg, int points) {
@@ -176,7 +178,7 @@ void DrawFootfallBars() {
 
 void DrawFootfallText() {
     BeginText();
-    DrawTextAt(kFootLeft + 6, kFootTop + 4, kFootHeader);
+    DrawTextAt(kFootLeft + 6, kFootTop + 4, Translate(kFootHeader));
     double sum = 0.0;
     for (int leg = 0; leg < kLegCount; ++leg) {
         const int y = kFootRowTop + leg * kFootRowPitch - 2;
@@ -188,7 +190,7 @@ void DrawFootfallText() {
         std::snprintf(panelLine, sizeof panelLine, "%3.0f%% %6.0f", 100.0 * duty, force);
         DrawTextAt(kFootBarRight + 8, y, panelLine);
     }
-    std::snprintf(panelLine, sizeof panelLine, "Feet carry %.0f N of the weight %.0f N", sum,
+    std::snprintf(panelLine, sizeof panelLine, _("Feet carry %.0f N of the weight %.0f N"), sum,
                   MachineWeight());
     DrawTextAt(kFootLeft + 6, kFootRowTop + kLegCount * kFootRowPitch, panelLine);
     EndText();

@@ -8,32 +8,37 @@
 #include "gfx/overlay.h"
 #include "input/input.h"
 
+#include <platform/i18n/i18n.h>
+
 bool keyHelpOn = false;
 
 const KeyHelpRow kKeyHelp[] = {
-    {"", "Keys (F1 closes this list)"},
-    {"Up / Down", "walk forwards / backwards"},
-    {"Left / Right", "turn left / right"},
-    {"R / F", "crank speed up / down"},
-    {"T / G", "ground friction up / down"},
-    {"Y / H", "nudge the machine"},
-    {"Tab", "next view: Back, Driver, Manual"},
-    {"A/S/D/W, mouse", "fly the camera in Manual View"},
-    {"Space", "fire the laser"},
-    {"P", "pause / resume"},
-    {"O", "one tick forward while paused"},
-    {"Backspace", "put the machine back at its start"},
-    {"F1", "this list on / off"},
-    {"F2 / F3", "foot trails / gait panel on / off"},
-    {"F11, Alt+Enter", "window / full screen"},
-    {"F12", "save the picture in the Pictures folder"},
-    {"Escape", "quit"},
-    {"", "Gamepad"},
-    {"Left stick", "walk and turn, as the arrow keys"},
-    {"A / B", "fire / next view"},
-    {"Y / X", "crank speed up / down"},
-    {"RB / LB", "friction up / down"},
-    {"Start", "pause / resume"},
+    {"", N_("Keys (F1 closes this list)")},
+    {"Up / Down", N_("walk forwards / backwards")},
+    {"Left / Right", N_("turn left / right")},
+    {"R / F", N_("crank speed up / down")},
+    {"T / G", N_("ground friction up / down")},
+    {"Y / H", N_("nudge the machine")},
+    {"Tab", N_("next view: Back, Driver, Manual")},
+    {"A/S/D/W, mouse", N_("fly the camera in Manual View")},
+    {"Space", N_("fire the laser")},
+    {"P", N_("pause / resume")},
+    {"O", N_("one tick forward while paused")},
+    {"Backspace", N_("put the machine back at its start")},
+    {"F1", N_("this list on / off")},
+    {"F2 / F3", N_("foot trails / gait panel on / off")},
+    {"F4 / F5", N_("contact forces / footfall diagram on / off")},
+    {"- / =", N_("slower / faster simulation (1/16 to 4)")},
+    {"F9", N_("start / stop a video in the Videos folder")},
+    {"F11, Alt+Enter", N_("window / full screen")},
+    {"F12", N_("save the picture in the Pictures folder")},
+    {"Escape", N_("quit")},
+    {"", N_("Gamepad")},
+    {"Left stick", N_("walk and turn, as the arrow keys")},
+    {"A / B", N_("fire / next view")},
+    {"Y / X", N_("crank speed up / down")},
+    {"RB / LB", N_("friction up / down")},
+    {"Start", N_("pause / resume")},
 };
 const int kKeyHelpRows = sizeof kKeyHelp / sizeof kKeyHelp[0];
 
@@ -65,11 +70,11 @@ void DrawKeyHelp() {
         if (*kKeyHelp[i].keys == '\0') {
             const D3DCOLOR textWhite = textColor;
             textColor = kHeadingColor;
-            DrawTextAt(kKeysLeft, y, kKeyHelp[i].does);
+            DrawTextAt(kKeysLeft, y, Translate(kKeyHelp[i].does));
             textColor = textWhite;
         } else {
             DrawTextAt(kKeysLeft, y, kKeyHelp[i].keys);
-            DrawTextAt(kDoesLeft, y, kKeyHelp[i].does);
+            DrawTextAt(kDoesLeft, y, Translate(kKeyHelp[i].does));
         }
     }
     EndText();
