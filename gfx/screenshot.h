@@ -8,6 +8,10 @@
 // are taken. Either argument may be null or empty.
 std::string ScreenshotFolder(const char* home, const char* configHome);
 
+// The folder user-dirs.dirs (in `configHome`, else in `home`/.config) names for `key`, such as
+// "XDG_VIDEOS_DIR", whether or not it exists; "" when none is named in a usable form.
+std::string UserDirsFolder(const char* home, const char* configHome, const char* key);
+
 // Saves the back buffer (call it after the frame is drawn) and logs the path, or logs why it
 // could not; the program goes on either way.
 void SaveScreenshot();

@@ -4,6 +4,7 @@
 #include <dinput.h>
 
 #include "gfx/screenshot.h"
+#include "gfx/video_recording.h"
 #include "input/input.h"
 #include "sim/frame.h"
 #include "sim/gait_lab.h"
@@ -81,6 +82,7 @@ void RunFrame() {
     ReadControls();
     if (simulationAdvances) StepPhysics();
     if (!drawFrames) return;
+    if (GetKey(DIK_F9) == 2) ToggleVideoRecording();
     UpdateGaitLab();
     DrawFrame();
     if (GetKey(DIK_F12) == 2) SaveScreenshot();

@@ -5,6 +5,7 @@
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 #include "gfx/immediate.h"
+#include "gfx/video_recording.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/laser.h"
@@ -96,5 +97,6 @@ void DrawFrame() {
     DrawCameraInfo(0, 0);
     EndText();
 
+    RecordVideoFrame();
     EndFrame();
 }

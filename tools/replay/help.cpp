@@ -20,6 +20,8 @@ const char kOptions[] =
     "  --no-draw       run the controls and the physics step alone, without drawing\n"
     "  --frames DIR --every K   save every K-th frame as DIR/TICK.png\n"
     "  --shot FILE     save the last frame as a PNG\n"
+    "  --video FILE    write every frame to a video at 20 frames a second: H.264 in MP4, or\n"
+    "                  VP9 when FILE ends in .webm\n"
     "  --timing        print tick wall times, start-up time, allocations and memory\n"
     "  --help, --version\n"
     "\n"

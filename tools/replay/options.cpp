@@ -8,7 +8,8 @@
 
 const char kReplayUsage[] =
     "usage: koltrep-replay --script FILE --ticks N [--trace FILE] [--no-draw]\n"
-    "                      [--frames DIR --every K] [--shot FILE] [--timing]\n"
+    "                      [--frames DIR --every K] [--shot FILE] [--video FILE.mp4|.webm]\n"
+    "                      [--timing]\n"
     "                      [--crank-speed X] [--friction X]\n"
     "Run it in the data directory.\n";
 
@@ -96,6 +97,8 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             if (!needCount(options.every, seenEvery)) return false;
         } else if (arg == "--shot") {
             if (!needValue(options.shot)) return false;
+        } else if (arg == "--video") {
+            if (!needValue(options.video)) return false;
         } else if (arg == "--no-draw") {
             options.noDraw = true;
         } else if (arg == "--timing") {
@@ -128,8 +131,9 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
         error = "--every K needs --frames DIR";
         return false;
     }
-    if (options.noDraw && (!options.framesDir.empty() || !options.shot.empty())) {
-        error = "--frames and --shot need drawing; drop --no-draw";
+    if (options.noDraw &&
+        (!options.framesDir.empty() || !options.shot.empty() || !options.video.empty())) {
+        error = "--frames, --shot and --video need drawing; drop --no-draw";
         return false;
     }
     return true;
