@@ -131,12 +131,21 @@ void DrawRecordingMark() {
         fan[i + 1] = {kX + kRadius * std::cos(angle), kY + kRadius * std::sin(angle), 0, 1,
                       0xFFFF2020};
     }
+    // The frame's states are put back, so the next frame draws as it would without the mark.
+    IDirect3DBaseTexture8* texture = nullptr;
+    DWORD lighting = FALSE, depth = D3DZB_TRUE;
+    d3dDevice->GetTexture(0, &texture);
+    d3dDevice->GetRenderState(D3DRS_LIGHTING, &lighting);
+    d3dDevice->GetRenderState(D3DRS_ZENABLE, &depth);
     d3dDevice->SetTexture(0, nullptr);
     d3dDevice->SetRenderState(D3DRS_LIGHTING, FALSE);
     d3dDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
     VertexBuffer vb;
     if (vb.Create(fan, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, sizeof fan)) vb.DrawFan(kSides);
-    d3dDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    d3dDevice->SetRenderState(D3DRS_ZENABLE, depth);
+    d3dDevice->SetRenderState(D3DRS_LIGHTING, lighting);
+    d3dDevice->SetTexture(0, texture);
+    if (texture) texture->Release();
     BeginText();
     DrawTextAt(602, 1, "REC");
     EndText();

@@ -35,9 +35,7 @@ bool VideoRecorder::Open(const std::string& path, int width, int height, int fra
     frameBytes_ = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
     rowBytes_ = static_cast<long>(width) * 4;
     height_ = height;
-    if (slots_.size() != static_cast<size_t>(queueFrames) ||
-        (!slots_.empty() && slots_[0].size() != frameBytes_))
-        slots_.assign(static_cast<size_t>(queueFrames), std::vector<uint8_t>(frameBytes_));
+    slots_.assign(static_cast<size_t>(queueFrames), std::vector<uint8_t>(frameBytes_));
     head_ = count_ = 0;
     closing_ = done_ = failed_ = false;
     error_.clear();
@@ -126,6 +124,8 @@ bool VideoRecorder::Close(std::string& error) {
     RequestClose();
     thread_.join();
     file_.reset();
+    slots_.clear();
+    slots_.shrink_to_fit();
     if (failed_) error = error_;
     return !failed_;
 }

@@ -1,10 +1,10 @@
 // Encoding on a thread of its own, so the program's tick does not wait for the encoder.
 //
 // The program's thread fills one frame slot at a time and queues it; the encoding thread takes
-// the slots in order and writes them to a VideoFile. The slots are a fixed pool, made once at
-// the start: nothing is allocated per frame. No frame is ever dropped: when every slot is
-// queued (the encoder has fallen behind by the whole pool), the program's thread waits in
-// FrameToFill until the encoder frees the oldest one.
+// the slots in order and writes them to a VideoFile. The slots are a fixed pool, made when a
+// recording opens and let go when it closes: nothing is allocated per frame. No frame is ever
+// dropped: when every slot is queued (the encoder has fallen behind by the whole pool), the
+// program's thread waits in FrameToFill until the encoder frees the oldest one.
 #pragma once
 
 #include <condition_variable>
@@ -22,8 +22,8 @@ namespace video {
 
 class VideoRecorder {
   public:
-    // Frames the queue holds: 1.6 s of video at 20 frames a second, 20 MB at 640 x 480.
-    static constexpr int kDefaultQueueFrames = 32;
+    // Frames the queue holds: 0.8 s of video at 20 frames a second, 20 MB at 640 x 480.
+    static constexpr int kDefaultQueueFrames = 16;
 
     VideoRecorder() = default;
     ~VideoRecorder(); // finishes the file, as Close
