@@ -210,7 +210,3 @@ void FinishVideoRecording() {
     if (recordingOn) StopRecording();
     if (closing) ReportClosed();
 }
-
-bool VideoRecordingOn() {
-    return recordingOn;
-}

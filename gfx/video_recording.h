@@ -31,4 +31,3 @@ void ToggleVideoRecording();
 void RecordVideoFrame();
 // At the end of the run: waits until the video being written is complete.
 void FinishVideoRecording();
-bool VideoRecordingOn();
