@@ -5,6 +5,7 @@
 #include "app/drive_record.h"
 #include "app/main_window.h"
 #include "gfx/device/d3d_device.h"
+#include "gfx/video_recording.h"
 #include "input/input.h"
 #include "sim/controls.h"
 #include "sim/physics_step.h"
@@ -144,6 +145,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             WaitMessage();
     }
 
+    FinishVideoRecording();
     ShutDownScene();
     return 0;
 }

@@ -37,18 +37,18 @@ bool Exists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
-// The pictures folder named in user-dirs.dirs, or "" when the file or the line is missing or
+// The folder named for `key` in user-dirs.dirs, or "" when the file or the line is missing or
 // the value is of another form.
-std::string ConfiguredFolder(const std::string& settings, const std::string& home) {
+std::string ConfiguredFolder(const std::string& settings, const std::string& home,
+                             std::string_view key) {
     std::FILE* file = std::fopen(settings.c_str(), "r");
     if (!file) return "";
     std::string found;
     char line[4096];
-    const std::string_view key = "XDG_PICTURES_DIR=\"";
     for (int n = 0; n < kMaxSettingsLines && std::fgets(line, sizeof line, file); ++n) {
         std::string_view text = line;
-        if (!text.starts_with(key)) continue;
-        text.remove_prefix(key.size());
+        if (!text.starts_with(key) || !text.substr(key.size()).starts_with("=\"")) continue;
+        text.remove_prefix(key.size() + 2);
         std::size_t close = text.find('"');
         if (close == std::string_view::npos) continue;
         text = text.substr(0, close);
@@ -65,15 +65,19 @@ std::string ConfiguredFolder(const std::string& settings, const std::string& hom
 
 } // namespace
 
-std::string ScreenshotFolder(const char* home, const char* configHome) {
+std::string UserDirsFolder(const char* home, const char* configHome, const char* key) {
     std::string homeDir = home ? home : "";
     std::string config = configHome && *configHome ? configHome
                          : homeDir.empty()         ? ""
                                                    : homeDir + "/.config";
-    if (!config.empty()) {
-        std::string configured = ConfiguredFolder(config + "/user-dirs.dirs", homeDir);
-        if (!configured.empty()) return configured;
-    }
+    if (config.empty()) return "";
+    return ConfiguredFolder(config + "/user-dirs.dirs", homeDir, key);
+}
+
+std::string ScreenshotFolder(const char* home, const char* configHome) {
+    std::string configured = UserDirsFolder(home, configHome, "XDG_PICTURES_DIR");
+    if (!configured.empty()) return configured;
+    std::string homeDir = home ? home : "";
     return homeDir.empty() ? "" : homeDir + "/Pictures";
 }
 

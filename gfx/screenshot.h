@@ -8,6 +8,10 @@
 // folder to put either in; never the current folder. Either argument may be null or empty.
 std::string ScreenshotFolder(const char* home, const char* configHome);
 
+// The folder user-dirs.dirs (in `configHome`, else in `home`/.config) names for `key`, such as
+// "XDG_VIDEOS_DIR", whether or not it exists; "" when none is named in a usable form.
+std::string UserDirsFolder(const char* home, const char* configHome, const char* key);
+
 // Makes `folder` and any missing parents (mode 0755, as desktop programs make the user's
 // folders). True when it is a folder afterwards; else false with the system's reason.
 bool MakeFolders(const std::string& folder, std::string& reason);

@@ -4,6 +4,7 @@
 #include <dinput.h>
 
 #include "gfx/screenshot.h"
+#include "gfx/video_recording.h"
 #include "input/input.h"
 #include "sim/contacts.h"
 #include "sim/frame.h"
@@ -98,6 +99,7 @@ void RunFrame() {
     recordContacts = drawFrames;
     RunPhysicsSteps();
     if (!drawFrames) return;
+    if (GetKey(DIK_F9) == 2) ToggleVideoRecording();
     UpdateGaitLab();
     UpdateContactKey();
     UpdateKeyHelp();

@@ -7,6 +7,7 @@
 #include "gfx/immediate.h"
 #include "gfx/overlay.h"
 #include "sim/contacts.h"
+#include "gfx/video_recording.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/key_help.h"
@@ -114,6 +115,8 @@ void DrawFrame() {
 
     DrawCameraInfo(0, 0);
     EndText();
+
+    RecordVideoFrame();
 
     // Ours, over the design's picture and only while asked for: the key list, then a notice.
     DrawKeyHelp();

@@ -9,6 +9,7 @@ packages=(
   libpng-dev zlib1g-dev libjpeg-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fontconfig
   libmeshoptimizer-dev
+  libavcodec-dev libavformat-dev libswscale-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick openbox
   gnuplot-nox slurm-wlm munge

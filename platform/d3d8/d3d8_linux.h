@@ -17,6 +17,10 @@
 // the device is not one of ours or the read fails; the outputs are then left empty / zero.
 bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgbaTopDownRows, UINT& width,
                     UINT& height);
+// The same straight into the caller's `bytes` bytes (width x height x 4) with the last row
+// first, as GL keeps it: no copy and no allocation, for a reader of every frame (a video).
+// False when the device is not ours, the size is not the back buffer's, or the read fails.
+bool ReadBackBufferBottomUp(IDirect3DDevice8* device, uint8_t* rgbaBottomUpRows, size_t bytes);
 
 // Switches a device of ours between windowed and full-screen presentation, as a program's
 // switch between its window and a display mode would, while the device stays as it is: its back

@@ -285,6 +285,7 @@ class Device final : public ComObject<IDirect3DDevice8> {
     bool KeepSpare(VertexBuffer* buffer);
     const GlContext& context() const { return *context_; }
     bool ReadBack(std::vector<uint8_t>& rgbaTopDown, UINT& width, UINT& height);
+    bool ReadBackBottomUp(uint8_t* rgba, size_t bytes);
     // present_again.cpp: the window's picture kept across exposes while the program is idle.
     void KeepPictureOnExpose();
     void PresentAgain();

@@ -198,6 +198,17 @@ bool Device::ReadBack(std::vector<uint8_t>& rgbaTopDown, UINT& width, UINT& heig
     return true;
 }
 
+bool Device::ReadBackBottomUp(uint8_t* rgba, size_t bytes) {
+    if (bytes != size_t(width_) * height_ * 4) return false;
+    MakeCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glReadPixels(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba);
+    return glGetError() == GL_NO_ERROR;
+}
+
 std::string RendererName(IDirect3DDevice8* device) {
     auto* ours = dynamic_cast<Device*>(device);
     return ours ? ours->context().renderer() : std::string();
@@ -217,4 +228,9 @@ bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgbaTopDownR
         return false;
     }
     return true;
+}
+
+bool ReadBackBufferBottomUp(IDirect3DDevice8* device, uint8_t* rgbaBottomUpRows, size_t bytes) {
+    auto* ours = dynamic_cast<platform::d3d8::Device*>(device);
+    return ours && ours->ReadBackBottomUp(rgbaBottomUpRows, bytes);
 }

@@ -24,6 +24,8 @@ const char kOptions[] =
     "  --frames DIR    save every frame as DIR/TICK.png\n"
     "  --every K       with --frames, every K-th frame only\n"
     "  --shot FILE     save the last frame as a PNG\n"
+    "  --video FILE    write every frame to a video at 20 frames a second: H.264 in MP4, or\n"
+    "                  VP9 when FILE ends in .webm\n"
     "  --timing        print tick wall times, start-up time, allocations and memory\n"
     "  --crank-speed X start at crank speed X instead of 3.0 (the \"Rotation/Sec\" value, which\n"
     "                  the crank motors take as radians per simulated second)\n"

@@ -23,6 +23,7 @@
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 #include "input/input.h"
+#include "gfx/video_recording.h"
 #include "sim/controls.h"
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
@@ -80,6 +81,7 @@ struct Replay {
     ProgressBar progress;
     std::vector<BatchCell> cells; // --cells: the batch, run one after another
     size_t cell = 0;              // the cell being run
+    video::VideoRecorder video;
 };
 
 Replay replay;
@@ -112,6 +114,12 @@ void SaveFrames() {
     }
     if (!replay.options.shot.empty() && replay.tick == replay.lastTick)
         SaveBackBuffer(replay.options.shot);
+    std::string error;
+    if (replay.video.isOpen() && !replay.failed &&
+        (replay.video.Failed(error) || !CaptureTickVideoFrame(replay.video))) {
+        Fail(error.empty() ? "cannot read the back buffer for " + replay.video.path() : error);
+        PostQuitMessage(1);
+    }
 }
 
 // The keys the program samples at the start of `tick`; Escape on the last one.
@@ -380,6 +388,12 @@ int main(int argc, char** argv) {
         ExitBeforeStartUp(2);
     }
 
+    if (!replay.options.video.empty() &&
+        !OpenTickVideo(replay.video, replay.options.video, error)) {
+        std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
+        ExitBeforeStartUp(2);
+    }
+
     // The platform services the run replaces, all before SDL or the program starts.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     platform::VirtualClock clock;
@@ -438,6 +452,7 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     if (!replay.trace.Close(error)) Fail(error);
+    if (!replay.video.Close(error)) Fail(error);
     // The Application's shut-down runs at process exit, as after WinMain.
     return replay.failed ? 1 : 0;
 }

@@ -8,8 +8,9 @@
 
 const char kReplayUsage[] =
     "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE [--trace-steps]] [--no-draw]\n"
-    "                      [--frames DIR [--every K]] [--shot FILE] [--timing]\n"
-    "                      [--crank-speed X] [--friction X] [--perturb SEED] [--data DIR]\n"
+    "                      [--frames DIR [--every K]] [--shot FILE] [--video FILE.mp4|.webm]\n"
+    "                      [--timing] [--crank-speed X] [--friction X] [--perturb SEED]\n"
+    "                      [--data DIR]\n"
     "       koltrep-replay --script FILE [--ticks N] --no-draw --cells FILE [--data DIR]\n";
 
 namespace {
@@ -98,6 +99,8 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             if (!needValue(options.shot)) return false;
         } else if (arg == "--trace-steps") {
             options.traceSteps = true;
+        } else if (arg == "--video") {
+            if (!needValue(options.video)) return false;
         } else if (arg == "--no-draw") {
             options.noDraw = true;
         } else if (arg == "--timing") {
@@ -149,8 +152,9 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
                 "--friction, --perturb or --timing)";
         return false;
     }
-    if (options.noDraw && (!options.framesDir.empty() || !options.shot.empty())) {
-        error = "--frames and --shot need drawing; drop --no-draw";
+    if (options.noDraw &&
+        (!options.framesDir.empty() || !options.shot.empty() || !options.video.empty())) {
+        error = "--frames, --shot and --video need drawing; drop --no-draw";
         return false;
     }
     return true;

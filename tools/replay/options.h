@@ -13,6 +13,7 @@ struct ReplayOptions {
     std::string framesDir;
     long every = 0; // 1 when --frames comes without --every
     std::string shot;
+    std::string video;   // every drawn tick as one frame of a video at 20 frames a second
     bool timing = false; // print tick wall times, start-up time, allocations and memory
     // Control inputs to start from in place of the program's own (a sweep's cell).
     bool setCrankSpeed = false;

@@ -13,8 +13,10 @@ bool IsFrameName(std::string_view name) {
 bool CheckReplayOutputs(const ReplayOptions& options, std::string& error) {
     platform::OutputCheck check;
     check.Input("--script", options.script);
+    if (!options.cells.empty()) check.Input("--cells", options.cells);
     if (!options.trace.empty()) check.OutputFile("--trace", options.trace);
     if (!options.shot.empty()) check.OutputFile("--shot", options.shot);
+    if (!options.video.empty()) check.OutputFile("--video", options.video);
     if (!options.framesDir.empty()) check.OutputFolder("--frames", options.framesDir, IsFrameName);
     return check.Check(error);
 }

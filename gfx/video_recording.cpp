@@ -1,0 +1,188 @@
+// Video recording: the frame read back into the encoder's queue each tick, and F9's recording
+// with its mark on screen. The encoder runs on its own thread (gfx/video), so a tick pays only
+// for reading the back buffer and handing it over.
+#include "gfx/video_recording.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "gfx/device/d3d_device.h"
+#include "gfx/immediate.h"
+#include "gfx/overlay.h"
+#include "gfx/screenshot.h"
+
+#include <platform/d3d8/d3d8_linux.h>
+#include <platform/i18n/i18n.h>
+
+namespace {
+
+constexpr int kMaxSameSecond = 100;
+
+// The user-facing texts of recording, kept together.
+constexpr char kRecordingStarted[] = N_("Recording video to %s (F9 stops)");
+constexpr char kRecordingSaved[] = N_("Video saved: %s (%ld frames, %.1f s)");
+constexpr char kRecordingFailed[] = N_("Video not recorded: %s");
+constexpr char kRecordingCutShort[] =
+    N_("Video cut short: %s; %s keeps the %ld frames written before");
+constexpr char kNoVideosFolder[] =
+    N_("no videos folder: HOME is not set and user-dirs.dirs names none");
+constexpr char kCannotReadPicture[] =
+    N_("Video recording stopped: the picture could not be read back");
+
+video::VideoRecorder liveRecorder;
+bool recordingOn = false; // frames go into liveRecorder
+bool closing = false;     // stopped, the encoder still writing the end of the file
+
+// An action of ours says what it did: a notice in the picture and one line on stderr.
+void AnnounceRecording(const std::string& text) {
+    std::fprintf(stderr, "koltrep: %s\n", text.c_str());
+    ShowNotice(text);
+}
+
+void Announce(const char* format, const std::string& a) {
+    AnnounceRecording(FormatText(Translate(format), a.c_str()));
+}
+
+// Reports how the recording being written ended, once it has: saved, or cut short.
+void ReportClosed() {
+    std::string error;
+    long frames = liveRecorder.framesWritten();
+    std::string path = liveRecorder.path();
+    if (liveRecorder.Close(error))
+        AnnounceRecording(FormatText(Translate(kRecordingSaved), path.c_str(), frames,
+                                     static_cast<double>(frames) / kVideoFramesPerSecond));
+    else
+        AnnounceRecording(
+            FormatText(Translate(kRecordingCutShort), error.c_str(), path.c_str(), frames));
+    closing = false;
+}
+
+void StopRecording() {
+    recordingOn = false;
+    closing = true;
+    liveRecorder.RequestClose();
+}
+
+void StartRecording() {
+    if (closing) ReportClosed(); // the last one ends first: one file at a time
+    std::string error;
+    std::string folder = VideoFolder(std::getenv("HOME"), std::getenv("XDG_CONFIG_HOME"), error);
+    if (folder.empty()) {
+        Announce(kRecordingFailed, error);
+        return;
+    }
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+    std::string base = folder + "/koltrep_" + stamp;
+    std::string path = base + ".mp4";
+    struct stat info {};
+    for (int n = 2; stat(path.c_str(), &info) == 0 && n <= kMaxSameSecond; ++n)
+        path = base + "_" + std::to_string(n) + ".mp4";
+    if (!OpenTickVideo(liveRecorder, path, error)) {
+        Announce(kRecordingFailed, error);
+        return;
+    }
+    recordingOn = true;
+    Announce(kRecordingStarted, path);
+}
+
+struct ScreenVertex {
+    float x, y, z, rhw;
+    D3DCOLOR diffuse;
+};
+
+// A red dot and "REC" in the top-right corner, which the help and the camera line leave free.
+void DrawRecordingMark() {
+    constexpr int kSides = 16;
+    constexpr float kX = 592.0f, kY = 9.0f, kRadius = 6.0f;
+    ScreenVertex fan[kSides + 2];
+    fan[0] = {kX, kY, 0, 1, 0xFFFF2020};
+    for (int i = 0; i <= kSides; ++i) {
+        float angle = 6.2831853f * static_cast<float>(i) / kSides;
+        fan[i + 1] = {kX + kRadius * std::cos(angle), kY + kRadius * std::sin(angle), 0, 1,
+                      0xFFFF2020};
+    }
+    // The frame's states are put back, so the next frame draws as it would without the mark.
+    IDirect3DBaseTexture8* texture = nullptr;
+    DWORD lighting = FALSE, depth = D3DZB_TRUE;
+    d3dDevice->GetTexture(0, &texture);
+    d3dDevice->GetRenderState(D3DRS_LIGHTING, &lighting);
+    d3dDevice->GetRenderState(D3DRS_ZENABLE, &depth);
+    d3dDevice->SetTexture(0, nullptr);
+    d3dDevice->SetRenderState(D3DRS_LIGHTING, FALSE);
+    d3dDevice->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    VertexBuffer vb;
+    if (vb.Create(fan, D3DFVF_XYZRHW | D3DFVF_DIFFUSE, sizeof fan)) vb.DrawFan(kSides);
+    d3dDevice->SetRenderState(D3DRS_ZENABLE, depth);
+    d3dDevice->SetRenderState(D3DRS_LIGHTING, lighting);
+    d3dDevice->SetTexture(0, texture);
+    if (texture) texture->Release();
+    BeginText();
+    DrawTextAt(602, 1, "REC");
+    EndText();
+}
+
+} // namespace
+
+bool OpenTickVideo(video::VideoRecorder& recorder, const std::string& path, std::string& error) {
+    return recorder.Open(path, kVideoWidth, kVideoHeight, kVideoFramesPerSecond, error);
+}
+
+bool CaptureTickVideoFrame(video::VideoRecorder& recorder) {
+    uint8_t* slot = recorder.FrameToFill();
+    const size_t bytes = static_cast<size_t>(kVideoWidth) * kVideoHeight * 4;
+    if (!ReadBackBufferBottomUp(d3dDevice, slot, bytes)) return false;
+    recorder.QueueFrame();
+    return true;
+}
+
+std::string VideoFolder(const char* home, const char* configHome, std::string& error) {
+    std::string folder = UserDirsFolder(home, configHome, "XDG_VIDEOS_DIR");
+    if (folder.empty() && home && *home) folder = std::string(home) + "/Videos";
+    if (folder.empty()) {
+        error = Translate(kNoVideosFolder);
+        return "";
+    }
+    if (!MakeFolders(folder, error)) return "";
+    char absolute[PATH_MAX];
+    if (realpath(folder.c_str(), absolute)) folder = absolute;
+    return folder;
+}
+
+void ToggleVideoRecording() {
+    if (recordingOn)
+        StopRecording();
+    else
+        StartRecording();
+}
+
+void RecordVideoFrame() {
+    if (closing && liveRecorder.Finished()) ReportClosed();
+    if (!recordingOn) return;
+    std::string error;
+    if (liveRecorder.Failed(error)) {
+        StopRecording();
+        return; // reported once the thread has let go of the file
+    }
+    if (!CaptureTickVideoFrame(liveRecorder)) {
+        AnnounceRecording(Translate(kCannotReadPicture));
+        StopRecording();
+        return;
+    }
+    DrawRecordingMark();
+}
+
+void FinishVideoRecording() {
+    if (recordingOn) StopRecording();
+    if (closing) ReportClosed();
+}
