@@ -156,10 +156,9 @@ void StartDriveRecording() {
 bool FinishDriveRecording(std::string& error) {
     bool ok = true;
     if (recording.script >= 0) {
-        const std::string last = "# " + std::to_string(recording.tick) +
-                                 " ticks: koltrep-replay --script " +
-                                 ShellWord(recording.scriptPath) + " --ticks " +
-                                 std::to_string(recording.tick) + "\n";
+        const std::string last =
+            "# " + std::to_string(recording.tick) + " ticks: koltrep-replay --script " +
+            ShellWord(recording.scriptPath) + " --ticks " + std::to_string(recording.tick) + "\n";
         WriteScript(last);
         if (close(recording.script) != 0 && recording.scriptReason.empty())
             recording.scriptReason = std::strerror(errno);

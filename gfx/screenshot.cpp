@@ -81,6 +81,22 @@ std::string ScreenshotFolder(const char* home, const char* configHome) {
     return homeDir.empty() ? "" : homeDir + "/Pictures";
 }
 
+bool FreeTimestampedName(const std::string& folder, const char* extension, std::string& path,
+                         std::string& reason) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+    std::string base = folder + "/koltrep_" + stamp;
+    path = base + extension;
+    for (int n = 2; Exists(path) && n <= kMaxSameSecond; ++n)
+        path = base + "_" + std::to_string(n) + extension;
+    if (!Exists(path)) return true;
+    reason = "too many files in one second in " + folder;
+    return false;
+}
+
 bool MakeFolders(const std::string& folder, std::string& reason) {
     if (folder.empty()) {
         reason = "no folder named";
@@ -116,22 +132,6 @@ void Report(const std::string& path, const std::string& reason) {
     ShowNotice(FormatText(_("Screenshot not saved: %s"), reason.c_str()));
 }
 
-// The name to write: koltrep_<local time>.png, with _2, _3, ... for more in the same second.
-bool FreeName(const std::string& folder, std::string& path, std::string& reason) {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
-    std::string base = folder + "/koltrep_" + stamp;
-    path = base + ".png";
-    for (int n = 2; Exists(path) && n <= kMaxSameSecond; ++n)
-        path = base + "_" + std::to_string(n) + ".png";
-    if (!Exists(path)) return true;
-    reason = "too many screenshots in one second in " + folder;
-    return false;
-}
-
 } // namespace
 
 void SaveScreenshot() {
@@ -148,7 +148,7 @@ void SaveScreenshot() {
     // The path the user can find the file by, whatever the folder's name had in it.
     char absolute[PATH_MAX];
     if (realpath(folder.c_str(), absolute)) folder = absolute;
-    if (!FreeName(folder, path, reason)) {
+    if (!FreeTimestampedName(folder, ".png", path, reason)) {
         Report("", reason);
         return;
     }

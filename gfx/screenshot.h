@@ -12,6 +12,11 @@ std::string ScreenshotFolder(const char* home, const char* configHome);
 // "XDG_VIDEOS_DIR", whether or not it exists; "" when none is named in a usable form.
 std::string UserDirsFolder(const char* home, const char* configHome, const char* key);
 
+// A name for a new file in `folder`: koltrep_<local time><extension>, with _2, _3, ... for more
+// in the same second. False with the reason when a hundred are taken.
+bool FreeTimestampedName(const std::string& folder, const char* extension, std::string& path,
+                         std::string& reason);
+
 // Makes `folder` and any missing parents (mode 0755, as desktop programs make the user's
 // folders). True when it is a folder afterwards; else false with the system's reason.
 bool MakeFolders(const std::string& folder, std::string& reason);

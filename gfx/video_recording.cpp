@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int kMaxSameSecond = 100;
-
 // The user-facing texts of recording, kept together.
 constexpr char kRecordingStarted[] = N_("Recording video to %s (F9 stops)");
 constexpr char kRecordingSaved[] = N_("Video saved: %s (%ld frames, %.1f s)");
@@ -78,17 +76,9 @@ void StartRecording() {
         Announce(kRecordingFailed, error);
         return;
     }
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
-    std::string base = folder + "/koltrep_" + stamp;
-    std::string path = base + ".mp4";
-    struct stat info {};
-    for (int n = 2; stat(path.c_str(), &info) == 0 && n <= kMaxSameSecond; ++n)
-        path = base + "_" + std::to_string(n) + ".mp4";
-    if (!OpenTickVideo(liveRecorder, path, error)) {
+    std::string path;
+    if (!FreeTimestampedName(folder, ".mp4", path, error) ||
+        !OpenTickVideo(liveRecorder, path, error)) {
         Announce(kRecordingFailed, error);
         return;
     }

@@ -167,7 +167,7 @@ std::string FindDataFile(const char* name) {
         told = true;
         std::fprintf(stderr,
                      _("koltrep: data file %s is in none of the data folders: %s; name the "
-                     "folder with --data DIR or install koltrep (cmake --install)\n"),
+                       "folder with --data DIR or install koltrep (cmake --install)\n"),
                      name, DataFoldersText().c_str());
     }
     return name;

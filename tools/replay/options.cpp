@@ -145,8 +145,7 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
     }
     if (!options.cells.empty() &&
         (!options.noDraw || !options.trace.empty() || options.setCrankSpeed ||
-         options.setFriction || options.perturb || options.timing ||
-         options.traceSteps)) {
+         options.setFriction || options.perturb || options.timing || options.traceSteps)) {
         error = "--cells needs --no-draw and takes each cell's trace, crank speed, friction and "
                 "perturbation from its file (no --trace, --trace-steps, --crank-speed, "
                 "--friction, --perturb or --timing)";

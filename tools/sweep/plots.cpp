@@ -11,16 +11,23 @@
 #include <fstream>
 #include <regex>
 
-namespace {
+const char kCrankSpeedLabel[] =
+    "crank speed: the program's Rotation/Sec value (rad per simulated second)";
 
-// A gnuplot single-quoted string: only the quote itself needs doubling there.
-std::string Quoted(const std::string& text) {
+// Only the quote itself needs doubling in a gnuplot single-quoted string.
+std::string GnuplotQuoted(const std::string& text) {
     std::string out = "'";
     for (char c : text) {
         if (c == '\'') out += '\'';
         out += c;
     }
     return out + "'";
+}
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+    return GnuplotQuoted(text);
 }
 
 // One block per friction value, two blank lines apart, so that gnuplot's `index` picks a curve.
@@ -65,7 +72,9 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     // The crank speed is the value the program shows as "Rotation/Sec"; the crank motors take it
     // as an angular velocity in radians per simulated second.
     s += "set title 'Walking speed after settling'\n"
-         "set xlabel 'crank speed: the program''s Rotation/Sec value (rad per simulated second)'\n"
+         "set xlabel " +
+         GnuplotQuoted(kCrankSpeedLabel) +
+         "\n"
          "set ylabel 'speed over the ground (units per simulated second)'\n"
          "set key outside right title 'friction'\nplot ";
     for (size_t f = 0; f < frictions.size(); ++f) {
@@ -117,8 +126,8 @@ std::string GnuplotReason(std::FILE* output) {
     return start == std::string::npos ? "no reason given" : reason.substr(start, 300);
 }
 
-// Runs gnuplot on the script with its output kept from the user: warnings about data it skips
-// are expected, and a failure is reported in a line of our own. False with the reason.
+} // namespace
+
 bool RunGnuplot(const std::string& script, std::string& error) {
     std::FILE* input = std::tmpfile();
     std::FILE* output = std::tmpfile();
@@ -159,8 +168,6 @@ bool RunGnuplot(const std::string& script, std::string& error) {
     std::fclose(output);
     return ok;
 }
-
-} // namespace
 
 bool WritePlots(const std::string& folder, const std::vector<float>& crankSpeeds,
                 const std::vector<float>& frictions, const std::vector<Cell>& cells,

@@ -12,3 +12,11 @@
 bool WritePlots(const std::string& folder, const std::vector<float>& crankSpeeds,
                 const std::vector<float>& frictions, const std::vector<Cell>& cells,
                 std::string& error);
+
+// A gnuplot single-quoted string.
+std::string GnuplotQuoted(const std::string& text);
+// Runs gnuplot on `script` with its output kept from the user: warnings about data it skips are
+// expected, and a failure is reported in a line of our own. False with the reason.
+bool RunGnuplot(const std::string& script, std::string& error);
+// The crank speed axis, named as the program names the value.
+extern const char kCrankSpeedLabel[];

@@ -1,7 +1,7 @@
 // Spread and tip-over probability through gnuplot: plain data files and a script.
 #include "tools/sweep/spread_plots.h"
 
-#include <sys/wait.h>
+#include "tools/sweep/plots.h"
 
 #include <cstdio>
 #include <fstream>
@@ -9,19 +9,16 @@
 namespace {
 
 std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'";
+    return GnuplotQuoted(text);
 }
 
 std::string Script(const std::string& folder, const std::vector<float>& frictions) {
     std::string s = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n";
     s += "set output " + Quoted(folder + "/speed.png") + "\n";
     s += "set title 'Walking speed after settling: mean and standard deviation over the "
-         "repeats'\nset xlabel 'crank speed (rad/s)'\n"
+         "repeats'\nset xlabel " +
+         Quoted(kCrankSpeedLabel) +
+         "\n"
          "set ylabel 'speed over the ground (units per simulated second)'\n"
          "set key outside right title 'friction'\nset bars small\n"
          "set offsets graph 0.03, graph 0.03, 0, 0\nplot ";
@@ -68,19 +65,5 @@ bool WriteSpreadPlots(const std::string& folder, const std::vector<float>& crank
             speed << "\n\n";
         }
     }
-    std::FILE* gnuplot = popen("gnuplot 2>&1", "w");
-    if (gnuplot == nullptr) {
-        error = "cannot start gnuplot";
-        return false;
-    }
-    std::string script = Script(folder, frictions);
-    std::fwrite(script.data(), 1, script.size(), gnuplot);
-    int status = pclose(gnuplot);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = WIFEXITED(status) && WEXITSTATUS(status) == 127
-                    ? "gnuplot is not installed (tools/install-deps.sh installs it)"
-                    : "gnuplot failed (see above)";
-        return false;
-    }
-    return true;
+    return RunGnuplot(Script(folder, frictions), error);
 }
