@@ -16,7 +16,7 @@ KOLTREP=$BUILD_DIR/koltrep
 unset LC_ALL LC_MESSAGES LANGUAGE
 export LANG=C.UTF-8
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/koltrep-e2e.XXXXXX")
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/koltrep-e2e.XXXXXX") || { echo "FAIL: no scratch folder" >&2; exit 1; }
 XVFB_PID=
 STARTED_PIDS=()
 

@@ -5,7 +5,7 @@
 #
 # The executable is copied into a folder of the test's own, so the log lands there and the
 # build folder's debug.txt is never touched.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 start_xvfb
 private_runtime_dir

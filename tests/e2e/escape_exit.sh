@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # koltrep under a real X server ends with exit code 0 within 5 s of a real Escape key press (a
 # tick is 50 ms; the bound leaves room for a busy machine), and does not end before it.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 start_xvfb
 private_runtime_dir

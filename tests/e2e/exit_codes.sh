@@ -3,7 +3,7 @@
 # the reason on stderr and no process left behind) and no usable OpenGL (4, after its message:
 # a box where a display can show one, and on stderr always).
 # The refused second instance (2) is in single_instance.sh.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 private_runtime_dir
 
 # No display and no driver forced: SDL's invisible offscreen driver must not be taken.

@@ -7,7 +7,7 @@
 # written, as for an installed program) and end with 0 on Escape. A second start meanwhile, in
 # English, reads the installed catalogue: its already-running message is English. The installed
 # replay, started there too, must draw exactly what the build's replay draws from the source's data.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli man lintian; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (tools/install-deps.sh)"

@@ -5,7 +5,7 @@
 #   ticks, and the script replays to the same rows as far as the trace goes;
 # - with KOLTREP_DEBUG=1 and the reader of stderr gone, SIGTERM still ends the run through its
 #   whole shut-down, with exit code 0 (not by SIGPIPE).
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 REPLAY=$BUILD_DIR/koltrep-replay
 [[ -x $REPLAY ]] || fail "$REPLAY is not built"

@@ -3,7 +3,7 @@
 # recorded with --record and traced with --trace: walk, turn, slow motion, pause, one step, a
 # screenshot, resume, fire, the normal rate again, reset, walk again, Escape. The recorded script replayed by koltrep-replay gives
 # the same trace bytes, and F12 left a PNG of the scene in the configured pictures folder.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 REPLAY=$BUILD_DIR/koltrep-replay
 [[ -x $REPLAY ]] || fail "$REPLAY is not built"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # `make run` without a display says so and points to a virtual X server and the replay runner,
 # instead of failing inside SDL.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 env -u DISPLAY -u WAYLAND_DISPLAY bash "$SOURCE_DIR/tools/run.sh" "$BUILD_DIR" \
     >"$WORK/out" 2>"$WORK/err"

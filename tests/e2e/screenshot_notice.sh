@@ -6,7 +6,7 @@
 #
 # Root writes anywhere, so the read-only case runs as nobody, from a data folder nobody may
 # write to: a silent fallback to the current folder would show there.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 start_xvfb
 private_runtime_dir

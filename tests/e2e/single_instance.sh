@@ -3,7 +3,7 @@
 # message (in a box titled with the program's name where a display can show one, and on stderr
 # always), creates no window and exits with code 2; after the first is killed with SIGKILL (the
 # lock is abandoned, never released) the next start proceeds.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 start_xvfb
 private_runtime_dir

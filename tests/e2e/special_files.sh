@@ -4,7 +4,7 @@
 # without a writer, or without a reader, blocks an ordinary open for good, and a blocked start
 # would hold the single-instance lock): the window appears, each load is logged as failed on
 # standard error, and Escape ends the run as usual.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 start_xvfb
 private_runtime_dir

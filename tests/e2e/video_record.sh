@@ -2,7 +2,7 @@
 # F9 in the live program under a real X server: recording starts into XDG_VIDEOS_DIR (made when
 # missing), the screen shows the REC mark while the video does not, and F9 again ends a video
 # that plays, each step announced on stderr with the absolute file name.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
 
 command -v ffprobe >/dev/null && command -v ffmpeg >/dev/null ||
     fail "ffmpeg is not installed (tools/install-deps.sh)"

@@ -4,8 +4,8 @@
 # dragged across the inactive window leaves no trace on it; focus back, the ticks resume; the
 # window manager's close (Alt+F4) ends the run in order with exit code 0; and the terminal gets
 # at most a couple of lines on the way.
-source "$(dirname "$0")/common.bash"
-source "$(dirname "$0")/wm.bash"
+source "$(dirname "$0")/common.bash" || exit 1
+source "$(dirname "$0")/wm.bash" || exit 1
 
 # Processor time over 2 s, in clock ticks (1/100 s). An active program ticks 40 times in 2 s,
 # several milliseconds each; an inactive one blocks in WaitMessage.

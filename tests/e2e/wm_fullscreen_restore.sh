@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Under a window manager (openbox), full-screen koltrep minimised and restored draws the scene
 # again, and ends with exit code 0 on Escape afterwards.
-source "$(dirname "$0")/common.bash"
-source "$(dirname "$0")/wm.bash"
+source "$(dirname "$0")/common.bash" || exit 1
+source "$(dirname "$0")/wm.bash" || exit 1
 
 # A drawn scene has many colours; the X server's root pattern or a black window has one or two.
 colours_on_screen() {

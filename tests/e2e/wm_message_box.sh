@@ -7,8 +7,8 @@
 # on stderr too. The message is the program's own Japanese text in the C locale, the C.UTF-8
 # one and a Japanese one, and English where LANG asks for English. The first instance, which
 # keeps running, writes at most a couple of lines to stderr in its whole run.
-source "$(dirname "$0")/common.bash"
-source "$(dirname "$0")/wm.bash"
+source "$(dirname "$0")/common.bash" || exit 1
+source "$(dirname "$0")/wm.bash" || exit 1
 
 message="このプログラムは既に起動しています."
 INSPECT=$BUILD_DIR/koltrep-inspect

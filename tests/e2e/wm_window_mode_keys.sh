@@ -3,8 +3,8 @@
 # the window manager frames, draws the scene there and follows the window's size as a windowed
 # start does; Alt+Enter takes it back over the whole desktop. Escape still ends the run with
 # exit code 0.
-source "$(dirname "$0")/common.bash"
-source "$(dirname "$0")/wm.bash"
+source "$(dirname "$0")/common.bash" || exit 1
+source "$(dirname "$0")/wm.bash" || exit 1
 
 client_size() {
     xwininfo -id "$1" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}'
