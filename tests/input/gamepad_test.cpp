@@ -10,7 +10,7 @@
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/world.h"
-#include "tools/replay/trace.h"
+#include "sim/trace_capture.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -31,12 +31,12 @@
 #include "app/usage.h"
 #include "tools/replay/batch.h"
 #include "tools/replay/help.h"
-#include "tools/replay/key_script.h"
+#include "app/records/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/progress.h"
 #include "tools/replay/outputs.h"
-#include "tools/replay/trace.h"
+#include "sim/trace_capture.h"
 
 #include <platform/d3d8/d3d8_linux.h>
 #include <platform/d3dx8/image_write.h>
