@@ -19,7 +19,7 @@
 
 #include "app/application.h"
 #include "app/data_option.h"
-#include "app/debug_log.h"
+#include "app/shell/debug_log.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 #include "input/input.h"
@@ -28,7 +28,7 @@
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
 #include "sim/session_keys.h"
-#include "app/usage.h"
+#include "app/shell/usage.h"
 #include "tools/replay/batch.h"
 #include "tools/replay/help.h"
 #include "app/records/key_script.h"
