@@ -16,8 +16,8 @@
 
 #include "app/application.h"
 #include "input/input.h"
-#include "tools/replay/key_script.h"
-#include "tools/replay/trace.h"
+#include "app/records/key_script.h"
+#include "sim/trace_capture.h"
 
 const char kDriveOptionsUsage[] =
     "  --record FILE  write the session's keys as a replay script\n"

@@ -9,7 +9,7 @@
 // screen around it.
 #include <benchmark/benchmark.h>
 
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 #include "tests/support/d3d_test_support.h"
 #include "tests/support/win32_test_support.h"
 

@@ -5,8 +5,8 @@
 
 #include <platform/i18n/i18n.h>
 
-#include "app/debug_log.h"
-#include "app/main_window.h"
+#include "app/shell/debug_log.h"
+#include "app/shell/main_window.h"
 #include "gfx/device/device_defaults.h"
 #include "gfx/device/frame_bracket.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/debug_log.h"
+#include "app/shell/debug_log.h"
 #include "tests/support/win32_test_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "gfx/camera.h"
 
 #include "app/application.h"
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "input/input.h"

@@ -2,7 +2,7 @@
 // DirectInput stand-in, read by the input module, walking the real physics world.
 #include "tests/support/input_sandbox.h"
 
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "input/gamepad.h"
 #include "input/input.h"
@@ -10,7 +10,7 @@
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/world.h"
-#include "tools/replay/trace.h"
+#include "sim/trace_capture.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // controllers, on a real (offscreen) window.
 #include "tests/support/input_sandbox.h"
 
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "input/input.h"
 

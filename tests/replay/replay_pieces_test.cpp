@@ -1,10 +1,10 @@
 // The replay runner's pieces that need no running program: key scripts, the command line and
 // the trace format.
-#include "tools/replay/key_script.h"
+#include "app/records/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/progress.h"
-#include "tools/replay/trace.h"
+#include "app/records/trace.h"
 
 #include <dinput.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tests/support/d3d_test_support.h"
 
-#include "app/debug_log.h"
+#include "app/shell/debug_log.h"
 #include "gfx/device/d3d_device.h"
 
 #include <SDL.h>

@@ -19,7 +19,7 @@
 
 #include "app/application.h"
 #include "app/data_option.h"
-#include "app/debug_log.h"
+#include "app/shell/debug_log.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 #include "input/input.h"
@@ -28,15 +28,15 @@
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
 #include "sim/session_keys.h"
-#include "app/usage.h"
+#include "app/shell/usage.h"
 #include "tools/replay/batch.h"
 #include "tools/replay/help.h"
-#include "tools/replay/key_script.h"
+#include "app/records/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/progress.h"
 #include "tools/replay/outputs.h"
-#include "tools/replay/trace.h"
+#include "sim/trace_capture.h"
 
 #include <platform/d3d8/d3d8_linux.h>
 #include <platform/d3dx8/image_write.h>

@@ -15,7 +15,7 @@
 #include <map>
 #include <sstream>
 
-#include "tools/replay/trace.h"
+#include "app/records/trace.h"
 #include "tools/sweep/sweep_runs.h"
 
 volatile sig_atomic_t stopSignal = 0;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/replay/trace.h"
+#include "app/records/trace.h"
 
 constexpr double kStepSeconds = 0.07; // simulated time per tick
 

@@ -3,8 +3,8 @@
 // fall-back, on a real GL device (Mesa, SDL's offscreen driver) with simulated adapters.
 #include <gtest/gtest.h>
 
-#include "app/debug_log.h"
-#include "app/main_window.h"
+#include "app/shell/debug_log.h"
+#include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "tests/support/d3d_test_support.h"

@@ -2,7 +2,7 @@
 // full-screen window that is minimised, and a device that outlives the window it presented in.
 #include <gtest/gtest.h>
 
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 #include "tests/support/d3d_test_support.h"
 
 #include <platform/d3d8/internal.h>

@@ -4,7 +4,7 @@
 // differs from the process's server skips.
 #include <gtest/gtest.h>
 
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 #include "tests/support/d3d_test_support.h"
 #include "tests/support/win32_test_support.h"
 

@@ -1,7 +1,7 @@
 // The one top-level window and its window procedure.
-#include "app/main_window.h"
+#include "app/shell/main_window.h"
 
-#include "app/debug_log.h"
+#include "app/shell/debug_log.h"
 
 HWND mainWindow = nullptr;
 int clientWidth = 0;

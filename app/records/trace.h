@@ -45,9 +45,6 @@ enum TraceColumn {
     kViewMode
 };
 
-// Reads the live simulation state (chassis body, hinges, control inputs, view mode).
-TraceRow CaptureTraceRow(long tick);
-
 // Appends one row and its newline. The number format does not depend on the locale and keeps
 // nine significant digits, so equal states give equal bytes.
 void FormatTraceRow(const TraceRow& row, std::string& out);

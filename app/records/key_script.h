@@ -1,4 +1,5 @@
-// Key scripts for the replay runner: one event per line, "TICK KEY down" or "TICK KEY up".
+// Key scripts: one event per line, "TICK KEY down" or "TICK KEY up". The live program records
+// its drives in them, the replay runner plays them back.
 #pragma once
 
 #include <cstddef>

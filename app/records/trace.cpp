@@ -1,7 +1,6 @@
-// Trace rows: taken from the simulation's process-wide state, written as CSV, read back for
-// comparisons.
-#include "tools/replay/trace.h"
-#include "tools/replay/text_lines.h"
+// Trace rows: written as CSV, read back for comparisons.
+#include "app/records/trace.h"
+#include "app/records/text_lines.h"
 
 #include <cerrno>
 #include <charconv>
@@ -11,10 +10,6 @@
 
 #include <platform/win32/output_files.h>
 
-#include "sim/controls.h"
-#include "sim/physics_step.h"
-#include "sim/world.h"
-
 const char* const kTraceColumns[kTraceValueCount + 1] = {
     "tick",    "x",       "y",       "z",          "vx",       "vy",      "vz",      "qw",
     "qx",      "qy",      "qz",      "crank00",    "crank10",  "crank20", "crank30", "crank01",
@@ -23,35 +18,6 @@ const char* const kTraceColumns[kTraceValueCount + 1] = {
 const char kTraceHeader[] =
     "tick,x,y,z,vx,vy,vz,qw,qx,qy,qz,crank00,crank10,crank20,crank30,crank01,crank11,crank21,"
     "crank31,crankSpeed,friction,flank0,flank1,viewMode";
-
-TraceRow CaptureTraceRow(long tick) {
-    TraceRow row;
-    row.tick = tick;
-    double* v = row.values;
-    if (chassisBody) {
-        const dReal* p = dBodyGetPosition(chassisBody);
-        const dReal* vel = dBodyGetLinearVel(chassisBody);
-        const dReal* q = dBodyGetQuaternion(chassisBody);
-        for (int i = 0; i < 3; ++i) {
-            v[kX + i] = p[i];
-            v[kVx + i] = vel[i];
-        }
-        for (int i = 0; i < 4; ++i)
-            v[kQw + i] = q[i]; // ODE keeps w first
-    }
-    int column = kCrank00;
-    for (int e = 0; e < 2; ++e)
-        for (int j = 0; j < 4; ++j) {
-            dJointID hinge = hinges[HingeIndex(0, j, e)];
-            v[column++] = hinge ? dJointGetHingeAngle(hinge) : 0.0;
-        }
-    v[kCrankSpeed] = crankSpeed;
-    v[kFriction] = frictionCoefficient;
-    v[kFlank0] = flankCommand[0];
-    v[kFlank1] = flankCommand[1];
-    v[kViewMode] = viewMode;
-    return row;
-}
 
 void FormatTraceRow(const TraceRow& row, std::string& out) {
     char buffer[64];

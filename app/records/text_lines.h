@@ -1,4 +1,4 @@
-// Walks a text line by line for the replay runner's readers, counting lines from 1 so that
+// Walks a text line by line for the records' readers, counting lines from 1 so that
 // errors can name them; a last line without '\n' counts too.
 #pragma once
 
