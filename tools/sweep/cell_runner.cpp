@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -54,10 +55,13 @@ std::string ScratchPath(const CellRun& run, const char* kind, size_t index, cons
 }
 
 // In the child: a process group of its own, the signals as the sweep found them, output to the
-// batch's log, then the replay. The sweep has a single thread, so the child may still allocate
-// before exec.
-[[noreturn]] void ExecReplay(const std::string& log, std::vector<std::string>& args) {
+// batch's log, its temporary files in the sweep's scratch folder (so that whatever a replay
+// stopped halfway leaves there goes with the folder), then the replay. The sweep has a single
+// thread, so the child may still allocate before exec.
+[[noreturn]] void ExecReplay(const std::string& scratch, const std::string& log,
+                             std::vector<std::string>& args) {
     setpgid(0, 0);
+    setenv("TMPDIR", scratch.c_str(), 1);
     if (signalsCaught) {
         for (int signal : kStopSignals)
             std::signal(signal, SIG_DFL);
@@ -111,7 +115,7 @@ pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::
     std::string log = ScratchPath(run, "batch", batch.number, ".log");
     std::fflush(stderr);
     pid_t child = fork();
-    if (child == 0) ExecReplay(log, args);
+    if (child == 0) ExecReplay(run.scratch, log, args);
     if (child > 0) setpgid(child, child); // either side may get there first
     if (child < 0) error = std::string("cannot start a process: ") + std::strerror(errno);
     return child;
