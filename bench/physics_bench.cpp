@@ -130,26 +130,28 @@ void CheckSameState(benchmark::State& state, const TwinWorld& bare) {
     }
 }
 
+// Thread CPU time in microseconds: the machine is shared, and time spent descheduled belongs to
+// neither side of a comparison.
+double ThreadCpuMicroseconds() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
+}
+
 void BM_StepPhysicsAgainstBareLoop(benchmark::State& state) {
     TwinWorld bare = BuildBoth();
-    // Thread CPU time: the machine is shared, and time spent descheduled belongs to neither.
-    auto now = [] {
-        timespec t;
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
-    };
     double ours = 0, base = 0;
     bool oursFirst = true;
     for (auto _ : state) {
         // Alternate which goes first, so neither always finds the caches warmed by the other.
         for (int turn = 0; turn < 2; ++turn) {
-            const double start = now();
+            const double start = ThreadCpuMicroseconds();
             if ((turn == 0) == oursFirst) {
                 StepPhysics();
-                ours += now() - start;
+                ours += ThreadCpuMicroseconds() - start;
             } else {
                 BareTick(bare);
-                base += now() - start;
+                base += ThreadCpuMicroseconds() - start;
             }
         }
         oursFirst = !oursFirst;
@@ -175,19 +177,14 @@ BENCHMARK(BM_StepPhysicsAgainstBareLoop)
 // the end show that the feedback leaves the dynamics alone.
 void BM_StepPhysicsRecordingContacts(benchmark::State& state) {
     TwinWorld bare = BuildBoth();
-    auto now = [] {
-        timespec t;
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
-    };
     double recording = 0, plain = 0;
     bool recordFirst = true;
     for (auto _ : state) {
         for (int turn = 0; turn < 2; ++turn) {
             recordContacts = (turn == 0) == recordFirst;
-            const double start = now();
+            const double start = ThreadCpuMicroseconds();
             StepPhysics();
-            (recordContacts ? recording : plain) += now() - start;
+            (recordContacts ? recording : plain) += ThreadCpuMicroseconds() - start;
             BareTick(bare);
         }
         recordFirst = !recordFirst;
