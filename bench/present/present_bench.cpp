@@ -9,9 +9,8 @@
 // screen around it.
 #include <benchmark/benchmark.h>
 
-#include "app/shell/main_window.h"
-#include "tests/support/d3d_test_support.h"
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/d3d_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 #include <d3d8.h>
 #include <d3dx8.h>
@@ -38,6 +37,12 @@ bool StartXServer() {
     return server != nullptr;
 }
 
+// One window for every stage, as the program has one; it stays until the process ends.
+HWND StageWindow() {
+    static const auto* window = new d3d_test::TestWindow;
+    return window->handle;
+}
+
 struct Stage {
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
@@ -45,19 +50,20 @@ struct Stage {
 
     bool Open(bool windowed, int width, int height, platform::d3d8::FullScreenScaling scaling) {
         platform::d3d8::SetFullScreenScaling(scaling);
-        if (!StartXServer() || (!mainWindow && !CreateMainWindow(nullptr))) return false;
-        SDL_Window* window = platform::SdlWindowFromHandle(mainWindow);
+        if (!StartXServer()) return false;
+        const HWND handle = StageWindow();
+        SDL_Window* window = platform::SdlWindowFromHandle(handle);
         if (!window) return false;
         SDL_SetWindowSize(window, width, height);
         SDL_ShowWindow(window);
         SDL_PumpEvents();
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         if (!d3d) return false;
-        D3DPRESENT_PARAMETERS params = d3d_test::ProgramPresentParameters(mainWindow, windowed);
+        D3DPRESENT_PARAMETERS params = d3d_test::PresentParametersFor({}, handle, windowed);
         // Measure the work, not the retrace.
         params.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, mainWindow,
-                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device)))
+        if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, handle, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                     &params, &device)))
             return false;
         if (!windowed) {
             // The device made the window cover the whole screen; shrink it to the desktop

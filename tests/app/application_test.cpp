@@ -14,7 +14,7 @@
 #include "app/shell/main_window.h"
 #include "sim/controls.h"
 #include "sim/world.h"
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "app/application.h"
 #include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 namespace {
 

@@ -2,12 +2,13 @@
 // Manual View's keys, cursor turning and re-centring, and the camera line.
 #include "gfx/camera.h"
 
-#include "app/application.h"
+#include "app/shell/frame_pacing.h"
 #include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "input/input.h"
-#include "tests/support/recording_device.h"
+#include "tests/support/platform/recording_device.h"
+#include "tests/support/program/scoped_device.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,8 @@
 #include "gfx/immediate.h"
 
 #include "gfx/device/d3d_device.h"
-#include "tests/support/recording_device.h"
+#include "tests/support/platform/recording_device.h"
+#include "tests/support/program/scoped_device.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,9 @@
 #include "gfx/screenshot.h"
 
 #include "gfx/device/d3d_device.h"
-#include "tests/support/recording_device.h"
-#include "tests/support/scene_test_util.h"
+#include "tests/support/platform/recording_device.h"
+#include "tests/support/program/scoped_device.h"
+#include "tests/support/platform/scratch_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The input module against the DirectInput stand-in, with a scripted keyboard and scripted
 // controllers, on a real (offscreen) window.
-#include "tests/support/input_sandbox.h"
+#include "tests/support/program/input_sandbox.h"
 
 #include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"

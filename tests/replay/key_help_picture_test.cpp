@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "tests/replay/replay_process.h"
+#include "tests/support/tools/replay_process.h"
 
 #include <platform/d3dx8/image_decode.h>
 

@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/replay/replay_process.h"
+#include "tests/support/tools/replay_process.h"
 
 #include <platform/d3dx8/image_decode.h>
 #include <platform/d3dx8/image_write.h>

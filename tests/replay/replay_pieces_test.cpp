@@ -1,6 +1,7 @@
 // The replay runner's pieces that need no running program: key scripts, the command line and
 // the trace format.
 #include "app/records/key_script.h"
+#include "tools/replay/batch.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/progress.h"
@@ -9,8 +10,13 @@
 #include <dinput.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -334,6 +340,39 @@ TEST(TimingSummary, NearestRankPercentiles) {
     for (int i = 0; i < 11; ++i)
         ticks[i] = 900'000'000;
     EXPECT_EQ(SummariseNs(ticks).p99Ms, 900);
+}
+
+TEST(ReplayBatch, CellsFileAndPerturbedStarts) {
+    namespace fs = std::filesystem;
+    const fs::path path = fs::temp_directory_path() / ("cells-" + std::to_string(getpid()));
+    std::vector<BatchCell> cells;
+    std::string error;
+    std::ofstream(path) << "# crank friction perturb trace\n2.5 50 - /t/a b.csv\n\n4 350 7 t.csv\n";
+    ASSERT_TRUE(LoadBatchCells(path, cells, error)) << error;
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_EQ(cells[0].trace, "/t/a b.csv");
+    EXPECT_FALSE(cells[0].perturb);
+    EXPECT_TRUE(cells[1].perturb);
+    EXPECT_EQ(cells[1].perturbSeed, 7u);
+    for (const char* bad : {"2.5 50 -\n", "101 50 - t\n", "2 -1 - t\n", "2 50 x t\n", "# only\n"}) {
+        std::ofstream(path) << bad;
+        EXPECT_FALSE(LoadBatchCells(path, cells, error)) << bad;
+    }
+    fs::remove(path);
+
+    double a[3], b[3], sum[3] = {};
+    PerturbOffsets(7, a);
+    PerturbOffsets(7, b);
+    EXPECT_TRUE(std::equal(a, a + 3, b));
+    for (uint64_t seed = 0; seed < 2000; ++seed) {
+        PerturbOffsets(seed, a);
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_LE(std::abs(a[i]), kPerturbMetres);
+            sum[i] += a[i];
+        }
+    }
+    for (double total : sum) // zero mean: 2000 uniform draws sum to about +-0.013 mm
+        EXPECT_LT(std::abs(total / 2000), kPerturbMetres / 20);
 }
 
 } // namespace

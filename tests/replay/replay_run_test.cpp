@@ -21,7 +21,7 @@
 #include <random>
 #include <sstream>
 
-#include "tests/replay/replay_process.h"
+#include "tests/support/tools/replay_process.h"
 #include "app/records/trace.h"
 
 #include <platform/d3dx8/image_decode.h>

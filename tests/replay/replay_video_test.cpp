@@ -11,7 +11,7 @@
 #include <regex>
 #include <thread>
 
-#include "tests/replay/replay_process.h"
+#include "tests/support/tools/replay_process.h"
 
 namespace replay_test {
 namespace {

@@ -8,8 +8,9 @@
 #include "sim/scene.h"
 #include "sim/session_keys.h"
 #include "tests/sim/scene_fixture.h"
-#include "tests/support/recording_device.h"
-#include "tests/support/scene_test_util.h"
+#include "tests/support/platform/recording_device.h"
+#include "tests/support/program/scoped_device.h"
+#include "tests/support/platform/scratch_folder.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "sim/controls.h"
 #include "sim/physics_step.h"
 #include "sim/world.h"
-#include "tests/support/key_ticks.h"
+#include "tests/support/program/key_ticks.h"
 
 namespace physics_test {
 

@@ -3,7 +3,7 @@
 // scene set-up made given back at the end (the scene's objects live for the whole process).
 #pragma once
 
-#include "app/application.h"
+#include "app/shell/frame_pacing.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "gfx/resources/texture_cache.h"
@@ -12,9 +12,10 @@
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
-#include "tests/support/key_ticks.h"
-#include "tests/support/recording_device.h"
-#include "tests/support/scene_test_util.h"
+#include "tests/support/program/key_ticks.h"
+#include "tests/support/platform/recording_device.h"
+#include "tests/support/program/scoped_device.h"
+#include "tests/support/platform/scratch_folder.h"
 
 #include <gtest/gtest.h>
 

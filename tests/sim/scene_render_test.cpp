@@ -6,7 +6,7 @@
 #include "app/shell/main_window.h"
 #include "gfx/camera.h"
 #include "tests/sim/scene_fixture.h"
-#include "tests/support/d3d_test_support.h"
+#include "tests/support/platform/d3d_test_support.h"
 
 #include <platform/d3dx8/image_write.h>
 

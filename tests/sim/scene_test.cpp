@@ -3,8 +3,8 @@
 // physics-to-graphics conversions, and how the body mesh sits on the standing machine.
 #include "sim/scene.h"
 
-#include "app/application.h"
 #include "gfx/camera.h"
+#include "app/shell/frame_pacing.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "gfx/resources/texture_cache.h"

@@ -2,7 +2,6 @@
 // grid read what they should at the edges.
 #include "app/records/trace.h"
 #include "tools/sweep/gait_measures.h"
-#include "tools/replay/batch.h"
 #include "tools/sweep/plots.h"
 #include "tools/sweep/sweep_options.h"
 #include "tools/sweep/sweep_runs.h"
@@ -18,7 +17,7 @@
 #include <cstring>
 #include <thread>
 
-#include "tests/replay/replay_process.h"
+#include "tests/support/tools/replay_process.h"
 
 namespace {
 
@@ -192,38 +191,6 @@ TEST(SweepRuns, SpreadRowsAndPartialFiles) {
     cells[0].friction = 51.0f;
     EXPECT_FALSE(TakePartialRows(text, settings, true, cells, back, error));
     EXPECT_NE(error.find("line 3"), std::string::npos) << error;
-}
-
-TEST(ReplayBatch, CellsFileAndPerturbedStarts) {
-    const fs::path path = fs::temp_directory_path() / ("cells-" + std::to_string(getpid()));
-    std::vector<BatchCell> cells;
-    std::string error;
-    std::ofstream(path) << "# crank friction perturb trace\n2.5 50 - /t/a b.csv\n\n4 350 7 t.csv\n";
-    ASSERT_TRUE(LoadBatchCells(path, cells, error)) << error;
-    ASSERT_EQ(cells.size(), 2u);
-    EXPECT_EQ(cells[0].trace, "/t/a b.csv");
-    EXPECT_FALSE(cells[0].perturb);
-    EXPECT_TRUE(cells[1].perturb);
-    EXPECT_EQ(cells[1].perturbSeed, 7u);
-    for (const char* bad : {"2.5 50 -\n", "101 50 - t\n", "2 -1 - t\n", "2 50 x t\n", "# only\n"}) {
-        std::ofstream(path) << bad;
-        EXPECT_FALSE(LoadBatchCells(path, cells, error)) << bad;
-    }
-    fs::remove(path);
-
-    double a[3], b[3], sum[3] = {};
-    PerturbOffsets(7, a);
-    PerturbOffsets(7, b);
-    EXPECT_TRUE(std::equal(a, a + 3, b));
-    for (uint64_t seed = 0; seed < 2000; ++seed) {
-        PerturbOffsets(seed, a);
-        for (int i = 0; i < 3; ++i) {
-            ASSERT_LE(std::abs(a[i]), kPerturbMetres);
-            sum[i] += a[i];
-        }
-    }
-    for (double total : sum) // zero mean: 2000 uniform draws sum to about +-0.013 mm
-        EXPECT_LT(std::abs(total / 2000), kPerturbMetres / 20);
 }
 
 // Two repeats of a 2 x 2 grid: the same CSVs however the runs are spread over processes, and a

@@ -6,9 +6,10 @@
 #include "app/shell/debug_log.h"
 #include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"
-#include "gfx/immediate.h"
-#include "tests/support/d3d_test_support.h"
-#include "tests/support/win32_test_support.h"
+#include "gfx/device/device_defaults.h"
+#include "tests/support/platform/d3d_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
+#include "tests/support/program/command_line.h"
 
 #include <platform/win32/sdl_window.h>
 
@@ -79,7 +80,7 @@ class DeviceLog : public ::testing::Test {
     }
     // Runs the start-up with these options and hands back its result.
     bool Start(std::vector<std::string> options) {
-        d3d_test::CommandLine commandLine(std::move(options));
+        program_test::CommandLine commandLine(std::move(options));
         return InitDirect3D();
     }
 

@@ -5,8 +5,9 @@
 #include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
-#include "tests/support/d3d_test_support.h"
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/d3d_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
+#include "tests/support/program/command_line.h"
 
 using d3d_test::Picture;
 using d3d_test::ReadPicture;
@@ -28,7 +29,7 @@ class FrameBracket : public ::testing::Test {
         adapter.description = "Test Adapter";
         adapter.modes = {d3d_test::Mode(640, 480, D3DFMT_X8R8G8B8)};
         seam::SetSimulatedAdapters({adapter});
-        d3d_test::CommandLine commandLine({"-win"});
+        program_test::CommandLine commandLine({"-win"});
         ASSERT_TRUE(InitDirect3D());
         log.Clear();
     }

@@ -5,7 +5,7 @@
 #include "gfx/resources/scene_object.h"
 #include "gfx/resources/texture_cache.h"
 
-#include "tests/support/resource_fixture.h"
+#include "tests/support/program/resource_fixture.h"
 
 #include <gtest/gtest.h>
 

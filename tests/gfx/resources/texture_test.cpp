@@ -3,7 +3,7 @@
 #include "gfx/resources/texture_cache.h"
 #include "gfx/resources/texture_resource.h"
 
-#include "tests/support/resource_fixture.h"
+#include "tests/support/program/resource_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The input module on a real X server: a private Xvfb, the real window through CreateWindowExA,
 // the SDL keyboard fed by xdotool key events, and the real pointer moved by the server.
-#include "tests/support/input_sandbox.h"
-#include "tests/support/win32_test_support.h"
+#include "tests/support/program/input_sandbox.h"
+#include "tests/support/platform/win32_test_support.h"
 
 #include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"

@@ -3,8 +3,8 @@
 // hostile arguments refused instead of reaching GL.
 #include <gtest/gtest.h>
 
-#include "tests/support/d3d_test_support.h"
-#include "tests/support/recording_device.h"
+#include "tests/support/platform/d3d_test_support.h"
+#include "tests/support/platform/recording_device.h"
 
 #include <algorithm>
 #include <cstring>

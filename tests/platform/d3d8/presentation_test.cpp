@@ -1,14 +1,14 @@
-// Presentation into the program's window: where the picture goes, the cooperative level of a
+// Presentation into a window like the program's: where the picture goes, the cooperative level of a
 // full-screen window that is minimised, and a device that outlives the window it presented in.
 #include <gtest/gtest.h>
 
-#include "app/shell/main_window.h"
-#include "tests/support/d3d_test_support.h"
+#include "tests/support/platform/d3d_test_support.h"
 
 #include <platform/d3d8/internal.h>
 #include <platform/win32/sdl_window.h>
 #include <platform/win32/services.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -59,20 +59,21 @@ class ProgramWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         d3d_test::UseOffscreenVideo();
-        ASSERT_TRUE(CreateMainWindow(nullptr));
+        testWindow.emplace();
+        hwnd = testWindow->handle;
+        ASSERT_NE(hwnd, nullptr);
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
     }
     void TearDown() override {
         if (device) device->Release();
         if (d3d) d3d->Release();
-        if (mainWindow) DestroyWindow(mainWindow);
-        mainWindow = nullptr;
+        testWindow.reset();
+        hwnd = nullptr;
     }
     HRESULT Create(BOOL windowedDevice) {
-        D3DPRESENT_PARAMETERS params =
-            d3d_test::ProgramPresentParameters(mainWindow, windowedDevice);
-        return d3d->CreateDevice(0, D3DDEVTYPE_HAL, mainWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+        D3DPRESENT_PARAMETERS params = d3d_test::PresentParametersFor({}, hwnd, windowedDevice);
+        return d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                  &params, &device);
     }
     static void Pump() {
@@ -82,6 +83,8 @@ class ProgramWindow : public ::testing::Test {
     }
 
     d3d_test::SeamReset seams;
+    std::optional<d3d_test::TestWindow> testWindow;
+    HWND hwnd = nullptr;
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
 };
@@ -89,10 +92,10 @@ class ProgramWindow : public ::testing::Test {
 TEST_F(ProgramWindow, FullScreenDeviceIsLostWhileItsWindowIsMinimised) {
     ASSERT_EQ(Create(FALSE), D3D_OK);
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
-    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    ASSERT_TRUE(platform::InjectWindowEvent(hwnd, platform::WindowEvent::Minimized));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
-    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Restored));
+    ASSERT_TRUE(platform::InjectWindowEvent(hwnd, platform::WindowEvent::Restored));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
@@ -100,7 +103,7 @@ TEST_F(ProgramWindow, FullScreenDeviceIsLostWhileItsWindowIsMinimised) {
 
 TEST_F(ProgramWindow, WindowedDeviceStaysUsableWhenMinimised) {
     ASSERT_EQ(Create(TRUE), D3D_OK);
-    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    ASSERT_TRUE(platform::InjectWindowEvent(hwnd, platform::WindowEvent::Minimized));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
 }
@@ -109,7 +112,7 @@ TEST_F(ProgramWindow, WindowedDeviceStaysUsableWhenMinimised) {
 // buffer's picture survives both ways.
 TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBackBuffer) {
     ASSERT_EQ(Create(FALSE), D3D_OK);
-    SDL_Window* window = platform::SdlWindowFromHandle(mainWindow);
+    SDL_Window* window = platform::SdlWindowFromHandle(hwnd);
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
     SDL_Rect desktop{};
     ASSERT_EQ(SDL_GetDisplayBounds(0, &desktop), 0);
@@ -117,13 +120,13 @@ TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBa
     ASSERT_TRUE(SetWindowedPresentation(device, true));
     int width = 0, height = 0;
     SDL_GetWindowSize(window, &width, &height);
-    EXPECT_EQ(width, 640); // the program's window as it was before full screen took it
+    EXPECT_EQ(width, 640); // the window as it was before full screen took it
     EXPECT_EQ(height, 480);
     EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
-    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    ASSERT_TRUE(platform::InjectWindowEvent(hwnd, platform::WindowEvent::Minimized));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
-    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Restored));
+    ASSERT_TRUE(platform::InjectWindowEvent(hwnd, platform::WindowEvent::Restored));
     Pump();
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
@@ -132,7 +135,7 @@ TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBa
     SDL_GetWindowSize(window, &width, &height);
     EXPECT_EQ(width, desktop.w);
     EXPECT_EQ(height, desktop.h);
-    ASSERT_TRUE(platform::InjectWindowEvent(mainWindow, platform::WindowEvent::Minimized));
+    ASSERT_TRUE(platform::InjectWindowEvent(hwnd, platform::WindowEvent::Minimized));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(d3d_test::ReadPicture(device).Count({0, 255, 0, 255}, 0), 640 * 480);
@@ -150,8 +153,8 @@ TEST_F(ProgramWindow, ResourcesReleasedAfterTheWindowIsGoneStillFindTheirContext
     device = nullptr;
     d3d->Release();
     d3d = nullptr;
-    DestroyWindow(mainWindow);
-    mainWindow = nullptr;
+    testWindow->Destroy();
+    hwnd = nullptr;
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(texture->LockRect(1, &locked, nullptr, 0), D3D_OK);
     EXPECT_EQ(texture->UnlockRect(1), D3D_OK);
@@ -160,8 +163,8 @@ TEST_F(ProgramWindow, ResourcesReleasedAfterTheWindowIsGoneStillFindTheirContext
 
 TEST_F(ProgramWindow, PresentingIntoAWindowThatIsGoneFails) {
     ASSERT_EQ(Create(TRUE), D3D_OK);
-    DestroyWindow(mainWindow);
-    mainWindow = nullptr;
+    testWindow->Destroy();
+    hwnd = nullptr;
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
     // Drawing into the back buffer goes on.
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);

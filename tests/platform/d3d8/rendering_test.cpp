@@ -2,7 +2,7 @@
 // pixel against what Direct3D 8's fixed function would draw.
 #include <gtest/gtest.h>
 
-#include "tests/support/d3d_test_support.h"
+#include "tests/support/platform/d3d_test_support.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // The text stand-in against the recording device: which face is chosen, where glyph quads land
 // (tabs, "&", line breaks, word breaks, clipping), the vertices and states it draws with, and
 // the glyph pages it fills.
-#include "tests/support/recording_device.h"
+#include "tests/support/platform/recording_device.h"
 
 #include <platform/font/font_face.h>
 

@@ -1,6 +1,6 @@
 // Text and textures through the real GL device (Mesa on SDL's offscreen driver): where the
 // pixels land on the back buffer.
-#include "tests/support/d3d_test_support.h"
+#include "tests/support/platform/d3d_test_support.h"
 
 #include <platform/d3dx8/image_write.h>
 

@@ -2,7 +2,7 @@
 // adjacency; and D3DXLoadMeshFromX's buffers.
 #include "mesh_test_util.h"
 
-#include "tests/support/recording_device.h"
+#include "tests/support/platform/recording_device.h"
 
 #include <platform/d3dx8/d3dx8_mesh_impl.h>
 

@@ -2,7 +2,7 @@
 // faces towards the camera survive, so a light from the camera lights the middle of the shape.
 // Were the winding reversed, the culling would leave the far faces, which face away from the
 // light and stay black.
-#include "tests/support/d3d_test_support.h"
+#include "tests/support/platform/d3d_test_support.h"
 
 #include <d3dx8.h>
 

@@ -1,7 +1,7 @@
 // Generated box and sphere: counts, bounds, normals, winding and the argument edges.
 #include "mesh_test_util.h"
 
-#include "tests/support/recording_device.h"
+#include "tests/support/platform/recording_device.h"
 
 #include <gtest/gtest.h>
 

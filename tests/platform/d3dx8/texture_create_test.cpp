@@ -1,6 +1,6 @@
 // D3DXCreateTextureFromFileExA against the recording device: the texture it asks for, the texels
 // of every mip level, the colour key, and the failures.
-#include "tests/support/recording_device.h"
+#include "tests/support/platform/recording_device.h"
 
 #include <platform/d3dx8/image_write.h>
 

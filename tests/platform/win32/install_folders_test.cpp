@@ -16,7 +16,7 @@
 #include <platform/win32/install_folders.h>
 #include <platform/win32/services.h>
 
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 namespace {
 

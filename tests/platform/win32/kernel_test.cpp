@@ -15,7 +15,7 @@
 #include <platform/win32/clock.h>
 #include <windows.h>
 
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 namespace {
 

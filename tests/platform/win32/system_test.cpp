@@ -12,7 +12,7 @@
 #include <platform/win32/services.h>
 #include <windows.h>
 
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 namespace {
 

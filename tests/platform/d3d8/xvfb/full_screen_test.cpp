@@ -4,9 +4,8 @@
 // differs from the process's server skips.
 #include <gtest/gtest.h>
 
-#include "app/shell/main_window.h"
-#include "tests/support/d3d_test_support.h"
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/d3d_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 #include <platform/d3d8/internal.h>
 #include <platform/win32/sdl_window.h>
@@ -16,6 +15,7 @@
 #include <X11/Xutil.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,8 +74,10 @@ class FullScreen : public ::testing::TestWithParam<Case> {
         const std::string size =
             std::to_string(c.screenWidth) + "x" + std::to_string(c.screenHeight);
         ASSERT_NE(win32_test::PrivateXServer(size + "x24"), nullptr);
-        ASSERT_TRUE(CreateMainWindow(nullptr));
-        window = platform::SdlWindowFromHandle(mainWindow);
+        testWindow.emplace();
+        hwnd = testWindow->handle;
+        ASSERT_NE(hwnd, nullptr);
+        window = platform::SdlWindowFromHandle(hwnd);
         display = DisplayOf(window);
         ASSERT_NE(display, nullptr);
         if (DisplayWidth(display, DefaultScreen(display)) != c.screenWidth ||
@@ -84,16 +86,16 @@ class FullScreen : public ::testing::TestWithParam<Case> {
         platform::d3d8::SetFullScreenScaling(c.scaling);
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS params = d3d_test::ProgramPresentParameters(mainWindow, FALSE);
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, mainWindow,
-                                    D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device),
+        D3DPRESENT_PARAMETERS params = d3d_test::PresentParametersFor({}, hwnd, FALSE);
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                    &params, &device),
                   D3D_OK);
     }
     void TearDown() override {
         if (device) device->Release();
         if (d3d) d3d->Release();
-        if (mainWindow) DestroyWindow(mainWindow);
-        mainWindow = nullptr;
+        testWindow.reset();
+        hwnd = nullptr;
     }
     void DrawQuarters() {
         const D3DRECT quarters[4] = {
@@ -121,6 +123,8 @@ class FullScreen : public ::testing::TestWithParam<Case> {
     d3d_test::SeamReset seams;
     SDL_Window* window = nullptr;
     Display* display = nullptr;
+    std::optional<d3d_test::TestWindow> testWindow;
+    HWND hwnd = nullptr;
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
 };
@@ -181,8 +185,8 @@ class FullScreenWindowGone : public FullScreen {};
 TEST_P(FullScreenWindowGone, ADeviceOutlivingItsWindowPresentsNothingAndReleasesCleanly) {
     DrawQuarters();
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    DestroyWindow(mainWindow);
-    mainWindow = nullptr;
+    testWindow->Destroy();
+    hwnd = nullptr;
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
     // The server has freed the window's picture already; releasing must not end the process.
     EXPECT_EQ(device->Release(), 0u);

@@ -1,13 +1,12 @@
-// Test seams for the Direct3D 8 stand-in and the device module: a real GL device on SDL's
-// offscreen video driver (no window system needed), the back buffer as pixels, the stand-in's
-// seams undone at the end of a test, and a command line for HasOption.
+// Test seams for the Direct3D 8 stand-in: a real GL device on SDL's offscreen video driver (no
+// window system needed) or on a window of the stand-in, the back buffer as pixels, and the
+// stand-in's seams undone at the end of a test.
 #pragma once
 
 #include <d3d8.h>
 #include <platform/d3d8/d3d8_linux.h>
 
 #include <deque>
-#include <string>
 #include <vector>
 
 namespace d3d_test {
@@ -70,21 +69,24 @@ class ScriptedCooperativeLevel {
     int calls_ = 0;
 };
 
-// Holds an argument vector for HasOption while it lives ("koltrep" is argument 0).
-class CommandLine {
-  public:
-    explicit CommandLine(std::vector<std::string> options = {});
-    ~CommandLine();
-
-  private:
-    std::vector<std::string> storage_;
-    std::vector<char*> argv_;
-};
-
 D3DDISPLAYMODE Mode(UINT width, UINT height, D3DFORMAT format, UINT refresh = 60);
 
-// The program's presentation parameters (640 x 480, 32-bit colour, 16-bit depth) for a device
-// on `window`, windowed or full screen.
-D3DPRESENT_PARAMETERS ProgramPresentParameters(HWND window, BOOL windowed);
+// What CreateDevice is asked for: one back buffer of the options' size and format, discarded
+// when presented, for `window` (null: the stand-in's own hidden window).
+D3DPRESENT_PARAMETERS PresentParametersFor(const DeviceOptions& options, HWND window = nullptr,
+                                           BOOL windowed = TRUE);
+
+// A 640 x 480 overlapped window with a black background, as the program opens, made through the
+// Win32 stand-in; presentation is tested into it. Destroyed when it goes, unless already.
+class TestWindow {
+  public:
+    TestWindow();
+    ~TestWindow() { Destroy(); }
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+    void Destroy();
+
+    HWND handle = nullptr;
+};
 
 } // namespace d3d_test

@@ -1,10 +1,10 @@
-// Test helpers of the scene, resource and drawing tests: the debug log captured through the
+// Test helpers of the tests that load data files: the debug log captured through the
 // debugger-output sink, and a scratch working folder that the data files can be copied into.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 #include <platform/win32/services.h>
 

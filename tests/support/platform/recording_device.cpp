@@ -1,9 +1,7 @@
 // Recording stand-in for the Direct3D device and the D3DX font (see recording_device.h).
 // Implements every IDirect3DDevice8 method as "record the call, keep the state"; resources are
 // plain memory. Nothing is drawn.
-#include "tests/support/recording_device.h"
-
-#include "gfx/device/d3d_device.h"
+#include "tests/support/platform/recording_device.h"
 
 #include <cstdio>
 #include <cstring>
@@ -621,16 +619,6 @@ INT RecordingFont::DrawTextA(LPCSTR text, INT count, LPRECT rect, DWORD format, 
 HRESULT RecordingFont::End() {
     device->Record("Font::End");
     return D3D_OK;
-}
-
-// ---- Installing -----------------------------------------------------------------------------
-
-ScopedDevice::ScopedDevice(IDirect3DDevice8* device) : previous_(d3dDevice) {
-    d3dDevice = device;
-}
-
-ScopedDevice::~ScopedDevice() {
-    d3dDevice = previous_;
 }
 
 } // namespace testsupport

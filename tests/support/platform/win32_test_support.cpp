@@ -1,4 +1,4 @@
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 #include <fcntl.h>
 #include <signal.h>

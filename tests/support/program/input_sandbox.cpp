@@ -1,4 +1,4 @@
-#include "tests/support/input_sandbox.h"
+#include "tests/support/program/input_sandbox.h"
 
 #include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"

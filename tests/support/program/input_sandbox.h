@@ -7,7 +7,7 @@
 #include <platform/win32/services.h>
 #include <platform/dinput8/sources.h>
 
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 #include <string>
 #include <vector>

@@ -240,17 +240,4 @@ class RecordingFont final : public ID3DXFont {
     INT lineHeight = 16;
 };
 
-// Installs a device as the program's d3dDevice for the life of the object, and puts the
-// previous one back afterwards.
-class ScopedDevice {
-  public:
-    explicit ScopedDevice(IDirect3DDevice8* device);
-    ~ScopedDevice();
-    ScopedDevice(const ScopedDevice&) = delete;
-    ScopedDevice& operator=(const ScopedDevice&) = delete;
-
-  private:
-    IDirect3DDevice8* previous_;
-};
-
 } // namespace testsupport

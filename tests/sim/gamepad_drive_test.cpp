@@ -1,6 +1,6 @@
 // Gamepad driving through SDL's virtual joysticks: the real SDL controller path of the
 // DirectInput stand-in, read by the input module, walking the real physics world.
-#include "tests/support/input_sandbox.h"
+#include "tests/support/program/input_sandbox.h"
 
 #include "app/shell/main_window.h"
 #include "gfx/device/d3d_device.h"

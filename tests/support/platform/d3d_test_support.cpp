@@ -1,7 +1,4 @@
-#include "tests/support/d3d_test_support.h"
-
-#include "app/shell/debug_log.h"
-#include "gfx/device/d3d_device.h"
+#include "tests/support/platform/d3d_test_support.h"
 
 #include <SDL.h>
 
@@ -39,15 +36,7 @@ OffscreenDevice::OffscreenDevice(const DeviceOptions& options) {
     UseOffscreenVideo();
     d3d = Direct3DCreate8(D3D_SDK_VERSION);
     if (!d3d) return;
-    D3DPRESENT_PARAMETERS params{};
-    params.BackBufferWidth = options.width;
-    params.BackBufferHeight = options.height;
-    params.BackBufferFormat = options.backBuffer;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    params.EnableAutoDepthStencil = options.depth != D3DFMT_UNKNOWN;
-    params.AutoDepthStencilFormat = options.depth;
+    D3DPRESENT_PARAMETERS params = PresentParametersFor(options);
     result = d3d->CreateDevice(D3DADAPTER_DEFAULT, options.type, nullptr, options.behaviour,
                                &params, &device);
 }
@@ -73,26 +62,45 @@ ScriptedCooperativeLevel::~ScriptedCooperativeLevel() {
     platform::d3d8::SetCooperativeLevelScript(nullptr);
 }
 
-CommandLine::CommandLine(std::vector<std::string> options) {
-    storage_.push_back("koltrep");
-    for (auto& option : options)
-        storage_.push_back(std::move(option));
-    for (auto& argument : storage_)
-        argv_.push_back(argument.data());
-    argv_.push_back(nullptr);
-    SetCommandLine(static_cast<int>(storage_.size()), argv_.data());
-}
-
-CommandLine::~CommandLine() {
-    SetCommandLine(0, nullptr);
-}
-
 D3DDISPLAYMODE Mode(UINT width, UINT height, D3DFORMAT format, UINT refresh) {
     return D3DDISPLAYMODE{width, height, refresh, format};
 }
 
-D3DPRESENT_PARAMETERS ProgramPresentParameters(HWND window, BOOL windowed) {
-    return PresentParameters(640, 480, D3DFMT_X8R8G8B8, D3DFMT_D16, window, windowed);
+D3DPRESENT_PARAMETERS PresentParametersFor(const DeviceOptions& options, HWND window,
+                                           BOOL windowed) {
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = options.width;
+    params.BackBufferHeight = options.height;
+    params.BackBufferFormat = options.backBuffer;
+    params.BackBufferCount = 1;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.hDeviceWindow = window;
+    params.Windowed = windowed;
+    params.EnableAutoDepthStencil = options.depth != D3DFMT_UNKNOWN;
+    params.AutoDepthStencilFormat = options.depth;
+    return params;
+}
+
+TestWindow::TestWindow() {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = DefWindowProcA;
+    // The server paints an uncovered window with it, as it does the program's.
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = "KOLTREP_TEST_WINDOW";
+    RegisterClassExA(&windowClass); // a second registration fails and changes nothing
+    handle = CreateWindowExA(0, "KOLTREP_TEST_WINDOW", "Koltrep test", WS_OVERLAPPEDWINDOW, 0, 0,
+                             640, 480, GetDesktopWindow(), nullptr, nullptr, nullptr);
+    if (handle == nullptr) return;
+    RECT rect = {0, 0, 640, 480};
+    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    SetWindowPos(handle, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TestWindow::Destroy() {
+    if (handle != nullptr) DestroyWindow(handle);
+    handle = nullptr;
 }
 
 } // namespace d3d_test

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/shell/debug_log.h"
-#include "tests/support/win32_test_support.h"
+#include "tests/support/platform/win32_test_support.h"
 
 namespace {
 
