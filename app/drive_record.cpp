@@ -19,10 +19,6 @@
 #include "app/records/key_script.h"
 #include "sim/trace_capture.h"
 
-const char kDriveOptionsUsage[] =
-    "  --record FILE  write the session's keys as a replay script\n"
-    "  --trace FILE   write the replay runner's trace of the session\n";
-
 namespace {
 
 struct DriveRecording {

@@ -5,8 +5,6 @@
 
 #include <string>
 
-extern const char kDriveOptionsUsage[];
-
 // Takes --record FILE and --trace FILE out of argv (the rest is left for the program's own
 // option test) and opens the files. False with a one-line reason on a missing or repeated
 // value or a file that cannot be written.

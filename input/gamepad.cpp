@@ -41,7 +41,7 @@ void AddGamepadKeys() {
     IDirectInputDevice8A* pad = nullptr;
     // The first slot that answers as a game controller; wheels, pedals and other joysticks
     // answer DIERR_UNSUPPORTED and are passed over.
-    for (int i = 0; i < joystickCount && i < 8 && result == DIERR_UNSUPPORTED; ++i) {
+    for (int i = 0; i < joystickCount && i < kMaxJoysticks && result == DIERR_UNSUPPORTED; ++i) {
         if (!joystickDevices[i]) continue;
         pad = joystickDevices[i];
         result = platform::ReadStandardGamepad(pad, &state);

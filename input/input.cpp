@@ -14,14 +14,12 @@
 IDirectInput8A* directInput = nullptr;
 IDirectInputDevice8A* keyboardDevice = nullptr;
 IDirectInputDevice8A* mouseDevice = nullptr;
-IDirectInputDevice8A* joystickDevices[8] = {};
+IDirectInputDevice8A* joystickDevices[kMaxJoysticks] = {};
 int joystickCount = 0;
 BYTE keyState[256] = {};
 BYTE prevKeyState[256] = {};
 BYTE closeKey = 0;
 POINT mousePos = {0, 0};
-
-static const int maxJoysticks = 8;
 
 // The error boxes' texts are the catalogue's ids; MessageBoxA shows them in the user's language.
 static void ShowError(const char* text) {
@@ -83,12 +81,12 @@ static bool InitMouse() {
 
 static BOOL CALLBACK EnumJoysticksCallback(LPCDIDEVICEINSTANCEA instance, LPVOID) {
     // The enumeration is asked to stop at the last slot; never write past it even if it doesn't.
-    if (joystickCount >= maxJoysticks) return DIENUM_STOP;
+    if (joystickCount >= kMaxJoysticks) return DIENUM_STOP;
     if (directInput->CreateDevice(instance->guidInstance, &joystickDevices[joystickCount],
                                   nullptr) != DI_OK)
         DebugPrint("ジョイスティック[%d]が初期化できません.\n", joystickCount);
     joystickCount++;
-    return joystickCount >= maxJoysticks ? DIENUM_STOP : DIENUM_CONTINUE;
+    return joystickCount >= kMaxJoysticks ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
 static BOOL CALLBACK EnumAxesCallback(LPCDIDEVICEOBJECTINSTANCEA object, LPVOID context) {
@@ -147,7 +145,7 @@ bool InitDirectInput() {
 void FreeInput() {
     DebugSeparator();
     DebugPrint("FreeInput\n");
-    for (int i = 0; i < joystickCount && i < maxJoysticks; i++) {
+    for (int i = 0; i < joystickCount && i < kMaxJoysticks; i++) {
         if (joystickDevices[i]) joystickDevices[i]->Unacquire();
         if (joystickDevices[i]) {
             joystickDevices[i]->Release();

@@ -4,10 +4,13 @@
 
 #include <dinput.h>
 
+// Controller slots; the enumeration stops when they are all used.
+constexpr int kMaxJoysticks = 8;
+
 extern IDirectInput8A* directInput;
 extern IDirectInputDevice8A* keyboardDevice;
 extern IDirectInputDevice8A* mouseDevice;
-extern IDirectInputDevice8A* joystickDevices[8];
+extern IDirectInputDevice8A* joystickDevices[kMaxJoysticks];
 extern int joystickCount;
 extern BYTE keyState[256];
 extern BYTE prevKeyState[256];

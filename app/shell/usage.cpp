@@ -10,6 +10,13 @@
 
 #include "koltrep_version.h"
 
+// The drive options' lines, also shown under a mistake in one of them.
+#define KOLTREP_DRIVE_OPTIONS_USAGE                                                                \
+    "  --record FILE  write the session's keys as a replay script for koltrep-replay\n"            \
+    "  --trace FILE   write the replay runner's CSV trace of the session\n"
+
+const char kDriveOptionsUsage[] = KOLTREP_DRIVE_OPTIONS_USAGE;
+
 const char kKoltrepUsage[] =
     "usage: koltrep [-win] [-dbf] [-2nd] [--record FILE] [--trace FILE] [--data DIR]\n"
     "A walking machine on a physics engine: steer it with the arrow keys, fire with Space,\n"
@@ -18,9 +25,7 @@ const char kKoltrepUsage[] =
     "  -win       run in a window (the default is full screen)\n"
     "  -dbf       write the start-up log to debug.txt beside the program (or, where that\n"
     "             folder cannot be written, to $XDG_STATE_HOME/koltrep/debug.txt)\n"
-    "  -2nd       use the second display when there is one\n"
-    "  --record FILE  write the session's keys as a replay script for koltrep-replay\n"
-    "  --trace FILE   write the replay runner's CSV trace of the session\n"
+    "  -2nd       use the second display when there is one\n" KOLTREP_DRIVE_OPTIONS_USAGE
     "  --data DIR     read the data files from DIR (as KOLTREP_DATA_DIR does)\n"
     "  -h, --help show this text and exit\n"
     "  --version  show the version and exit\n"
