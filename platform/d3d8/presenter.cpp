@@ -7,7 +7,11 @@
 // and the back-buffer read-back of d3d8_linux.h.
 // Limits: the dirty region and the override window of Present are ignored; a window of
 // size zero (minimised) presents nothing and reports success.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/d3d8_linux.h>
+#include <platform/d3d8/device_impl.h>
+#include <platform/d3d8/presentation.h>
+#include <platform/d3d8/seams.h>
+#include <platform/d3d8/server_scaling.h>
 
 #include <platform/win32/sdl_window.h>
 

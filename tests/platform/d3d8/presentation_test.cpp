@@ -5,7 +5,7 @@
 #include "app/shell/main_window.h"
 #include "tests/support/d3d_test_support.h"
 
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/presentation.h>
 #include <platform/win32/sdl_window.h>
 #include <platform/win32/services.h>
 
