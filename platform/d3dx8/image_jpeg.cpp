@@ -7,7 +7,7 @@
 // Limits: at most kMaxImageDimension per side; the compressed scan data must be able to hold the
 // image; a picture above the decoding budget is decoded at 1/8 to 7/8 of its size by libjpeg's DCT
 // scaling and box-filtered further if need be; libjpeg's own working memory is capped.
-#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_decoders.h>
 
 #include <cstdio>
 // clang-format off

@@ -8,7 +8,7 @@
 // must lie within the file, and the ancillary chunks we do not use are skipped unread. A picture
 // above the decoding budget is read row by row into a box filter (never whole); an interlaced
 // one that large is refused, since its passes can only be put together in a whole picture.
-#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_decoders.h>
 
 #include <png.h>
 

@@ -5,7 +5,7 @@
 // png_write_end, mkostemp, fdopen, fflush, fsync, fchmod, umask, realpath, rename, unlink.
 #include <platform/d3dx8/image_write.h>
 
-#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_decoders.h>
 #include <platform/win32/output_files.h>
 
 #include <fcntl.h>
