@@ -31,6 +31,9 @@
 #include <string>
 #include <vector>
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::Image;
+
 namespace {
 
 const std::vector<Image>& TourPictures() {

@@ -159,7 +159,7 @@ void SaveScreenshot() {
         return;
     }
     std::string error;
-    if (!WritePngRgba(path.c_str(), width, height, pixels.data(), error)) {
+    if (!platform::d3dx::WritePngRgba(path.c_str(), width, height, pixels.data(), error)) {
         Report("", error);
         return;
     }

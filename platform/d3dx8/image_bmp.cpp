@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+namespace platform::d3dx {
+
 namespace {
 
 uint32_t ReadU32(const uint8_t* p) {
@@ -111,3 +113,5 @@ bool DecodeBmp(const uint8_t* data, size_t size, Image& out, std::string& error)
     }
     return true;
 }
+
+} // namespace platform::d3dx

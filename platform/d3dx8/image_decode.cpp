@@ -17,6 +17,8 @@
 #include <cstring>
 #include <limits>
 
+namespace platform::d3dx {
+
 namespace {
 
 struct ScopedFd {
@@ -207,3 +209,5 @@ bool DecodeImageFile(const char* path, Image& out, std::string& error, uint32_t 
     }
     return true;
 }
+
+} // namespace platform::d3dx

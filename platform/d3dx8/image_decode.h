@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace platform::d3dx {
+
 struct Image {
     uint32_t width = 0;
     uint32_t height = 0;
@@ -38,3 +40,5 @@ bool DecodeImageFile(const char* path, Image& out, std::string& error,
                      uint32_t maxSide = kMaxImageDimension);
 bool DecodeImageMemory(const uint8_t* data, size_t size, Image& out, std::string& error,
                        uint32_t maxSide = kMaxImageDimension);
+
+} // namespace platform::d3dx

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace platform::d3dx {
+
 // The decoders behind DecodeImageMemory, one per format; each assumes its signature matched.
 bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error,
                uint32_t maxSide = kMaxImageDimension);
@@ -38,3 +40,5 @@ class RowReducer {
 // Checks a width and height against kMaxImageDimension and the RGBA byte count against size_t;
 // on success `bytes` is width * height * 4.
 bool CheckImageSize(uint64_t width, uint64_t height, size_t& bytes, std::string& error);
+
+} // namespace platform::d3dx

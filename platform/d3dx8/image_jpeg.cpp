@@ -17,6 +17,8 @@
 
 #include <csetjmp>
 
+namespace platform::d3dx {
+
 namespace {
 
 struct JpegErrorManager {
@@ -198,3 +200,5 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Image& out, std::string& error
     jpeg_finish_decompress(&state.info);
     return true;
 }
+
+} // namespace platform::d3dx

@@ -15,6 +15,8 @@
 #include <csetjmp>
 #include <cstring>
 
+namespace platform::d3dx {
+
 namespace {
 
 // Reached from libpng's callbacks through png_get_io_ptr / png_get_error_ptr. Plain data only:
@@ -188,3 +190,5 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error,
     png_read_end(state.png, nullptr);
     return true;
 }
+
+} // namespace platform::d3dx

@@ -21,6 +21,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+namespace platform::d3dx {
+
 namespace {
 
 [[noreturn]] void RaiseWriteError(png_structp png, png_const_charp) {
@@ -145,3 +148,5 @@ bool WritePngRgba(const char* path, uint32_t width, uint32_t height, const uint8
     std::string ignored;
     return WritePngRgba(path, width, height, rgba, ignored);
 }
+
+} // namespace platform::d3dx

@@ -99,7 +99,7 @@ bool SaveBackBuffer(const std::string& path) {
         return false;
     }
     std::string error;
-    if (!WritePngRgba(path.c_str(), width, height, replay.pixels.data(), error)) {
+    if (!platform::d3dx::WritePngRgba(path.c_str(), width, height, replay.pixels.data(), error)) {
         Fail(error);
         return false;
     }
