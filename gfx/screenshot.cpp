@@ -154,7 +154,7 @@ void SaveScreenshot() {
     }
     static std::vector<uint8_t> pixels;
     UINT width = 0, height = 0;
-    if (!ReadBackBuffer(d3dDevice, pixels, width, height)) {
+    if (!platform::d3d8::ReadBackBuffer(d3dDevice, pixels, width, height)) {
         Report("", "the picture could not be read back");
         return;
     }

@@ -49,9 +49,9 @@ bool Device::SetWindowed(bool windowed) {
     return true;
 }
 
-} // namespace platform::d3d8
-
 bool SetWindowedPresentation(IDirect3DDevice8* device, bool windowed) {
-    auto* ours = dynamic_cast<platform::d3d8::Device*>(device);
+    auto* ours = dynamic_cast<Device*>(device);
     return ours && ours->SetWindowed(windowed);
 }
+
+} // namespace platform::d3d8

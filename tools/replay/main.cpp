@@ -94,7 +94,7 @@ void Fail(const std::string& message) {
 
 bool SaveBackBuffer(const std::string& path) {
     UINT width = 0, height = 0;
-    if (!ReadBackBuffer(d3dDevice, replay.pixels, width, height)) {
+    if (!platform::d3d8::ReadBackBuffer(d3dDevice, replay.pixels, width, height)) {
         Fail("cannot read the back buffer for " + path);
         return false;
     }
