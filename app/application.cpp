@@ -61,7 +61,7 @@ bool WindowModeKeyPressed() {
 
 void SwitchWindowMode() {
     const bool toWindowed = !windowed;
-    if (!SetWindowedPresentation(d3dDevice, toWindowed)) return;
+    if (!platform::d3d8::SetWindowedPresentation(d3dDevice, toWindowed)) return;
     windowed = toWindowed ? 1 : 0;
     presentParams.Windowed = windowed;
     // What start-up gives each mode: the cursor only over a window, and in full screen a client

@@ -31,6 +31,9 @@
 #include <string>
 #include <vector>
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::Image;
+
 namespace {
 
 const std::vector<Image>& TourPictures() {
@@ -124,7 +127,7 @@ void BM_TickReadBack(benchmark::State& state) {
     for (auto _ : state)
         TickFrame(tick++, [&] {
             benchmark::DoNotOptimize(
-                ReadBackBufferBottomUp(d3dDevice, pixels.data(), pixels.size()));
+                platform::d3d8::ReadBackBufferBottomUp(d3dDevice, pixels.data(), pixels.size()));
         });
 }
 BENCHMARK(BM_TickReadBack)->Unit(benchmark::kMillisecond);

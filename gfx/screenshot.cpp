@@ -154,12 +154,12 @@ void SaveScreenshot() {
     }
     static std::vector<uint8_t> pixels;
     UINT width = 0, height = 0;
-    if (!ReadBackBuffer(d3dDevice, pixels, width, height)) {
+    if (!platform::d3d8::ReadBackBuffer(d3dDevice, pixels, width, height)) {
         Report("", "the picture could not be read back");
         return;
     }
     std::string error;
-    if (!WritePngRgba(path.c_str(), width, height, pixels.data(), error)) {
+    if (!platform::d3dx::WritePngRgba(path.c_str(), width, height, pixels.data(), error)) {
         Report("", error);
         return;
     }

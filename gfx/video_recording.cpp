@@ -131,7 +131,7 @@ bool OpenTickVideo(video::VideoRecorder& recorder, const std::string& path, std:
 bool CaptureTickVideoFrame(video::VideoRecorder& recorder) {
     uint8_t* slot = recorder.FrameToFill();
     const size_t bytes = static_cast<size_t>(kVideoWidth) * kVideoHeight * 4;
-    if (!ReadBackBufferBottomUp(d3dDevice, slot, bytes)) return false;
+    if (!platform::d3d8::ReadBackBufferBottomUp(d3dDevice, slot, bytes)) return false;
     recorder.QueueFrame();
     return true;
 }

@@ -6,7 +6,7 @@
 
 #include "input/input.h"
 
-using platform::PadButton;
+using platform::dinput::PadButton;
 
 const GamepadButtonKey kGamepadButtonKeys[] = {
     {PadButton::A, DIK_SPACE},         // fire
@@ -36,7 +36,7 @@ int StickKey(LONG x, LONG y) {
 } // namespace
 
 void AddGamepadKeys() {
-    platform::StandardGamepadState state;
+    platform::dinput::StandardGamepadState state;
     HRESULT result = DIERR_UNSUPPORTED;
     IDirectInputDevice8A* pad = nullptr;
     // The first slot that answers as a game controller; wheels, pedals and other joysticks
@@ -44,7 +44,7 @@ void AddGamepadKeys() {
     for (int i = 0; i < joystickCount && i < kMaxJoysticks && result == DIERR_UNSUPPORTED; ++i) {
         if (!joystickDevices[i]) continue;
         pad = joystickDevices[i];
-        result = platform::ReadStandardGamepad(pad, &state);
+        result = platform::dinput::ReadStandardGamepad(pad, &state);
     }
     if (result == DIERR_UNSUPPORTED) return;
     // A controller whose set-up left it unacquired stays so; one that was read before and then

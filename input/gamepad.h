@@ -12,7 +12,7 @@
 constexpr LONG kGamepadDeadZone = 400;
 
 struct GamepadButtonKey {
-    platform::PadButton button;
+    platform::dinput::PadButton button;
     int key; // DIK code
 };
 extern const GamepadButtonKey kGamepadButtonKeys[];

@@ -6,7 +6,8 @@
 // the device gives it out again to a CreateVertexBuffer of a length it has room for, in the
 // same pool, under the new description. Its zeros are uploaded with its first Unlock or draw.
 // Limits: lock flags other than D3DLOCK_READONLY are accepted and make no difference.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/device_impl.h>
+#include <platform/d3d8/resources.h>
 
 #include <algorithm>
 #include <cstring>

@@ -9,7 +9,10 @@
 // costs no allocation.
 // Limits: one stream, two texture stages, no stencil operations beyond clearing, no fog.
 // The device keeps its GL context until the last reference, its own or a resource's, is gone.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/device_impl.h>
+#include <platform/d3d8/gl_context.h>
+#include <platform/d3d8/resources.h>
+#include <platform/d3d8/seams.h>
 
 #include <platform/win32/sdl_window.h>
 

@@ -5,7 +5,11 @@
 // format checks; GetDeviceCaps; CreateDevice with the "TnLHAL" / "HAL" / "REF" kinds.
 // Limits: formats come from the SDL pixel format (4 bytes -> X8R8G8B8, 16-bit -> R5G6B5 or
 // X1R5G5B5); depth formats are those GL allocates as renderbuffers (D16, D24X8, D24S8, D32).
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/device_impl.h>
+#include <platform/d3d8/gl_context.h>
+#include <platform/d3d8/presentation.h>
+#include <platform/d3d8/resources.h>
+#include <platform/d3d8/seams.h>
 
 #include <platform/win32/sdl_window.h>
 

@@ -16,7 +16,8 @@
 //    matrix loaded so that it stays in world space.
 // Limits: point and spot lights ignore Range; specular only when D3DRS_SPECULARENABLE; the
 // RHW of pretransformed vertices is not used for perspective correction; no fog.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/device_impl.h>
+#include <platform/d3d8/resources.h>
 
 #include <algorithm>
 #include <cmath>

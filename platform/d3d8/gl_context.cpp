@@ -7,8 +7,11 @@
 // Limits: a software context ("REF") is asked for through LIBGL_ALWAYS_SOFTWARE; a GL driver
 // that was loaded before and ignores it gives its own renderer, and the device kind check then
 // refuses it.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/gl_context.h>
+#include <platform/d3d8/seams.h>
 #include <platform/i18n/i18n.h>
+
+#include <epoxy/gl.h>
 
 #include <cstdarg>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // ticks, which stop then, and an X server without a compositor forgets what another window
 // covered. The back buffer still holds the last presented frame (the next frame clears it first),
 // so an expose presents it again, without a tick.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/device_impl.h>
 
 #include <platform/win32/sdl_window.h>
 

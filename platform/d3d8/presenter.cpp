@@ -7,7 +7,11 @@
 // and the back-buffer read-back of d3d8_linux.h.
 // Limits: the dirty region and the override window of Present are ignored; a window of
 // size zero (minimised) presents nothing and reports success.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/d3d8_linux.h>
+#include <platform/d3d8/device_impl.h>
+#include <platform/d3d8/presentation.h>
+#include <platform/d3d8/seams.h>
+#include <platform/d3d8/server_scaling.h>
 
 #include <platform/win32/sdl_window.h>
 
@@ -214,13 +218,11 @@ std::string RendererName(IDirect3DDevice8* device) {
     return ours ? ours->context().renderer() : std::string();
 }
 
-} // namespace platform::d3d8
-
 bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgbaTopDownRows, UINT& width,
                     UINT& height) {
     rgbaTopDownRows.clear();
     width = height = 0;
-    auto* ours = dynamic_cast<platform::d3d8::Device*>(device);
+    auto* ours = dynamic_cast<Device*>(device);
     if (!ours) return false;
     if (!ours->ReadBack(rgbaTopDownRows, width, height)) {
         rgbaTopDownRows.clear();
@@ -231,6 +233,8 @@ bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgbaTopDownR
 }
 
 bool ReadBackBufferBottomUp(IDirect3DDevice8* device, uint8_t* rgbaBottomUpRows, size_t bytes) {
-    auto* ours = dynamic_cast<platform::d3d8::Device*>(device);
+    auto* ours = dynamic_cast<Device*>(device);
     return ours && ours->ReadBackBottomUp(rgbaBottomUpRows, bytes);
 }
+
+} // namespace platform::d3d8

@@ -3,7 +3,8 @@
 // length; LockRect hands out a system-memory copy of the level, UnlockRect uploads it.
 // Formats: A8R8G8B8, X8R8G8B8, R5G6B5, X1R5G5B5, A1R5G5B5, A4R4G4B4, A8, L8, A8L8.
 // Limits: whole levels are uploaded on unlock; mip levels are only what the caller writes.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/device_impl.h>
+#include <platform/d3d8/resources.h>
 
 #include <algorithm>
 

@@ -2,7 +2,9 @@
 // of the platform's would change, and nothing more. The back buffer, the resources and every
 // state stay as they are (a GL context keeps them all); the window goes borderless over the
 // desktop or back to the frame, place and size it had, and Present scales for the new case.
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/d3d8_linux.h>
+#include <platform/d3d8/device_impl.h>
+#include <platform/d3d8/presentation.h>
 
 #include <platform/win32/sdl_window.h>
 
@@ -47,9 +49,9 @@ bool Device::SetWindowed(bool windowed) {
     return true;
 }
 
-} // namespace platform::d3d8
-
 bool SetWindowedPresentation(IDirect3DDevice8* device, bool windowed) {
-    auto* ours = dynamic_cast<platform::d3d8::Device*>(device);
+    auto* ours = dynamic_cast<Device*>(device);
     return ours && ours->SetWindowed(windowed);
 }
+
+} // namespace platform::d3d8

@@ -28,6 +28,11 @@
 
 namespace {
 
+using platform::d3dx::AtlasGlyph;
+using platform::d3dx::GlyphAtlas;
+using platform::font::DecodeUtf8;
+using platform::font::FontFace;
+
 constexpr DWORD kGlyphFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr int kTabColumns = 8;
 

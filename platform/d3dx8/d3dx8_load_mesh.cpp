@@ -13,7 +13,7 @@
 
 namespace {
 
-HRESULT MaterialBuffer(const std::vector<koltrep::xfile::MaterialData>& materials,
+HRESULT MaterialBuffer(const std::vector<platform::xfile::MaterialData>& materials,
                        ID3DXBuffer** buffer) {
     size_t size = materials.size() * sizeof(D3DXMATERIAL);
     for (const auto& m : materials)
@@ -39,7 +39,7 @@ HRESULT MaterialBuffer(const std::vector<koltrep::xfile::MaterialData>& material
 
 } // namespace
 
-namespace koltrep::d3dx {
+namespace platform::d3dx {
 
 HRESULT CreateMeshFromXData(IDirect3DDevice8* device, DWORD options, xfile::MeshData& data,
                             ID3DXMesh** mesh) {
@@ -52,7 +52,7 @@ HRESULT CreateMeshFromXData(IDirect3DDevice8* device, DWORD options, xfile::Mesh
                             std::move(data.attributes), mesh);
 }
 
-} // namespace koltrep::d3dx
+} // namespace platform::d3dx
 
 HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* device,
                           ID3DXBuffer** adjacency, ID3DXBuffer** materials, DWORD* numMaterials,
@@ -62,14 +62,14 @@ HRESULT D3DXLoadMeshFromX(LPCSTR fileName, DWORD options, IDirect3DDevice8* devi
     if (mesh) *mesh = nullptr;
     if (!fileName || !device || !mesh) return D3DERR_INVALIDCALL;
 
-    koltrep::xfile::MeshData data;
+    platform::xfile::MeshData data;
     std::string reason;
     // Named relative to the current folder; an installed program finds it in its data folder.
-    if (!koltrep::xfile::ReadXFile(platform::FindDataFile(fileName).c_str(), data, reason))
+    if (!platform::xfile::ReadXFile(platform::FindDataFile(fileName).c_str(), data, reason))
         return E_FAIL;
 
     ID3DXMesh* created = nullptr;
-    HRESULT hr = koltrep::d3dx::CreateMeshFromXData(device, options, data, &created);
+    HRESULT hr = platform::d3dx::CreateMeshFromXData(device, options, data, &created);
     if (FAILED(hr)) return hr;
 
     ID3DXBuffer* adjacencyBuffer = nullptr;

@@ -19,7 +19,7 @@
 #include <new>
 #include <unordered_map>
 
-namespace koltrep::d3dx {
+namespace platform::d3dx {
 
 namespace {
 
@@ -600,4 +600,4 @@ HRESULT CreateSystemMesh(IDirect3DDevice8* device, DWORD options, DWORD fvf,
     return D3D_OK;
 }
 
-} // namespace koltrep::d3dx
+} // namespace platform::d3dx

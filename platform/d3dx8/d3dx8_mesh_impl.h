@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <vector>
 
-namespace koltrep::xfile {
+namespace platform::xfile {
 struct MeshData;
 }
 
-namespace koltrep::d3dx {
+namespace platform::d3dx {
 
 // Bytes per vertex of the formats a mesh can hold (position, normal, one 2D texture
 // coordinate); 0 for anything else.
@@ -32,4 +32,4 @@ HRESULT CreateSystemMesh(IDirect3DDevice8* device, DWORD options, DWORD fvf,
 HRESULT CreateMeshFromXData(IDirect3DDevice8* device, DWORD options, xfile::MeshData& data,
                             ID3DXMesh** mesh);
 
-} // namespace koltrep::d3dx
+} // namespace platform::d3dx

@@ -32,7 +32,7 @@ HRESULT FinishShape(IDirect3DDevice8* device, const std::vector<PositionNormal>&
                     const std::vector<uint32_t>& indices, ID3DXMesh** mesh,
                     ID3DXBuffer** adjacency) {
     ID3DXMesh* created = nullptr;
-    HRESULT hr = koltrep::d3dx::CreateSystemMesh(
+    HRESULT hr = platform::d3dx::CreateSystemMesh(
         device, D3DXMESH_SYSTEMMEM, D3DFVF_XYZ | D3DFVF_NORMAL, Bytes(vertices), indices,
         std::vector<DWORD>(indices.size() / 3, 0), &created);
     if (FAILED(hr)) return hr;

@@ -27,6 +27,12 @@
 
 namespace {
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::Image;
+using platform::d3dx::ImageFormat;
+using platform::d3dx::kMaxImageDimension;
+using platform::d3dx::SniffImageFormat;
+
 // The extension library's "invalid data" result, returned for files that cannot be decoded.
 constexpr HRESULT kInvalidData = MAKE_HRESULT(1, _FACD3D, 2905);
 

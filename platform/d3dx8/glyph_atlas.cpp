@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cstring>
 
+namespace platform::d3dx {
+
 namespace {
 constexpr int kGap = 1;
 }
 
-GlyphAtlas::GlyphAtlas(IDirect3DDevice8* device, FontFace* face, UINT pageSize)
+GlyphAtlas::GlyphAtlas(IDirect3DDevice8* device, font::FontFace* face, UINT pageSize)
     : device_(device), face_(face), pageSize_(pageSize) {}
 
 GlyphAtlas::~GlyphAtlas() {
@@ -49,7 +51,7 @@ bool GlyphAtlas::Place(int width, int height, AtlasGlyph& glyph) {
 const AtlasGlyph& GlyphAtlas::Get(char32_t codePoint) {
     if (auto it = glyphs_.find(codePoint); it != glyphs_.end()) return it->second;
     AtlasGlyph glyph;
-    GlyphBitmap bitmap;
+    font::GlyphBitmap bitmap;
     if (face_->Render(codePoint, bitmap)) {
         glyph.advance = bitmap.advance;
         glyph.left = bitmap.left;
@@ -106,3 +108,5 @@ bool GlyphAtlas::Upload() {
     pending_.clear();
     return ok;
 }
+
+} // namespace platform::d3dx

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace platform::d3dx {
+
 struct AtlasGlyph {
     int page = -1; // -1: nothing to draw (blank, or no room)
     int x = 0, y = 0, width = 0, height = 0;
@@ -20,7 +22,7 @@ class GlyphAtlas {
   public:
     static constexpr int kMaxPages = 8;
 
-    GlyphAtlas(IDirect3DDevice8* device, FontFace* face, UINT pageSize);
+    GlyphAtlas(IDirect3DDevice8* device, font::FontFace* face, UINT pageSize);
     ~GlyphAtlas();
     GlyphAtlas(const GlyphAtlas&) = delete;
     GlyphAtlas& operator=(const GlyphAtlas&) = delete;
@@ -48,10 +50,12 @@ class GlyphAtlas {
     bool Place(int width, int height, AtlasGlyph& glyph);
 
     IDirect3DDevice8* device_;
-    FontFace* face_;
+    font::FontFace* face_;
     UINT pageSize_;
     std::vector<PageState> pages_;
     int shelfX_ = 0, shelfY_ = 0, shelfHeight_ = 0;
     std::unordered_map<char32_t, AtlasGlyph> glyphs_;
     std::vector<Pending> pending_;
 };
+
+} // namespace platform::d3dx

@@ -2,9 +2,11 @@
 // BITMAPINFOHEADER family of headers (40 bytes and the later 52/56/108/124-byte ones). 32-bit
 // pixels are B,G,R,X unless bit fields give byte-aligned masks, which may include alpha.
 // Limits: no palettes, 16-bit pixels or RLE compression; at most kMaxImageDimension per side.
-#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_decoders.h>
 
 #include <cstdlib>
+
+namespace platform::d3dx {
 
 namespace {
 
@@ -111,3 +113,5 @@ bool DecodeBmp(const uint8_t* data, size_t size, Image& out, std::string& error)
     }
     return true;
 }
+
+} // namespace platform::d3dx

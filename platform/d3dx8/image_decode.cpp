@@ -5,6 +5,7 @@
 // kMaxImageFileBytes are refused, by their size when it is known before reading; a picture above
 // the decoding budget that its decoder could not reduce on the way (BMP) is reduced afterwards.
 #include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_decoders.h>
 
 #include <platform/win32/regular_file.h>
 
@@ -15,6 +16,8 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+
+namespace platform::d3dx {
 
 namespace {
 
@@ -206,3 +209,5 @@ bool DecodeImageFile(const char* path, Image& out, std::string& error, uint32_t 
     }
     return true;
 }
+
+} // namespace platform::d3dx

@@ -7,7 +7,7 @@
 // Limits: at most kMaxImageDimension per side; the compressed scan data must be able to hold the
 // image; a picture above the decoding budget is decoded at 1/8 to 7/8 of its size by libjpeg's DCT
 // scaling and box-filtered further if need be; libjpeg's own working memory is capped.
-#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_decoders.h>
 
 #include <cstdio>
 // clang-format off
@@ -16,6 +16,8 @@
 // clang-format on
 
 #include <csetjmp>
+
+namespace platform::d3dx {
 
 namespace {
 
@@ -198,3 +200,5 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Image& out, std::string& error
     jpeg_finish_decompress(&state.info);
     return true;
 }
+
+} // namespace platform::d3dx

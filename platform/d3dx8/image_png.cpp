@@ -8,12 +8,14 @@
 // must lie within the file, and the ancillary chunks we do not use are skipped unread. A picture
 // above the decoding budget is read row by row into a box filter (never whole); an interlaced
 // one that large is refused, since its passes can only be put together in a whole picture.
-#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_decoders.h>
 
 #include <png.h>
 
 #include <csetjmp>
 #include <cstring>
+
+namespace platform::d3dx {
 
 namespace {
 
@@ -188,3 +190,5 @@ bool DecodePng(const uint8_t* data, size_t size, Image& out, std::string& error,
     png_read_end(state.png, nullptr);
     return true;
 }
+
+} // namespace platform::d3dx

@@ -5,7 +5,7 @@
 // png_write_end, mkostemp, fdopen, fflush, fsync, fchmod, umask, realpath, rename, unlink.
 #include <platform/d3dx8/image_write.h>
 
-#include <platform/d3dx8/image_decode.h>
+#include <platform/d3dx8/image_decoders.h>
 #include <platform/win32/output_files.h>
 
 #include <fcntl.h>
@@ -21,6 +21,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+namespace platform::d3dx {
+
 namespace {
 
 [[noreturn]] void RaiseWriteError(png_structp png, png_const_charp) {
@@ -145,3 +148,5 @@ bool WritePngRgba(const char* path, uint32_t width, uint32_t height, const uint8
     std::string ignored;
     return WritePngRgba(path, width, height, rgba, ignored);
 }
+
+} // namespace platform::d3dx

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace platform {
+namespace platform::dinput {
 
 namespace {
 
@@ -27,8 +27,6 @@ const InputFaults& CurrentInputFaults() {
 int LiveInputObjects() {
     return liveObjects;
 }
-
-namespace dinput {
 
 void NoteCreated() {
     ++liveObjects;
@@ -131,13 +129,12 @@ bool JoystickInstanceId(const GUID& guid, int32_t* instanceId) {
     return true;
 }
 
-} // namespace dinput
-} // namespace platform
+} // namespace platform::dinput
 
 HRESULT DirectInput8Create(HINSTANCE, DWORD version, REFIID riid, LPVOID* out, LPUNKNOWN outer) {
     if (!out) return DIERR_INVALIDPARAM;
     *out = nullptr;
-    if (HRESULT forced = platform::CurrentInputFaults().directInputCreate; forced != DI_OK)
+    if (HRESULT forced = platform::dinput::CurrentInputFaults().directInputCreate; forced != DI_OK)
         return forced;
     if (version < DIRECTINPUT_VERSION) return DIERR_OLDDIRECTINPUTVERSION;
     if (version > DIRECTINPUT_VERSION) return DIERR_BETADIRECTINPUTVERSION;

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <platform/i18n/i18n.h>
 
-namespace platform {
+namespace platform::dinput {
 
 namespace {
 
@@ -215,8 +215,6 @@ JoystickSource& CurrentJoystickSource() {
     return joystickSource ? *joystickSource : sdlJoysticks;
 }
 
-namespace dinput {
-
 namespace {
 
 const GUID* const kAxisGuids[kMaxAxes] = {&GUID_XAxis,  &GUID_YAxis,  &GUID_ZAxis,  &GUID_RxAxis,
@@ -332,12 +330,10 @@ HRESULT CreateJoystickDevice(int32_t instanceId, IDirectInputDevice8A** device) 
     return DI_OK;
 }
 
-} // namespace dinput
-
 HRESULT ReadStandardGamepad(IDirectInputDevice8A* device, StandardGamepadState* state) {
-    auto* joystick = dynamic_cast<dinput::JoystickDevice*>(device);
+    auto* joystick = dynamic_cast<JoystickDevice*>(device);
     if (!joystick || !state) return DIERR_UNSUPPORTED;
     return joystick->ReadGamepad(state);
 }
 
-} // namespace platform
+} // namespace platform::dinput

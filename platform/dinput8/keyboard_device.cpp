@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-namespace platform {
+namespace platform::dinput {
 
 HRESULT SdlKeyboard::Read(BYTE state[256]) {
     // Pumping moves pending key events into SDL's state without taking them off the queue the
@@ -68,8 +68,6 @@ KeyboardSource& CurrentKeyboardSource() {
     return keyboardSource ? *keyboardSource : sdlKeyboard;
 }
 
-namespace dinput {
-
 namespace {
 
 std::vector<DeviceObject> KeyboardObjects() {
@@ -98,5 +96,4 @@ IDirectInputDevice8A* CreateKeyboardDevice() {
     return new KeyboardDevice();
 }
 
-} // namespace dinput
-} // namespace platform
+} // namespace platform::dinput

@@ -12,7 +12,7 @@
 
 #include <deque>
 
-namespace platform {
+namespace platform::dinput {
 
 namespace {
 
@@ -27,8 +27,6 @@ void FailNextMouseRead(HRESULT result) {
 void ClearMouseReadFailures() {
     mouseReadFailures.clear();
 }
-
-namespace dinput {
 
 namespace {
 
@@ -86,5 +84,4 @@ IDirectInputDevice8A* CreateMouseDevice() {
     return new MouseDevice();
 }
 
-} // namespace dinput
-} // namespace platform
+} // namespace platform::dinput

@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace platform {
+namespace platform::dinput {
 
 namespace {
 
@@ -170,4 +170,4 @@ BYTE DikFromScancode(int scancode) {
     return kLookup[scancode];
 }
 
-} // namespace platform
+} // namespace platform::dinput

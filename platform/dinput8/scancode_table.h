@@ -7,7 +7,7 @@
 
 #include <span>
 
-namespace platform {
+namespace platform::dinput {
 
 struct ScancodeMapping {
     SDL_Scancode scancode;
@@ -20,4 +20,4 @@ std::span<const ScancodeMapping> ScancodeTable();
 // 0 for a scancode without a DIK code (0 is not a key in c_dfDIKeyboard).
 BYTE DikFromScancode(int scancode);
 
-} // namespace platform
+} // namespace platform::dinput

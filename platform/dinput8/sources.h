@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::dinput {
 
 // ---- Keyboard -----------------------------------------------------------------------------
 
@@ -161,4 +161,15 @@ JoystickSource& CurrentJoystickSource();
 // DirectInput objects and devices created and not yet released to a count of zero.
 int LiveInputObjects();
 
+} // namespace platform::dinput
+
+// The test support still installs its sources by these names from before the stand-in's
+// additions moved into its namespace; they go when the support says platform::dinput itself.
+namespace platform {
+using dinput::ClearMouseReadFailures;
+using dinput::ScriptedJoysticks;
+using dinput::ScriptedKeyboard;
+using dinput::SetInputFaults;
+using dinput::SetJoystickSource;
+using dinput::SetKeyboardSource;
 } // namespace platform

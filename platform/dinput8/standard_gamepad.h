@@ -6,7 +6,7 @@
 
 #include <dinput.h>
 
-namespace platform {
+namespace platform::dinput {
 
 enum class PadButton { A, B, X, Y, LeftShoulder, RightShoulder, Start, Count };
 
@@ -21,4 +21,4 @@ struct StandardGamepadState {
 // read); otherwise as GetDeviceState: DIERR_NOTACQUIRED, or DIERR_INPUTLOST when detached.
 HRESULT ReadStandardGamepad(IDirectInputDevice8A* device, StandardGamepadState* state);
 
-} // namespace platform
+} // namespace platform::dinput

@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace platform::font {
+
 namespace {
 
 constexpr int kMaxGlyphSide = 1024;
@@ -250,3 +252,5 @@ bool FontFace::Render(char32_t codePoint, GlyphBitmap& out) {
     }
     return true;
 }
+
+} // namespace platform::font

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace platform::font {
+
 struct GlyphBitmap {
     int width = 0, height = 0;     // pixels of coverage
     int left = 0;                  // from the pen position to the bitmap's left edge
@@ -61,3 +63,5 @@ class FontFace {
     int ascent_ = 0;
     int averageCharWidth_ = 0;
 };
+
+} // namespace platform::font

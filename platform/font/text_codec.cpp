@@ -3,6 +3,8 @@
 
 #include <iconv.h>
 
+namespace platform::font {
+
 bool IsValidUtf8(const std::string& text) {
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -71,3 +73,5 @@ void DecodeUtf8(const char* text, size_t length, std::vector<char32_t>& out) {
         i += 1 + extra;
     }
 }
+
+} // namespace platform::font

@@ -177,7 +177,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (caption == nullptr) caption = "";
     if (platform::messageBoxSink) return platform::messageBoxSink->Show(owner, text, caption, type);
     // The ids are the texts in UTF-8, whichever of the two encodings the caller holds them in.
-    const std::string textUtf8 = TextToUtf8(text), captionUtf8 = TextToUtf8(caption);
+    const std::string textUtf8 = platform::font::TextToUtf8(text),
+                      captionUtf8 = platform::font::TextToUtf8(caption);
     const std::string shownText = Translate(textUtf8.c_str());
     const std::string shownCaption = Translate(captionUtf8.c_str());
     platform::WriteToStderr(shownText, shownCaption);

@@ -31,9 +31,9 @@ constexpr uint32_t kButtonBorder = 0xFF0078D7; // the default button's border
 using Lines = std::vector<std::vector<char32_t>>;
 
 Lines SplitLines(const char* text) {
-    const std::string utf8 = TextToUtf8(text);
+    const std::string utf8 = font::TextToUtf8(text);
     std::vector<char32_t> all;
-    DecodeUtf8(utf8.data(), utf8.size(), all);
+    font::DecodeUtf8(utf8.data(), utf8.size(), all);
     while (!all.empty() && (all.back() == '\n' || all.back() == '\r'))
         all.pop_back();
     Lines lines(1);
@@ -50,7 +50,7 @@ Lines SplitLines(const char* text) {
 
 class Painter {
   public:
-    Painter(MessageBoxPicture& picture, FontFace& face) : picture_(picture), face_(face) {}
+    Painter(MessageBoxPicture& picture, font::FontFace& face) : picture_(picture), face_(face) {}
 
     // Pen advance of one character from `x` (a tab moves to the next stop).
     int Advance(char32_t c, int x) {
@@ -58,7 +58,7 @@ class Painter {
             const int stop = kTabStop * face_.AverageCharWidth();
             return (x / stop + 1) * stop - x;
         }
-        GlyphBitmap glyph;
+        font::GlyphBitmap glyph;
         return face_.Render(c, glyph) ? glyph.advance : 0;
     }
 
@@ -73,7 +73,7 @@ class Painter {
     void Text(const std::vector<char32_t>& line, int left, int top, int right) {
         int x = 0;
         for (char32_t c : line) {
-            GlyphBitmap glyph;
+            font::GlyphBitmap glyph;
             if (c != '\t' && face_.Render(c, glyph)) {
                 if (!face_.HasGlyph(c)) ++picture_.missingGlyphs;
                 Glyph(glyph, left + x, top + face_.Ascent(), right);
@@ -91,7 +91,7 @@ class Painter {
     }
 
   private:
-    void Glyph(const GlyphBitmap& glyph, int penX, int baseline, int right) {
+    void Glyph(const font::GlyphBitmap& glyph, int penX, int baseline, int right) {
         for (int gy = 0; gy < glyph.height; ++gy) {
             const int y = baseline - glyph.top + gy;
             if (y < 0 || y >= picture_.height) continue;
@@ -114,14 +114,14 @@ class Painter {
     }
 
     MessageBoxPicture& picture_;
-    FontFace& face_;
+    font::FontFace& face_;
 };
 
 } // namespace
 
 bool DrawMessageBox(const char* text, MessageBoxPicture& picture, std::string& error) {
     picture = MessageBoxPicture{};
-    std::unique_ptr<FontFace> face = FontFace::Open(kFaceName, kEmHeight, false, error);
+    std::unique_ptr<font::FontFace> face = font::FontFace::Open(kFaceName, kEmHeight, false, error);
     if (!face) return false;
     Painter painter(picture, *face);
     const Lines lines = SplitLines(text ? text : "");

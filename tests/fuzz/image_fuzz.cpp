@@ -5,6 +5,11 @@
 
 #include <cstdlib>
 
+using platform::d3dx::DecodeImageMemory;
+using platform::d3dx::Image;
+using platform::d3dx::kMaxDecodedPixels;
+using platform::d3dx::kMaxImageDimension;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Image image;
     std::string error;

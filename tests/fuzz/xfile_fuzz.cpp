@@ -6,12 +6,12 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    koltrep::xfile::MeshData mesh;
+    platform::xfile::MeshData mesh;
     std::string reason;
-    if (!koltrep::xfile::ReadXMemory(data, size, mesh, reason)) return 0;
+    if (!platform::xfile::ReadXMemory(data, size, mesh, reason)) return 0;
 
     ID3DXMesh* built = nullptr;
-    if (FAILED(koltrep::d3dx::CreateMeshFromXData(nullptr, D3DXMESH_SYSTEMMEM, mesh, &built)))
+    if (FAILED(platform::d3dx::CreateMeshFromXData(nullptr, D3DXMESH_SYSTEMMEM, mesh, &built)))
         __builtin_trap(); // the reader's output must always make a valid mesh
     std::vector<DWORD> adjacency(built->GetNumFaces() * 3);
     built->GenerateAdjacency(0.0f, adjacency.data());

@@ -56,7 +56,7 @@ TEST_F(InputTest, StartUpCreatesKeyboardAndMouseAndLogsOnlyItsName) {
     EXPECT_NE(mouseDevice, nullptr);
     EXPECT_EQ(joystickCount, 0);
     EXPECT_EQ(closeKey, DIK_ESCAPE);
-    EXPECT_EQ(platform::LiveInputObjects(), 3);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 3);
 
     // Both devices are acquired by the set-up: they read without another Acquire.
     BYTE keys[256];
@@ -67,7 +67,7 @@ TEST_F(InputTest, StartUpCreatesKeyboardAndMouseAndLogsOnlyItsName) {
 
 struct StartFailure {
     const char* name;
-    void (*inject)(platform::InputFaults&);
+    void (*inject)(platform::dinput::InputFaults&);
     const char* box;
     int createdObjects; // what FreeInput has to release
 };
@@ -77,9 +77,9 @@ class InputStartFailureTest : public InputTest,
 
 TEST_P(InputStartFailureTest, ShowsOneErrorBoxAndFreeInputReleasesWhatWasCreated) {
     const StartFailure& failure = GetParam();
-    platform::InputFaults faults;
+    platform::dinput::InputFaults faults;
     failure.inject(faults);
-    platform::SetInputFaults(faults);
+    platform::dinput::SetInputFaults(faults);
     sandbox.joysticks.Add({});
 
     EXPECT_FALSE(InitDirectInput());
@@ -91,10 +91,10 @@ TEST_P(InputStartFailureTest, ShowsOneErrorBoxAndFreeInputReleasesWhatWasCreated
     EXPECT_EQ(box.owner, GetActiveWindow());
     EXPECT_EQ(sandbox.log.text(), kInitLog);
     EXPECT_EQ(sandbox.joysticks.opens(), 0); // later steps are not attempted
-    EXPECT_EQ(platform::LiveInputObjects(), failure.createdObjects);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), failure.createdObjects);
 
     FreeInput();
-    EXPECT_EQ(platform::LiveInputObjects(), 0);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 0);
     EXPECT_EQ(directInput, nullptr);
     EXPECT_EQ(keyboardDevice, nullptr);
     EXPECT_EQ(mouseDevice, nullptr);
@@ -123,12 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InputTest, FailedAcquireAndSuccessCodesDoNotFailStartUp) {
-    platform::InputFaults faults;
+    platform::dinput::InputFaults faults;
     faults.keyboard.acquire = DIERR_OTHERAPPHASPRIO;
     faults.keyboard.setDataFormat = S_FALSE;
     faults.mouse.acquire = DIERR_OTHERAPPHASPRIO;
     faults.mouse.setCooperativeLevel = S_FALSE;
-    platform::SetInputFaults(faults);
+    platform::dinput::SetInputFaults(faults);
     EXPECT_TRUE(InitDirectInput());
     EXPECT_TRUE(sandbox.boxes.shown.empty());
     EXPECT_EQ(closeKey, DIK_ESCAPE);
@@ -140,7 +140,7 @@ TEST_F(InputTest, FreeInputTwiceAndWithoutStartUpIsHarmless) {
     Start();
     FreeInput();
     FreeInput();
-    EXPECT_EQ(platform::LiveInputObjects(), 0);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 0);
     EXPECT_EQ(sandbox.log.text(), Separator() + "FreeInput\n" + Separator() + "FreeInput\n");
 }
 
@@ -240,7 +240,7 @@ TEST_F(InputTest, LostKeyboardIsLoggedAndReacquiredOncePerTick) {
 TEST_F(InputTest, LostMouseIsLoggedAndReacquiredWithoutTouchingKeys) {
     Start();
     sandbox.keyboard.SetKey(DIK_W, true);
-    platform::FailNextMouseRead(DIERR_INPUTLOST);
+    platform::dinput::FailNextMouseRead(DIERR_INPUTLOST);
     EXPECT_EQ(Tick(DIK_W), 2);
     EXPECT_EQ(sandbox.log.text(), kMouseLost);
     DIMOUSESTATE mouse;
@@ -251,8 +251,8 @@ TEST_F(InputTest, LostMouseIsLoggedAndReacquiredWithoutTouchingKeys) {
 
 TEST_F(InputTest, OtherMouseFailuresAreIgnored) {
     Start();
-    platform::FailNextMouseRead(DIERR_GENERIC);
-    platform::FailNextMouseRead(DIERR_NOTACQUIRED);
+    platform::dinput::FailNextMouseRead(DIERR_GENERIC);
+    platform::dinput::FailNextMouseRead(DIERR_NOTACQUIRED);
     UpdateInput();
     UpdateInput();
     EXPECT_EQ(sandbox.log.text(), "");
@@ -318,24 +318,24 @@ TEST_F(InputTest, NineControllersFillEightSlots) {
     EXPECT_EQ(sandbox.joysticks.opens(), 8);
     for (IDirectInputDevice8A* device : joystickDevices)
         EXPECT_NE(device, nullptr);
-    EXPECT_EQ(platform::LiveInputObjects(), 3 + 8);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 3 + 8);
 
     FreeInput();
-    EXPECT_EQ(platform::LiveInputObjects(), 0);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 0);
     for (IDirectInputDevice8A* device : joystickDevices)
         EXPECT_EQ(device, nullptr);
     EXPECT_EQ(joystickCount, 8); // kept by FreeInput
 }
 
 TEST_F(InputTest, EachControllerProblemIsLoggedWithItsSlotAndLaterSlotsKeepTheirIndex) {
-    platform::ScriptedJoystick healthy;
-    platform::ScriptedJoystick noDevice;
+    platform::dinput::ScriptedJoystick healthy;
+    platform::dinput::ScriptedJoystick noDevice;
     noDevice.faults.create = DIERR_DEVICENOTREG;
-    platform::ScriptedJoystick noFormat;
+    platform::dinput::ScriptedJoystick noFormat;
     noFormat.faults.setDataFormat = S_FALSE; // a success code other than DI_OK counts as failure
-    platform::ScriptedJoystick noCooperation;
+    platform::dinput::ScriptedJoystick noCooperation;
     noCooperation.faults.setCooperativeLevel = DIERR_INVALIDPARAM;
-    platform::ScriptedJoystick noAxes;
+    platform::dinput::ScriptedJoystick noAxes;
     noAxes.faults.enumObjects = DIERR_GENERIC;
     sandbox.joysticks.Add(healthy);
     sandbox.joysticks.Add(noDevice);
@@ -361,13 +361,13 @@ TEST_F(InputTest, EachControllerProblemIsLoggedWithItsSlotAndLaterSlotsKeepTheir
     for (int slot : {3, 4})
         EXPECT_EQ(joystickDevices[slot]->GetDeviceState(sizeof(state), &state), DIERR_NOTACQUIRED);
 
-    EXPECT_EQ(platform::LiveInputObjects(), 3 + 5);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 3 + 5);
     FreeInput();
-    EXPECT_EQ(platform::LiveInputObjects(), 0);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 0);
 }
 
 TEST_F(InputTest, ControllerAxesAreScaledToPlusMinusThousand) {
-    platform::ScriptedJoystick stick;
+    platform::dinput::ScriptedJoystick stick;
     stick.axisCount = 3;
     stick.axes = {-32768, 0, 32767};
     sandbox.joysticks.Add(stick);

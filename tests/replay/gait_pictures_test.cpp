@@ -10,6 +10,9 @@
 
 #include <platform/d3dx8/image_decode.h>
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::Image;
+
 namespace {
 
 // The legs' colours in the order of the program's table.

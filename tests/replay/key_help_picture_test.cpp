@@ -9,6 +9,9 @@
 
 #include <platform/d3dx8/image_decode.h>
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::Image;
+
 namespace {
 
 class KeyHelpPicture : public replay_test::ReplayProcessTest {

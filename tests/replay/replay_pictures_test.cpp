@@ -37,6 +37,10 @@
 #include <platform/d3dx8/image_decode.h>
 #include <platform/d3dx8/image_write.h>
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::Image;
+using platform::d3dx::WritePngRgba;
+
 namespace {
 
 namespace fs = std::filesystem;

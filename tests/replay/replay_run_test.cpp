@@ -28,6 +28,9 @@
 #include <platform/win32/services.h>
 #include <windows.h>
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::Image;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -11,6 +11,9 @@
 
 #include <platform/d3dx8/image_decode.h>
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::Image;
+
 namespace {
 
 using replay_test::ReadAll;

@@ -36,7 +36,7 @@ TEST(Gamepad, OnlyTheGameControllerDrivesByItsStandardMapping) {
     input_test::UseOffscreenVideo();
     mainWindow = input_test::TestWindow();
     windowed = 1;
-    platform::SetJoystickSource(nullptr); // SDL's controllers, not the sandbox's
+    platform::dinput::SetJoystickSource(nullptr); // SDL's controllers, not the sandbox's
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
     int wheelIndex = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_WHEEL, 6, 11, 0);
     SDL_Joystick* wheel = SDL_JoystickOpen(wheelIndex);
@@ -101,7 +101,7 @@ TEST(Gamepad, OnlyTheGameControllerDrivesByItsStandardMapping) {
     SDL_JoystickClose(wheel);
     SDL_JoystickDetachVirtual(padIndex);
     SDL_JoystickDetachVirtual(wheelIndex);
-    platform::SetJoystickSource(&sandbox.joysticks);
+    platform::dinput::SetJoystickSource(&sandbox.joysticks);
 }
 
 } // namespace

@@ -44,8 +44,8 @@ class SceneRenderTest : public ::testing::Test {
         DrawFrame();
         d3d_test::Picture picture = d3d_test::ReadPicture(screen.device);
         if (const char* folder = std::getenv("KOLTREP_SCENE_SHOTS"))
-            WritePngRgba((std::string(folder) + "/" + name + ".png").c_str(), picture.width,
-                         picture.height, picture.rgba.data());
+            platform::d3dx::WritePngRgba((std::string(folder) + "/" + name + ".png").c_str(),
+                                         picture.width, picture.height, picture.rgba.data());
         return picture;
     }
 

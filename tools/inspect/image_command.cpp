@@ -41,8 +41,8 @@ int RunImageCommand(int argc, char** argv) {
             return 1;
         }
     }
-    Image image;
-    if (!DecodeImageFile(file, image, error)) {
+    platform::d3dx::Image image;
+    if (!platform::d3dx::DecodeImageFile(file, image, error)) {
         std::fprintf(stderr, "image: %s\n", error.c_str());
         return 1;
     }

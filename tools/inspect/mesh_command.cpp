@@ -12,9 +12,9 @@ int RunMeshCommand(int argc, char** argv) {
         std::fprintf(stderr, "usage: koltrep-inspect mesh FILE\n");
         return 1;
     }
-    koltrep::xfile::MeshData mesh;
+    platform::xfile::MeshData mesh;
     std::string reason;
-    if (!koltrep::xfile::ReadXFile(argv[0], mesh, reason)) {
+    if (!platform::xfile::ReadXFile(argv[0], mesh, reason)) {
         std::fprintf(stderr, "%s: %s\n", argv[0], reason.c_str());
         return 1;
     }

@@ -27,7 +27,7 @@ int RunMessageBoxCommand(int argc, char** argv) {
     for (uint32_t pixel : picture.argb)
         for (int shift : {16, 8, 0, 24})
             rgba.push_back(static_cast<uint8_t>(pixel >> shift));
-    if (!WritePngRgba(argv[1], picture.width, picture.height, rgba.data())) {
+    if (!platform::d3dx::WritePngRgba(argv[1], picture.width, picture.height, rgba.data())) {
         std::fprintf(stderr, "msgbox: cannot write %s\n", argv[1]);
         return 1;
     }

@@ -74,7 +74,7 @@ struct Replay {
     long lastTick = 0;
     long step = 0; // physics steps so far, for --trace-steps
     TraceWriter trace;
-    platform::ScriptedKeyboard keyboard;
+    platform::dinput::ScriptedKeyboard keyboard;
     Timing timing;
     bool failed = false;
     std::vector<uint8_t> pixels;
@@ -94,12 +94,12 @@ void Fail(const std::string& message) {
 
 bool SaveBackBuffer(const std::string& path) {
     UINT width = 0, height = 0;
-    if (!ReadBackBuffer(d3dDevice, replay.pixels, width, height)) {
+    if (!platform::d3d8::ReadBackBuffer(d3dDevice, replay.pixels, width, height)) {
         Fail("cannot read the back buffer for " + path);
         return false;
     }
     std::string error;
-    if (!WritePngRgba(path.c_str(), width, height, replay.pixels.data(), error)) {
+    if (!platform::d3dx::WritePngRgba(path.c_str(), width, height, replay.pixels.data(), error)) {
         Fail(error);
         return false;
     }
@@ -398,9 +398,10 @@ int main(int argc, char** argv) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     platform::VirtualClock clock;
     platform::SetClock(&clock);
-    platform::SetKeyboardSource(&replay.keyboard);
-    platform::ScriptedJoysticks noJoysticks; // controllers on this machine must not vary a run
-    platform::SetJoystickSource(&noJoysticks);
+    platform::dinput::SetKeyboardSource(&replay.keyboard);
+    // Controllers on this machine must not vary a run.
+    platform::dinput::ScriptedJoysticks noJoysticks;
+    platform::dinput::SetJoystickSource(&noJoysticks);
     PrivateLockFolder lockFolder;
     if (!lockFolder.Create()) {
         std::fprintf(stderr, "koltrep-replay: cannot create a lock folder: %s\n",

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace koltrep::xfile {
+namespace platform::xfile {
 
 namespace {
 
@@ -110,4 +110,4 @@ bool InflateMsZip(const uint8_t* data, size_t size, size_t limit, std::vector<ui
     return true;
 }
 
-} // namespace koltrep::xfile
+} // namespace platform::xfile

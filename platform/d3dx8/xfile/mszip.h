@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace koltrep::xfile {
+namespace platform::xfile {
 
 // Inflates the part of a compressed .x file after its 16-byte header: a DWORD with the
 // uncompressed size, then blocks of a WORD uncompressed size, a WORD compressed size, "CK" and
@@ -15,4 +15,4 @@ namespace koltrep::xfile {
 bool InflateMsZip(const uint8_t* data, size_t size, size_t limit, std::vector<uint8_t>& out,
                   std::string& reason);
 
-} // namespace koltrep::xfile
+} // namespace platform::xfile

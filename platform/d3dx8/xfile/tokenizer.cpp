@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace koltrep::xfile {
+namespace platform::xfile {
 
 namespace {
 
@@ -359,4 +359,4 @@ bool Tokenizer::LexBinary(Token& token) {
     }
 }
 
-} // namespace koltrep::xfile
+} // namespace platform::xfile

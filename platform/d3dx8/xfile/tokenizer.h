@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace koltrep::xfile {
+namespace platform::xfile {
 
 enum class TokenKind {
     End,
@@ -72,4 +72,4 @@ class Tokenizer {
     std::string error_;
 };
 
-} // namespace koltrep::xfile
+} // namespace platform::xfile

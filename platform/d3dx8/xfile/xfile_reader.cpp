@@ -36,7 +36,7 @@
 #include <memory>
 #include <unordered_map>
 
-namespace koltrep::xfile {
+namespace platform::xfile {
 
 namespace {
 
@@ -857,4 +857,4 @@ bool ReadXFile(const char* path, MeshData& mesh, std::string& reason) {
     return ReadXMemory(bytes.data(), bytes.size(), mesh, reason);
 }
 
-} // namespace koltrep::xfile
+} // namespace platform::xfile

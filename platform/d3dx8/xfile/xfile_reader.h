@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace koltrep::xfile {
+namespace platform::xfile {
 
 // Largest file (or inflated file) the reader accepts.
 constexpr size_t kMaxFileBytes = size_t(64) << 20;
@@ -53,4 +53,4 @@ MaterialData DefaultMaterial();
 bool ReadXMemory(const uint8_t* data, size_t size, MeshData& mesh, std::string& reason);
 bool ReadXFile(const char* path, MeshData& mesh, std::string& reason);
 
-} // namespace koltrep::xfile
+} // namespace platform::xfile

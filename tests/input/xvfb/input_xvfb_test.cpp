@@ -86,7 +86,7 @@ class InputXvfbTest : public ::testing::Test {
 };
 
 TEST_F(InputXvfbTest, RealKeyEventsGoThroughPressedHeldReleasedAndUp) {
-    platform::SetKeyboardSource(nullptr); // the real SDL keyboard
+    platform::dinput::SetKeyboardSource(nullptr); // the real SDL keyboard
     ASSERT_TRUE(InitDirectInput());
     ASSERT_TRUE(Shell("xdotool search --name '^Koltrep$' windowfocus"));
     SDL_Window* window = platform::SdlWindowFromHandle(mainWindow);

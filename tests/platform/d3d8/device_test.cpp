@@ -370,7 +370,7 @@ TEST_F(Resources, ForeignInterfacesAreNotBound) {
     EXPECT_EQ(gpu.device->SetTexture(8, nullptr), D3DERR_INVALIDCALL);
     std::vector<uint8_t> rgba;
     UINT width = 1, height = 1;
-    EXPECT_FALSE(ReadBackBuffer(&recorder, rgba, width, height));
+    EXPECT_FALSE(platform::d3d8::ReadBackBuffer(&recorder, rgba, width, height));
     EXPECT_EQ(width, 0u);
     EXPECT_TRUE(rgba.empty());
     foreign->Release();

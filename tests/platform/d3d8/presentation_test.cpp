@@ -4,7 +4,7 @@
 
 #include "tests/support/platform/d3d_test_support.h"
 
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/presentation.h>
 #include <platform/win32/sdl_window.h>
 #include <platform/win32/services.h>
 
@@ -117,7 +117,7 @@ TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBa
     SDL_Rect desktop{};
     ASSERT_EQ(SDL_GetDisplayBounds(0, &desktop), 0);
 
-    ASSERT_TRUE(SetWindowedPresentation(device, true));
+    ASSERT_TRUE(platform::d3d8::SetWindowedPresentation(device, true));
     int width = 0, height = 0;
     SDL_GetWindowSize(window, &width, &height);
     EXPECT_EQ(width, 640); // the window as it was before full screen took it
@@ -130,8 +130,9 @@ TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBa
     Pump();
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
-    ASSERT_TRUE(SetWindowedPresentation(device, true)); // already there: nothing changes
-    ASSERT_TRUE(SetWindowedPresentation(device, false));
+    // Already there: nothing changes.
+    ASSERT_TRUE(platform::d3d8::SetWindowedPresentation(device, true));
+    ASSERT_TRUE(platform::d3d8::SetWindowedPresentation(device, false));
     SDL_GetWindowSize(window, &width, &height);
     EXPECT_EQ(width, desktop.w);
     EXPECT_EQ(height, desktop.h);
@@ -139,7 +140,7 @@ TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBa
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(d3d_test::ReadPicture(device).Count({0, 255, 0, 255}, 0), 640 * 480);
-    EXPECT_FALSE(SetWindowedPresentation(nullptr, true));
+    EXPECT_FALSE(platform::d3d8::SetWindowedPresentation(nullptr, true));
 }
 
 TEST_F(ProgramWindow, ResourcesReleasedAfterTheWindowIsGoneStillFindTheirContext) {

@@ -11,6 +11,10 @@
 #include <cmath>
 #include <cstring>
 
+using platform::font::FontFace;
+using platform::font::FontMatch;
+using platform::font::MatchFontFile;
+
 namespace {
 
 using testsupport::DeviceCall;

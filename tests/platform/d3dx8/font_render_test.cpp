@@ -109,7 +109,7 @@ TEST_F(TextureAndTextOnGl, LoadedTextureDrawsItsTexels) {
     const std::string path = (dir / "quad.png").string();
     // 2 x 2: red, green / blue, magenta (the key).
     const uint8_t rgba[] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 0, 255, 255};
-    ASSERT_TRUE(WritePngRgba(path.c_str(), 2, 2, rgba));
+    ASSERT_TRUE(platform::d3dx::WritePngRgba(path.c_str(), 2, 2, rgba));
     IDirect3DTexture8* texture = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileExA(device_, path.c_str(), 0, 0, 1, 0, D3DFMT_A8R8G8B8,
                                            D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0xFFFF00FF,

@@ -22,6 +22,11 @@
 #include <fstream>
 #include <iterator>
 
+using platform::d3dx::DecodeImageFile;
+using platform::d3dx::DecodeImageMemory;
+using platform::d3dx::Image;
+using platform::d3dx::WritePngRgba;
+
 namespace {
 
 constexpr uint32_t kW = 7, kH = 5;

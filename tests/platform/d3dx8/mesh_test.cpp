@@ -56,8 +56,8 @@ Strip MakeStrip(int quads, const std::vector<DWORD>& quadAttributes, int unused 
 
 ID3DXMesh* MakeMesh(IDirect3DDevice8* device, const Strip& s, DWORD options = 0) {
     ID3DXMesh* mesh = nullptr;
-    EXPECT_EQ(koltrep::d3dx::CreateSystemMesh(device, options, kFvf, s.vertices, s.indices,
-                                              s.attributes, &mesh),
+    EXPECT_EQ(platform::d3dx::CreateSystemMesh(device, options, kFvf, s.vertices, s.indices,
+                                               s.attributes, &mesh),
               D3D_OK);
     return mesh;
 }
@@ -238,9 +238,9 @@ TEST_F(MeshTest, AdjacencyEpsilonJoinsNearbyCorners) {
     std::vector<BYTE> bytes(reinterpret_cast<const BYTE*>(v),
                             reinterpret_cast<const BYTE*>(v) + sizeof v);
     ID3DXMesh* mesh = nullptr;
-    ASSERT_EQ(
-        koltrep::d3dx::CreateSystemMesh(&device, 0, kFvf, bytes, {0, 1, 2, 4, 3, 5}, {0, 0}, &mesh),
-        D3D_OK);
+    ASSERT_EQ(platform::d3dx::CreateSystemMesh(&device, 0, kFvf, bytes, {0, 1, 2, 4, 3, 5}, {0, 0},
+                                               &mesh),
+              D3D_OK);
     DWORD adjacency[6];
     ASSERT_EQ(mesh->GenerateAdjacency(0.0f, adjacency), D3D_OK);
     EXPECT_EQ(std::count(adjacency, adjacency + 6, 0xFFFFFFFFu), 6);
@@ -307,7 +307,7 @@ TEST_F(MeshTest, DeviceBuffersFollowUnlockAndArraysServeWhenTheDeviceRefusesThem
 TEST_F(MeshTest, CreateRefusesInconsistentArrays) {
     const Strip s = MakeStrip(1, {0});
     ID3DXMesh* mesh = nullptr;
-    using koltrep::d3dx::CreateSystemMesh;
+    using platform::d3dx::CreateSystemMesh;
     EXPECT_EQ(CreateSystemMesh(&device, 0, D3DFVF_XYZ | D3DFVF_DIFFUSE, s.vertices, s.indices,
                                s.attributes, &mesh),
               D3DERR_INVALIDCALL);

@@ -19,12 +19,12 @@ TEST(SpecialFiles, PipesDevicesAndFoldersAreRefusedWithoutBlocking) {
     const std::string pipe = (dir / "ground.png").string();
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     for (const std::string& path : {pipe, std::string("/dev/zero"), dir.string()}) {
-        Image image;
+        platform::d3dx::Image image;
         std::string error;
-        EXPECT_FALSE(DecodeImageFile(path.c_str(), image, error)) << path;
+        EXPECT_FALSE(platform::d3dx::DecodeImageFile(path.c_str(), image, error)) << path;
         EXPECT_NE(error.find("not a"), std::string::npos) << error;
-        koltrep::xfile::MeshData mesh;
-        EXPECT_FALSE(koltrep::xfile::ReadXFile(path.c_str(), mesh, error)) << path;
+        platform::xfile::MeshData mesh;
+        EXPECT_FALSE(platform::xfile::ReadXFile(path.c_str(), mesh, error)) << path;
         EXPECT_NE(error.find("not a"), std::string::npos) << error;
     }
     std::filesystem::remove_all(dir);

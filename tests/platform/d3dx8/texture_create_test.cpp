@@ -34,7 +34,7 @@ class TextureCreate : public ::testing::Test {
             rgba.insert(rgba.end(),
                         {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), uint8_t(c >> 24)});
         const std::string path = (dir_ / name).string();
-        EXPECT_TRUE(WritePngRgba(path.c_str(), w, h, rgba.data()));
+        EXPECT_TRUE(platform::d3dx::WritePngRgba(path.c_str(), w, h, rgba.data()));
         return path;
     }
 

@@ -15,9 +15,9 @@
 
 namespace {
 
-using koltrep::xfile::MeshData;
-using koltrep::xfile::ReadXFile;
-using koltrep::xfile::ReadXMemory;
+using platform::xfile::MeshData;
+using platform::xfile::ReadXFile;
+using platform::xfile::ReadXMemory;
 
 std::string Corpus(const std::string& name) {
     return std::string(KOLTREP_SOURCE_DIR) + "/tests/data/x/" + name;
@@ -58,7 +58,7 @@ Bounds BoundsOf(const MeshData& mesh) {
 void ExpectSameMesh(const MeshData& a, const MeshData& b) {
     ASSERT_EQ(a.vertices.size(), b.vertices.size());
     EXPECT_EQ(std::memcmp(a.vertices.data(), b.vertices.data(),
-                          a.vertices.size() * sizeof(koltrep::xfile::Vertex)),
+                          a.vertices.size() * sizeof(platform::xfile::Vertex)),
               0);
     EXPECT_EQ(a.indices, b.indices);
     EXPECT_EQ(a.attributes, b.attributes);
@@ -324,10 +324,10 @@ TEST(XFileHostile, DeepNestingIsRefused) {
     EXPECT_NE(Refused(unknown).find("nested deeper"), std::string::npos);
     // Just inside the limit is fine.
     std::string fine = "xof 0303txt 0032\n";
-    for (int i = 0; i < koltrep::xfile::kMaxDepth - 1; ++i)
+    for (int i = 0; i < platform::xfile::kMaxDepth - 1; ++i)
         fine += "Frame {\n";
     fine += std::string("Mesh {") + kTriangle + "1; 3;0,1,2;; }";
-    for (int i = 0; i < koltrep::xfile::kMaxDepth - 1; ++i)
+    for (int i = 0; i < platform::xfile::kMaxDepth - 1; ++i)
         fine += "}";
     MeshData mesh;
     std::string reason;

@@ -22,10 +22,10 @@ template <typename Item> BOOL CALLBACK Collect(const Item* item, LPVOID context)
 class DirectInputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::SetKeyboardSource(&keyboard);
-        platform::SetJoystickSource(&joysticks);
-        platform::SetInputFaults({});
-        platform::ClearMouseReadFailures();
+        platform::dinput::SetKeyboardSource(&keyboard);
+        platform::dinput::SetJoystickSource(&joysticks);
+        platform::dinput::SetInputFaults({});
+        platform::dinput::ClearMouseReadFailures();
         ASSERT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A,
                                      reinterpret_cast<LPVOID*>(&input), nullptr),
                   DI_OK);
@@ -34,11 +34,11 @@ class DirectInputTest : public ::testing::Test {
         for (IDirectInputDevice8A* device : devices)
             device->Release();
         if (input) input->Release();
-        EXPECT_EQ(platform::LiveInputObjects(), 0);
-        platform::SetKeyboardSource(nullptr);
-        platform::SetJoystickSource(nullptr);
-        platform::SetInputFaults({});
-        platform::ClearMouseReadFailures();
+        EXPECT_EQ(platform::dinput::LiveInputObjects(), 0);
+        platform::dinput::SetKeyboardSource(nullptr);
+        platform::dinput::SetJoystickSource(nullptr);
+        platform::dinput::SetInputFaults({});
+        platform::dinput::ClearMouseReadFailures();
     }
 
     IDirectInputDevice8A* Create(const GUID& guid) {
@@ -72,8 +72,8 @@ class DirectInputTest : public ::testing::Test {
         return found;
     }
 
-    platform::ScriptedKeyboard keyboard;
-    platform::ScriptedJoysticks joysticks;
+    platform::dinput::ScriptedKeyboard keyboard;
+    platform::dinput::ScriptedJoysticks joysticks;
     IDirectInput8A* input = nullptr;
     std::vector<IDirectInputDevice8A*> devices;
 };
@@ -103,14 +103,14 @@ TEST(DirectInputCreate, RejectsWrongVersionInterfaceAndArguments) {
               DIERR_INVALIDPARAM);
     EXPECT_EQ(out, nullptr);
 
-    platform::InputFaults faults;
+    platform::dinput::InputFaults faults;
     faults.directInputCreate = DIERR_GENERIC;
-    platform::SetInputFaults(faults);
+    platform::dinput::SetInputFaults(faults);
     EXPECT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A, &out, nullptr),
               DIERR_GENERIC);
-    platform::SetInputFaults({});
+    platform::dinput::SetInputFaults({});
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(platform::LiveInputObjects(), 0);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 0);
 }
 
 TEST_F(DirectInputTest, CreateDeviceRejectsUnknownDevicesAndForcedFailures) {
@@ -118,12 +118,12 @@ TEST_F(DirectInputTest, CreateDeviceRejectsUnknownDevicesAndForcedFailures) {
     EXPECT_EQ(input->CreateDevice(GUID_XAxis, &device, nullptr), DIERR_DEVICENOTREG);
     EXPECT_EQ(device, nullptr);
     EXPECT_EQ(input->CreateDevice(GUID_SysKeyboard, nullptr, nullptr), DIERR_INVALIDPARAM);
-    platform::InputFaults faults;
+    platform::dinput::InputFaults faults;
     faults.mouse.create = DIERR_OTHERAPPHASPRIO;
-    platform::SetInputFaults(faults);
+    platform::dinput::SetInputFaults(faults);
     EXPECT_EQ(input->CreateDevice(GUID_SysMouse, &device, nullptr), DIERR_OTHERAPPHASPRIO);
     EXPECT_EQ(device, nullptr);
-    EXPECT_EQ(platform::LiveInputObjects(), 1);
+    EXPECT_EQ(platform::dinput::LiveInputObjects(), 1);
 }
 
 // ---- Device rules -------------------------------------------------------------------------
@@ -188,7 +188,7 @@ TEST_F(DirectInputTest, KeyboardReadsTheSourceAndLostInputEndsAcquisition) {
 }
 
 TEST(SdlKeyboard, ReadsEveryKeyUpWithoutAWindow) {
-    platform::SdlKeyboard keyboard;
+    platform::dinput::SdlKeyboard keyboard;
     BYTE keys[256];
     std::memset(keys, 0xFF, sizeof(keys));
     EXPECT_EQ(keyboard.Read(keys), DI_OK);
@@ -201,8 +201,8 @@ TEST(SdlKeyboard, ReadsEveryKeyUpWithoutAWindow) {
 TEST_F(DirectInputTest, MouseReportsQueuedFailuresThenReadsAgain) {
     IDirectInputDevice8A* mouse = Ready(GUID_SysMouse, c_dfDIMouse);
     ASSERT_EQ(mouse->Acquire(), DI_OK);
-    platform::FailNextMouseRead(DIERR_GENERIC);
-    platform::FailNextMouseRead(DIERR_INPUTLOST);
+    platform::dinput::FailNextMouseRead(DIERR_GENERIC);
+    platform::dinput::FailNextMouseRead(DIERR_INPUTLOST);
     DIMOUSESTATE state;
     EXPECT_EQ(mouse->GetDeviceState(sizeof(state), &state), DIERR_GENERIC);
     EXPECT_EQ(mouse->GetDeviceState(sizeof(state), &state), DIERR_INPUTLOST);
@@ -227,9 +227,9 @@ TEST_F(DirectInputTest, MouseOfAWindowThatIsGoneHasLostItsInput) {
 // ---- Enumeration --------------------------------------------------------------------------
 
 TEST_F(DirectInputTest, EnumeratesByClassInOrder) {
-    platform::ScriptedJoystick first;
+    platform::dinput::ScriptedJoystick first;
     first.name = "First";
-    platform::ScriptedJoystick second;
+    platform::dinput::ScriptedJoystick second;
     second.name = "Second";
     joysticks.Add(first);
     joysticks.Add(second);
@@ -269,7 +269,7 @@ TEST_F(DirectInputTest, EnumerationStopsWhenAskedAndRejectsBadArguments) {
 }
 
 TEST_F(DirectInputTest, OverlongControllerNamesAreCutAndTerminated) {
-    platform::ScriptedJoystick stick;
+    platform::dinput::ScriptedJoystick stick;
     stick.name = std::string(3 * MAX_PATH, 'n');
     joysticks.Add(stick);
     auto found = Enumerate(DI8DEVCLASS_GAMECTRL);
@@ -279,7 +279,7 @@ TEST_F(DirectInputTest, OverlongControllerNamesAreCutAndTerminated) {
 }
 
 TEST_F(DirectInputTest, ControllerThatCannotOpenOrHasGoneIsNotCreated) {
-    platform::ScriptedJoystick broken;
+    platform::dinput::ScriptedJoystick broken;
     broken.faults.create = DIERR_OTHERAPPHASPRIO;
     joysticks.Add(broken);
     int gone = joysticks.Add({});
@@ -296,12 +296,12 @@ TEST_F(DirectInputTest, ControllerThatCannotOpenOrHasGoneIsNotCreated) {
 // ---- Controllers --------------------------------------------------------------------------
 
 TEST_F(DirectInputTest, ControllerObjectsFollowTheFilterAndTheLayoutsLimits) {
-    platform::ScriptedJoystick big;
+    platform::dinput::ScriptedJoystick big;
     big.axisCount = 20;
     big.buttonCount = 300;
     big.hatCount = 9;
     joysticks.Add(big);
-    platform::ScriptedJoystick nonsense;
+    platform::dinput::ScriptedJoystick nonsense;
     nonsense.axisCount = -3;
     nonsense.buttonCount = -1;
     joysticks.Add(nonsense);
@@ -324,7 +324,7 @@ TEST_F(DirectInputTest, ControllerObjectsFollowTheFilterAndTheLayoutsLimits) {
 }
 
 TEST_F(DirectInputTest, RangePropertyChecksItsHeaderAndTarget) {
-    platform::ScriptedJoystick stick;
+    platform::dinput::ScriptedJoystick stick;
     stick.axisCount = 2;
     joysticks.Add(stick);
     IDirectInputDevice8A* device = CreateJoystick(0);
@@ -375,7 +375,7 @@ TEST_F(DirectInputTest, RangePropertyChecksItsHeaderAndTarget) {
 }
 
 TEST_F(DirectInputTest, ControllerStateScalesAxesToTheirRangesAndReportsButtonsAndHats) {
-    platform::ScriptedJoystick stick;
+    platform::dinput::ScriptedJoystick stick;
     stick.axisCount = 4;
     stick.buttonCount = 3;
     stick.hatCount = 1;
@@ -427,7 +427,7 @@ TEST(SdlJoysticks, StartOnFirstUseAndRefuseUnknownControllers) {
     // SDL's joysticks are down (as at the program's start): the source starts them itself.
     if (SDL_WasInit(SDL_INIT_JOYSTICK)) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
     ASSERT_EQ(SDL_WasInit(SDL_INIT_JOYSTICK), 0u);
-    platform::SdlJoysticks joysticks;
+    platform::dinput::SdlJoysticks joysticks;
     const size_t before = joysticks.Attached().size();
     ASSERT_NE(SDL_WasInit(SDL_INIT_JOYSTICK), 0u) << "listing the controllers did not start SDL's";
 
@@ -435,14 +435,14 @@ TEST(SdlJoysticks, StartOnFirstUseAndRefuseUnknownControllers) {
     const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
     ASSERT_GE(index, 0) << SDL_GetError();
     const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
-    std::vector<platform::JoystickInfo> attached = joysticks.Attached();
+    std::vector<platform::dinput::JoystickInfo> attached = joysticks.Attached();
     ASSERT_EQ(attached.size(), before + 1);
     bool listed = false;
-    for (const platform::JoystickInfo& info : attached)
+    for (const platform::dinput::JoystickInfo& info : attached)
         listed = listed || info.instanceId == id;
     EXPECT_TRUE(listed) << "the virtual controller " << id << " is not listed";
     HRESULT result = DIERR_GENERIC;
-    std::unique_ptr<platform::JoystickHandle> pad = joysticks.Open(id, &result);
+    std::unique_ptr<platform::dinput::JoystickHandle> pad = joysticks.Open(id, &result);
     ASSERT_NE(pad, nullptr);
     EXPECT_EQ(result, DI_OK);
     EXPECT_EQ(pad->AxisCount(), 2);

@@ -35,7 +35,7 @@ TEST(ScancodeTable, EveryDeclaredKeyWithAScancodeIsMappedExactlyOnce) {
 
     std::map<int, int> timesMapped;
     std::set<int> scancodes;
-    for (const platform::ScancodeMapping& mapping : platform::ScancodeTable()) {
+    for (const platform::dinput::ScancodeMapping& mapping : platform::dinput::ScancodeTable()) {
         ++timesMapped[mapping.dik];
         EXPECT_TRUE(scancodes.insert(mapping.scancode).second)
             << "scancode " << SDL_GetScancodeName(mapping.scancode) << " mapped twice";
@@ -56,28 +56,29 @@ TEST(ScancodeTable, LettersDigitsArrowsAndControlKeysMapToTheirCodes) {
     std::map<std::string, int> declared = DeclaredKeyCodes();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         auto scancode = SDL_Scancode(SDL_SCANCODE_A + (letter - 'A'));
-        EXPECT_EQ(platform::DikFromScancode(scancode), declared[std::string("DIK_") + letter])
+        EXPECT_EQ(platform::dinput::DikFromScancode(scancode),
+                  declared[std::string("DIK_") + letter])
             << letter;
     }
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_1), DIK_1);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_0), DIK_0);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_UP), DIK_UP);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_DOWN), DIK_DOWN);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_LEFT), DIK_LEFT);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_RIGHT), DIK_RIGHT);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_TAB), DIK_TAB);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_SPACE), DIK_SPACE);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_ESCAPE), DIK_ESCAPE);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_RETURN), DIK_RETURN);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_KP_ENTER), DIK_NUMPADENTER);
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_RCTRL), DIK_RCONTROL);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_1), DIK_1);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_0), DIK_0);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_UP), DIK_UP);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_DOWN), DIK_DOWN);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_LEFT), DIK_LEFT);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_RIGHT), DIK_RIGHT);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_TAB), DIK_TAB);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_SPACE), DIK_SPACE);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_ESCAPE), DIK_ESCAPE);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_RETURN), DIK_RETURN);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_KP_ENTER), DIK_NUMPADENTER);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_RCTRL), DIK_RCONTROL);
 }
 
 TEST(ScancodeTable, UnknownAndOutOfRangeScancodesHaveNoCode) {
-    EXPECT_EQ(platform::DikFromScancode(SDL_SCANCODE_UNKNOWN), 0);
-    EXPECT_EQ(platform::DikFromScancode(-1), 0);
-    EXPECT_EQ(platform::DikFromScancode(SDL_NUM_SCANCODES), 0);
-    EXPECT_EQ(platform::DikFromScancode(100000), 0);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_SCANCODE_UNKNOWN), 0);
+    EXPECT_EQ(platform::dinput::DikFromScancode(-1), 0);
+    EXPECT_EQ(platform::dinput::DikFromScancode(SDL_NUM_SCANCODES), 0);
+    EXPECT_EQ(platform::dinput::DikFromScancode(100000), 0);
 }
 
 } // namespace

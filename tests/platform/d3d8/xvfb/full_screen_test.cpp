@@ -7,7 +7,8 @@
 #include "tests/support/platform/d3d_test_support.h"
 #include "tests/support/platform/win32_test_support.h"
 
-#include <platform/d3d8/internal.h>
+#include <platform/d3d8/d3d8_linux.h>
+#include <platform/d3d8/device_impl.h>
 #include <platform/win32/sdl_window.h>
 
 #include <SDL_syswm.h>
