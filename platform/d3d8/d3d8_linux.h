@@ -76,7 +76,3 @@ std::string RendererName(IDirect3DDevice8* device);
 void ResetSeams();
 
 } // namespace platform::d3d8
-
-// The test support still reads the back buffer by this name from before the stand-in's
-// additions moved into its namespace; it goes when the support says platform::d3d8 itself.
-using platform::d3d8::ReadBackBuffer;

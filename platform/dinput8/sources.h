@@ -162,14 +162,3 @@ JoystickSource& CurrentJoystickSource();
 int LiveInputObjects();
 
 } // namespace platform::dinput
-
-// The test support still installs its sources by these names from before the stand-in's
-// additions moved into its namespace; they go when the support says platform::dinput itself.
-namespace platform {
-using dinput::ClearMouseReadFailures;
-using dinput::ScriptedJoysticks;
-using dinput::ScriptedKeyboard;
-using dinput::SetInputFaults;
-using dinput::SetJoystickSource;
-using dinput::SetKeyboardSource;
-} // namespace platform

@@ -28,7 +28,7 @@ int Picture::Count(Rgba colour, int tolerance) const {
 
 Picture ReadPicture(IDirect3DDevice8* device) {
     Picture picture;
-    ReadBackBuffer(device, picture.rgba, picture.width, picture.height);
+    platform::d3d8::ReadBackBuffer(device, picture.rgba, picture.width, picture.height);
     return picture;
 }
 

@@ -69,10 +69,10 @@ void UseOffscreenVideo() {
 }
 
 InputSandbox::InputSandbox() {
-    platform::SetKeyboardSource(&keyboard);
-    platform::SetJoystickSource(&joysticks);
-    platform::SetInputFaults({});
-    platform::ClearMouseReadFailures();
+    platform::dinput::SetKeyboardSource(&keyboard);
+    platform::dinput::SetJoystickSource(&joysticks);
+    platform::dinput::SetInputFaults({});
+    platform::dinput::ClearMouseReadFailures();
     platform::SetMessageBoxSink(&boxes);
     ClearInput();
     closeKey = 0;
@@ -83,10 +83,10 @@ InputSandbox::InputSandbox() {
 
 InputSandbox::~InputSandbox() {
     FreeInput();
-    platform::SetKeyboardSource(nullptr);
-    platform::SetJoystickSource(nullptr);
-    platform::SetInputFaults({});
-    platform::ClearMouseReadFailures();
+    platform::dinput::SetKeyboardSource(nullptr);
+    platform::dinput::SetJoystickSource(nullptr);
+    platform::dinput::SetInputFaults({});
+    platform::dinput::ClearMouseReadFailures();
     platform::SetMessageBoxSink(nullptr);
 }
 

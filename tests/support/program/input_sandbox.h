@@ -47,8 +47,8 @@ class InputSandbox {
     InputSandbox(const InputSandbox&) = delete;
     InputSandbox& operator=(const InputSandbox&) = delete;
 
-    platform::ScriptedKeyboard keyboard;
-    platform::ScriptedJoysticks joysticks;
+    platform::dinput::ScriptedKeyboard keyboard;
+    platform::dinput::ScriptedJoysticks joysticks;
     win32_test::DebugOutput log;
     RecordingBoxes boxes;
 };
