@@ -11,6 +11,8 @@
 #include <fstream>
 #include <regex>
 
+const char kPlotTerminal[] = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n";
+
 const char kCrankSpeedLabel[] =
     "crank speed: the program's Rotation/Sec value (rad per simulated second)";
 
@@ -25,10 +27,6 @@ std::string GnuplotQuoted(const std::string& text) {
 }
 
 namespace {
-
-std::string Quoted(const std::string& text) {
-    return GnuplotQuoted(text);
-}
 
 // One block per friction value, two blank lines apart, so that gnuplot's `index` picks a curve.
 void WriteSpeedData(const std::string& path, const std::vector<float>& crankSpeeds,
@@ -65,10 +63,9 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
         anyTipped = anyTipped || cell.measures.tipTick >= 0;
         anyUpright = anyUpright || cell.measures.tipTick < 0;
     }
-    std::string speedData = Quoted(folder + "/speed.dat");
-    std::string s = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n"
-                    "";
-    s += "set output " + Quoted(folder + "/speed.png") + "\n";
+    std::string speedData = GnuplotQuoted(folder + "/speed.dat");
+    std::string s = kPlotTerminal;
+    s += "set output " + GnuplotQuoted(folder + "/speed.png") + "\n";
     // The crank speed is the value the program shows as "Rotation/Sec"; the crank motors take it
     // as an angular velocity in radians per simulated second.
     s += "set title 'Walking speed after settling'\n"
@@ -80,19 +77,19 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     for (size_t f = 0; f < frictions.size(); ++f) {
         if (f > 0) s += ", ";
         s += speedData + " index " + std::to_string(f) + " using 1:2 with linespoints lw 2 title " +
-             Quoted(FloatText(frictions[f]));
+             GnuplotQuoted(FloatText(frictions[f]));
     }
-    s += "\nset output " + Quoted(folder + "/tipover.png") + "\n";
+    s += "\nset output " + GnuplotQuoted(folder + "/tipover.png") + "\n";
     s += "set title 'Tip-over: tick at which the chassis tilts beyond 90 degrees'\n"
          "set ylabel 'friction coefficient'\nset key outside right title ''\n"
          "set cblabel 'tip-over tick'\nset palette rgbformulae 21,22,23\n"
          "set offsets graph 0.05, graph 0.05, 0, 0\nset ytics (";
     for (size_t f = 0; f < frictions.size(); ++f)
-        s += (f > 0 ? ", " : "") + Quoted(FloatText(frictions[f])) + " " + std::to_string(f);
+        s += (f > 0 ? ", " : "") + GnuplotQuoted(FloatText(frictions[f])) + " " + std::to_string(f);
     s += ")\nset yrange [-0.5:" + std::to_string(frictions.size()) + " - 0.5]\n";
-    std::string tipped = Quoted(folder + "/tipped.dat") +
+    std::string tipped = GnuplotQuoted(folder + "/tipped.dat") +
                          " using 1:2:3 with points pt 5 ps 3 lc palette title 'tipped over'";
-    std::string upright = Quoted(folder + "/upright.dat") +
+    std::string upright = GnuplotQuoted(folder + "/upright.dat") +
                           " using 1:2 with points pt 4 ps 3 lw 2 lc rgb '#208020' title "
                           "'stayed upright'";
     if (!anyTipped) s += "unset colorbox\n";

@@ -18,5 +18,7 @@ std::string GnuplotQuoted(const std::string& text);
 // Runs gnuplot on `script` with its output kept from the user: warnings about data it skips are
 // expected, and a failure is reported in a line of our own. False with the reason.
 bool RunGnuplot(const std::string& script, std::string& error);
+// The pictures' size, font and grid: the first lines of every script.
+extern const char kPlotTerminal[];
 // The crank speed axis, named as the program names the value.
 extern const char kCrankSpeedLabel[];

@@ -8,35 +8,31 @@
 
 namespace {
 
-std::string Quoted(const std::string& text) {
-    return GnuplotQuoted(text);
-}
-
 std::string Script(const std::string& folder, const std::vector<float>& frictions) {
-    std::string s = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n";
-    s += "set output " + Quoted(folder + "/speed.png") + "\n";
+    std::string s = kPlotTerminal;
+    s += "set output " + GnuplotQuoted(folder + "/speed.png") + "\n";
     s += "set title 'Walking speed after settling: mean and standard deviation over the "
          "repeats'\nset xlabel " +
-         Quoted(kCrankSpeedLabel) +
+         GnuplotQuoted(kCrankSpeedLabel) +
          "\n"
          "set ylabel 'speed over the ground (units per simulated second)'\n"
          "set key outside right title 'friction'\nset bars small\n"
          "set offsets graph 0.03, graph 0.03, 0, 0\nplot ";
     for (size_t f = 0; f < frictions.size(); ++f) {
         if (f > 0) s += ", ";
-        s += Quoted(folder + "/speed.dat") + " index " + std::to_string(f) +
-             " using 1:2:3 with yerrorlines lw 2 title " + Quoted(FloatText(frictions[f]));
+        s += GnuplotQuoted(folder + "/speed.dat") + " index " + std::to_string(f) +
+             " using 1:2:3 with yerrorlines lw 2 title " + GnuplotQuoted(FloatText(frictions[f]));
     }
-    s += "\nset output " + Quoted(folder + "/tipover.png") + "\n";
+    s += "\nset output " + GnuplotQuoted(folder + "/tipover.png") + "\n";
     s += "set title 'Tip-over probability: share of the repeats that tipped over'\n"
          "set ylabel 'friction coefficient'\nunset key\n"
          "set cblabel 'share tipped over'\nset cbrange [0:1]\n"
          "set palette defined (0 '#208020', 0.5 '#f0d020', 1 '#c02020')\n"
          "set offsets graph 0.05, graph 0.05, 0, 0\nset ytics (";
     for (size_t f = 0; f < frictions.size(); ++f)
-        s += (f > 0 ? ", " : "") + Quoted(FloatText(frictions[f])) + " " + std::to_string(f);
+        s += (f > 0 ? ", " : "") + GnuplotQuoted(FloatText(frictions[f])) + " " + std::to_string(f);
     s += ")\nset yrange [-0.5:" + std::to_string(frictions.size()) + " - 0.5]\n";
-    s += "plot " + Quoted(folder + "/tipshare.dat") +
+    s += "plot " + GnuplotQuoted(folder + "/tipshare.dat") +
          " using 1:2:3 with points pt 5 ps 3 lc palette\n";
     return s;
 }
