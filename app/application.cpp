@@ -1,9 +1,9 @@
 // The Application: start-up, the fixed-rate tick and shut-down; WinMain and its message loop.
 #include "app/application.h"
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "app/drive_record.h"
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/video_recording.h"
 #include "input/input.h"

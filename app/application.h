@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/shell/frame_pacing.h"
+#include "shell/frame_pacing.h"
 
 typedef void (*FrameCallback)();
 

@@ -16,7 +16,7 @@
 
 #include "app/application.h"
 #include "input/input.h"
-#include "app/records/key_script.h"
+#include "records/key_script.h"
 #include "sim/trace_capture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "app/application.h"
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 
 int ExitCodeAfterWinMain() {

@@ -12,10 +12,10 @@
 
 #include "app/application.h"
 #include "app/data_option.h"
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "app/drive_record.h"
 #include "app/exit_code.h"
-#include "app/shell/usage.h"
+#include "shell/usage.h"
 
 int main(int argc, char** argv) {
     InitMessages();

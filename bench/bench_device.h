@@ -2,7 +2,7 @@
 // driver, with the start-up log silenced, and shared by every benchmark that draws.
 #pragma once
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "gfx/device/d3d_device.h"
 
 #include <platform/win32/services.h>

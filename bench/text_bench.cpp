@@ -8,7 +8,7 @@
 
 #include "bench/bench_device.h"
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "gfx/device/d3d_device.h"
 
 #include <platform/win32/services.h>

@@ -2,8 +2,8 @@
 // back out of it when needed.
 #include "gfx/camera.h"
 
-#include "app/shell/frame_pacing.h"
-#include "app/shell/main_window.h"
+#include "shell/frame_pacing.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "input/input.h"

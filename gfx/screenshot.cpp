@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/overlay.h"
 

@@ -4,8 +4,8 @@
 
 #include <platform/i18n/i18n.h>
 
-#include "app/shell/debug_log.h"
-#include "app/shell/main_window.h"
+#include "shell/debug_log.h"
+#include "shell/main_window.h"
 #include "input/gamepad.h"
 
 #include <cstring>

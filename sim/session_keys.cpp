@@ -3,7 +3,7 @@
 
 #include <dinput.h>
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "input/input.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"

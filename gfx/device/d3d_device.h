@@ -5,7 +5,7 @@
 #include <d3dx8.h>
 
 // `windowed`, which the device set-up decides, is kept with the window that reads it.
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 
 extern IDirect3D8* d3dObject;
 extern IDirect3DDevice8* d3dDevice;

@@ -2,8 +2,8 @@
 // system's whole lost-device policy: wait while lost, end the run when a reset is needed.
 #include "gfx/device/frame_bracket.h"
 
-#include "app/shell/debug_log.h"
-#include "app/shell/main_window.h"
+#include "shell/debug_log.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 
 void ReportDeviceCaps() {

@@ -1,7 +1,7 @@
 // Meshes loaded from .x files or generated as one-colour boxes and spheres.
 #include "gfx/resources/mesh_resource.h"
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/resources/texture_cache.h"
 

@@ -1,7 +1,7 @@
 // The shared texture store: a singly linked list keyed by file name, counting its users.
 #include "gfx/resources/texture_cache.h"
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "gfx/resources/texture_resource.h"
 
 // Built before the scene's meshes (and the Application) and destroyed after them, so the meshes

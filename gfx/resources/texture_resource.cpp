@@ -1,7 +1,7 @@
 // Textures loaded by file name for one owner, and the texture creation shared with the cache.
 #include "gfx/resources/texture_resource.h"
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "gfx/device/d3d_device.h"
 
 #include <d3dx8.h>

@@ -10,8 +10,8 @@
 #include <platform/win32/services.h>
 
 #include "app/application.h"
-#include "app/shell/debug_log.h"
-#include "app/shell/main_window.h"
+#include "shell/debug_log.h"
+#include "shell/main_window.h"
 #include "sim/controls.h"
 #include "sim/world.h"
 #include "tests/support/platform/win32_test_support.h"

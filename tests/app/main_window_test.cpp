@@ -9,7 +9,7 @@
 #include <platform/win32/services.h>
 
 #include "app/application.h"
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "tests/support/platform/win32_test_support.h"
 

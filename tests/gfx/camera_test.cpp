@@ -2,8 +2,8 @@
 // Manual View's keys, cursor turning and re-centring, and the camera line.
 #include "gfx/camera.h"
 
-#include "app/shell/frame_pacing.h"
-#include "app/shell/main_window.h"
+#include "shell/frame_pacing.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "input/input.h"

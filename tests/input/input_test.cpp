@@ -2,7 +2,7 @@
 // controllers, on a real (offscreen) window.
 #include "tests/support/program/input_sandbox.h"
 
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "input/input.h"
 

@@ -1,11 +1,11 @@
 // The replay runner's pieces that need no running program: key scripts, the command line and
 // the trace format.
-#include "app/records/key_script.h"
+#include "records/key_script.h"
 #include "tools/replay/batch.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/progress.h"
-#include "app/records/trace.h"
+#include "records/trace.h"
 
 #include <dinput.h>
 #include <gtest/gtest.h>

@@ -22,7 +22,7 @@
 #include <sstream>
 
 #include "tests/support/tools/replay_process.h"
-#include "app/records/trace.h"
+#include "records/trace.h"
 
 #include <platform/d3dx8/image_decode.h>
 #include <platform/win32/services.h>

@@ -2,7 +2,7 @@
 // DirectInput stand-in, read by the input module, walking the real physics world.
 #include "tests/support/program/input_sandbox.h"
 
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "input/gamepad.h"
 #include "input/input.h"

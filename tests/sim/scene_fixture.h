@@ -3,7 +3,7 @@
 // scene set-up made given back at the end (the scene's objects live for the whole process).
 #pragma once
 
-#include "app/shell/frame_pacing.h"
+#include "shell/frame_pacing.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "gfx/resources/texture_cache.h"

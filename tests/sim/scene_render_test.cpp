@@ -3,7 +3,7 @@
 #include "sim/frame.h"
 #include "sim/scene.h"
 
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 #include "gfx/camera.h"
 #include "tests/sim/scene_fixture.h"
 #include "tests/support/platform/d3d_test_support.h"

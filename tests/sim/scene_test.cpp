@@ -4,7 +4,7 @@
 #include "sim/scene.h"
 
 #include "gfx/camera.h"
-#include "app/shell/frame_pacing.h"
+#include "shell/frame_pacing.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
 #include "gfx/resources/texture_cache.h"

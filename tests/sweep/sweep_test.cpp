@@ -1,6 +1,6 @@
 // koltrep-sweep: its cells give exactly what single replays of them give, and its measures and
 // grid read what they should at the edges.
-#include "app/records/trace.h"
+#include "records/trace.h"
 #include "tools/sweep/gait_measures.h"
 #include "tools/sweep/plots.h"
 #include "tools/sweep/sweep_options.h"

@@ -4,7 +4,7 @@
 //   koltrep-inspect msgbox TEXT OUT.png
 #include "commands.h"
 
-#include "app/shell/usage.h"
+#include "shell/usage.h"
 
 #include <cstdio>
 #include <cstring>

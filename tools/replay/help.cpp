@@ -2,7 +2,7 @@
 // reader uses, so the two cannot disagree.
 #include "tools/replay/help.h"
 
-#include "app/records/key_script.h"
+#include "records/key_script.h"
 #include "tools/replay/options.h"
 
 #include <cstring>

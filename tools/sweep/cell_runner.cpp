@@ -16,7 +16,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/records/trace.h"
+#include "records/trace.h"
 #include "tools/sweep/sweep_runs.h"
 
 volatile sig_atomic_t stopSignal = 0;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/records/trace.h"
+#include "records/trace.h"
 
 constexpr double kStepSeconds = 0.07; // simulated time per tick
 

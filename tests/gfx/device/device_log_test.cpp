@@ -3,8 +3,8 @@
 // fall-back, on a real GL device (Mesa, SDL's offscreen driver) with simulated adapters.
 #include <gtest/gtest.h>
 
-#include "app/shell/debug_log.h"
-#include "app/shell/main_window.h"
+#include "shell/debug_log.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/device_defaults.h"
 #include "tests/support/platform/d3d_test_support.h"

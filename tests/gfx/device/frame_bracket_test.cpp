@@ -2,7 +2,7 @@
 // level; the capability report as one 16-line block.
 #include <gtest/gtest.h>
 
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "gfx/device/frame_bracket.h"
 #include "tests/support/platform/d3d_test_support.h"

@@ -3,7 +3,7 @@
 #include "tests/support/program/input_sandbox.h"
 #include "tests/support/platform/win32_test_support.h"
 
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 #include "gfx/device/d3d_device.h"
 #include "input/input.h"
 

@@ -1,6 +1,6 @@
 #include "tests/support/program/command_line.h"
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 
 namespace program_test {
 

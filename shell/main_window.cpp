@@ -1,7 +1,7 @@
 // The one top-level window and its window procedure.
-#include "app/shell/main_window.h"
+#include "shell/main_window.h"
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 
 HWND mainWindow = nullptr;
 int clientWidth = 0;

@@ -1,6 +1,6 @@
 // Trace rows: written as CSV, read back for comparisons.
-#include "app/records/trace.h"
-#include "app/records/text_lines.h"
+#include "records/trace.h"
+#include "records/text_lines.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,6 +1,6 @@
 // The DIK names a key script may use: every key code the input layer defines, without its
 // "DIK_" prefix.
-#include "app/records/key_script.h"
+#include "records/key_script.h"
 
 #include <dinput.h>
 

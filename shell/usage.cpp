@@ -1,5 +1,5 @@
 // --help and --version for koltrep and its tools.
-#include "app/shell/usage.h"
+#include "shell/usage.h"
 
 #include <unistd.h>
 

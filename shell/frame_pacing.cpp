@@ -1,5 +1,5 @@
 // The fixed tick's pacing state and its start.
-#include "app/shell/frame_pacing.h"
+#include "shell/frame_pacing.h"
 
 #include <windows.h>
 

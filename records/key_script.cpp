@@ -1,7 +1,7 @@
 // Key script reading. A script comes from the user's hands: every field is checked, and a bad
 // line is reported by number instead of being skipped, so a typo never silently changes a run.
-#include "app/records/key_script.h"
-#include "app/records/text_lines.h"
+#include "records/key_script.h"
+#include "records/text_lines.h"
 
 #include <algorithm>
 #include <cerrno>

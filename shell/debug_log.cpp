@@ -1,6 +1,6 @@
 // The debug log (its file, the CP932 conversion, the system report at start-up) and the
 // command-line option test.
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 
 #include <windows.h>
 

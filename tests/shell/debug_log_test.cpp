@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/debug_log.h"
+#include "shell/debug_log.h"
 #include "tests/support/platform/win32_test_support.h"
 
 namespace {
