@@ -19,9 +19,15 @@ for po in "$source_dir"/po/*.po; do
         cat "$work/msgcmp.txt"
         status=1
     fi
-    # Untranslated entries whose id is not plain ASCII: a Japanese text left in Japanese.
-    untranslated=$(msgattrib --untranslated --no-obsolete --no-wrap "$po" |
-        grep -P '^msgid ".*[^\x00-\x7F]' || true)
+    # Untranslated entries whose id is not plain ASCII: a Japanese text left in Japanese. An id
+    # with a newline inside is written over several lines, even unwrapped: each id is joined
+    # into one line first.
+    untranslated=$(msgattrib --untranslated --no-obsolete --no-wrap "$po" | awk '
+        function flush() { if (id != "") print id; id = "" }
+        /^msgid / { flush(); id = $0; next }
+        /^"/ && id != "" { id = substr(id, 1, length(id) - 1) substr($0, 2); next }
+        { flush() }
+        END { flush() }' | grep -P '^msgid ".*[^\x00-\x7F]' || true)
     if [[ -n $untranslated ]]; then
         echo "FAIL: $name does not translate:"
         echo "$untranslated"
