@@ -74,6 +74,12 @@ TEST_F(TimeAndContacts, TraceRowsByStepAreTheSameAtEveryRate) {
         const long ticks = rate.stepsPerTick > 1 ? 160 / rate.stepsPerTick : 40 * rate.ticksPerStep;
         const std::vector<std::string> rows = StepTrace(Presses(rate.key, rate.presses), ticks);
         ASSERT_GE(rows.size(), 30u) << rate.key << " x" << rate.presses;
+        // The rate took: a step every k-th tick, or that many steps a tick, but for the ticks
+        // of the presses, which ran at the rates on the way.
+        const long steps = static_cast<long>(rows.size()) - 1;
+        EXPECT_NEAR(steps, ticks * rate.stepsPerTick / rate.ticksPerStep,
+                    2 * rate.presses * rate.stepsPerTick)
+            << rate.key << " x" << rate.presses << ": steps in " << ticks << " ticks";
         for (size_t i = 0; i < rows.size() && i < normal.size(); ++i)
             ASSERT_EQ(rows[i], normal[i]) << rate.key << " x" << rate.presses << ", row " << i;
     }
