@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/tools/replay_process.h"
@@ -242,6 +243,32 @@ std::vector<std::string> ProcessesMentioning(const std::string& text) {
     return found;
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// A resume made one replay for each of the `runs` that `partial` has no row for, and none for
+// a run it has: `made` holds the command lines of the replays, one run each.
+void ExpectOnlyTheRunsWithoutARowMade(const std::string& partial, const std::string& made,
+                                      size_t runs) {
+    std::vector<std::string> rows = Lines(partial), replays = Lines(made);
+    ASSERT_GE(rows.size(), 2u) << partial;
+    rows.erase(rows.begin(), rows.begin() + 2); // the mark and the header
+    EXPECT_FALSE(rows.empty()) << "a stop with no row done resumes nothing worth checking";
+    EXPECT_EQ(replays.size(), runs - rows.size()) << made;
+    for (const std::string& row : rows) {
+        const size_t comma = row.find(',');
+        const std::string cell = "--crank-speed " + row.substr(0, comma) + " --friction " +
+                                 row.substr(comma + 1, row.find(',', comma + 1) - comma - 1) + " ";
+        for (const std::string& replay : replays)
+            EXPECT_EQ((replay + " ").find(cell), std::string::npos) << "rerun: " << replay;
+    }
+}
+
 TEST_F(SweepRun, AnUnwritableOutFailsBeforeTheFirstRun) {
     RunResult result = RunProgram(KOLTREP_BINARY_DIR "/koltrep-sweep",
                                   {"--crank-speeds", "3", "--frictions", "350", "--out", "/proc"});
@@ -291,11 +318,17 @@ TEST_F(SweepRun, SigintStopsEveryChildAndResumeCompletesThePartialRows) {
     EXPECT_EQ(partial.rfind("# koltrep-sweep: PARTIAL results (", 0), 0u) << partial;
     EXPECT_NE(partial.find(whole.substr(whole.find('\n') + 1, 20)), std::string::npos);
 
-    args.push_back("--resume");
+    // The resume goes through a replay that notes each run it makes, then runs the real one.
+    const fs::path made = Path("made.log"), noting = Path("noting-replay");
+    std::ofstream(noting) << "#!/bin/sh\necho \"$*\" >> '" << made.string() << "'\nexec '"
+                          << KOLTREP_BINARY_DIR "/koltrep-replay' \"$@\"\n";
+    fs::permissions(noting, fs::perms::owner_all);
+    args.insert(args.end(), {"--resume", "--replay", noting});
     RunResult resumed = RunProgram(sweep, args);
     ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
     EXPECT_EQ(ReadAll(Path("out/sweep.csv")), whole);
     EXPECT_FALSE(fs::exists(Path("out/sweep.partial.csv")));
+    ExpectOnlyTheRunsWithoutARowMade(partial, ReadAll(made), 4);
 }
 
 } // namespace
