@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A one-node Slurm cluster of the test's own (munge, slurmctld and slurmd from Debian, state in a
-# temporary folder, ports and a munge socket of its own), a 2 x 2 sweep with 2 repeats through
+# temporary folder, ports and a munge key and socket of its own), a 2 x 2 sweep with 2 repeats through
 # it, and its CSVs against the local engine's. A scheduler that does not start fails the test
 # with the daemons' logs.
 #   slurm_cluster.sh BUILD_DIR SOURCE_DIR [bench]
@@ -27,24 +27,53 @@ stop() {
     [[ -f $pid_file ]] && kill "$(cat "$pid_file")" 2>/dev/null || true
   done
   sleep 1
-  rm -rf "$dir"
+  rm -rf "${dir:?}"
 }
 trap stop EXIT
+# Runs its command until it succeeds, for up to $1 seconds: a bound for a hang, not for speed.
+wait_for() {
+  local end=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < end)) || return 1
+    sleep 0.2
+  done
+}
+# Writes a replay for the sweep's --replay that lets the first PASSES runs through and holds
+# every later one until its task is cancelled: a sweep through it stops with exactly those rows
+# done, however fast the machine, and never finishes before the test stops it.
+gated_replay() { # NAME PASSES
+  mkdir "$dir/$1.gate"
+  {
+    echo '#!/bin/sh'
+    printf 'gate=%q passes=%d replay=%q\n' "$dir/$1.gate" "$2" "$build/koltrep-replay"
+    cat <<'SH'
+n=1
+while [ "$n" -le "$passes" ]; do
+  mkdir "$gate/pass-$n" 2>/dev/null && exec "$replay" "$@"
+  n=$((n + 1))
+done
+exec sleep 300
+SH
+  } > "$dir/$1"
+  chmod 755 "$dir/$1"
+}
+count() { # GLOB: how many paths it matches
+  local matches=($1)
+  [[ -e ${matches[0]} ]] && echo ${#matches[@]} || echo 0
+}
 
 for program in munged slurmctld slurmd sbatch squeue; do
   command -v "$program" >/dev/null || fail "$program is not installed (tools/install-deps.sh)"
 done
-# munge needs its key; a fresh machine has none until it is made.
-if [[ ! -s /etc/munge/munge.key ]]; then
-  mkdir -p /etc/munge
-  dd if=/dev/urandom of=/etc/munge/munge.key bs=1024 count=1 status=none
-  chown munge:munge /etc/munge/munge.key
-  chmod 0400 /etc/munge/munge.key
-fi
+# munge gets a key of the test's own: the host's key, if any, stays as it is.
 mkdir -p "$dir/munge" "$dir/state" "$dir/spool"
-chown munge:munge "$dir/munge"
-runuser -u munge -- munged --socket="$dir/munge/munge.sock" --pid-file="$dir/munge/munged.pid" \
-  --log-file="$dir/munge/munged.log" --seed-file="$dir/munge/seed" \
+dd if=/dev/urandom of="$dir/munge/munge.key" bs=1024 count=1 status=none
+chmod 0400 "$dir/munge/munge.key"
+chown -R munge:munge "$dir/munge"
+runuser -u munge -- munged --key-file="$dir/munge/munge.key" --socket="$dir/munge/munge.sock" \
+  --pid-file="$dir/munge/munged.pid" --log-file="$dir/munge/munged.log" \
+  --seed-file="$dir/munge/seed" \
   || fail "munged did not start"
 cp "$dir/munge/munged.pid" "$dir/munged.pid" 2>/dev/null || true
 
@@ -97,39 +126,49 @@ for file in sweep.csv runs.csv; do
   cmp "$dir/local/$file" "$dir/slurm/$file" || fail "$file differs from the local engine's"
 done
 [[ ! -e $dir/slurm/slurm ]] || fail "the Slurm work folder is left after a complete sweep"
-# Ctrl-C while the array runs cancels it and keeps what is done; --resume completes it locally.
-"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --out "$dir/stopped" 2>"$dir/stopped.err" &
+# Ctrl-C while the array runs cancels it and keeps what is done; --resume completes it locally,
+# making only the runs without a row.
+gated_replay three-then-hold 3
+"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --replay "$dir/three-then-hold" \
+  --out "$dir/stopped" 2>"$dir/stopped.err" &
 sweep=$!
-for _ in $(seq 100); do
-  [[ -n $(squeue -h 2>/dev/null) ]] && break
-  sleep 0.2
-done
-sleep 1
+three_rows() { [[ $(count "$dir/stopped/slurm/task-*.rows") == 3 ]]; }
+wait_for 120 three_rows || fail "three tasks did not finish in 120 s: $(squeue 2>&1)"
 kill -INT "$sweep"
 code=0
 wait "$sweep" || code=$?
 [[ $code == 130 ]] || fail "a stopped Slurm sweep exits with $code: $(cat "$dir/stopped.err")"
-[[ -z $(squeue -h) ]] || fail "the array is still queued after the stop: $(squeue)"
+# Cancelled jobs may still be completing; none may wait or run.
+[[ -z $(squeue -h -t PENDING,RUNNING) ]] || fail "the array still runs after the stop: $(squeue)"
+wait_for 60 eval '[[ -z $(squeue -h) ]]' || fail "the cancelled array stays queued: $(squeue)"
 head -n 1 "$dir/stopped/sweep.partial.csv" | grep -q PARTIAL || fail "no partial file"
-"$build/koltrep-sweep" "${grid[@]}" --resume --out "$dir/stopped" 2>/dev/null \
-  || fail "--resume after the Slurm stop failed"
+rows=$(($(wc -l < "$dir/stopped/sweep.partial.csv") - 2))
+{
+  echo '#!/bin/sh'
+  printf 'echo "$*" >> %q\nexec %q "$@"\n' "$dir/made.log" "$build/koltrep-replay"
+} > "$dir/noting-replay"
+chmod 755 "$dir/noting-replay"
+"$build/koltrep-sweep" "${grid[@]}" --resume --batch 1 --replay "$dir/noting-replay" \
+  --out "$dir/stopped" 2>/dev/null || fail "--resume after the Slurm stop failed"
 cmp "$dir/local/sweep.csv" "$dir/stopped/sweep.csv" || fail "the resumed CSV differs"
+made=$(wc -l < "$dir/made.log")
+((rows == 3 && made == 8 - rows)) ||
+  fail "the stop kept $rows of 8 rows (3 expected) and the resume made $made runs"
 
 # An array cancelled by someone else: the sweep names every run without a row, by cell.
-"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --out "$dir/cancelled" \
-  2>"$dir/cancelled.err" &
+gated_replay hold 0
+"$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --replay "$dir/hold" \
+  --out "$dir/cancelled" 2>"$dir/cancelled.err" &
 sweep=$!
-for _ in $(seq 100); do
-  job=$(squeue -h -o %F 2>/dev/null | head -n 1)
-  [[ -n $job ]] && break
-  sleep 0.2
-done
+queued() { job=$(squeue -h -o %F 2>/dev/null | head -n 1) && [[ -n $job ]]; }
+wait_for 60 queued || fail "the array was not in the queue within 60 s"
 scancel "$job"
 code=0
 wait "$sweep" || code=$?
 [[ $code == 1 ]] || fail "a sweep whose array was cancelled exits with $code"
 grep -q "^koltrep-sweep: cell crank speed .*: no row from Slurm task [0-9]* of job $job" \
   "$dir/cancelled.err" || fail "no run reported by cell: $(cat "$dir/cancelled.err")"
+wait_for 60 eval '[[ -z $(squeue -h) ]]' || fail "the cancelled array stays queued: $(squeue)"
 
 # A dry run writes the batch script and submits nothing.
 jobs_before=$(squeue -h | wc -l)
