@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A one-node Slurm cluster of the test's own (munge, slurmctld and slurmd from Debian, state in a
-# temporary folder, ports and a munge key and socket of its own), a 2 x 2 sweep with 2 repeats through
-# it, and its CSVs against the local engine's. A scheduler that does not start fails the test
-# with the daemons' logs.
+# temporary folder, ports and a munge key and socket of its own), a 2 x 2 sweep with 2 repeats
+# through it, and its CSVs against the local engine's. A scheduler that does not start fails the
+# test with the daemons' logs.
 #   slurm_cluster.sh BUILD_DIR SOURCE_DIR [bench]
 # With "bench" it then times a 4 x 4 sweep of 300-tick cells through the cluster against the
 # local engine (both on this machine's cores), and the scheduler's latency: an array of one
