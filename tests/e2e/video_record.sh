@@ -14,7 +14,8 @@ videos=$WORK/videos/drives
 printf 'XDG_PICTURES_DIR="%s"\nXDG_VIDEOS_DIR="%s"\n' "$WORK/shots" "$videos" \
     >"$XDG_CONFIG_HOME/user-dirs.dirs"
 
-start_koltrep_with_window run "$KOLTREP" -win
+# The drive's record gives the ticks of the two F9 presses: the recording's length in frames.
+start_koltrep_with_window run "$KOLTREP" -win --record "$WORK/drive.txt"
 focus_window "$KOLTREP_WINDOW"
 press_key F9
 press_key Up 1.0
@@ -44,7 +45,13 @@ read -r size rate frames < <(ffprobe -v error -count_frames -select_streams v:0 
     awk -F, '{print $1 "x" $2, $3, $4}')
 note "video $size at $rate, $frames frames"
 [[ $size == 640x480 && $rate == 20/1 ]] || fail "video is $size at $rate"
-((frames >= 10)) || fail "only $frames frames in a recording of about two seconds"
+read -r first_f9 second_f9 < <(awk '$2 == "F9" && $3 == "down" { printf "%s ", $1 }' \
+    "$WORK/drive.txt")
+[[ -n ${second_f9:-} ]] || fail "the record lacks the two F9 presses: $(cat "$WORK/drive.txt")"
+ticks=$((second_f9 - first_f9))
+note "F9 on ticks $first_f9 and $second_f9: $ticks ticks"
+((ticks > 0 && frames >= ticks - 1 && frames <= ticks + 1)) ||
+    fail "$frames frames in a recording of $ticks ticks (a frame a tick)"
 grep -qF "($frames frames," "$WORK/run.err" || fail "the announced frame count differs from $frames"
 
 # Red pixels in the top-right corner, where the mark is drawn ($1: the corner's offset in the
