@@ -16,8 +16,8 @@ cp "$KOLTREP" "$WORK/bin/koltrep"
 cp -r "$DATA_DIR"/. "$WORK/data"
 umask 022
 
-# Starts the copy in $WORK/data (env settings first), waits until its loop runs, presses F12
-# until stderr answers (a press inside one slow tick is missed, as it would be for a person)
+# Starts the copy in $WORK/data (env settings first), waits until its loop runs, holds F12 until
+# stderr answers (one press however slow the ticks, which a shorter press could fall between)
 # and captures the window while the notice is up; then Escape.
 shoot() {
     local name=$1
@@ -31,11 +31,10 @@ shoot() {
     focus_window "$window"
     wait_for 600 grep -q "<アクティブ>" "$WORK/$name.err" ||
         fail "$name: the loop never started: $(tail -n 3 "$WORK/$name.err")"
-    local press
-    for ((press = 1; press <= 5; press++)); do
-        press_key F12 0.2
-        wait_for 20 grep -q "^koltrep: screenshot" "$WORK/$name.err" && break
-    done
+    xdotool keydown F12 || fail "xdotool keydown F12"
+    sleep 0.2
+    wait_for 600 grep -q "^koltrep: screenshot" "$WORK/$name.err"
+    xdotool keyup F12 || fail "xdotool keyup F12"
     # The notice: the bottom strip mostly dark (its panel), with white text on it. It is up for
     # 40 ticks from the next frame on; the capture is repeated until it shows.
     local strip=(-crop 640x16+0+462 +repage -colorspace Gray) lit= text= shown= i
