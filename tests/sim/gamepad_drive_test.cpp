@@ -77,9 +77,14 @@ TEST(Gamepad, OnlyTheGameControllerDrivesByItsStandardMapping) {
     EXPECT_EQ(withStick, withKey);
     sandbox.keyboard.SetKey(DIK_UP, false);
 
-    SDL_JoystickSetVirtualAxis(pad, 1, -32767 * (kGamepadDeadZone - 50) / 1000);
+    // The stick walks beyond 40 % of its travel, as documented for users.
+    SDL_JoystickSetVirtualAxis(pad, 1, -32767 * 39 / 100);
     RunTicks(1);
     EXPECT_EQ(flankCommand[0], 0) << "inside the dead zone";
+    SDL_JoystickSetVirtualAxis(pad, 1, -32767 * 41 / 100);
+    RunTicks(1);
+    EXPECT_NE(flankCommand[0], 0) << "beyond the dead zone";
+    SDL_JoystickSetVirtualAxis(pad, 1, 0);
     SDL_JoystickSetVirtualAxis(pad, 0, -32000); // the stronger axis wins: LEFT
     RunTicks(1);
     EXPECT_EQ(flankCommand[0], -1);
