@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "tests/support/tools/replay_process.h"
 
@@ -16,15 +15,8 @@ using platform::d3dx::Image;
 
 namespace {
 
+using replay_test::Lines;
 using replay_test::ReadAll;
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 class TimeAndContacts : public replay_test::ReplayProcessTest {
   protected:

@@ -15,13 +15,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <sstream>
 #include <thread>
 
 #include "tests/support/tools/replay_process.h"
 
 namespace {
 
+using replay_test::Lines;
 using replay_test::ReadAll;
 using replay_test::RunResult;
 namespace fs = std::filesystem;
@@ -241,14 +241,6 @@ std::vector<std::string> ProcessesMentioning(const std::string& text) {
     }
     if (proc) closedir(proc);
     return found;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 // A resume made one replay for each of the `runs` that `partial` has no row for, and none for

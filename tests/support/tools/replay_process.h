@@ -32,6 +32,15 @@ inline std::string ReadAll(const fs::path& path) {
     return text.str();
 }
 
+// The lines of a text, without their newlines.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 class ReplayProcessTest : public ::testing::Test {
   protected:
     void SetUp() override {
