@@ -66,10 +66,12 @@ bool InkAt(const Image& picture, const Ink& ink, int x, int y, Place& place) {
 }
 
 // The first place, top to bottom and left to right from box corner (x0, y0) on, where the
-// picture shows `ink` and `accept` takes it; `rows` box rows at most.
+// picture shows `ink` and `accept` takes it; `rows` box rows at most. A text that leaves no ink
+// is nowhere.
 template <typename Accept>
 bool FindInk(const Image& picture, const Ink& ink, int x0, int y0, int rows, Accept accept,
              Place& place) {
+    if (ink.brightness.empty()) return false;
     for (int y = std::max(y0, 0); y < y0 + rows && y + ink.height <= int(picture.height); ++y)
         for (int x = std::max(x0, 0); x + ink.width <= int(picture.width); ++x)
             if (InkAt(picture, ink, x, y, place) && accept(place)) return true;
