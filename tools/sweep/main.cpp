@@ -408,9 +408,11 @@ int Sweep(int argc, char** argv) {
     if (!partialFile.Create(error, PartialRoom(runs.size())) ||
         !settingsFile.Create(error, kSettingsRoom))
         return Fail(error, 2);
-    Keeping keep{
-        &partialFile, &settingsFile, partial, settings, FormatSweepRecord(record, rowHeader),
-        rowHeader};
+    const std::string headers = options.repeats > 0
+                                    ? std::string(kSpreadCsvHeader) + "," + kRunCsvHeader
+                                    : std::string(kSweepCsvHeader);
+    Keeping keep{&partialFile, &settingsFile, partial, settings, FormatSweepRecord(record, headers),
+                 rowHeader};
     std::vector<size_t> todo;
     for (size_t i = 0; i < runs.size(); ++i)
         if (runs[i].row.empty()) todo.push_back(i);

@@ -59,7 +59,8 @@ std::string FormatSweepRecord(const SweepRecord& record, const std::string& head
     while (start <= header.size()) {
         size_t end = std::min(header.find(',', start), header.size());
         std::string column = header.substr(start, end - start);
-        text += "unit." + column + "=" + UnitOf(column) + "\n";
+        if (text.find("\nunit." + column + "=") == std::string::npos)
+            text += "unit." + column + "=" + UnitOf(column) + "\n";
         start = end + 1;
     }
     return text;

@@ -19,7 +19,8 @@ struct SweepRecord {
     std::string machine;    // empty: the program's own machine
 };
 
-// The file's text: the fields, then the unit of each column of `header`.
+// The file's text: the fields, then the unit of each column of `header` (the results' headers,
+// comma-joined), once each.
 std::string FormatSweepRecord(const SweepRecord& record, const std::string& header);
 
 // The fields a resume must agree on, read from `text`, against this sweep's; "" when they agree,
