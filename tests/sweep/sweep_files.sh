@@ -29,25 +29,37 @@ runs() {
 said() { grep -qF -- "$1" "$dir/err" || fail "no '$1' in: $(cat "$dir/err")"; }
 grid=(--crank-speeds 3,4 --frictions 350 --ticks 40 --settle 5 --no-plot --jobs 1)
 
+# fill FOLDER: takes what room is left on FOLDER's disk.
+fill() {
+    local avail
+    avail=$(df -B1 --output=avail "$1" | tail -n 1)
+    touch "$1/filler-$avail"
+    ((avail == 0)) || fallocate -l "$avail" "$1/filler-$avail"
+}
 # A disk that fills up during the runs: the rows are in the partial file, and --resume writes
 # the results once there is room. A disk full from the start is refused before the first run.
-mkdir "$dir/disk"
-mount -t tmpfs -o size=256k tmpfs "$dir/disk"
-mkdir "$dir/disk/out"
-avail=$(df -B1 --output=avail "$dir/disk" | tail -n 1)
-fallocate -l $((avail - 8192)) "$dir/disk/filler"
-runs 1 "${grid[@]}" --out "$dir/disk/out"
+mkdir -p "$dir/disk" "$dir/tmp"
+mount -t tmpfs -o size=1m tmpfs "$dir/disk"
+(cd "$source_dir/data" && TMPDIR=$dir/tmp exec "$sweep" "${grid[@]}" --batch 1 --ticks 200 \
+    --out "$dir/disk/out") 2>"$dir/err" &
+sweeping=$!
+for ((i = 0; i < 600; i++)); do
+    compgen -G "$dir/tmp/koltrep-sweep-*/run-1.csv" >/dev/null && break
+    sleep 0.05
+done
+fill "$dir/disk"
+code=0
+wait "$sweeping" || code=$?
+[[ $code == 1 ]] || fail "exit $code on a disk that filled up: $(cat "$dir/err")"
 said "No space left on device; 2 of 2 runs finished; their rows are in $dir/disk/out/sweep.partial.csv"
 [[ $(wc -l <"$dir/disk/out/sweep.partial.csv") == 4 ]] || fail "the rows are not all kept"
 cp "$dir/disk/out/sweep.partial.csv" "$dir/kept.csv"
-avail=$(df -B1 --output=avail "$dir/disk" | tail -n 1)
-touch "$dir/disk/more"
-((avail == 0)) || fallocate -l "$avail" "$dir/disk/more"
-runs 2 "${grid[@]}" --out "$dir/disk/out" --resume
+fill "$dir/disk"
+runs 2 "${grid[@]}" --ticks 200 --out "$dir/disk/out" --resume
 said "no room for"
-rm "$dir/disk/filler" "$dir/disk/more"
-runs 0 "${grid[@]}" --out "$dir/disk/out" --resume
-runs 0 "${grid[@]}" --out "$dir/whole"
+rm "$dir"/disk/filler-*
+runs 0 "${grid[@]}" --ticks 200 --out "$dir/disk/out" --resume
+runs 0 "${grid[@]}" --ticks 200 --out "$dir/whole"
 cmp "$dir/disk/out/sweep.csv" "$dir/whole/sweep.csv" || fail "the resumed results differ"
 
 # Results and their settings file follow the umask; the plot data stay out of the folder.
@@ -77,14 +89,14 @@ cmp "$dir/partial.csv" "$dir/other/sweep.partial.csv" || fail "another sweep's p
 head -n 2 "$dir/kept.csv" >"$dir/head.csv"
 row3=$(sed -n 3p "$dir/kept.csv")
 for case in '4,350,nan,1,|not a finite' '4,350,1,-inf,|not a finite' '4,350,-7,1,|below 0' \
-    '4,350,1,1,999999999|not one of the 40 ticks' "$row3|repeats the run of line 3"; do
+    '4,350,1,1,999999999|not one of the 200 ticks' "$row3|repeats the run of line 3"; do
     { cat "$dir/head.csv" && echo "$row3" && echo "${case%|*}"; } >"$dir/whole/sweep.partial.csv"
-    runs 2 "${grid[@]}" --out "$dir/whole" --resume
+    runs 2 "${grid[@]}" --ticks 200 --out "$dir/whole" --resume
     said "sweep.partial.csv line 4"
     said "${case#*|}"
 done
 { cat "$dir/head.csv" && printf '%s' "${row3%?????}"; } >"$dir/whole/sweep.partial.csv"
-runs 2 "${grid[@]}" --out "$dir/whole" --resume
+runs 2 "${grid[@]}" --ticks 200 --out "$dir/whole" --resume
 said "line 3 is cut short: the file is damaged"
 
 # The Slurm engine: a slurm/ of the user's stays; a line break in a path is refused before
@@ -117,7 +129,6 @@ head -n 1 "$dir/nosbatch/sweep.partial.csv" | grep -q "PARTIAL results (0 of 2 r
 
 # The default folder is the user's own; an Escape before --ticks is noted; a --ticks below the
 # default settling names the default.
-mkdir -p "$dir/tmp"
 printf '0 UP down\n30 ESCAPE down\n' >"$dir/escape.txt"
 TMPDIR=$dir/tmp runs 0 --crank-speeds 3 --frictions 350 --ticks 40 --settle 5 --no-plot \
     --script "$dir/escape.txt"
