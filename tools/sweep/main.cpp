@@ -48,7 +48,7 @@ const char kSweepHelp[] =
     "  --ticks N       ticks a cell runs (default 400)\n"
     "  --settle N      the tick from which speed and drift are measured (default 100)\n"
     "  --jobs N        cells run at once (default: one per core)\n"
-    "  --out DIR       the output folder (default: koltrep-sweep in $TMPDIR or /tmp)\n"
+    "  --out DIR       the output folder (default: koltrep-sweep-USER in $TMPDIR or /tmp)\n"
     "  --no-plot       write the CSV only\n"
     "  --replay PATH   the koltrep-replay to run (default: the one beside this program)\n"
     "  --repeats N     run each cell N times (1 to 10000), each from a start moved by up to\n"
