@@ -85,7 +85,9 @@ runs 2 --crank-speeds 5 --frictions 350 --ticks 40 --settle 5 --no-plot --out "$
 said "holds another sweep's rows"
 cmp "$dir/partial.csv" "$dir/other/sweep.partial.csv" || fail "another sweep's partial file changed"
 
-# Resumed rows that no run gives are refused by line; a row cut short is damage.
+# Resumed rows that no run gives are refused by line; a row cut short is damage. A killed
+# sweep's temporary file, which may hold the partial file's room, goes.
+fallocate -l 64k "$dir/whole/.sweep.partial.csv.AbC123"
 head -n 2 "$dir/kept.csv" >"$dir/head.csv"
 row3=$(sed -n 3p "$dir/kept.csv")
 for case in '4,350,nan,1,|not a finite' '4,350,1,-inf,|not a finite' '4,350,-7,1,|below 0' \
@@ -98,6 +100,7 @@ done
 { cat "$dir/head.csv" && printf '%s' "${row3%?????}"; } >"$dir/whole/sweep.partial.csv"
 runs 2 "${grid[@]}" --ticks 200 --out "$dir/whole" --resume
 said "line 3 is cut short: the file is damaged"
+[[ ! -e $dir/whole/.sweep.partial.csv.AbC123 ]] || fail "a killed sweep's temporary file stays"
 
 # The Slurm engine: a slurm/ of the user's stays; a line break in a path is refused before
 # anything is written; spaces and ; are quoted in the hint and in the script, which runs a task.

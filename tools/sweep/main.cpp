@@ -391,6 +391,7 @@ int Sweep(int argc, char** argv) {
     if (!MakeOutFolder(options.out, defaultOut, error)) return Fail(error, 2);
     FolderLock lock;
     if (!lock.Take(options.out, error)) return Fail(error, 2);
+    RemoveStaleTemporaries(options.out);
     // Checked before the first run: a sweep must not run for hours to find it cannot write.
     PendingFile csv(options.out + "/sweep.csv");
     if (!csv.Create(error)) return Fail(error, 2);

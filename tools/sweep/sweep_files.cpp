@@ -1,6 +1,7 @@
 // The sweep's files: whole reads, and writes that replace a result only once it is complete.
 #include "tools/sweep/sweep_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,4 +106,17 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
 void RemoveSweepOutputs(const std::string& folder) {
     for (const char* name : {"sweep.csv", "runs.csv", "speed.png", "tipover.png"})
         unlink((folder + "/" + name).c_str());
+}
+
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* listing = opendir(folder.c_str());
+    if (!listing) return;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        for (const char* target : {"sweep.csv", "runs.csv", "sweep.partial.csv", "sweep.settings"})
+            if (name.size() == std::strlen(target) + 8 &&
+                name.rfind("." + std::string(target) + ".", 0) == 0)
+                unlinkat(dirfd(listing), name.c_str(), 0);
+    }
+    closedir(listing);
 }

@@ -41,3 +41,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
 
 // The results and pictures an earlier sweep left in `folder`.
 void RemoveSweepOutputs(const std::string& folder);
+
+// The temporary files of a sweep that was killed before it could remove them: only the names
+// PendingFile gives, which may hold the room a partial file had kept. For the folder's holder.
+void RemoveStaleTemporaries(const std::string& folder);
