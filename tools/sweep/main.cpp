@@ -269,6 +269,37 @@ std::string RunRows(const std::vector<Run>& runs) {
 
 } // namespace
 
+// The runs on this machine's cores, in a scratch folder of their own.
+bool RunLocally(const SweepOptions& options, CellRun run, long escape,
+                const std::vector<Cell>& cells, std::vector<Run>& runs,
+                const std::vector<size_t>& todo, std::string& error) {
+    std::string pattern = TemporaryFolder() + "/koltrep-sweep-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        error = std::string("no scratch folder: ") + std::strerror(errno);
+        return false;
+    }
+    run.scratch = pattern;
+    run.script = options.script;
+    if (run.script.empty()) {
+        run.script = run.scratch + "/walk.txt";
+        std::ofstream(run.script) << kDefaultScript;
+    }
+    int jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
+    // About four batches a job, so that the progress bar moves and the last batches end
+    // together, but never so small that starting processes costs much beside the ticks.
+    // A script that presses Escape ends a batch's replay: one run per process then.
+    size_t share = (todo.size() + jobs - 1) / jobs;
+    size_t quarter = (share + 3) / 4;
+    run.batch = escape >= 0 ? 1
+                : options.batch > 0
+                    ? static_cast<size_t>(options.batch)
+                    : std::min(share, std::clamp(quarter, kLocalBatchLeast, kLocalBatchLimit));
+    RunCells(run, cells, runs, todo, jobs);
+    std::error_code ignored;
+    std::filesystem::remove_all(run.scratch, ignored);
+    return true;
+}
+
 // The pictures, from data files in a scratch folder of their own: the results folder holds only
 // what the user asked for.
 bool DrawPlots(const SweepOptions& options, const std::vector<Cell>& cells,
@@ -426,29 +457,8 @@ int Sweep(int argc, char** argv) {
         // No run went to the cluster: the rows resumed so far stay, as after any failure.
         if (code != 0) engineFault = error;
         if (code == 0 && options.dryRun) return 0;
-    } else if (!todo.empty()) {
-        std::string pattern = TemporaryFolder() + "/koltrep-sweep-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            return Fail(std::string("no scratch folder: ") + std::strerror(errno), 1);
-        run.scratch = pattern;
-        run.script = options.script;
-        if (run.script.empty()) {
-            run.script = run.scratch + "/walk.txt";
-            std::ofstream(run.script) << kDefaultScript;
-        }
-        int jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
-        // About four batches a job, so that the progress bar moves and the last batches end
-        // together, but never so small that starting processes costs much beside the ticks.
-        // A script that presses Escape ends a batch's replay: one run per process then.
-        size_t share = (todo.size() + jobs - 1) / jobs;
-        size_t quarter = (share + 3) / 4;
-        run.batch = escape >= 0 ? 1
-                    : options.batch > 0
-                        ? static_cast<size_t>(options.batch)
-                        : std::min(share, std::clamp(quarter, kLocalBatchLeast, kLocalBatchLimit));
-        RunCells(run, cells, runs, todo, jobs);
-        std::error_code ignored;
-        std::filesystem::remove_all(run.scratch, ignored);
+    } else if (!todo.empty() && !RunLocally(options, run, escape, cells, runs, todo, error)) {
+        return Fail(error, 1);
     }
     ReleaseStopSignals();
 
