@@ -101,6 +101,9 @@ done
 runs 2 "${grid[@]}" --ticks 200 --out "$dir/whole" --resume
 said "line 3 is cut short: the file is damaged"
 [[ ! -e $dir/whole/.sweep.partial.csv.AbC123 ]] || fail "a killed sweep's temporary file stays"
+cp "$dir/kept.csv" "$dir/whole/sweep.partial.csv"
+runs 2 "${grid[@]}" --ticks 200 --seed 7 --out "$dir/whole" --resume
+said "was made with other settings: seed 0 there, 7 now"
 
 # The Slurm engine: a slurm/ of the user's stays; a line break in a path is refused before
 # anything is written; spaces and ; are quoted in the hint and in the script, which runs a task.
