@@ -123,6 +123,8 @@ PATH=$dir/bin:$PATH bash -c "${hint:=$(sed -n 's/.*submit them with: //p' "$dir/
 runs 2 "${grid[@]}" --engine slurm --dry-run --out "$dir/a"$'\n'"touch $dir/pwned"
 said "--out holds a line break"
 [[ ! -e $dir/pwned && ! -e $dir/a$'\n'"touch $dir" ]] || fail "a path ran as a command"
+runs 2 "${grid[@]}" --engine slurm --dry-run --partition "a b" --out "$dir/part"
+said "--partition and --time take no quotes"
 mkdir "$dir/x"$'\n'"y"
 (cd "$dir/x"$'\n'"y" && "$sweep" "${grid[@]}" --engine slurm --dry-run --out "$dir/cwd" 2>"$dir/err") &&
     fail "a current folder with a line break went into the script"

@@ -153,8 +153,10 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
     // A Slurm task gets its runs from its list, and only needs how to run and measure them.
     if (!options.task.empty()) return true;
     for (const std::string* text : {&options.partition, &options.timeLimit})
-        if (text->find_first_of("\n\r'\"\\$`") != std::string::npos) {
-            error = "--partition and --time take no quotes, backslashes, $, ` or line breaks";
+        // Both go into #SBATCH directives, where sbatch splits words by its own rules.
+        if (text->find_first_of("\n\r'\"\\$` \t") != std::string::npos) {
+            error = "--partition and --time take no quotes, backslashes, $, `, spaces or line "
+                    "breaks";
             return false;
         }
     if (options.engine != "slurm" &&
