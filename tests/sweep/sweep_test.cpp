@@ -93,7 +93,8 @@ TEST(SweepPlots, AGnuplotFailureIsOneLineOfOurOwn) {
     std::string error;
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const bool written = WritePlots("/nonexistent/koltrep-plots", {3}, {350}, {cell}, error);
+    const bool written = WritePlots("/nonexistent/koltrep-plots", "/nonexistent/koltrep-plots", {3},
+                                    {350}, {cell}, error);
     const std::string out = testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_FALSE(written);
@@ -184,13 +185,13 @@ TEST(SweepRuns, SpreadRowsAndPartialFiles) {
     std::vector<::Run> back(runs);
     back[1].row.clear();
     std::string error;
-    ASSERT_TRUE(TakePartialRows(text, settings, true, cells, back, error)) << error;
+    ASSERT_TRUE(TakePartialRows(text, settings, true, 300, cells, back, error)) << error;
     EXPECT_EQ(back[1].row, "2.5,50,1,0.1,-3.25,42\n");
     EXPECT_TRUE(back[0].row.empty());
-    EXPECT_FALSE(TakePartialRows(text, SweepSettings(300, 100, 2, 6, "0 UP down\n"), true, cells,
-                                 back, error));
+    EXPECT_FALSE(TakePartialRows(text, SweepSettings(300, 100, 2, 6, "0 UP down\n"), true, 300,
+                                 cells, back, error));
     cells[0].friction = 51.0f;
-    EXPECT_FALSE(TakePartialRows(text, settings, true, cells, back, error));
+    EXPECT_FALSE(TakePartialRows(text, settings, true, 300, cells, back, error));
     EXPECT_NE(error.find("line 3"), std::string::npos) << error;
 }
 

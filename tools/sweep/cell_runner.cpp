@@ -177,12 +177,19 @@ void FinishBatch(const CellRun& run, const std::vector<Cell>& cells, std::vector
     unlink(ScratchPath(run, "batch", batch.number, ".cells").c_str());
 }
 
+// The bar is redrawn in place on a terminal; anywhere else (a pipe, a log file) carriage returns
+// would only pile up, so only the end is told, in a line of its own.
 void ShowProgress(size_t finished, size_t total) {
+    static const bool onTerminal = isatty(STDERR_FILENO) == 1;
+    const bool done = total == finished && stopSignal == 0;
+    if (!onTerminal) {
+        if (done) std::fprintf(stderr, "koltrep-sweep: %zu/%zu runs\n", finished, total);
+        return;
+    }
     int filled = static_cast<int>(kBarWidth * finished / (total ? total : 1));
     std::fprintf(stderr, "\rkoltrep-sweep [%.*s%.*s] %zu/%zu %s", filled,
                  "##############################", kBarWidth - filled,
-                 "..............................", finished, total,
-                 total == finished && stopSignal == 0 ? "runs\n" : "runs");
+                 "..............................", finished, total, done ? "runs\n" : "runs");
     std::fflush(stderr);
 }
 

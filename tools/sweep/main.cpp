@@ -20,8 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "records/key_script.h"
 #include "tools/sweep/cell_runner.h"
+#include "tools/sweep/out_folder.h"
 #include "tools/sweep/plots.h"
+#include "tools/sweep/settings_file.h"
 #include "tools/sweep/slurm_engine.h"
 #include "tools/sweep/spread_plots.h"
 #include "tools/sweep/sweep_files.h"
@@ -29,6 +32,7 @@
 #include "tools/sweep/sweep_runs.h"
 
 #include "koltrep_version.h"
+#include <platform/i18n/i18n.h>
 
 namespace {
 
@@ -44,7 +48,7 @@ const char kSweepHelp[] =
     "  --ticks N       ticks a cell runs (default 400)\n"
     "  --settle N      the tick from which speed and drift are measured (default 100)\n"
     "  --jobs N        cells run at once (default: one per core)\n"
-    "  --out DIR       the output folder (default: koltrep-sweep in $TMPDIR or /tmp)\n"
+    "  --out DIR       the output folder (default: koltrep-sweep-USER in $TMPDIR or /tmp)\n"
     "  --no-plot       write the CSV only\n"
     "  --replay PATH   the koltrep-replay to run (default: the one beside this program)\n"
     "  --repeats N     run each cell N times (1 to 10000), each from a start moved by up to\n"
@@ -117,18 +121,70 @@ std::string ProgramFolder() {
     return self.substr(0, self.rfind('/') + 1);
 }
 
-bool MakeFolder(const std::string& path, std::string& error) {
-    if (mkdir(path.c_str(), 0777) == 0) return true;
-    struct stat info {};
-    if (errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
-    error = "cannot create " + path + ": " +
-            (errno == EEXIST ? std::string("a file is in the way") : std::strerror(errno));
-    return false;
-}
-
 std::string TemporaryFolder() {
     const char* base = std::getenv("TMPDIR");
     return base && *base ? base : "/tmp";
+}
+
+// Room kept for the partial file from the start: its two first lines and the longest row a run
+// gives (six numbers of at most 15 characters), so that finished rows find room when the disk
+// has filled up during the runs.
+size_t PartialRoom(size_t runs) {
+    return 1024 + runs * 112;
+}
+constexpr size_t kSettingsRoom = 4096;
+
+// The tick at whose end the script presses Escape before `ticks`, or -1.
+long EscapeTick(const std::string& scriptText, long ticks) {
+    std::vector<KeyEvent> events;
+    std::string ignored;
+    if (!ParseKeyScript(scriptText, events, ignored)) return -1; // the replay names the fault
+    const int escape = KeyFromName("ESCAPE");
+    for (const KeyEvent& event : events)
+        if (event.key == escape && event.down && event.tick < ticks) return event.tick;
+    return -1;
+}
+
+// The runs that end early at the script's Escape: noted as the replay notes it, and refused when
+// no tick would be left to measure.
+bool CheckEscape(const SweepOptions& options, long escape, std::string& error) {
+    if (escape < 0) return true;
+    if (escape <= options.settle + 1) {
+        error = FormatText(_("the script's Escape at tick %ld ends every run before anything is "
+                             "measured (--settle %ld)"),
+                           escape, options.settle);
+        return false;
+    }
+    if (options.engine == "slurm") {
+        error = _("--engine slurm runs a task's runs in one replay, which a script that presses "
+                  "Escape would end; remove the Escape or use --engine local");
+        return false;
+    }
+    std::fprintf(stderr,
+                 _("koltrep-sweep: note: the script's Escape ends every run after %ld ticks, "
+                   "before --ticks %ld\n"),
+                 escape, options.ticks);
+    return true;
+}
+
+SweepRecord RecordOf(const SweepOptions& options, int argc, char** argv,
+                     const std::string& scriptText) {
+    SweepRecord record;
+    record.version = KOLTREP_VERSION;
+    record.ticks = options.ticks;
+    record.settle = options.settle;
+    record.seed = options.seed;
+    record.repeats = options.repeats;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--crank-speeds") == 0) record.crankSpeeds = argv[i + 1];
+        if (std::strcmp(argv[i], "--frictions") == 0) record.frictions = argv[i + 1];
+    }
+    if (!options.script.empty()) {
+        std::error_code ignored;
+        record.script = std::filesystem::absolute(options.script, ignored).string();
+    }
+    record.scriptHash = ScriptHash(scriptText);
+    return record;
 }
 
 // The cells row by row: friction outer, crank speed inner, as the CSV lists them.
@@ -213,6 +269,123 @@ std::string RunRows(const std::vector<Run>& runs) {
 
 } // namespace
 
+// The runs on this machine's cores, in a scratch folder of their own.
+bool RunLocally(const SweepOptions& options, CellRun run, long escape,
+                const std::vector<Cell>& cells, std::vector<Run>& runs,
+                const std::vector<size_t>& todo, std::string& error) {
+    std::string pattern = TemporaryFolder() + "/koltrep-sweep-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        error = std::string("no scratch folder: ") + std::strerror(errno);
+        return false;
+    }
+    run.scratch = pattern;
+    run.script = options.script;
+    if (run.script.empty()) {
+        run.script = run.scratch + "/walk.txt";
+        std::ofstream(run.script) << kDefaultScript;
+    }
+    int jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
+    // About four batches a job, so that the progress bar moves and the last batches end
+    // together, but never so small that starting processes costs much beside the ticks.
+    // A script that presses Escape ends a batch's replay: one run per process then.
+    size_t share = (todo.size() + jobs - 1) / jobs;
+    size_t quarter = (share + 3) / 4;
+    run.batch = escape >= 0 ? 1
+                : options.batch > 0
+                    ? static_cast<size_t>(options.batch)
+                    : std::min(share, std::clamp(quarter, kLocalBatchLeast, kLocalBatchLimit));
+    RunCells(run, cells, runs, todo, jobs);
+    std::error_code ignored;
+    std::filesystem::remove_all(run.scratch, ignored);
+    return true;
+}
+
+// The pictures, from data files in a scratch folder of their own: the results folder holds only
+// what the user asked for.
+bool DrawPlots(const SweepOptions& options, const std::vector<Cell>& cells,
+               const std::vector<Spread>& spreads, std::string& error) {
+    std::string data = TemporaryFolder() + "/koltrep-sweep-plot-XXXXXX";
+    if (!mkdtemp(data.data())) {
+        error = std::string("no scratch folder: ") + std::strerror(errno);
+        return false;
+    }
+    bool drawn = options.repeats > 0 ? WriteSpreadPlots(options.out, data, options.crankSpeeds,
+                                                        options.frictions, cells, spreads, error)
+                                     : WritePlots(options.out, data, options.crankSpeeds,
+                                                  options.frictions, cells, error);
+    std::error_code ignored;
+    std::filesystem::remove_all(data, ignored);
+    return drawn;
+}
+
+// Where a sweep that did not complete leaves its rows: the partial file, in the room kept for it
+// from the start, and only where that fails after all a file in the temporary folder. Says where
+// they are, and gives the exit code.
+struct Keeping {
+    PendingFile* partialFile;
+    PendingFile* settingsFile;
+    std::string partial;
+    std::string settings; // the partial file's first line's
+    std::string settingsText;
+    const char* header;
+};
+
+int KeepRows(Keeping& keep, const std::vector<Run>& runs, const std::string& why) {
+    const std::string text = PartialText(keep.settings, keep.header, runs);
+    std::string error, where = keep.partial;
+    if (!keep.partialFile->Commit(text, error)) {
+        Fail(error, 1);
+        std::string fallback = TemporaryFolder() + "/koltrep-sweep-rows-XXXXXX";
+        int fd = mkstemp(fallback.data());
+        bool saved = fd >= 0 &&
+                     write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                     fsync(fd) == 0;
+        if (fd >= 0) close(fd);
+        if (!saved) {
+            if (fd >= 0) unlink(fallback.c_str());
+            return Fail(_("the finished rows could not be kept anywhere"), 1);
+        }
+        where = fallback;
+    } else {
+        keep.settingsFile->Commit(keep.settingsText, error);
+    }
+    size_t done = runs.size() - std::count_if(runs.begin(), runs.end(),
+                                              [](const Run& r) { return r.row.empty(); });
+    Fail(why + FormatText(_("%zu of %zu runs finished; their rows are in %s (--resume completes "
+                            "them)"),
+                          done, runs.size(), where.c_str()),
+         1);
+    return stopSignal ? 128 + stopSignal : 1;
+}
+
+// An earlier sweep's partial file: its rows when resuming; else it must be of this sweep, which
+// replaces it, for no other sweep's finished runs may be lost.
+bool TakeEarlierRows(const SweepOptions& options, const std::string& partial,
+                     const std::string& settings, const SweepRecord& record,
+                     const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error) {
+    std::string text;
+    if (!options.resume && access(partial.c_str(), F_OK) != 0) return true;
+    if (!ReadWholeFile(partial, text, error, PartialRoom(runs.size()))) {
+        if (options.resume) error += _(" (nothing to resume)");
+        return false;
+    }
+    std::string recordText, differences;
+    if (ReadWholeFile(options.out + "/sweep.settings", recordText, error, kSettingsRoom))
+        differences = RecordDifferences(recordText, record);
+    std::vector<Run> copy = runs;
+    bool ours = differences.empty() && TakePartialRows(text, settings, options.repeats > 0,
+                                                       options.ticks, cells, copy, error);
+    if (!differences.empty())
+        error = FormatText(_("was made with other settings: %s"), differences.c_str());
+    if (ours && options.resume) runs = copy;
+    if (ours) return true;
+    error = partial + " " + error +
+            (options.resume ? ""
+                            : _("; it holds another sweep's rows: resume that sweep, or move the "
+                                "file away"));
+    return false;
+}
+
 int Sweep(int argc, char** argv) {
     SweepOptions options;
     std::string error;
@@ -233,10 +406,23 @@ int Sweep(int argc, char** argv) {
         return RunSlurmTask(options.task, run, error) ? 0 : Fail(error, 1);
     }
     std::string scriptText = kDefaultScript;
-    if (!options.script.empty() && !ReadWholeFile(options.script, scriptText, error))
+    if (!options.script.empty() &&
+        !ReadWholeFile(options.script, scriptText, error, kMaxScriptBytes))
         return Fail(error, 2);
-    if (options.out.empty()) options.out = TemporaryFolder() + "/koltrep-sweep";
-    if (!MakeFolder(options.out, error)) return Fail(error, 2);
+    const long escape = EscapeTick(scriptText, options.ticks);
+    if (!CheckEscape(options, escape, error)) return Fail(error, 2);
+    const bool defaultOut = options.out.empty();
+    if (defaultOut) options.out = DefaultOutFolder();
+    SlurmSweep slurm;
+    slurm.options = &options;
+    slurm.run = run;
+    slurm.scriptText = scriptText;
+    slurm.sweepProgram = ProgramFolder() + "koltrep-sweep";
+    if (options.engine == "slurm" && !CheckSlurmPaths(slurm, error)) return Fail(error, 2);
+    if (!MakeOutFolder(options.out, defaultOut, error)) return Fail(error, 2);
+    FolderLock lock;
+    if (!lock.Take(options.out, error)) return Fail(error, 2);
+    RemoveStaleTemporaries(options.out);
     // Checked before the first run: a sweep must not run for hours to find it cannot write.
     PendingFile csv(options.out + "/sweep.csv");
     if (!csv.Create(error)) return Fail(error, 2);
@@ -247,47 +433,32 @@ int Sweep(int argc, char** argv) {
         SweepSettings(options.ticks, options.settle, options.repeats, options.seed, scriptText);
     const char* rowHeader = options.repeats > 0 ? kRunCsvHeader : kSweepCsvHeader;
     const std::string partial = options.out + "/sweep.partial.csv";
-    if (options.resume) {
-        std::string text;
-        if (!ReadWholeFile(partial, text, error)) return Fail(error + " (nothing to resume)", 2);
-        if (!TakePartialRows(text, settings, options.repeats > 0, cells, runs, error))
-            return Fail(partial + " " + error, 2);
-    }
+    const SweepRecord record = RecordOf(options, argc, argv, scriptText);
+    if (!TakeEarlierRows(options, partial, settings, record, cells, runs, error))
+        return Fail(error, 2);
+    PendingFile partialFile(partial), settingsFile(options.out + "/sweep.settings");
+    if (!partialFile.Create(error, PartialRoom(runs.size())) ||
+        !settingsFile.Create(error, kSettingsRoom))
+        return Fail(error, 2);
+    const std::string headers = options.repeats > 0
+                                    ? std::string(kSpreadCsvHeader) + "," + kRunCsvHeader
+                                    : std::string(kSweepCsvHeader);
+    Keeping keep{&partialFile, &settingsFile, partial, settings, FormatSweepRecord(record, headers),
+                 rowHeader};
     std::vector<size_t> todo;
     for (size_t i = 0; i < runs.size(); ++i)
         if (runs[i].row.empty()) todo.push_back(i);
 
     CatchStopSignals();
+    std::string engineFault;
     if (options.engine == "slurm") {
-        SlurmSweep slurm;
-        slurm.options = &options;
-        slurm.run = run;
-        slurm.scriptText = scriptText;
-        slurm.sweepProgram = ProgramFolder() + "koltrep-sweep";
         int code = RunSlurmSweep(slurm, cells, runs, todo, error);
-        if (code != 0) return Fail(error, code);
-        if (options.dryRun) return 0;
-    } else if (!todo.empty()) {
-        std::string pattern = TemporaryFolder() + "/koltrep-sweep-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            return Fail(std::string("no scratch folder: ") + std::strerror(errno), 1);
-        run.scratch = pattern;
-        run.script = options.script;
-        if (run.script.empty()) {
-            run.script = run.scratch + "/walk.txt";
-            std::ofstream(run.script) << kDefaultScript;
-        }
-        int jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
-        // About four batches a job, so that the progress bar moves and the last batches end
-        // together, but never so small that starting processes costs much beside the ticks.
-        size_t share = (todo.size() + jobs - 1) / jobs;
-        size_t quarter = (share + 3) / 4;
-        run.batch = options.batch > 0
-                        ? static_cast<size_t>(options.batch)
-                        : std::min(share, std::clamp(quarter, kLocalBatchLeast, kLocalBatchLimit));
-        RunCells(run, cells, runs, todo, jobs);
-        std::error_code ignored;
-        std::filesystem::remove_all(run.scratch, ignored);
+        if (code == 2) return Fail(error, code);
+        // No run went to the cluster: the rows resumed so far stay, as after any failure.
+        if (code != 0) engineFault = error;
+        if (code == 0 && options.dryRun) return 0;
+    } else if (!todo.empty() && !RunLocally(options, run, escape, cells, runs, todo, error)) {
+        return Fail(error, 1);
     }
     ReleaseStopSignals();
 
@@ -296,34 +467,30 @@ int Sweep(int argc, char** argv) {
         complete = complete && !one.row.empty();
     if (!complete) {
         csv.Abandon();
-        if (stopSignal == 0) ReportFailures(cells, runs);
+        if (!engineFault.empty())
+            Fail(engineFault, 1);
+        else if (stopSignal == 0)
+            ReportFailures(cells, runs);
         // The results of an earlier sweep must not pass for this one's.
         RemoveSweepOutputs(options.out);
-        if (!WriteFileAtomically(partial, PartialText(settings, rowHeader, runs), error))
-            return Fail(error, 1);
-        size_t done = runs.size() - std::count_if(runs.begin(), runs.end(),
-                                                  [](const Run& r) { return r.row.empty(); });
-        Fail((stopSignal ? "stopped: " : "") + std::to_string(done) + " of " +
-                 std::to_string(runs.size()) + " runs finished; their rows are in " + partial +
-                 " (--resume completes them)",
-             1);
-        return stopSignal ? 128 + stopSignal : 1;
+        return KeepRows(keep, runs, stopSignal ? _("stopped: ") : "");
     }
     std::vector<Spread> spreads;
-    if (!csv.Commit(SweepCsv(options, cells, runs, spreads), error)) return Fail(error, 1);
-    if (options.repeats > 0 &&
-        !WriteFileAtomically(options.out + "/runs.csv", RunRows(runs), error))
-        return Fail(error, 1);
-    unlink(partial.c_str());
-    if (options.plot) {
-        bool drawn =
-            options.repeats > 0
-                ? WriteSpreadPlots(options.out, options.crankSpeeds, options.frictions, cells,
-                                   spreads, error)
-                : WritePlots(options.out, options.crankSpeeds, options.frictions, cells, error);
-        if (!drawn) return Fail(error + "; the CSV is written", 1);
+    if (!csv.Commit(SweepCsv(options, cells, runs, spreads), error) ||
+        (options.repeats > 0 &&
+         !WriteFileAtomically(options.out + "/runs.csv", RunRows(runs), error))) {
+        RemoveSweepOutputs(options.out);
+        return KeepRows(keep, runs, error + "; ");
     }
-    std::fprintf(stderr, "koltrep-sweep: %zu cells in %s\n", cells.size(), options.out.c_str());
+    partialFile.Abandon();
+    unlink(partial.c_str()); // this sweep's own, or one it completed
+    if (!settingsFile.Commit(keep.settingsText, error)) Fail(error, 1);
+    if (options.plot && !DrawPlots(options, cells, spreads, error))
+        return Fail(error + "; the CSV is written", 1);
+    std::fprintf(stderr,
+                 cells.size() == 1 ? _("koltrep-sweep: %zu cell in %s\n")
+                                   : "koltrep-sweep: %zu cells in %s\n",
+                 cells.size(), options.out.c_str());
     return 0;
 }
 

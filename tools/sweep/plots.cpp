@@ -56,14 +56,14 @@ void WriteTipData(const std::string& path, const std::vector<Cell>& cells, size_
 }
 
 // gnuplot stops at a data block without points, so only the kinds of cell that occur are drawn.
-std::string Script(const std::string& folder, const std::vector<float>& frictions,
-                   const std::vector<Cell>& cells) {
+std::string Script(const std::string& folder, const std::string& data,
+                   const std::vector<float>& frictions, const std::vector<Cell>& cells) {
     bool anyTipped = false, anyUpright = false;
     for (const Cell& cell : cells) {
         anyTipped = anyTipped || cell.measures.tipTick >= 0;
         anyUpright = anyUpright || cell.measures.tipTick < 0;
     }
-    std::string speedData = GnuplotQuoted(folder + "/speed.dat");
+    std::string speedData = GnuplotQuoted(data + "/speed.dat");
     std::string s = kPlotTerminal;
     s += "set output " + GnuplotQuoted(folder + "/speed.png") + "\n";
     // The crank speed is the value the program shows as "Rotation/Sec"; the crank motors take it
@@ -87,9 +87,9 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     for (size_t f = 0; f < frictions.size(); ++f)
         s += (f > 0 ? ", " : "") + GnuplotQuoted(FloatText(frictions[f])) + " " + std::to_string(f);
     s += ")\nset yrange [-0.5:" + std::to_string(frictions.size()) + " - 0.5]\n";
-    std::string tipped = GnuplotQuoted(folder + "/tipped.dat") +
+    std::string tipped = GnuplotQuoted(data + "/tipped.dat") +
                          " using 1:2:3 with points pt 5 ps 3 lc palette title 'tipped over'";
-    std::string upright = GnuplotQuoted(folder + "/upright.dat") +
+    std::string upright = GnuplotQuoted(data + "/upright.dat") +
                           " using 1:2 with points pt 4 ps 3 lw 2 lc rgb '#208020' title "
                           "'stayed upright'";
     if (!anyTipped) s += "unset colorbox\n";
@@ -166,11 +166,11 @@ bool RunGnuplot(const std::string& script, std::string& error) {
     return ok;
 }
 
-bool WritePlots(const std::string& folder, const std::vector<float>& crankSpeeds,
-                const std::vector<float>& frictions, const std::vector<Cell>& cells,
-                std::string& error) {
-    WriteSpeedData(folder + "/speed.dat", crankSpeeds, frictions, cells);
-    WriteTipData(folder + "/tipped.dat", cells, crankSpeeds.size(), true);
-    WriteTipData(folder + "/upright.dat", cells, crankSpeeds.size(), false);
-    return RunGnuplot(Script(folder, frictions, cells), error);
+bool WritePlots(const std::string& folder, const std::string& data,
+                const std::vector<float>& crankSpeeds, const std::vector<float>& frictions,
+                const std::vector<Cell>& cells, std::string& error) {
+    WriteSpeedData(data + "/speed.dat", crankSpeeds, frictions, cells);
+    WriteTipData(data + "/tipped.dat", cells, crankSpeeds.size(), true);
+    WriteTipData(data + "/upright.dat", cells, crankSpeeds.size(), false);
+    return RunGnuplot(Script(folder, data, frictions, cells), error);
 }

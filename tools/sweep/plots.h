@@ -7,11 +7,11 @@
 #include "tools/sweep/cell_runner.h"
 
 // speed.png (speed against crank speed, one curve per friction) and tipover.png (which cells
-// tipped over, and when) in `folder`, with their data files. False with a reason when gnuplot
-// is missing or fails.
-bool WritePlots(const std::string& folder, const std::vector<float>& crankSpeeds,
-                const std::vector<float>& frictions, const std::vector<Cell>& cells,
-                std::string& error);
+// tipped over, and when) in `folder`, from data files written in `data` (a scratch folder).
+// False with a reason when gnuplot is missing or fails.
+bool WritePlots(const std::string& folder, const std::string& data,
+                const std::vector<float>& crankSpeeds, const std::vector<float>& frictions,
+                const std::vector<Cell>& cells, std::string& error);
 
 // A gnuplot single-quoted string.
 std::string GnuplotQuoted(const std::string& text);

@@ -3,6 +3,7 @@
 #include "tools/sweep/slurm_engine.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,12 +13,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "tools/sweep/sweep_files.h"
 #include "tools/sweep/sweep_runs.h"
+
+#include <platform/i18n/i18n.h>
 
 namespace {
 
@@ -98,6 +103,10 @@ std::string LastLineOf(const std::string& path) {
     return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
 }
 
+std::string TaskPath(const std::string& work, size_t task, const char* suffix);
+
+// No path goes into a directive: sbatch reads those with rules of its own. The task's log and
+// working folder are set by the script itself, with every path quoted for the shell.
 std::string BatchScript(const SlurmSweep& sweep, const std::string& work, size_t tasks,
                         const std::string& script) {
     const SweepOptions& o = *sweep.options;
@@ -105,15 +114,61 @@ std::string BatchScript(const SlurmSweep& sweep, const std::string& work, size_t
     s += "#SBATCH --job-name=koltrep-sweep\n";
     s += "#SBATCH --array=0-" + std::to_string(tasks - 1) + "\n";
     s += "#SBATCH --ntasks=1\n#SBATCH --cpus-per-task=1\n";
-    s += "#SBATCH --output=" + work + "/task-%a.log\n";
-    s += "#SBATCH --chdir=" + Absolute(".") + "\n";
+    s += "#SBATCH --output=/dev/null\n";
     if (!o.partition.empty()) s += "#SBATCH --partition=" + o.partition + "\n";
     if (!o.timeLimit.empty()) s += "#SBATCH --time=" + o.timeLimit + "\n";
+    s += "exec >" + ShellQuoted(work + "/task-") + "\"$SLURM_ARRAY_TASK_ID\".log 2>&1\n";
+    s += "cd " + ShellQuoted(Absolute(".")) + " || exit 1\n";
     s += "exec " + ShellQuoted(sweep.sweepProgram) + " --task " + ShellQuoted(work + "/task-") +
          "\"$SLURM_ARRAY_TASK_ID\" --replay " + ShellQuoted(Absolute(sweep.run.replay)) +
          " --script " + ShellQuoted(script) + " --ticks " + std::to_string(o.ticks) + " --settle " +
          std::to_string(o.settle) + " --seed " + std::to_string(o.seed) + "\n";
     return s;
+}
+
+} // namespace
+
+bool CheckSlurmPaths(const SlurmSweep& sweep, std::string& error) {
+    const std::pair<const char*, std::string> paths[] = {
+        {"--out", Absolute(sweep.options->out)},
+        {_("the current folder"), Absolute(".")},
+        {"--replay", Absolute(sweep.run.replay)},
+        {_("koltrep-sweep's own path"), sweep.sweepProgram}};
+    for (const auto& [what, path] : paths)
+        if (path.find_first_of("\n\r") != std::string::npos) {
+            error = FormatText(_("%s holds a line break, which --engine slurm cannot put in its "
+                                 "batch script"),
+                               what);
+            return false;
+        }
+    return true;
+}
+
+namespace {
+
+// The work folder's own files, removed one by one: the folder is the sweep's, but whatever
+// anyone else put in it stays, and so does the folder then.
+void RemoveWork(const std::string& work, size_t tasks) {
+    for (const char* name : {"/script.txt", "/koltrep-sweep.sbatch"})
+        unlink((work + name).c_str());
+    for (size_t t = 0; t < tasks; ++t)
+        for (const char* suffix : {".cells", ".rows", ".log"})
+            unlink(TaskPath(work, t, suffix).c_str());
+    rmdir(work.c_str());
+}
+
+// Whether `program` is one PATH finds, as execvp would.
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest(path ? path : "/usr/local/bin:/usr/bin:/bin");
+    while (true) {
+        size_t colon = rest.find(':');
+        std::string folder(rest.substr(0, colon));
+        if (access(((folder.empty() ? "." : folder) + "/" + program).c_str(), X_OK) == 0)
+            return true;
+        if (colon == std::string_view::npos) return false;
+        rest.remove_prefix(colon + 1);
+    }
 }
 
 std::string TaskPath(const std::string& work, size_t task, const char* suffix) {
@@ -161,13 +216,15 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
                   const std::vector<size_t>& todo, std::string& error) {
     const SweepOptions& o = *sweep.options;
     if (todo.empty()) return 0;
-    const std::string work = Absolute(o.out + "/slurm");
-    std::error_code failed;
-    fs::remove_all(work, failed);
-    if (!fs::create_directory(work, failed) && failed) {
-        error = "cannot create " + work + ": " + failed.message();
+    if (!CheckSlurmPaths(sweep, error)) return 2;
+    // A folder of its own for every sweep: nothing of the user's, nor an earlier sweep's logs, is
+    // ever in the way or removed.
+    std::string work = Absolute(o.out) + "/slurm-XXXXXX";
+    if (!mkdtemp(work.data())) {
+        error = "cannot create " + work + ": " + std::strerror(errno);
         return 2;
     }
+    chmod(work.c_str(), 0777 & ~CurrentUmask()); // the nodes' user may differ from ours
     size_t perTask = o.batch > 0
                          ? static_cast<size_t>(o.batch)
                          : std::max(kDefaultTaskRuns, (todo.size() + kMaxTasks - 1) / kMaxTasks);
@@ -192,10 +249,16 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
         std::fprintf(stderr,
                      "koltrep-sweep: %zu runs in %zu tasks of up to %zu; submit them with: "
                      "sbatch %s\n",
-                     todo.size(), tasks, perTask, batchScript.c_str());
+                     todo.size(), tasks, perTask, ShellQuoted(batchScript).c_str());
         return 0;
     }
 
+    if (!OnPath("sbatch")) {
+        error = FormatText(_("cannot submit the runs: sbatch is not on PATH (--engine slurm needs "
+                             "the Slurm client, package slurm-client); the batch script is %s"),
+                           batchScript.c_str());
+        return 1;
+    }
     std::string job;
     int status = Capture({"sbatch", "--parsable", batchScript}, job);
     if (status != 0 || job.empty()) {
@@ -232,7 +295,7 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
     bool allDone = true;
     for (size_t index : todo)
         allDone = allDone && !runs[index].row.empty();
-    if (allDone) fs::remove_all(work, failed); // the logs of a failed task stay to be read
+    if (allDone) RemoveWork(work, tasks); // the logs of a failed task stay to be read
     return 0;
 }
 

@@ -18,6 +18,10 @@ struct SlurmSweep {
     std::string sweepProgram; // this program, which each task runs
 };
 
+// A line break in a path would end a line of the batch script, and the rest would run as a
+// command: false with a reason when --out, the current folder, the replay or this program has one.
+bool CheckSlurmPaths(const SlurmSweep& sweep, std::string& error);
+
 // Submits the runs in `todo`, waits for the array and takes the rows the tasks wrote, with a
 // failure for every run of a task that did not finish; a stop signal cancels the array. With
 // --dry-run it writes the batch script and says how to submit it. 0, or an exit code with the

@@ -8,7 +8,8 @@
 
 namespace {
 
-std::string Script(const std::string& folder, const std::vector<float>& frictions) {
+std::string Script(const std::string& folder, const std::string& data,
+                   const std::vector<float>& frictions) {
     std::string s = kPlotTerminal;
     s += "set output " + GnuplotQuoted(folder + "/speed.png") + "\n";
     s += "set title 'Walking speed after settling: mean and standard deviation over the "
@@ -20,7 +21,7 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
          "set offsets graph 0.03, graph 0.03, 0, 0\nplot ";
     for (size_t f = 0; f < frictions.size(); ++f) {
         if (f > 0) s += ", ";
-        s += GnuplotQuoted(folder + "/speed.dat") + " index " + std::to_string(f) +
+        s += GnuplotQuoted(data + "/speed.dat") + " index " + std::to_string(f) +
              " using 1:2:3 with yerrorlines lw 2 title " + GnuplotQuoted(FloatText(frictions[f]));
     }
     s += "\nset output " + GnuplotQuoted(folder + "/tipover.png") + "\n";
@@ -32,22 +33,23 @@ std::string Script(const std::string& folder, const std::vector<float>& friction
     for (size_t f = 0; f < frictions.size(); ++f)
         s += (f > 0 ? ", " : "") + GnuplotQuoted(FloatText(frictions[f])) + " " + std::to_string(f);
     s += ")\nset yrange [-0.5:" + std::to_string(frictions.size()) + " - 0.5]\n";
-    s += "plot " + GnuplotQuoted(folder + "/tipshare.dat") +
+    s += "plot " + GnuplotQuoted(data + "/tipshare.dat") +
          " using 1:2:3 with points pt 5 ps 3 lc palette\n";
     return s;
 }
 
 } // namespace
 
-bool WriteSpreadPlots(const std::string& folder, const std::vector<float>& crankSpeeds,
-                      const std::vector<float>& frictions, const std::vector<Cell>& cells,
-                      const std::vector<Spread>& spreads, std::string& error) {
+bool WriteSpreadPlots(const std::string& folder, const std::string& data,
+                      const std::vector<float>& crankSpeeds, const std::vector<float>& frictions,
+                      const std::vector<Cell>& cells, const std::vector<Spread>& spreads,
+                      std::string& error) {
     if (spreads.size() != cells.size()) {
         error = "not every cell has its repeats";
         return false;
     }
     {
-        std::ofstream speed(folder + "/speed.dat"), tips(folder + "/tipshare.dat");
+        std::ofstream speed(data + "/speed.dat"), tips(data + "/tipshare.dat");
         for (size_t f = 0; f < frictions.size(); ++f) {
             speed << "# friction " << FloatText(frictions[f]) << "\n";
             for (size_t c = 0; c < crankSpeeds.size(); ++c) {
@@ -61,5 +63,5 @@ bool WriteSpreadPlots(const std::string& folder, const std::vector<float>& crank
             speed << "\n\n";
         }
     }
-    return RunGnuplot(Script(folder, frictions), error);
+    return RunGnuplot(Script(folder, data, frictions), error);
 }

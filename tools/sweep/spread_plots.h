@@ -9,7 +9,9 @@
 
 // speed.png (mean speed against crank speed with error bars of one standard deviation, one curve
 // per friction) and tipover.png (the share of repeats that tipped over, cell by cell) in
-// `folder`, with their data files. `spreads` has one entry per cell, in the cells' order.
-bool WriteSpreadPlots(const std::string& folder, const std::vector<float>& crankSpeeds,
-                      const std::vector<float>& frictions, const std::vector<Cell>& cells,
-                      const std::vector<Spread>& spreads, std::string& error);
+// `folder`, from data files written in `data` (a scratch folder). `spreads` has one entry per
+// cell, in the cells' order.
+bool WriteSpreadPlots(const std::string& folder, const std::string& data,
+                      const std::vector<float>& crankSpeeds, const std::vector<float>& frictions,
+                      const std::vector<Cell>& cells, const std::vector<Spread>& spreads,
+                      std::string& error);

@@ -1,19 +1,29 @@
 // The sweep's files: whole reads, and writes that replace a result only once it is complete.
 #include "tools/sweep/sweep_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
+#include <platform/i18n/i18n.h>
+
+mode_t CurrentUmask() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text, std::string& error, size_t limit) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     text.clear();
     char buffer[65536];
     ssize_t got = fd < 0 ? -1 : 0;
-    while (fd >= 0 && (got = read(fd, buffer, sizeof buffer)) > 0)
+    while (fd >= 0 && text.size() <= limit && (got = read(fd, buffer, sizeof buffer)) > 0)
         text.append(buffer, static_cast<size_t>(got));
     int reason = errno;
     if (fd >= 0) close(fd);
@@ -21,10 +31,15 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::string& erro
         error = "cannot read " + path + ": " + std::strerror(reason);
         return false;
     }
+    if (text.size() > limit) {
+        text.clear();
+        error = FormatText(_("cannot read %s: larger than %zu bytes"), path.c_str(), limit);
+        return false;
+    }
     return true;
 }
 
-bool PendingFile::Create(std::string& error) {
+bool PendingFile::Create(std::string& error, size_t reserve) {
     size_t slash = target_.rfind('/');
     std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash);
     std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
@@ -35,6 +50,15 @@ bool PendingFile::Create(std::string& error) {
         temporary_.clear();
         return false;
     }
+    int failed = fchmod(fd_, 0666 & ~CurrentUmask()) == 0 ? 0 : errno;
+    if (failed == 0 && reserve > 0) failed = posix_fallocate(fd_, 0, static_cast<off_t>(reserve));
+    if (failed != 0) {
+        error = FormatText(_("no room for %zu bytes in %s: %s"), reserve, folder.c_str(),
+                           std::strerror(failed));
+        Abandon();
+        return false;
+    }
+    reserved_ = reserve;
     return true;
 }
 
@@ -46,7 +70,9 @@ bool PendingFile::Commit(const std::string& text, std::string& error) {
         if (n <= 0) break;
         written += static_cast<size_t>(n);
     }
-    bool ok = fd_ >= 0 && written == text.size() && fsync(fd_) == 0;
+    bool ok = fd_ >= 0 && written == text.size() &&
+              (reserved_ <= text.size() || ftruncate(fd_, static_cast<off_t>(written)) == 0) &&
+              fsync(fd_) == 0;
     int reason = errno;
     if (fd_ >= 0 && close(fd_) != 0 && ok) {
         ok = false;
@@ -78,7 +104,19 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
 }
 
 void RemoveSweepOutputs(const std::string& folder) {
-    for (const char* name : {"sweep.csv", "runs.csv", "speed.png", "tipover.png", "speed.dat",
-                             "tipped.dat", "upright.dat", "tipshare.dat"})
+    for (const char* name : {"sweep.csv", "runs.csv", "speed.png", "tipover.png"})
         unlink((folder + "/" + name).c_str());
+}
+
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* listing = opendir(folder.c_str());
+    if (!listing) return;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        for (const char* target : {"sweep.csv", "runs.csv", "sweep.partial.csv", "sweep.settings"})
+            if (name.size() == std::strlen(target) + 8 &&
+                name.rfind("." + std::string(target) + ".", 0) == 0)
+                unlinkat(dirfd(listing), name.c_str(), 0);
+    }
+    closedir(listing);
 }

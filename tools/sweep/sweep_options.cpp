@@ -5,6 +5,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include <platform/i18n/i18n.h>
+
 const char kSweepUsage[] =
     "usage: koltrep-sweep --crank-speeds LIST --frictions LIST [--script FILE] [--ticks N]\n"
     "                     [--settle N] [--jobs N] [--out DIR] [--no-plot] [--replay PATH]\n"
@@ -79,6 +81,7 @@ bool ParseValueList(const std::string& text, float low, float high, const char* 
 
 bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string& error) {
     options = SweepOptions{};
+    bool settleGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--no-plot" || arg == "--resume" || arg == "--dry-run") {
@@ -113,6 +116,7 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
             whole(2, 2147483647L, options.ticks);
         } else if (arg == "--settle") {
             whole(0, 2147483647L, options.settle);
+            settleGiven = true;
         } else if (arg == "--jobs") {
             whole(1, 1024, options.jobs);
         } else if (arg == "--out") {
@@ -149,8 +153,10 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
     // A Slurm task gets its runs from its list, and only needs how to run and measure them.
     if (!options.task.empty()) return true;
     for (const std::string* text : {&options.partition, &options.timeLimit})
-        if (text->find_first_of("\n\r'\"\\$`") != std::string::npos) {
-            error = "--partition and --time take no quotes, backslashes, $, ` or line breaks";
+        // Both go into #SBATCH directives, where sbatch splits words by its own rules.
+        if (text->find_first_of("\n\r'\"\\$` \t") != std::string::npos) {
+            error = "--partition and --time take no quotes, backslashes, $, `, spaces or line "
+                    "breaks";
             return false;
         }
     if (options.engine != "slurm" &&
@@ -173,7 +179,11 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
         return false;
     }
     if (options.settle + 1 >= options.ticks) {
-        error = "--settle must be less than --ticks - 1";
+        error = settleGiven ? std::string("--settle must be less than --ticks - 1")
+                            : FormatText(_("--ticks %ld leaves nothing to measure after the "
+                                           "default --settle of %ld: give --ticks above %ld or a "
+                                           "smaller --settle"),
+                                         options.ticks, options.settle, options.settle + 1);
         return false;
     }
     return true;

@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <map>
+#include <string_view>
 #include <tuple>
+
+#include <platform/i18n/i18n.h>
 
 const char kRunCsvHeader[] = "crank_speed,friction,repeat,speed,heading_drift,tip_tick";
 const char kSpreadCsvHeader[] =
@@ -140,12 +142,18 @@ std::string FormatSpreadRow(const Cell& cell, const Spread& s) {
     return line + '\n';
 }
 
+std::string ScriptHash(const std::string& scriptText) {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fnv1a(scriptText)));
+    return hex;
+}
+
 std::string SweepSettings(long ticks, long settle, int repeats, uint64_t seed,
                           const std::string& scriptText) {
     char text[160];
-    std::snprintf(text, sizeof text, "ticks=%ld settle=%ld repeats=%d seed=%llu script=%016llx",
-                  ticks, settle, repeats, static_cast<unsigned long long>(seed),
-                  static_cast<unsigned long long>(Fnv1a(scriptText)));
+    std::snprintf(text, sizeof text, "ticks=%ld settle=%ld repeats=%d seed=%llu script=%s", ticks,
+                  settle, repeats, static_cast<unsigned long long>(seed),
+                  ScriptHash(scriptText).c_str());
     return text;
 }
 
@@ -163,46 +171,97 @@ std::string PartialText(const std::string& settings, const std::string& header,
     return text;
 }
 
+namespace {
+
+// Why a row read back from a partial file cannot be taken as a run's result, or "" when it can:
+// a hand-edited or damaged file must not put figures into the results that no run gave.
+std::string RowFault(std::string_view line, bool withRepeat, long ticks) {
+    std::vector<std::string_view> f = Fields(line);
+    if (f.size() != (withRepeat ? 6u : 5u))
+        return FormatText(_("has %zu fields, not %zu"), f.size(), size_t{withRepeat ? 6u : 5u});
+    size_t measuresAt = withRepeat ? 3 : 2;
+    for (size_t i = 0; i < f.size(); ++i) {
+        if (i == f.size() - 1 && f[i].empty()) break; // no tip-over
+        double value = 0;
+        if (!Read(f[i], value))
+            return FormatText(_("'%.*s' is not a number"), static_cast<int>(f[i].size()),
+                              f[i].data());
+        if (!std::isfinite(value))
+            return FormatText(_("'%.*s' is not a finite number"), static_cast<int>(f[i].size()),
+                              f[i].data());
+    }
+    double speed = 0;
+    long tip = -1;
+    Read(f[measuresAt], speed);
+    if (speed < 0) return FormatText(_("the speed %g is below 0"), speed);
+    if (!f.back().empty() && (!Read(f.back(), tip) || tip < 0 || tip >= ticks))
+        return FormatText(_("the tip-over tick %.*s is not one of the %ld ticks run"),
+                          static_cast<int>(f.back().size()), f.back().data(), ticks);
+    return "";
+}
+
+} // namespace
+
 bool TakePartialRows(const std::string& text, const std::string& settings, bool withRepeat,
-                     const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error) {
+                     long ticks, const std::vector<Cell>& cells, std::vector<Run>& runs,
+                     std::string& error) {
     std::map<std::tuple<float, float, int>, size_t> index;
     for (size_t i = 0; i < runs.size(); ++i) {
         const Cell& cell = cells[runs[i].cell];
         index[{cell.crankSpeed, cell.friction, runs[i].repeat}] = i;
     }
-    std::istringstream lines(text);
-    std::string line;
-    int number = 1;
-    if (!std::getline(lines, line) || line.rfind(kPartialMark, 0) != 0) {
+    std::vector<int> takenFrom(runs.size(), 0); // the line each run's row came from
+    std::string_view rest(text);
+    auto nextLine = [&rest](std::string_view& line) {
+        if (rest.empty()) return false;
+        size_t end = rest.find('\n');
+        line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        return true;
+    };
+    std::string_view line;
+    if (!nextLine(line) || line.rfind(kPartialMark, 0) != 0) {
         error = "is not a partial file of koltrep-sweep";
         return false;
     }
     size_t at = line.rfind(" ticks=");
     if (at == std::string::npos || line.substr(at + 1) != settings) {
         error = "holds the rows of other settings (" +
-                (at == std::string::npos ? std::string("none") : line.substr(at + 1)) +
+                (at == std::string::npos ? std::string("none") : std::string(line.substr(at + 1))) +
                 "; this sweep: " + settings + ")";
         return false;
     }
-    ++number;
-    if (!std::getline(lines, line) || line != (withRepeat ? kRunCsvHeader : kSweepCsvHeader)) {
+    if (!nextLine(line) || line != (withRepeat ? kRunCsvHeader : kSweepCsvHeader)) {
         error = "line 2 is not the header of this sweep's rows";
         return false;
     }
-    while (std::getline(lines, line)) {
-        ++number;
-        std::string row = line + '\n';
+    for (int number = 3; nextLine(line); ++number) {
+        // Every row is written with its line break: one without is what a cut file ends in.
+        if (rest.empty() && text.back() != '\n') {
+            error = FormatText(_("line %d is cut short: the file is damaged"), number);
+            return false;
+        }
+        std::string fault = RowFault(line, withRepeat, ticks);
+        std::string row = std::string(line) + '\n';
         float crank = 0, friction = 0;
         int repeat = -1;
         GaitMeasures measures;
         auto found = index.end();
-        if (ParseRunRow(row, withRepeat, crank, friction, repeat, measures))
+        if (fault.empty() && ParseRunRow(row, withRepeat, crank, friction, repeat, measures))
             found = index.find({crank, friction, repeat});
-        if (found == index.end()) {
+        if (!fault.empty()) {
+            error = FormatText(_("line %d: %s"), number, fault.c_str());
+        } else if (found == index.end()) {
             error = "line " + std::to_string(number) + " is no run of this sweep";
-            return false;
+        } else if (takenFrom[found->second] != 0) {
+            error = FormatText(_("line %d repeats the run of line %d"), number,
+                               takenFrom[found->second]);
+        } else {
+            takenFrom[found->second] = number;
+            runs[found->second].row = row;
+            continue;
         }
-        runs[found->second].row = row;
+        return false;
     }
     return true;
 }

@@ -39,6 +39,9 @@ struct Spread {
 Spread SpreadOf(const std::vector<GaitMeasures>& repeats);
 std::string FormatSpreadRow(const Cell& cell, const Spread& spread);
 
+// The script's text's hash, in hexadecimal: the rows depend on the text, not on where it lies.
+std::string ScriptHash(const std::string& scriptText);
+
 // The settings a partial file holds its rows for; a resumed sweep must have the same.
 std::string SweepSettings(long ticks, long settle, int repeats, uint64_t seed,
                           const std::string& scriptText);
@@ -48,6 +51,8 @@ std::string PartialText(const std::string& settings, const std::string& header,
                         const std::vector<Run>& runs);
 
 // Takes the rows of a partial file into `runs` (matched by cell and repeat). False with a reason
-// when the file is of other settings or holds a row that is no run of this sweep.
+// naming the line when the file is of other settings, is cut short, or holds a row that is no
+// run of this sweep, a second row of one run, or a figure no run of `ticks` ticks gives.
 bool TakePartialRows(const std::string& text, const std::string& settings, bool withRepeat,
-                     const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error);
+                     long ticks, const std::vector<Cell>& cells, std::vector<Run>& runs,
+                     std::string& error);
