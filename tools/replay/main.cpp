@@ -322,7 +322,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
         ExitBeforeStartUp(2);
     }
-    if (!CheckReplayOutputs(replay.options, error)) {
+    if (!replay.options.cells.empty() &&
+        !LoadBatchCells(replay.options.cells, replay.cells, error)) {
+        std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
+        ExitBeforeStartUp(2);
+    }
+    if (!CheckReplayOutputs(replay.options, replay.cells, DataFilesRead(), error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
@@ -365,11 +370,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (!replay.options.cells.empty()) {
-        if (!LoadBatchCells(replay.options.cells, replay.cells, error)) {
-            std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
-            ExitBeforeStartUp(2);
-        }
+    if (!replay.cells.empty()) {
         // The script's own Escape would end the whole batch in the middle of a cell.
         for (const KeyEvent& event : replay.events)
             if (event.key == DIK_ESCAPE && event.down && event.tick <= replay.lastTick) {
