@@ -17,6 +17,24 @@ namespace fs = std::filesystem;
 using replay_test::ReadAll;
 using replay_test::RunResult;
 
+// A small file system of its own, to fill up; unmounted at the end of the test.
+class SmallDisk {
+  public:
+    SmallDisk(const fs::path& at, const char* size) : at_(at) {
+        fs::create_directory(at_);
+        const std::string options = std::string("size=") + size;
+        mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) umount(at_.c_str());
+    }
+    bool mounted() const { return mounted_; }
+
+  private:
+    fs::path at_;
+    bool mounted_ = false;
+};
+
 class ReplayOutputs : public replay_test::ReplayProcessTest {
   protected:
     fs::path Write(const std::string& name, const std::string& text) const {
@@ -24,8 +42,8 @@ class ReplayOutputs : public replay_test::ReplayProcessTest {
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
-    std::vector<std::string> Args(std::vector<std::string> extra) const {
-        std::vector<std::string> args = {"--script", Path("s.txt").string(), "--ticks", "3"};
+    std::vector<std::string> Args(std::vector<std::string> extra, const char* ticks = "3") const {
+        std::vector<std::string> args = {"--script", Path("s.txt").string(), "--ticks", ticks};
         args.insert(args.end(), extra.begin(), extra.end());
         return args;
     }
@@ -80,6 +98,38 @@ TEST_F(ReplayOutputs, DataFilesAndEveryCellsTraceAreNeverWrittenOver) {
     RunResult endless = Run(Args({"--no-draw", "--cells", "/dev/zero"}));
     EXPECT_EQ(endless.exitCode, 2);
     EXPECT_NE(endless.err.find("is larger than 16777216 bytes"), std::string::npos) << endless.err;
+}
+
+// A full disk stops the run at the first failed write: the trace ends on a whole row and the
+// video says once how many frames it keeps. A shot that cannot be written is refused at once.
+TEST_F(ReplayOutputs, AFullOrReadOnlyDiskSaysSoBeforeOrAtTheFirstFailure) {
+    SmallDisk disk(Path("disk"), "64k");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << std::strerror(errno);
+    const std::string trace = (Path("disk") / "t.csv").string();
+    RunResult run = Run(Args({"--no-draw", "--trace", trace}, "3000"));
+    EXPECT_EQ(run.exitCode, 1);
+    const std::string text = ReadAll(trace);
+    std::vector<TraceRow> rows;
+    std::string error;
+    ASSERT_TRUE(ParseTrace(text, rows, error)) << error;
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_NE(run.err.find("it keeps the " + std::to_string(rows.size()) + " rows"),
+              std::string::npos)
+        << run.err;
+    fs::remove(trace);
+
+    const std::string video = (Path("disk") / "v.mp4").string();
+    run = Run(Args({"--video", video}, "300"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.find("Video cut short"), run.err.rfind("Video cut short")) << run.err;
+    EXPECT_NE(run.err.find(" frames written before"), std::string::npos) << run.err;
+
+    SmallDisk readOnly(Path("ro"), "64k,mode=0555");
+    ASSERT_TRUE(readOnly.mounted());
+    ASSERT_EQ(mount(nullptr, Path("ro").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    run = Run(Args({"--shot", (Path("ro") / "x.png").string()}));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find(std::strerror(EROFS)), std::string::npos) << run.err;
 }
 
 } // namespace
