@@ -100,6 +100,16 @@ TEST_F(ReplayOutputs, DataFilesAndEveryCellsTraceAreNeverWrittenOver) {
     EXPECT_NE(endless.err.find("is larger than 16777216 bytes"), std::string::npos) << endless.err;
 }
 
+// Each output is named once it is complete, with what it holds.
+TEST_F(ReplayOutputs, EachOutputIsNamedWithWhatItHolds) {
+    const std::string trace = Path("t.csv").string(), shot = Path("s.png").string();
+    RunResult run = Run(Args({"--trace", trace, "--shot", shot, "--frames", Path("f").string()}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "koltrep-replay: Trace saved: " + trace + " (3 rows)\n" +
+                           "koltrep-replay: Frames saved: " + Path("f").string() +
+                           " (3 pictures)\nkoltrep-replay: Picture saved: " + shot + "\n");
+}
+
 // A full disk stops the run at the first failed write: the trace ends on a whole row and the
 // video says once how many frames it keeps. A shot that cannot be written is refused at once.
 TEST_F(ReplayOutputs, AFullOrReadOnlyDiskSaysSoBeforeOrAtTheFirstFailure) {
