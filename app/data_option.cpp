@@ -7,6 +7,13 @@
 
 #include <platform/win32/install_folders.h>
 
+namespace {
+
+// body.x names body.png as its texture; the scene loads the rest by name.
+constexpr const char* kDataFileNames[] = {"body.x", "body.png", "ground.png", "almi.png"};
+
+} // namespace
+
 bool TakeDataOption(int& argc, char** argv, std::string& error) {
     std::string folder;
     int kept = 1;
@@ -36,6 +43,22 @@ bool TakeDataOption(int& argc, char** argv, std::string& error) {
         return false;
     }
     return true;
+}
+
+std::vector<std::string> DataFilesRead() {
+    std::vector<std::string> files;
+    const std::vector<std::string> folders = platform::DataFolders();
+    for (const char* name : kDataFileNames) {
+        for (const std::string& folder : folders) {
+            std::string candidate = folder == "." ? std::string(name) : folder + "/" + name;
+            struct stat info {};
+            if (stat(candidate.c_str(), &info) == 0) {
+                files.push_back(candidate);
+                break;
+            }
+        }
+    }
+    return files;
 }
 
 std::string DataLookupHelp() {

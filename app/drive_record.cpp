@@ -15,6 +15,7 @@
 #include <platform/i18n/i18n.h>
 
 #include "app/application.h"
+#include "app/data_option.h"
 #include "input/input.h"
 #include "records/key_script.h"
 #include "sim/trace_capture.h"
@@ -127,6 +128,8 @@ bool TakeDriveOptions(int& argc, char** argv, std::string& error) {
     // Both are checked, by the files they reach, before either is touched, and opened before
     // either is emptied: a refused start leaves an earlier recording as it was.
     platform::OutputCheck check;
+    for (const std::string& file : DataFilesRead())
+        check.Input(_("the data file"), file);
     std::vector<std::string> paths;
     if (!scriptPath.empty()) {
         check.OutputFile("--record", scriptPath);

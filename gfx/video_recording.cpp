@@ -29,6 +29,7 @@ constexpr char kRecordingSaved[] = N_("Video saved: %s (%ld frames, %.1f s)");
 constexpr char kRecordingFailed[] = N_("Video not recorded: %s");
 constexpr char kRecordingCutShort[] =
     N_("Video cut short: %s; %s keeps the %ld frames written before");
+constexpr char kRecordingLost[] = N_("Video lost: %s; nothing of it is left");
 constexpr char kNoVideosFolder[] =
     N_("no videos folder: HOME is not set and user-dirs.dirs names none");
 constexpr char kCannotReadPicture[] =
@@ -50,15 +51,9 @@ void Announce(const char* format, const std::string& a) {
 
 // Reports how the recording being written ended, once it has: saved, or cut short.
 void ReportClosed() {
-    std::string error;
-    long frames = liveRecorder.framesWritten();
-    std::string path = liveRecorder.path();
-    if (liveRecorder.Close(error))
-        AnnounceRecording(FormatText(Translate(kRecordingSaved), path.c_str(), frames,
-                                     static_cast<double>(frames) / kVideoFramesPerSecond));
-    else
-        AnnounceRecording(
-            FormatText(Translate(kRecordingCutShort), error.c_str(), path.c_str(), frames));
+    std::string line;
+    CloseTickVideo(liveRecorder, line);
+    AnnounceRecording(line);
     closing = false;
 }
 
@@ -126,6 +121,23 @@ void DrawRecordingMark() {
 
 bool OpenTickVideo(video::VideoRecorder& recorder, const std::string& path, std::string& error) {
     return recorder.Open(path, kVideoWidth, kVideoHeight, kVideoFramesPerSecond, error);
+}
+
+bool CloseTickVideo(video::VideoRecorder& recorder, std::string& line) {
+    std::string error;
+    const std::string path = recorder.path();
+    const bool saved = recorder.Close(error);
+    // Counted after the close: the frames still queued are written by then.
+    const long frames = recorder.framesWritten();
+    struct stat info {};
+    if (saved)
+        line = FormatText(Translate(kRecordingSaved), path.c_str(), frames,
+                          static_cast<double>(frames) / kVideoFramesPerSecond);
+    else if (stat(path.c_str(), &info) == 0)
+        line = FormatText(Translate(kRecordingCutShort), error.c_str(), path.c_str(), frames);
+    else
+        line = FormatText(Translate(kRecordingLost), error.c_str());
+    return saved;
 }
 
 bool CaptureTickVideoFrame(video::VideoRecorder& recorder) {

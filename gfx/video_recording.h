@@ -13,6 +13,9 @@ constexpr int kVideoWidth = 640, kVideoHeight = 480;
 
 // Opens `recorder` on `path` for frames of the back buffer at one frame per tick.
 bool OpenTickVideo(video::VideoRecorder& recorder, const std::string& path, std::string& error);
+// Waits until the video is complete and says how it ended in one line: saved, with its frames
+// and length, or cut short, with the reason and the frames it keeps. False when cut short.
+bool CloseTickVideo(video::VideoRecorder& recorder, std::string& line);
 // Reads the back buffer of the frame just drawn into the recorder's queue (waiting while the
 // queue is full). False when the back buffer cannot be read or is not of the video's size.
 bool CaptureTickVideoFrame(video::VideoRecorder& recorder);

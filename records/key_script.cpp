@@ -1,6 +1,7 @@
 // Key script reading. A script comes from the user's hands: every field is checked, and a bad
 // line is reported by number instead of being skipped, so a typo never silently changes a run.
 #include "records/key_script.h"
+#include "records/text_file.h"
 #include "records/text_lines.h"
 
 #include <algorithm>
@@ -155,33 +156,21 @@ long StatedTickCount(std::string_view text) {
 bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
                    long* statedTicks) {
     events.clear();
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        error = std::string("script: cannot open ") + path + ": " + std::strerror(errno);
-        return false;
-    }
     std::string text;
-    char buffer[65536];
-    bool tooLarge = false;
-    std::size_t got;
-    errno = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (text.size() + got > kMaxScriptBytes) {
-            tooLarge = true;
-            break;
-        }
-        text.append(buffer, got);
-    }
-    const int reason = std::ferror(file) != 0 ? (errno ? errno : EIO) : 0;
-    std::fclose(file);
-    if (tooLarge) {
+    int reason = 0;
+    switch (ReadTextFile(path, kMaxScriptBytes, text, reason)) {
+    case TextFileRead::kCannotOpen:
+        error = std::string("script: cannot open ") + path + ": " + std::strerror(reason);
+        return false;
+    case TextFileRead::kTooLarge:
         error = std::string("script: ") + path + " is larger than " +
                 std::to_string(kMaxScriptBytes) + " bytes";
         return false;
-    }
-    if (reason != 0) {
+    case TextFileRead::kCannotRead:
         error = std::string("script: cannot read ") + path + ": " + std::strerror(reason);
         return false;
+    case TextFileRead::kRead:
+        break;
     }
     if (statedTicks != nullptr) *statedTicks = StatedTickCount(text);
     return ParseKeyScript(text, events, error);

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <platform/i18n/i18n.h>
 #include <platform/win32/output_files.h>
 
 const char* const kTraceColumns[kTraceValueCount + 1] = {
@@ -94,6 +95,8 @@ void TraceWriter::Adopt(int fd, const char* path, bool byStep) {
     path_ = path;
     failed_ = false;
     reason_.clear();
+    rows_ = 0;
+    wholeBytes_ = 0;
     // Both headers differ only in the first column's name.
     line_.assign(byStep ? "step" : "tick");
     line_ += kTraceHeader + 4;
@@ -101,8 +104,9 @@ void TraceWriter::Adopt(int fd, const char* path, bool byStep) {
     WriteLine();
 }
 
-// One write per row: a process killed between ticks leaves whole rows only.
-void TraceWriter::WriteLine() {
+// One write per row: a process killed between ticks leaves whole rows only. A write cut short
+// by a full disk leaves part of a row, which is cut off again, so the file ends on a whole row.
+bool TraceWriter::WriteLine() {
     const char* at = line_.data();
     size_t left = line_.size();
     while (left > 0 && !failed_) {
@@ -111,18 +115,23 @@ void TraceWriter::WriteLine() {
         if (done <= 0) {
             failed_ = true;
             reason_ = done < 0 ? std::strerror(errno) : "nothing written";
-            break;
+            if (ftruncate(fd_, wholeBytes_) != 0)
+                reason_ += std::string("; ") + std::strerror(errno);
+            return false;
         }
         at += done;
         left -= size_t(done);
     }
+    if (failed_) return false;
+    wholeBytes_ += off_t(line_.size());
+    return true;
 }
 
 void TraceWriter::Write(const TraceRow& row) {
-    if (fd_ < 0) return;
+    if (fd_ < 0 || failed_) return;
     line_.clear();
     FormatTraceRow(row, line_);
-    WriteLine();
+    if (WriteLine()) ++rows_;
 }
 
 bool TraceWriter::Close(std::string& error) {
@@ -133,6 +142,8 @@ bool TraceWriter::Close(std::string& error) {
         reason_ = std::strerror(errno);
     }
     fd_ = -1;
-    if (!ok) error = "cannot write the trace " + path_ + ": " + reason_;
+    if (!ok)
+        error = FormatText(_("cannot write the trace %s: %s; it keeps the %ld rows written before"),
+                           path_.c_str(), reason_.c_str(), rows_);
     return ok;
 }

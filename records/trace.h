@@ -2,6 +2,8 @@
 // control inputs, taken after the tick's physics step.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -53,7 +55,8 @@ void FormatTraceRow(const TraceRow& row, std::string& out);
 bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string& error);
 
 // Writes rows as they come, each row in one write of its own (no buffer to lose when the
-// process is killed), and reports a failed write, with the system's reason, at Close.
+// process is killed). The first failed write (a full disk) ends the writing and cuts the file
+// back to its last whole row; Close reports it, with the system's reason and the rows kept.
 class TraceWriter {
   public:
     TraceWriter() = default;
@@ -69,10 +72,16 @@ class TraceWriter {
     void Write(const TraceRow& row);
     bool Close(std::string& error);
     bool IsOpen() const { return fd_ >= 0; }
+    // Whether a write has failed; nothing more is written then.
+    bool Failed() const { return failed_; }
+    // Rows written whole so far, the header not counted.
+    long rows() const { return rows_; }
 
   private:
-    void WriteLine();
+    bool WriteLine();
     int fd_ = -1;
+    long rows_ = 0;
+    off_t wholeBytes_ = 0; // the file's length up to the end of its last whole line
     std::string path_;
     std::string line_;
     bool failed_ = false;

@@ -12,6 +12,15 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include <platform/i18n/i18n.h>
+
 namespace video {
 
 namespace {
@@ -44,16 +53,41 @@ std::string ErrorText(int code) {
     return text;
 }
 
-bool EndsWith(const std::string& text, const char* end) {
-    std::string tail = end;
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+// A container and the encoder it holds, by the name's extension.
+struct Container {
+    const char* extension;
+    const char* format;
+    const char* encoder;
+};
+constexpr Container kContainers[] = {
+    {".mp4", "mp4", "libx264"},
+    {".webm", "webm", "libvpx-vp9"},
+    {".mkv", "matroska", "libx264"},
+};
+
+const Container* ContainerFor(const std::string& path) {
+    for (const Container& container : kContainers) {
+        const size_t length = std::strlen(container.extension);
+        if (path.size() >= length &&
+            strcasecmp(path.c_str() + path.size() - length, container.extension) == 0)
+            return &container;
+    }
+    return nullptr;
 }
 
 } // namespace
 
+bool KnownVideoName(const std::string& path, std::string& error) {
+    if (ContainerFor(path)) return true;
+    error =
+        FormatText(_("cannot make %s: a video's name ends in .mp4, .webm or .mkv"), path.c_str());
+    return false;
+}
+
 struct VideoFile::Parts {
     std::string path;
+    // The file itself, held to see at the end whether it is still linked anywhere.
+    int watch = -1;
     int width = 0, height = 0;
     std::unique_ptr<AVFormatContext, FormatContextFree> format;
     std::unique_ptr<AVCodecContext, CodecContextFree> codec;
@@ -95,24 +129,28 @@ std::unique_ptr<VideoFile> VideoFile::Create(const std::string& path, int width,
         error = "cannot make " + path + ": a video needs an even, positive size";
         return nullptr;
     }
-    const bool webm = EndsWith(path, ".webm");
+    const Container* container = ContainerFor(path);
+    if (!container) {
+        KnownVideoName(path, error);
+        return nullptr;
+    }
+    const bool webm = std::strcmp(container->format, "webm") == 0;
     // The libraries' own chatter stays off the terminal; a failure is told in our own line,
     // with the system's reason.
     av_log_set_level(AV_LOG_QUIET);
 
     AVFormatContext* format = nullptr;
-    int status =
-        avformat_alloc_output_context2(&format, nullptr, webm ? "webm" : "mp4", path.c_str());
+    int status = avformat_alloc_output_context2(&format, nullptr, container->format, path.c_str());
     if (status < 0 || !format) {
         parts->Fail("make", status, error);
         return nullptr;
     }
     parts->format.reset(format);
 
-    const AVCodec* encoder = avcodec_find_encoder_by_name(webm ? "libvpx-vp9" : "libx264");
+    const AVCodec* encoder = avcodec_find_encoder_by_name(container->encoder);
     if (!encoder) {
-        error = std::string("cannot make ") + path + ": this FFmpeg has no " +
-                (webm ? "libvpx-vp9" : "libx264") + " encoder";
+        error = std::string("cannot make ") + path + ": this FFmpeg has no " + container->encoder +
+                " encoder";
         return nullptr;
     }
     parts->codec.reset(avcodec_alloc_context3(encoder));
@@ -200,7 +238,7 @@ std::unique_ptr<VideoFile> VideoFile::Create(const std::string& path, int width,
     // Every packet goes to the file as it is muxed, so whatever stops the run finds it there.
     format->flush_packets = 1;
     rawOptions = nullptr;
-    if (webm)
+    if (webm || !std::strcmp(container->format, "matroska"))
         av_dict_set(&rawOptions, "cluster_time_limit", "1000", 0);
     else
         av_dict_set(&rawOptions, "movflags", "frag_every_frame+empty_moov+default_base_moof", 0);
@@ -212,6 +250,7 @@ std::unique_ptr<VideoFile> VideoFile::Create(const std::string& path, int width,
         parts->Fail("write", status, error);
         return nullptr;
     }
+    parts->watch = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     return std::unique_ptr<VideoFile>(new VideoFile(std::move(parts)));
 }
 
@@ -259,6 +298,15 @@ bool VideoFile::Finish(std::string& error) {
         int status = avio_closep(&p.format->pb);
         if (ok && status < 0) ok = p.Fail("close", status, error);
     }
+    struct stat info {};
+    if (p.watch >= 0 && fstat(p.watch, &info) == 0 && info.st_nlink == 0 && ok) {
+        p.failed = true;
+        ok = false;
+        error =
+            FormatText(_("cannot write %s: it was removed while it was written"), p.path.c_str());
+    }
+    if (p.watch >= 0) close(p.watch);
+    p.watch = -1;
     return ok;
 }
 

@@ -1,5 +1,6 @@
-// A video file written frame by frame from RGBA pictures, through FFmpeg's libraries: H.264 in
-// a fragmented MP4, or VP9 in WebM when the name ends in ".webm". Each frame's time stamp is
+// A video file written frame by frame from RGBA pictures, through FFmpeg's libraries; the
+// name's extension, in any letter case, chooses the container: H.264 in a fragmented MP4
+// (".mp4"), VP9 in WebM (".webm") or H.264 in Matroska (".mkv"). Each frame's time stamp is
 // its index at a fixed frame rate, so the video plays at the pace the frames were made for,
 // whatever the time it took to make them.
 //
@@ -13,6 +14,9 @@
 #include <string>
 
 namespace video {
+
+// False with a one-line reason listing the extensions when `path` names no known container.
+bool KnownVideoName(const std::string& path, std::string& error);
 
 class VideoFile {
   public:
@@ -29,8 +33,9 @@ class VideoFile {
     // negative `rowBytes` with `rgba` at the top row's start reads a picture stored bottom row
     // first (as GL reads it back). False with a reason once writing has failed.
     bool WriteFrame(const uint8_t* rgba, long rowBytes, std::string& error);
-    // Drains the encoder and writes the file's end. False with a reason when that fails; the
-    // file then still holds what was written before.
+    // Drains the encoder and writes the file's end. False with a reason when that fails (the
+    // file then still holds what was written before) or when the file was removed while it was
+    // written, its folder with it, so that nothing of it is left.
     bool Finish(std::string& error);
 
     long framesWritten() const;

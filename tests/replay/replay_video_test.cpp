@@ -40,7 +40,8 @@ class ReplayVideoTest : public ReplayProcessTest {
   protected:
     // Starts a long --video run and stops it with `signal` once some of the file is on disk;
     // returns the exit status.
-    int StopMidWay(const fs::path& video, int signal) {
+    int StopMidWay(const fs::path& video, int signal,
+                   void (*beforeSignal)(const fs::path&) = nullptr) {
         pid_t child = fork();
         if (child == 0) {
             if (chdir(KOLTREP_SOURCE_DIR "/data") != 0) _exit(120);
@@ -54,6 +55,7 @@ class ReplayVideoTest : public ReplayProcessTest {
             if (fs::file_size(video, ignored) > 300 * 1024 && !ignored) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
+        if (beforeSignal) beforeSignal(video);
         kill(child, signal);
         int status = 0;
         waitpid(child, &status, 0);
@@ -104,6 +106,43 @@ TEST_F(ReplayVideoTest, VideoCutShortBySignalsStillPlays) {
     std::string err = ReadAll(Path("stderr.txt"));
     ASSERT_TRUE(std::regex_search(err, ticks, std::regex("after ([0-9]+) ticks"))) << err;
     EXPECT_EQ(FramesIn(stopped), ticks[1].str() + "\n") << "a stopped run's video lacks frames";
+}
+
+// The container follows the extension in any letter case; another extension is refused before
+// anything is written, with the list.
+TEST_F(ReplayVideoTest, TheExtensionChoosesTheContainer) {
+    const std::string script = Path("s.txt").string();
+    std::ofstream(script) << "0 UP down\n";
+    for (auto [name, format] : {std::pair{"a.WEBM", "vp9\nmatroska,webm\n"},
+                                {"b.Mkv", "h264\nmatroska,webm\n"},
+                                {"c.MP4", "h264\nmov,mp4,m4a,3gp,3g2,mj2\n"}}) {
+        RunResult run = Run({"--script", script, "--ticks", "4", "--video", Path(name).string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find("Video saved: " + Path(name).string() + " (4 frames, 0.2 s)"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(Capture("ffprobe -v error -show_entries stream=codec_name:format=format_name "
+                          "-of default=nw=1:nk=1 " +
+                          Path(name).string()),
+                  format);
+    }
+    RunResult avi = Run({"--script", script, "--ticks", "4", "--trace", Path("t.csv").string(),
+                         "--video", Path("d.avi").string()});
+    EXPECT_EQ(avi.exitCode, 2);
+    EXPECT_NE(avi.err.find(".mp4, .webm or .mkv"), std::string::npos) << avi.err;
+    EXPECT_FALSE(fs::exists(Path("t.csv")));
+    EXPECT_FALSE(fs::exists(Path("d.avi")));
+}
+
+// A video whose folder is removed while it is written is gone: the run says so and fails.
+TEST_F(ReplayVideoTest, AVideoRemovedWhileWrittenIsReportedLost) {
+    fs::create_directory(Path("gone"));
+    int status = StopMidWay(Path("gone") / "v.mp4", SIGTERM,
+                            [](const fs::path& video) { fs::remove_all(video.parent_path()); });
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(ReadAll(Path("stderr.txt")).find("Video lost: "), std::string::npos)
+        << ReadAll(Path("stderr.txt"));
 }
 
 } // namespace

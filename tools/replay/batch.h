@@ -5,21 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
-struct BatchCell {
-    float crankSpeed = 0.0f;
-    float friction = 0.0f;
-    bool perturb = false;
-    uint64_t perturbSeed = 0;
-    std::string trace;
-};
-
-// A cells file: one cell a line, "CRANK_SPEED FRICTION PERTURB TRACE", PERTURB a seed or "-"
-// for the unperturbed start, TRACE the rest of the line; blank lines and lines starting with
-// '#' are skipped. False with "FILE:LINE: reason".
-bool LoadBatchCells(const std::string& path, std::vector<BatchCell>& cells, std::string& error);
+#include "records/batch_cells.h"
 
 // How far the perturbed start moves the machine along x, y and z, at most: half a millimetre
 // (the physics units are metres), against a chassis 16 long.

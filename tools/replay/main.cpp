@@ -41,6 +41,7 @@
 #include <platform/d3d8/d3d8_linux.h>
 #include <platform/d3dx8/image_write.h>
 #include <platform/dinput8/sources.h>
+#include <platform/i18n/i18n.h>
 #include <platform/win32/clock.h>
 #include <platform/win32/services.h>
 
@@ -82,14 +83,39 @@ struct Replay {
     std::vector<BatchCell> cells; // --cells: the batch, run one after another
     size_t cell = 0;              // the cell being run
     video::VideoRecorder video;
+    long framesSaved = 0;
+    bool shotSaved = false;
 };
 
 Replay replay;
 
-void Fail(const std::string& message) {
+void Say(const std::string& line) {
     replay.progress.Clear();
-    std::fprintf(stderr, "koltrep-replay: %s\n", message.c_str());
+    std::fprintf(stderr, "koltrep-replay: %s\n", line.c_str());
+}
+
+void Fail(const std::string& message) {
+    Say(message);
     replay.failed = true;
+}
+
+// An output that cannot take more ends the run at once; what it kept is told when it closes.
+void StopForOutput() {
+    replay.failed = true;
+    PostQuitMessage(1);
+}
+
+// Each output says where it went once it is complete, as F9 does for its video.
+void CloseTrace() {
+    std::string error;
+    const long rows = replay.trace.rows();
+    const std::string path =
+        replay.cells.empty() ? replay.options.trace : replay.cells[replay.cell].trace;
+    if (!replay.trace.IsOpen()) return;
+    if (!replay.trace.Close(error))
+        Fail(error);
+    else
+        Say(FormatText(_("Trace saved: %s (%ld rows)"), path.c_str(), rows));
 }
 
 bool SaveBackBuffer(const std::string& path) {
@@ -106,18 +132,36 @@ bool SaveBackBuffer(const std::string& path) {
     return true;
 }
 
+void CloseVideo() {
+    if (!replay.video.isOpen()) return;
+    std::string line;
+    if (CloseTickVideo(replay.video, line))
+        Say(line);
+    else
+        Fail(line);
+}
+
+void TellPictures() {
+    if (replay.framesSaved > 0)
+        Say(FormatText(_("Frames saved: %s (%ld pictures)"), replay.options.framesDir.c_str(),
+                       replay.framesSaved));
+    if (replay.shotSaved) Say(FormatText(_("Picture saved: %s"), replay.options.shot.c_str()));
+}
+
 void SaveFrames() {
     if (!replay.options.framesDir.empty() && replay.tick % replay.options.every == 0) {
         char name[32];
         std::snprintf(name, sizeof name, "/%06ld.png", replay.tick);
-        SaveBackBuffer(replay.options.framesDir + name);
+        if (SaveBackBuffer(replay.options.framesDir + name)) ++replay.framesSaved;
     }
     if (!replay.options.shot.empty() && replay.tick == replay.lastTick)
-        SaveBackBuffer(replay.options.shot);
+        replay.shotSaved = SaveBackBuffer(replay.options.shot);
     std::string error;
-    if (replay.video.isOpen() && !replay.failed &&
-        (replay.video.Failed(error) || !CaptureTickVideoFrame(replay.video))) {
-        Fail(error.empty() ? "cannot read the back buffer for " + replay.video.path() : error);
+    if (!replay.video.isOpen() || replay.failed) return;
+    if (replay.video.Failed(error)) {
+        StopForOutput();
+    } else if (!CaptureTickVideoFrame(replay.video)) {
+        Fail("cannot read the back buffer for " + replay.video.path());
         PostQuitMessage(1);
     }
 }
@@ -147,10 +191,8 @@ void PerturbIfAsked() {
 // rebuilds it, the cell's control inputs, no key down and none remembered as down.
 bool StartNextCell() {
     std::string error;
-    if (!replay.trace.Close(error)) {
-        Fail(error);
-        return false;
-    }
+    CloseTrace();
+    if (replay.failed) return false;
     ++replay.cell;
     const BatchCell& cell = replay.cells[replay.cell];
     if (!replay.trace.Open(cell.trace.c_str(), error)) {
@@ -195,6 +237,10 @@ void MeasureTick(int64_t now) {
 void AfterTick() {
     if (replay.options.timing) MeasureTick(WallNs());
     if (!replay.options.traceSteps) replay.trace.Write(CaptureTraceRow(replay.tick));
+    if (replay.trace.Failed()) {
+        StopForOutput();
+        return;
+    }
     if (!replay.options.noDraw) SaveFrames();
     if (replay.tick == replay.lastTick && replay.cell + 1 < replay.cells.size()) {
         if (!StartNextCell()) PostQuitMessage(1);
@@ -212,7 +258,7 @@ void AfterTick() {
 }
 
 void AfterStep() {
-    replay.trace.Write(CaptureTraceRow(replay.step++));
+    if (!replay.trace.Failed()) replay.trace.Write(CaptureTraceRow(replay.step++));
 }
 
 // A lock folder of this run's own, so that neither a running koltrep nor another replay
@@ -322,7 +368,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
         ExitBeforeStartUp(2);
     }
-    if (!CheckReplayOutputs(replay.options, error)) {
+    if (!replay.options.cells.empty() &&
+        !LoadBatchCells(replay.options.cells, replay.cells, error)) {
+        std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
+        ExitBeforeStartUp(2);
+    }
+    if (!CheckReplayOutputs(replay.options, replay.cells, DataFilesRead(), error) ||
+        (!replay.options.video.empty() && !video::KnownVideoName(replay.options.video, error))) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
@@ -365,11 +417,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (!replay.options.cells.empty()) {
-        if (!LoadBatchCells(replay.options.cells, replay.cells, error)) {
-            std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
-            ExitBeforeStartUp(2);
-        }
+    if (!replay.cells.empty()) {
         // The script's own Escape would end the whole batch in the middle of a cell.
         for (const KeyEvent& event : replay.events)
             if (event.key == DIK_ESCAPE && event.down && event.tick <= replay.lastTick) {
@@ -452,8 +500,9 @@ int main(int argc, char** argv) {
         if (!replay.options.noDraw) PrintBaseline();
         std::fflush(stdout);
     }
-    if (!replay.trace.Close(error)) Fail(error);
-    if (!replay.video.Close(error)) Fail(error);
+    CloseTrace();
+    CloseVideo();
+    TellPictures();
     // The Application's shut-down runs at process exit, as after WinMain.
     return replay.failed ? 1 : 0;
 }

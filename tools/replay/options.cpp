@@ -8,7 +8,7 @@
 
 const char kReplayUsage[] =
     "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE [--trace-steps]] [--no-draw]\n"
-    "                      [--frames DIR [--every K]] [--shot FILE] [--video FILE.mp4|.webm]\n"
+    "                      [--frames DIR [--every K]] [--shot FILE] [--video FILE.mp4|.webm|.mkv]\n"
     "                      [--timing] [--crank-speed X] [--friction X] [--perturb SEED]\n"
     "                      [--data DIR]\n"
     "       koltrep-replay --script FILE [--ticks N] --no-draw --cells FILE [--data DIR]\n";
