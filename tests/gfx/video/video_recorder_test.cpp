@@ -141,8 +141,9 @@ TEST_F(VideoRecorderTest, WriteErrorMidWayIsReportedAndKeepsTheFramesBefore) {
 TEST_F(VideoRecorderTest, UnwritableFileIsRefusedAtOpenWithTheReason) {
     video::VideoRecorder recorder;
     std::string error;
+    // A name without a container of ours is refused before anything is opened.
     EXPECT_FALSE(recorder.Open("/dev/full", kWidth, kHeight, 20, error));
-    EXPECT_NE(error.find("/dev/full: No space left on device"), std::string::npos) << error;
+    EXPECT_NE(error.find(".mp4, .webm or .mkv"), std::string::npos) << error;
     EXPECT_FALSE(recorder.Open(Path("no/such/folder.mp4"), kWidth, kHeight, 20, error));
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
     EXPECT_FALSE(recorder.isOpen());
