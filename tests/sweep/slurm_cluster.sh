@@ -125,14 +125,14 @@ awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "Slurm sweep: %.1f s\n",
 for file in sweep.csv runs.csv; do
   cmp "$dir/local/$file" "$dir/slurm/$file" || fail "$file differs from the local engine's"
 done
-[[ ! -e $dir/slurm/slurm ]] || fail "the Slurm work folder is left after a complete sweep"
+! compgen -G "$dir/slurm/slurm-*" >/dev/null || fail "the Slurm work folder is left after a complete sweep"
 # Ctrl-C while the array runs cancels it and keeps what is done; --resume completes it locally,
 # making only the runs without a row.
 gated_replay three-then-hold 3
 "$build/koltrep-sweep" "${grid[@]}" --engine slurm --batch 1 --replay "$dir/three-then-hold" \
   --out "$dir/stopped" 2>"$dir/stopped.err" &
 sweep=$!
-three_rows() { [[ $(count "$dir/stopped/slurm/task-*.rows") == 3 ]]; }
+three_rows() { [[ $(count "$dir/stopped/slurm-*/task-*.rows") == 3 ]]; }
 wait_for 120 three_rows || fail "three tasks did not finish in 120 s: $(squeue 2>&1)"
 kill -INT "$sweep"
 code=0
