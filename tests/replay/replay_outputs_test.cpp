@@ -37,11 +37,6 @@ class SmallDisk {
 
 class ReplayOutputs : public replay_test::ReplayProcessTest {
   protected:
-    fs::path Write(const std::string& name, const std::string& text) const {
-        fs::path path = Path(name);
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
     std::vector<std::string> Args(std::vector<std::string> extra, const char* ticks = "3") const {
         std::vector<std::string> args = {"--script", Path("s.txt").string(), "--ticks", ticks};
         args.insert(args.end(), extra.begin(), extra.end());

@@ -103,12 +103,6 @@ double Advance(const std::vector<TraceRow>& rows, size_t from, size_t to) {
 
 class ReplayRun : public replay_test::ReplayProcessTest {
   protected:
-    fs::path Write(const std::string& name, const std::string& text) const {
-        fs::path path = Path(name);
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
     // Runs a script headless for `ticks` ticks and returns its trace; the run must succeed.
     std::vector<TraceRow> Trace(const std::string& script, long ticks,
                                 std::vector<std::string> extra = {"--no-draw"}) {

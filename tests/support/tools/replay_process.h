@@ -57,6 +57,11 @@ class ReplayProcessTest : public ::testing::Test {
     }
 
     fs::path Path(const std::string& name) const { return dir_ / name; }
+    fs::path Write(const std::string& name, const std::string& text) const {
+        fs::path path = Path(name);
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
 
     // Runs koltrep-replay with `args` in `folder` (the data folder unless given) and waits for it.
     RunResult Run(const std::vector<std::string>& args,
