@@ -3,9 +3,31 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
+#include <platform/i18n/i18n.h>
 #include <platform/win32/install_folders.h>
+
+namespace {
+
+// Why `folder` cannot be the data folder, or "" when it can.
+std::string DataFolderProblem(const std::string& folder, bool fromVariable) {
+    const std::string named = fromVariable ? folder + " (KOLTREP_DATA_DIR)" : folder;
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) {
+        if (errno == ENOENT)
+            return FormatText(_("the data folder %s does not exist"), named.c_str());
+        return FormatText(_("cannot read the data folder %s: %s"), named.c_str(),
+                          std::strerror(errno));
+    }
+    if (!S_ISDIR(info.st_mode))
+        return FormatText(_("the data folder %s is not a folder"), named.c_str());
+    return "";
+}
+
+} // namespace
 
 bool TakeDataOption(int& argc, char** argv, std::string& error) {
     std::string folder;
@@ -16,11 +38,11 @@ bool TakeDataOption(int& argc, char** argv, std::string& error) {
             continue;
         }
         if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-            error = "--data needs a folder";
+            error = _("--data needs a folder");
             return false;
         }
         if (!folder.empty()) {
-            error = "--data given twice";
+            error = FormatText(_("%s given twice"), "--data");
             return false;
         }
         folder = argv[++i];
@@ -29,13 +51,9 @@ bool TakeDataOption(int& argc, char** argv, std::string& error) {
     argv[argc] = nullptr;
     if (!folder.empty()) platform::SetDataFolder(folder);
     const std::string chosen = platform::DataFolderOverride();
-    struct stat info {};
-    if (!chosen.empty() && (stat(chosen.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
-        error = "the data folder " + chosen + (folder.empty() ? " (KOLTREP_DATA_DIR)" : "") +
-                " is not a folder";
-        return false;
-    }
-    return true;
+    if (chosen.empty()) return true;
+    error = DataFolderProblem(chosen, folder.empty());
+    return error.empty();
 }
 
 std::string DataLookupHelp() {

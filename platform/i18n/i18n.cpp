@@ -40,6 +40,9 @@ std::string CatalogueFolder() {
 
 bool Bind() {
     std::setlocale(LC_MESSAGES, "");
+    // The character type too: without it, the C library's own texts (strerror's reasons) are
+    // converted to ASCII and a Japanese reason comes out as question marks. LC_NUMERIC stays C.
+    std::setlocale(LC_CTYPE, "");
     const std::string folder = CatalogueFolder();
     // Without a catalogue of our own, gettext's default folder (the system's) is still asked.
     if (!folder.empty()) bindtextdomain(kDomain, folder.c_str());
@@ -59,6 +62,11 @@ const char* Translate(const char* msgid) {
     if (msgid == nullptr || msgid[0] == '\0') return msgid; // gettext("") is the header
     InitMessages();
     return dgettext(kDomain, msgid);
+}
+
+const char* TranslatePlural(const char* one, const char* many, unsigned long n) {
+    InitMessages();
+    return dngettext(kDomain, one, many, n);
 }
 
 std::string FormatText(const char* format, ...) {

@@ -32,7 +32,7 @@ root=$WORK/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 app=org.koltrep.Koltrep
 # Message catalogues: add each shipped one here (usr/share/locale/LANG/LC_MESSAGES/koltrep.mo).
-catalogues=(usr/share/locale/en/LC_MESSAGES/koltrep.mo)
+catalogues=(usr/share/locale/en/LC_MESSAGES/koltrep.mo usr/share/locale/ja/LC_MESSAGES/koltrep.mo)
 for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect usr/bin/koltrep-sweep \
     usr/share/koltrep/body.x usr/share/koltrep/body.png usr/share/koltrep/ground.png \
     usr/share/koltrep/almi.png usr/share/icons/hicolor/scalable/apps/koltrep.svg \
