@@ -63,6 +63,11 @@ install(FILES ${gz_dir}/koltrep-replay.1.gz ${gz_dir}/koltrep-inspect.1.gz
   ${gz_dir}/koltrep-sweep.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 install(FILES README.md ${gz_dir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The user guide with its pictures, placed beside the README as in the source, so the links hold.
+install(DIRECTORY docs/guide docs/images DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# Example key scripts, which the guide and the man pages run.
+install(FILES tools/replay/tour.txt tools/replay/walk.txt tools/replay/gait_lab.txt
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/koltrep/examples)
 
 set(CPACK_PACKAGE_NAME koltrep)
 set(CPACK_PACKAGE_VENDOR "Koltrep developers")
