@@ -147,8 +147,8 @@ for page in "$guide"/*.md; do
 done
 [[ ! -s $WORK/links ]] || fail "the installed guide's pictures are missing: $(cat "$WORK/links")"
 sed -n '/^```sh$/,/^```$/p' "$guide/README.md" | grep -E '^ *koltrep-(replay|sweep)|^    --' |
-    sed -e "s|/usr/share/koltrep/|$root/usr/share/koltrep/|g" -e "s|^koltrep-|$root/usr/bin/koltrep-|" \
-        -e "s|/tmp/|$WORK/guide-|g" >"$WORK/guide.sh"
+    sed -e "s|/tmp/|$WORK/guide-|g" -e "s|/usr/share/koltrep/|$root/usr/share/koltrep/|g" \
+        -e "s|^koltrep-|$root/usr/bin/koltrep-|" >"$WORK/guide.sh"
 grep -q koltrep-sweep "$WORK/guide.sh" || fail "no sweep example found in the guide"
 (cd "$elsewhere" && PATH=$root/usr/bin:$PATH bash -e "$WORK/guide.sh") >"$WORK/guide.out" 2>&1 ||
     fail "the guide's examples failed: $(tail -n 5 "$WORK/guide.out")"
