@@ -38,7 +38,9 @@ char panelLine[128];
 // The footfall panel, bottom left: one row per leg, one pixel column per step of the speed
 // plot's ten seconds, newest at the right.
 constexpr int kFootLeft = 4, kFootTop = 290, kFootWidth = 352, kFootHeight = 186;
-constexpr int kFootRowTop = kFootTop + 24, kFootRowPitch = 19, kFootBarHeight = 12;
+// Rows close enough that the total under them ends inside the panel, above the picture's bottom
+// edge: a line of text is 16 pixels high, and full screen scales the picture, cut and all.
+constexpr int kFootRowTop = kFootTop + 22, kFootRowPitch = 18, kFootBarHeight = 12;
 constexpr int kFootBarLeft = kFootLeft + 56, kFootBarRight = kFootBarLeft + kSpeedTicks;
 const char kFootHeader[] = N_("Footfalls, last 10 s             duty  force");
 

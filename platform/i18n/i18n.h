@@ -2,16 +2,16 @@
 // of its message boxes and our own English lines on stderr. A catalogue for the user's
 // LC_MESSAGES (LC_ALL, LC_MESSAGES or LANG; LANGUAGE too, unless the locale is C) gives the
 // text in that language; with none (the C and POSIX locales) the id itself is shown,
-// byte for byte. LC_MESSAGES and LC_CTYPE (the system's reasons come in the user's language and
-// characters) are taken from the environment; number formatting stays C, so the log, traces
-// and help lines print their figures with '.' whatever the user's locale.
-// Translations are UTF-8. The debug log is never translated.
+// byte for byte. LC_MESSAGES and, for the main thread, LC_CTYPE (the system's reasons come in the
+// user's language and characters) are taken from the environment; number formatting stays C, so the
+// log, traces and help lines print their figures with '.' whatever the user's locale. Translations
+// are UTF-8. The debug log is never translated.
 #pragma once
 
 #include <string>
 
-// Takes LC_MESSAGES and LC_CTYPE from the environment and binds the program's catalogue: the
-// installed one
+// Takes LC_MESSAGES (and, for the calling thread, LC_CTYPE) from the environment and binds the
+// program's catalogue: the installed one
 // (../share/locale beside the executable) or, in the build tree, the one the build compiled
 // (locale/ beside the executable). Idempotent; Translate calls it on first use.
 void InitMessages();
