@@ -133,7 +133,8 @@ void DrawNotice() {
     --noticeTicksLeft;
     DrawScreenPanel(0.0f, kNoticeTop - 2.0f, static_cast<float>(backBufferWidth),
                     static_cast<float>(backBufferHeight), kNoticeBackground);
-    BeginText();
-    DrawTextAt(kNoticeLeft, kNoticeTop, notice.c_str());
-    EndText();
+    ID3DXFont* font = noticeFont != nullptr ? noticeFont : textFont;
+    if (font == nullptr) return;
+    RECT rect = {kNoticeLeft, kNoticeTop, backBufferWidth, backBufferHeight};
+    font->DrawTextA(notice.c_str(), -1, &rect, DT_NOPREFIX, textColor);
 }

@@ -94,7 +94,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 # The libraries the programs link come from dpkg-shlibdeps. Only what is loaded at run time by
 # name is listed here: the OpenGL driver (through libepoxy) and the font the text asks for.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libgl1-mesa-dri, fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libgl1-mesa-dri, fonts-ipafont-gothic, fonts-dejavu-core")
 # koltrep-sweep draws its plots through gnuplot and writes its CSV without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
 include(CPack)
