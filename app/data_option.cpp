@@ -57,9 +57,11 @@ bool TakeDataOption(int& argc, char** argv, std::string& error) {
 }
 
 std::string DataLookupHelp() {
-    return "\nData files (body.x, body.png, ground.png, almi.png) are read from\n  " +
-           platform::DataFoldersText() +
-           ".\nAn installed program reads the data installed with it; a program without (the "
-           "build tree)\nreads the current folder first. --data DIR or KOLTREP_DATA_DIR "
-           "replaces both.\n";
+    return FormatText(_("\nData files (body.x, body.png, ground.png, almi.png) are read from\n"
+                        "  %s.\n"
+                        "An installed program reads the data installed with it; a program "
+                        "without (the build tree)\n"
+                        "reads the current folder first. --data DIR or KOLTREP_DATA_DIR "
+                        "replaces both.\n"),
+                      platform::DataFoldersText().c_str());
 }
