@@ -3,14 +3,32 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
+#include <platform/i18n/i18n.h>
 #include <platform/win32/install_folders.h>
 
 namespace {
 
 // body.x names body.png as its texture; the scene loads the rest by name.
 constexpr const char* kDataFileNames[] = {"body.x", "body.png", "ground.png", "almi.png"};
+
+// Why `folder` cannot be the data folder, or "" when it can.
+std::string DataFolderProblem(const std::string& folder, bool fromVariable) {
+    const std::string named = fromVariable ? folder + " (KOLTREP_DATA_DIR)" : folder;
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) {
+        if (errno == ENOENT)
+            return FormatText(_("the data folder %s does not exist"), named.c_str());
+        return FormatText(_("cannot read the data folder %s: %s"), named.c_str(),
+                          std::strerror(errno));
+    }
+    if (!S_ISDIR(info.st_mode))
+        return FormatText(_("the data folder %s is not a folder"), named.c_str());
+    return "";
+}
 
 } // namespace
 
@@ -23,11 +41,11 @@ bool TakeDataOption(int& argc, char** argv, std::string& error) {
             continue;
         }
         if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-            error = "--data needs a folder";
+            error = _("--data needs a folder");
             return false;
         }
         if (!folder.empty()) {
-            error = "--data given twice";
+            error = FormatText(_("%s given twice"), "--data");
             return false;
         }
         folder = argv[++i];
@@ -36,13 +54,9 @@ bool TakeDataOption(int& argc, char** argv, std::string& error) {
     argv[argc] = nullptr;
     if (!folder.empty()) platform::SetDataFolder(folder);
     const std::string chosen = platform::DataFolderOverride();
-    struct stat info {};
-    if (!chosen.empty() && (stat(chosen.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
-        error = "the data folder " + chosen + (folder.empty() ? " (KOLTREP_DATA_DIR)" : "") +
-                " is not a folder";
-        return false;
-    }
-    return true;
+    if (chosen.empty()) return true;
+    error = DataFolderProblem(chosen, folder.empty());
+    return error.empty();
 }
 
 std::vector<std::string> DataFilesRead() {
@@ -62,9 +76,11 @@ std::vector<std::string> DataFilesRead() {
 }
 
 std::string DataLookupHelp() {
-    return "\nData files (body.x, body.png, ground.png, almi.png) are read from\n  " +
-           platform::DataFoldersText() +
-           ".\nAn installed program reads the data installed with it; a program without (the "
-           "build tree)\nreads the current folder first. --data DIR or KOLTREP_DATA_DIR "
-           "replaces both.\n";
+    return FormatText(_("\nData files (body.x, body.png, ground.png, almi.png) are read from\n"
+                        "  %s.\n"
+                        "An installed program reads the data installed with it; a program "
+                        "without (the build tree)\n"
+                        "reads the current folder first. --data DIR or KOLTREP_DATA_DIR "
+                        "replaces both.\n"),
+                      platform::DataFoldersText().c_str());
 }

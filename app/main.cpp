@@ -25,13 +25,13 @@ int main(int argc, char** argv) {
     std::string error;
     // Taken first, so that --help shows the folder it names.
     const bool dataTaken = TakeDataOption(argc, argv, error);
-    AnswerHelpOrVersion(argc, argv, "koltrep", (kKoltrepUsage + DataLookupHelp()).c_str());
+    AnswerHelpOrVersion(argc, argv, "koltrep", (KoltrepUsage() + DataLookupHelp()).c_str());
     if (!dataTaken) {
         std::fprintf(stderr, "koltrep: %s\n", error.c_str());
         return kExitDriveFiles;
     }
     if (!TakeDriveOptions(argc, argv, error)) {
-        std::fprintf(stderr, "koltrep: %s\n%s", error.c_str(), kDriveOptionsUsage);
+        std::fprintf(stderr, "koltrep: %s\n%s", error.c_str(), Translate(kDriveOptionsUsage));
         return kExitDriveFiles;
     }
     ReportUnknownArguments(argc, argv);

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "gfx/device/d3d_device.h"
 #include "gfx/immediate.h"
@@ -23,6 +24,66 @@ constexpr D3DCOLOR kNoticeBackground = 0xC0000000;
 
 std::string notice;
 int noticeTicksLeft = 0;
+
+// One character of a UTF-8 text: its bytes and the columns it takes in the font (half-width
+// ones one, the others, Japanese, two).
+struct Character {
+    size_t begin, end;
+    int columns;
+};
+
+std::vector<Character> Characters(const std::string& text) {
+    std::vector<Character> characters;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t end = i + 1;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+        // EF BD A1 .. EF BE 9F: the half-width katakana, one column like ASCII.
+        const bool halfKana =
+            end - i == 3 && lead == 0xEF &&
+            (text.compare(i, 2, "\xEF\xBD") == 0 ? text[i + 2] >= '\xA1'
+                                                 : text.compare(i, 2, "\xEF\xBE") == 0);
+        characters.push_back({i, end, lead < 0x80 || halfKana ? 1 : 2});
+        i = end;
+    }
+    return characters;
+}
+
+// Where a notice's path starts (its first word that begins with '/' or '~'), else after its
+// first ": "; what stands before is kept when the notice is cut.
+size_t HeadEnd(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if ((text[i] == '/' || text[i] == '~') && (i == 0 || text[i - 1] == ' ')) return i;
+    const size_t colon = text.find(": ");
+    return colon == std::string::npos ? 0 : colon + 2;
+}
+
+int ColumnsOf(const std::vector<Character>& characters, size_t from, size_t to) {
+    int columns = 0;
+    for (size_t k = from; k < to; ++k)
+        columns += characters[k].columns;
+    return columns;
+}
+
+// `text` cut to kNoticeColumns: its head, "...", and as much of its end as fits.
+std::string CutNotice(const std::string& text) {
+    const std::vector<Character> characters = Characters(text);
+    if (ColumnsOf(characters, 0, characters.size()) <= kNoticeColumns) return text;
+    const size_t headBytes = HeadEnd(text);
+    size_t head = 0;
+    while (head < characters.size() && characters[head].end <= headBytes)
+        ++head;
+    int headColumns = ColumnsOf(characters, 0, head);
+    if (headColumns > kNoticeColumns / 2) head = 0, headColumns = 0;
+    int room = kNoticeColumns - headColumns - 3;
+    size_t tail = characters.size();
+    while (tail > head && characters[tail - 1].columns <= room)
+        room -= characters[--tail].columns;
+    const size_t headEnd = head == 0 ? 0 : characters[head - 1].end;
+    const size_t tailBegin = tail == characters.size() ? text.size() : characters[tail].begin;
+    return text.substr(0, headEnd) + "..." + text.substr(tailBegin);
+}
 
 } // namespace
 
@@ -47,13 +108,8 @@ void DrawScreenPanel(float left, float top, float right, float bottom, D3DCOLOR 
 }
 
 void ShowNotice(const std::string& text) {
-    notice = text;
+    notice = CutNotice(text);
     noticeTicksLeft = kNoticeTicks;
-    if (notice.size() <= kNoticeColumns) return;
-    std::size_t head = notice.find(": ");
-    head = head == std::string::npos || head > kNoticeColumns / 2 ? 0 : head + 2;
-    std::size_t tail = kNoticeColumns - head - 3;
-    notice = notice.substr(0, head) + "..." + notice.substr(notice.size() - tail);
 }
 
 std::string NoticePath(const std::string& path) {
@@ -77,7 +133,8 @@ void DrawNotice() {
     --noticeTicksLeft;
     DrawScreenPanel(0.0f, kNoticeTop - 2.0f, static_cast<float>(backBufferWidth),
                     static_cast<float>(backBufferHeight), kNoticeBackground);
-    BeginText();
-    DrawTextAt(kNoticeLeft, kNoticeTop, notice.c_str());
-    EndText();
+    ID3DXFont* font = noticeFont != nullptr ? noticeFont : textFont;
+    if (font == nullptr) return;
+    RECT rect = {kNoticeLeft, kNoticeTop, backBufferWidth, backBufferHeight};
+    font->DrawTextA(notice.c_str(), -1, &rect, DT_NOPREFIX, textColor);
 }

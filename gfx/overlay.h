@@ -14,12 +14,12 @@ constexpr int kNoticeTicks = 40;
 // states it changes (texture, depth test, blending); call it outside BeginText/EndText.
 void DrawScreenPanel(float left, float top, float right, float bottom, D3DCOLOR color);
 
-// What fits on the notice line at the font's 8 pixels a character.
+// What fits on the notice line at the font's 8 pixels a column (a Japanese character takes two).
 constexpr int kNoticeColumns = 79;
 
 // Shows `text` (one line) at the bottom of the picture for the next kNoticeTicks frames; a new
-// notice replaces the one on screen. A text too long for the line keeps its start up to the
-// first ": " and its end, "..." between: the end of a path names the file.
+// notice replaces the one on screen. A text too long for the line keeps what stands before its
+// path (or up to its first ": ") and its end, "..." between: the end of a path names the file.
 void ShowNotice(const std::string& text);
 // A path as the notice shows it: the home folder as "~".
 std::string NoticePath(const std::string& path);

@@ -63,6 +63,11 @@ install(FILES ${gz_dir}/koltrep-replay.1.gz ${gz_dir}/koltrep-inspect.1.gz
   ${gz_dir}/koltrep-sweep.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 install(FILES README.md ${gz_dir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The user guide with its pictures, placed beside the README as in the source, so the links hold.
+install(DIRECTORY docs/guide docs/images DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# Example key scripts, which the guide and the man pages run.
+install(FILES tools/replay/tour.txt tools/replay/walk.txt tools/replay/gait_lab.txt
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/koltrep/examples)
 
 set(CPACK_PACKAGE_NAME koltrep)
 set(CPACK_PACKAGE_VENDOR "Koltrep developers")
@@ -89,7 +94,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 # The libraries the programs link come from dpkg-shlibdeps. Only what is loaded at run time by
 # name is listed here: the OpenGL driver (through libepoxy) and the font the text asks for.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libgl1-mesa-dri, fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libgl1-mesa-dri, fonts-ipafont-gothic, fonts-dejavu-core")
 # koltrep-sweep draws its plots through gnuplot and writes its CSV without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
 include(CPack)

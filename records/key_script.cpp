@@ -12,6 +12,8 @@
 #include <cstring>
 #include <limits>
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 
 bool IsBlank(char c) {
@@ -51,6 +53,16 @@ std::string LineError(int line, const std::string& reason) {
     return "script:" + std::to_string(line) + ": " + reason;
 }
 
+std::string UnknownKey(std::string_view name) {
+    const std::string nearest = NearestKeyNames(name);
+    if (nearest.empty())
+        return FormatText(_("unknown key %s (use a DIK name without its prefix, e.g. UP)"),
+                          Quote(name).c_str());
+    return FormatText(_("unknown key %s (did you mean %s? Names are DIK names without their "
+                        "prefix)"),
+                      Quote(name).c_str(), nearest.c_str());
+}
+
 } // namespace
 
 int KeyFromName(std::string_view name) {
@@ -80,7 +92,7 @@ bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::s
     while (lines.Next(line)) {
         const int lineNumber = lines.number();
         if (line.find('\0') != std::string_view::npos) {
-            error = LineError(lineNumber, "contains a NUL byte; a script is plain text");
+            error = LineError(lineNumber, _("contains a NUL byte; a script is plain text"));
             events.clear();
             return false;
         }
@@ -88,9 +100,13 @@ bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::s
         int count = SplitFields(line, fields, 3);
         if (count == 0 || fields[0].front() == '#') continue;
         if (count != 3) {
-            error = LineError(lineNumber, "expected 'TICK KEY down' or 'TICK KEY up', got " +
-                                              std::to_string(count) + " field" +
-                                              (count == 1 ? "" : "s"));
+            error = LineError(
+                lineNumber, FormatText(TranslatePlural("expected 'TICK KEY down' or 'TICK KEY up', "
+                                                       "got %d field",
+                                                       "expected 'TICK KEY down' or 'TICK KEY up', "
+                                                       "got %d fields",
+                                                       static_cast<unsigned long>(count)),
+                                       count));
             events.clear();
             return false;
         }
@@ -104,8 +120,9 @@ bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::s
         bool digitsOnly = tickText.find_first_not_of("0123456789") == std::string_view::npos;
         if (!digitsOnly || status != std::errc() || rest != tickText.data() + tickText.size() ||
             tick > std::numeric_limits<int32_t>::max()) {
-            error = LineError(lineNumber, "tick " + Quote(tickText) +
-                                              " is not a whole number from 0 to 2147483647");
+            error = LineError(lineNumber,
+                              FormatText(_("tick %s is not a whole number from 0 to 2147483647"),
+                                         Quote(tickText).c_str()));
             events.clear();
             return false;
         }
@@ -113,8 +130,7 @@ bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::s
 
         event.key = KeyFromName(fields[1]);
         if (event.key < 0) {
-            error = LineError(lineNumber, "unknown key " + Quote(fields[1]) +
-                                              " (use a DIK name without its prefix, e.g. UP)");
+            error = LineError(lineNumber, UnknownKey(fields[1]));
             events.clear();
             return false;
         }
@@ -124,7 +140,8 @@ bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::s
         } else if (fields[2] == "up") {
             event.down = false;
         } else {
-            error = LineError(lineNumber, "expected 'down' or 'up', got " + Quote(fields[2]));
+            error = LineError(lineNumber, FormatText(_("expected 'down' or 'up', got %s"),
+                                                     Quote(fields[2]).c_str()));
             events.clear();
             return false;
         }
@@ -160,14 +177,13 @@ bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string&
     int reason = 0;
     switch (ReadTextFile(path, kMaxScriptBytes, text, reason)) {
     case TextFileRead::kCannotOpen:
-        error = std::string("script: cannot open ") + path + ": " + std::strerror(reason);
+        error = FormatText(_("script: cannot open %s: %s"), path, std::strerror(reason));
         return false;
     case TextFileRead::kTooLarge:
-        error = std::string("script: ") + path + " is larger than " +
-                std::to_string(kMaxScriptBytes) + " bytes";
+        error = FormatText(_("script: %s is larger than %zu bytes"), path, kMaxScriptBytes);
         return false;
     case TextFileRead::kCannotRead:
-        error = std::string("script: cannot read ") + path + ": " + std::strerror(reason);
+        error = FormatText(_("script: cannot read %s: %s"), path, std::strerror(reason));
         return false;
     case TextFileRead::kRead:
         break;

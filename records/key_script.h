@@ -26,6 +26,10 @@ extern const int kKeyNameCount;
 // -1 when there is no such key.
 int KeyFromName(std::string_view name);
 
+// Up to three key names closest to a name that is none ("BACK, BACKSLASH" for "BACKSPACE"),
+// comma-separated, nearest first; "" when none is close.
+std::string NearestKeyNames(std::string_view given);
+
 // Parses a whole script. On success the events are ordered by tick, and events of one tick keep
 // their order in the file. On failure `error` reads "script:LINE: reason" and `events` is empty.
 bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::string& error);

@@ -11,32 +11,41 @@
 #include "koltrep_version.h"
 
 // The drive options' lines, also shown under a mistake in one of them.
-#define KOLTREP_DRIVE_OPTIONS_USAGE                                                                \
-    "  --record FILE  write the session's keys as a replay script for koltrep-replay\n"            \
-    "  --trace FILE   write the replay runner's CSV trace of the session\n"
+const char kDriveOptionsUsage[] =
+    N_("  --record FILE  write the session's keys as a replay script for koltrep-replay\n"
+       "  --trace FILE   write the replay runner's CSV trace of the session\n");
 
-const char kDriveOptionsUsage[] = KOLTREP_DRIVE_OPTIONS_USAGE;
+namespace {
 
-const char kKoltrepUsage[] =
-    "usage: koltrep [-win] [-dbf] [-2nd] [--record FILE] [--trace FILE] [--data DIR]\n"
-    "A walking machine on a physics engine: steer it with the arrow keys, fire with Space,\n"
-    "change views with Tab, quit with Escape.\n"
-    "\n"
-    "  -win       run in a window (the default is full screen)\n"
-    "  -dbf       write the start-up log to debug.txt beside the program (or, where that\n"
-    "             folder cannot be written, to $XDG_STATE_HOME/koltrep/debug.txt)\n"
-    "  -2nd       use the second display when there is one\n" KOLTREP_DRIVE_OPTIONS_USAGE
-    "  --data DIR     read the data files from DIR (as KOLTREP_DATA_DIR does)\n"
-    "  -h, --help show this text and exit\n"
-    "  --version  show the version and exit\n"
-    "Other arguments are ignored; each is named in a line on stderr.\n"
-    "\n"
-    "Messages are in the language LC_ALL, LC_MESSAGES or LANG names (English or Japanese).\n"
-    "\n"
-    "Exit codes: 0 after Escape or the close box; 1 the display went away during the run;\n"
-    "2 another koltrep is running; 3 no window (no display); 4 Direct3D (OpenGL) could not\n"
-    "start; 5 DirectInput could not start; 6 a --record or --trace file could not be written,\n"
-    "or the --data folder is missing.\n";
+const char kUsageHead[] =
+    N_("usage: koltrep [-win] [-dbf] [-2nd] [--record FILE] [--trace FILE] [--data DIR]\n"
+       "A walking machine on a physics engine: steer it with the arrow keys, fire with Space,\n"
+       "change views with Tab, quit with Escape.\n"
+       "\n"
+       "  -win       run in a window (the default is full screen)\n"
+       "  -dbf       write the start-up log to debug.txt beside the program (or, where that\n"
+       "             folder cannot be written, to $XDG_STATE_HOME/koltrep/debug.txt)\n"
+       "  -2nd       use the second display when there is one\n");
+
+const char kUsageTail[] =
+    N_("  --data DIR     read the data files from DIR (as KOLTREP_DATA_DIR does)\n"
+       "  -h, --help show this text and exit\n"
+       "  --version  show the version and exit\n"
+       "Other arguments are ignored; each is named in a line on stderr.\n"
+       "\n"
+       "Messages are in the language LC_ALL, LC_MESSAGES or LANG names (English or Japanese).\n"
+       "\n"
+       "Exit codes: 0 after Escape or the close box; 1 the display went away during the run;\n"
+       "2 another koltrep is running; 3 no window (no display); 4 Direct3D (OpenGL) could not\n"
+       "start; 5 DirectInput could not start; 6 a --record or --trace file could not be written,\n"
+       "or the --data folder is missing.\n");
+
+} // namespace
+
+std::string KoltrepUsage() {
+    return std::string(Translate(kUsageHead)) + Translate(kDriveOptionsUsage) +
+           Translate(kUsageTail);
+}
 
 // The options koltrep's parts test for (HasOption); --record and --trace are taken before.
 static const char* const kKoltrepOptions[] = {"-win", "-dbf", "-2nd"};

@@ -2,12 +2,15 @@
 // exit code 0, no window and no log. The programs' other arguments are theirs to read.
 #pragma once
 
+#include <string>
+
 // Ends the process with code 0 when an argument is exactly "--help", "-h" or "--version";
 // returns when there is none.
 void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage);
 
-extern const char kKoltrepUsage[];
-// The --record and --trace lines of kKoltrepUsage.
+// koltrep's --help text in the user's language, without the data folders' lines.
+std::string KoltrepUsage();
+// The --record and --trace lines of KoltrepUsage(), as their catalogue id (Translate it).
 extern const char kDriveOptionsUsage[];
 
 // One line on stderr for each argument koltrep does not know. Such arguments are still

@@ -38,7 +38,9 @@ char panelLine[128];
 // The footfall panel, bottom left: one row per leg, one pixel column per step of the speed
 // plot's ten seconds, newest at the right.
 constexpr int kFootLeft = 4, kFootTop = 290, kFootWidth = 352, kFootHeight = 186;
-constexpr int kFootRowTop = kFootTop + 24, kFootRowPitch = 19, kFootBarHeight = 12;
+// Rows close enough that the total under them ends inside the panel, above the picture's bottom
+// edge: a line of text is 16 pixels high, and full screen scales the picture, cut and all.
+constexpr int kFootRowTop = kFootTop + 22, kFootRowPitch = 18, kFootBarHeight = 12;
 constexpr int kFootBarLeft = kFootLeft + 56, kFootBarRight = kFootBarLeft + kSpeedTicks;
 const char kFootHeader[] = N_("Footfalls, last 10 s             duty  force");
 
@@ -119,26 +121,27 @@ void PhaseText(int j, int e, char* out, size_t size) {
     if (CrankPhaseError(j, e, degrees))
         std::snprintf(out, size, "%+7.1f", degrees);
     else
-        std::snprintf(out, size, "   lead");
+        std::snprintf(out, size, "%s", _("   lead"));
 }
 
 void DrawPanelText(float top) {
     int x = kPanelLeft + 8, y = kPanelTop + 4;
     BeginText();
-    DrawTextAt(x, y, "Phase (deg)  End 0   End 1");
+    DrawTextAt(x, y, _("Phase (deg)  End 0   End 1"));
     for (int j = 0; j < 4; ++j) {
         char end0[16], end1[16];
         PhaseText(j, 0, end0, sizeof end0);
         PhaseText(j, 1, end1, sizeof end1);
-        std::snprintf(panelLine, sizeof panelLine, "Leg %d      %s %s", j, end0, end1);
+        std::snprintf(panelLine, sizeof panelLine, _("Leg %d      %s %s"), j, end0, end1);
         DrawTextAt(x, y + (j + 1) * kLineHeight, panelLine);
     }
-    std::snprintf(panelLine, sizeof panelLine, "Speed, last 10 s: now %.2f",
+    // Over the ground, so not the design's Linear Velocity line: the unit says which it is.
+    std::snprintf(panelLine, sizeof panelLine, _("Ground speed, 10 s: %.2f m/s"),
                   static_cast<double>(RecordedTicks() > 0 ? WalkingSpeed(0) : 0.0f));
     DrawTextAt(x, y + 5 * kLineHeight, panelLine);
-    std::snprintf(panelLine, sizeof panelLine, "top %.2f", static_cast<double>(top));
+    std::snprintf(panelLine, sizeof panelLine, _("top %.2f"), static_cast<double>(top));
     DrawTextAt(kPlotLeft + kPlotWidth - 72, kPlotTop + 2, panelLine);
-    std::snprintf(panelLine, sizeof panelLine, "Crank %.2f rps  Friction %.0f",
+    std::snprintf(panelLine, sizeof panelLine, _("Crank %.2f rps  Friction %.0f"),
                   static_cast<double>(crankSpeed), static_cast<double>(frictionCoefficient));
     DrawTextAt(x, kPlotTop + kPlotHeight + 4, panelLine);
     EndText();

@@ -45,8 +45,7 @@ const int kKeyHelpRows = sizeof kKeyHelp / sizeof kKeyHelp[0];
 namespace {
 
 constexpr int kRowHeight = 17;
-constexpr int kPanelLeft = 48, kPanelRight = 592;
-constexpr int kKeysLeft = kPanelLeft + 16, kDoesLeft = kKeysLeft + 136;
+constexpr int kKeysLeft = 64, kDoesLeft = kKeysLeft + 136;
 // Nearly opaque: the help lines under it would otherwise show through between the rows.
 constexpr D3DCOLOR kPanelColor = 0xF0000000;
 constexpr D3DCOLOR kHeadingColor = 0xFFFFE040;
@@ -59,10 +58,11 @@ void UpdateKeyHelp() {
 
 void DrawKeyHelp() {
     if (!keyHelpOn) return;
-    // Centred in the picture, whatever the number of rows.
+    // Centred in the picture, whatever the number of rows, and across its whole width: the
+    // design's help lines start at its left edge, and their first words would show beside it.
     const int height = kKeyHelpRows * kRowHeight + 16;
     const int top = (backBufferHeight - height) / 2;
-    DrawScreenPanel(kPanelLeft, static_cast<float>(top), kPanelRight,
+    DrawScreenPanel(0.0f, static_cast<float>(top), static_cast<float>(backBufferWidth),
                     static_cast<float>(top + height), kPanelColor);
     BeginText();
     for (int i = 0; i < kKeyHelpRows; ++i) {

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
   libode-dev libsdl2-dev libepoxy-dev libx11-dev libxext-dev libxrender-dev libgl1-mesa-dri libegl-mesa0 libegl1 libgl1
   libpng-dev zlib1g-dev libjpeg-dev
-  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fontconfig
+  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core fontconfig
   libmeshoptimizer-dev
   libavcodec-dev libavformat-dev libswscale-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev

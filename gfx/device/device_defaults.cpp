@@ -4,10 +4,26 @@
 #include "gfx/device/d3d_device.h"
 
 #include <cstring>
+#include <initializer_list>
 
 QuadUV quadUV = {0.0f, 1.0f, 0.0f, 1.0f};
 ID3DXFont* textFont = nullptr;
+ID3DXFont* noticeFont = nullptr;
 D3DCOLOR textColor = 0xFFFFFFFF;
+
+namespace {
+
+void InitNoticeFont(LOGFONTA logFont) {
+    // Named, not "monospace": in a Japanese locale that is the Japanese face again.
+    static const char faceName[] = "DejaVu Sans Mono";
+    static_assert(sizeof faceName <= LF_FACESIZE);
+    std::memset(logFont.lfFaceName, 0, sizeof logFont.lfFaceName);
+    std::memcpy(logFont.lfFaceName, faceName, sizeof faceName);
+    logFont.lfCharSet = DEFAULT_CHARSET;
+    if (FAILED(D3DXCreateFontIndirect(d3dDevice, &logFont, &noticeFont))) noticeFont = nullptr;
+}
+
+} // namespace
 
 void InitFont(int height, D3DCOLOR color, int weight) {
     FreeFont();
@@ -31,11 +47,14 @@ void InitFont(int height, D3DCOLOR color, int weight) {
     std::memcpy(logFont.lfFaceName, faceName, sizeof faceName);
     if (FAILED(D3DXCreateFontIndirect(d3dDevice, &logFont, &textFont))) textFont = nullptr;
     textColor = color;
+    InitNoticeFont(logFont);
 }
 
 void FreeFont() {
-    if (textFont != nullptr) {
-        textFont->Release();
-        textFont = nullptr;
+    for (ID3DXFont** font : {&textFont, &noticeFont}) {
+        if (*font != nullptr) {
+            (*font)->Release();
+            *font = nullptr;
+        }
     }
 }

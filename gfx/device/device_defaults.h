@@ -10,6 +10,10 @@ struct QuadUV {
 };
 extern QuadUV quadUV;
 extern ID3DXFont* textFont;
+// Our own texts that carry paths (the notices): a face whose ASCII is ASCII, where the design's
+// Japanese face draws '~' as an overline; Japanese comes from its fallback. Null when no such
+// face was made; textFont serves then.
+extern ID3DXFont* noticeFont;
 extern D3DCOLOR textColor;
 
 void InitFont(int height, D3DCOLOR color, int weight);

@@ -386,6 +386,13 @@ HRESULT D3DXCreateFontIndirect(IDirect3DDevice8* device, const LOGFONTA* logFont
         std::fprintf(stderr, _("font: %s\n"), error.c_str());
         return E_FAIL;
     }
+    // A face asked for without the Japanese character set still draws Japanese text (a
+    // translated line), from the Japanese face the lookup falls back on.
+    if (logFont->lfCharSet != SHIFTJIS_CHARSET && !face->HasGlyph(U'\u3042')) {
+        std::string ignored;
+        face->SetFallback(
+            FontFace::Open(nullptr, logFont->lfHeight, logFont->lfWeight >= FW_BOLD, ignored));
+    }
     auto* created = new Font(device, *logFont, std::move(face));
     if (!created->Prefill()) {
         std::fprintf(stderr, _("font: the device refused the glyph texture\n"));

@@ -6,6 +6,7 @@
 #include <platform/d3dx8/image_write.h>
 
 #include <platform/d3dx8/image_decoders.h>
+#include <platform/i18n/i18n.h>
 #include <platform/win32/output_files.h>
 
 #include <fcntl.h>
@@ -92,7 +93,8 @@ bool WritePngRgba(const char* path, uint32_t width, uint32_t height, const uint8
     const std::string target = Destination(path);
     const std::string standing = platform::NotARegularFile(target);
     if (!standing.empty()) {
-        error = shown + "it is " + standing + ", not a regular file";
+        error = FormatText(_("cannot write %s: %s"), path,
+                           FormatText(_("it is %s, not a regular file"), standing.c_str()).c_str());
         return false;
     }
     const size_t slash = target.rfind('/');

@@ -210,11 +210,17 @@ std::unique_ptr<FontFace> FontFace::Open(const char* faceName, long height, bool
     return font;
 }
 
-bool FontFace::HasGlyph(char32_t codePoint) const {
+bool FontFace::HasOwnGlyph(char32_t codePoint) const {
     return FT_Get_Char_Index(library_->face, codePoint) != 0;
 }
 
+bool FontFace::HasGlyph(char32_t codePoint) const {
+    return HasOwnGlyph(codePoint) || (fallback_ && fallback_->HasGlyph(codePoint));
+}
+
 bool FontFace::Render(char32_t codePoint, GlyphBitmap& out) {
+    if (fallback_ && !HasOwnGlyph(codePoint) && fallback_->HasGlyph(codePoint))
+        return fallback_->Render(codePoint, out);
     out = GlyphBitmap{};
     FT_Face face = library_->face;
     const FT_UInt index = FT_Get_Char_Index(face, codePoint);

@@ -47,17 +47,25 @@ class FontFace {
     int AverageCharWidth() const { return averageCharWidth_; }
     const FontMatch& Match() const { return match_; }
 
-    // Whether the face has a glyph of its own for the character (not the missing-glyph shape).
+    // Whether the face, or its fallback, has a glyph of its own for the character (not the
+    // missing-glyph shape).
     bool HasGlyph(char32_t codePoint) const;
 
-    // Rasterises one character (the face's missing-glyph shape when it has none). Returns false
-    // only when FreeType fails; the bitmap may be empty (a space).
+    // Rasterises one character: the face's own glyph, else the fallback's, else the face's
+    // missing-glyph shape. Returns false only when FreeType fails; the bitmap may be empty.
     bool Render(char32_t codePoint, GlyphBitmap& out);
+
+    // A face for the characters this one lacks (Japanese ones beside a Latin face), drawn on
+    // this face's baseline; opened at the same cell height.
+    void SetFallback(std::unique_ptr<FontFace> fallback) { fallback_ = std::move(fallback); }
 
   private:
     FontFace() = default;
     struct Library;
+    bool HasOwnGlyph(char32_t codePoint) const;
+
     std::unique_ptr<Library> library_;
+    std::unique_ptr<FontFace> fallback_;
     FontMatch match_;
     int cellHeight_ = 0;
     int ascent_ = 0;

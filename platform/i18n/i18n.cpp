@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <locale.h>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -40,6 +41,13 @@ std::string CatalogueFolder() {
 
 bool Bind() {
     std::setlocale(LC_MESSAGES, "");
+    // The character type too, or the C library's own texts (strerror's reasons) are converted
+    // to ASCII and a Japanese reason comes out as question marks. Only for this thread: the
+    // process-wide character type stays C, since Xlib takes it to encode the window's title
+    // (a UTF-8 one is a property type that tools and window managers do not read). Numbers
+    // stay C either way.
+    if (locale_t user = newlocale(LC_CTYPE_MASK | LC_MESSAGES_MASK, "", locale_t{}))
+        uselocale(user);
     const std::string folder = CatalogueFolder();
     // Without a catalogue of our own, gettext's default folder (the system's) is still asked.
     if (!folder.empty()) bindtextdomain(kDomain, folder.c_str());
@@ -59,6 +67,11 @@ const char* Translate(const char* msgid) {
     if (msgid == nullptr || msgid[0] == '\0') return msgid; // gettext("") is the header
     InitMessages();
     return dgettext(kDomain, msgid);
+}
+
+const char* TranslatePlural(const char* one, const char* many, unsigned long n) {
+    InitMessages();
+    return dngettext(kDomain, one, many, n);
 }
 
 std::string FormatText(const char* format, ...) {

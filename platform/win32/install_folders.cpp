@@ -148,9 +148,9 @@ std::string DataFoldersText() {
         std::string shown = folder;
         if (folder == ".") {
             std::error_code error;
-            shown = "the current folder (" + fs::current_path(error).string() + ")";
+            shown = FormatText(_("the current folder (%s)"), fs::current_path(error).c_str());
         }
-        text += (text.empty() ? "" : ", then ") + shown;
+        text = text.empty() ? shown : FormatText(_("%s, then %s"), text.c_str(), shown.c_str());
     }
     return text;
 }

@@ -3,6 +3,8 @@
 
 #include <platform/win32/regular_file.h>
 
+#include <platform/i18n/i18n.h>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,11 +63,15 @@ bool Same(const Where& a, const Where& b) {
 }
 
 const char* KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a named pipe";
-    if (S_ISSOCK(mode)) return "a socket";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    return "a special file";
+    if (S_ISDIR(mode)) return _("a folder");
+    if (S_ISFIFO(mode)) return _("a named pipe");
+    if (S_ISSOCK(mode)) return _("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return _("a device");
+    return _("a special file");
+}
+
+std::string CannotWrite(const std::string& named, const std::string& reason) {
+    return FormatText(_("cannot write %s: %s"), named.c_str(), reason.c_str());
 }
 
 } // namespace
@@ -105,18 +111,18 @@ bool OutputCheck::Check(std::string& error) const {
             const bool fits = entry.kind == Kind::File ? S_ISREG(where.self.st_mode)
                                                        : S_ISDIR(where.self.st_mode);
             if (!fits) {
-                error = "cannot write " + named + ": it is " +
-                        (entry.kind == Kind::File
-                             ? std::string(KindOf(where.self.st_mode)) + ", not a regular file"
-                             : std::string("a file, not a folder"));
+                error = CannotWrite(named, entry.kind == Kind::File
+                                               ? FormatText(_("it is %s, not a regular file"),
+                                                            KindOf(where.self.st_mode))
+                                               : std::string(_("it is a file, not a folder")));
                 return false;
             }
         } else if (where.error != ENOENT) {
-            error = "cannot write " + named + ": " + std::strerror(where.error);
+            error = CannotWrite(named, std::strerror(where.error));
             return false;
         } else if (!where.inFolder) {
-            error = "cannot write " + named + ": " +
-                    std::strerror(where.folderError ? where.folderError : ENOENT);
+            error =
+                CannotWrite(named, std::strerror(where.folderError ? where.folderError : ENOENT));
             return false;
         }
     }
@@ -131,8 +137,9 @@ bool OutputCheck::Check(std::string& error) const {
             // An input that is not there is not read, so nothing of it can be lost.
             if (other.kind == Kind::Input && places[j].error != 0) continue;
             if (Same(places[i], places[j])) {
-                error = output.what + " " + output.path + " would overwrite " + other.what + " " +
-                        other.path + " (the same file)";
+                error = FormatText(_("%s %s would overwrite %s %s (the same file)"),
+                                   output.what.c_str(), output.path.c_str(), other.what.c_str(),
+                                   other.path.c_str());
                 return false;
             }
         }
@@ -145,8 +152,9 @@ bool OutputCheck::Check(std::string& error) const {
                 folder.error != 0)
                 continue;
             if (SameObject(other.folder, folder.self) && output.writes(other.name)) {
-                error = output.what + " " + output.path + " would overwrite " + entries_[j].what +
-                        " " + entries_[j].path;
+                error = FormatText(_("%s %s would overwrite %s %s"), output.what.c_str(),
+                                   output.path.c_str(), entries_[j].what.c_str(),
+                                   entries_[j].path.c_str());
                 return false;
             }
         }
@@ -162,8 +170,10 @@ bool OutputCheck::Check(std::string& error) const {
             if (stat(inside.c_str(), &there) != 0) continue;
             for (size_t j = 0; j < entries_.size() && clash.empty(); ++j)
                 if (j != i && places[j].error == 0 && SameObject(places[j].self, there))
-                    clash = output.what + " " + output.path + " would overwrite " +
-                            entries_[j].what + " " + entries_[j].path + " (as " + inside + ")";
+                    clash =
+                        FormatText(_("%s %s would overwrite %s %s (as %s)"), output.what.c_str(),
+                                   output.path.c_str(), entries_[j].what.c_str(),
+                                   entries_[j].path.c_str(), inside.c_str());
             if (!clash.empty()) break;
         }
         closedir(listing);
@@ -197,7 +207,7 @@ bool OpenOutputFiles(const std::vector<std::string>& paths, std::vector<int>& fd
         }
         if (fd < 0) {
             undo();
-            error = "cannot write " + path + ": " + reason;
+            error = CannotWrite(path, reason);
             return false;
         }
         fds.push_back(fd);
@@ -205,7 +215,7 @@ bool OpenOutputFiles(const std::vector<std::string>& paths, std::vector<int>& fd
     }
     for (size_t k = 0; k < fds.size(); ++k) {
         if (ftruncate(fds[k], 0) != 0) {
-            error = "cannot write " + paths[k] + ": " + std::strerror(errno);
+            error = CannotWrite(paths[k], std::strerror(errno));
             undo();
             return false;
         }

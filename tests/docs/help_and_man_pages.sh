@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every program of the toolbox answers -h, --help and --version, and its man page lists every
-# option, command and environment variable its --help names.
+# option, command and environment variable its --help names, each option of the usage lines in
+# its SYNOPSIS too. Each page renders without a single warning from groff.
 set -u
 build=$1 source=$2
 failures=0
@@ -38,6 +39,15 @@ for entry in koltrep:koltrep.6 koltrep-replay:koltrep-replay.1 \
         grep -qE "(^|[^a-zA-Z0-9_-])$name([^a-zA-Z0-9_-]|$)" <<<"$text" ||
             fail "$program --help names $name; $(basename "$page") does not"
     done
+    # The usage lines (up to the first blank line) against the SYNOPSIS section.
+    synopsis=$(sed -n '/^\.SH SYNOPSIS/,/^\.SH /p' "$page" | sed -E 's/\\-/-/g')
+    for name in $(sed '/^$/q' <<<"$help" | grep -oE '(^|[][ |,(])--?[a-zA-Z][a-zA-Z0-9-]*' |
+        sed -E 's/^[][ |,(]//' | sort -u); do
+        grep -qE "(^|[^a-zA-Z0-9_-])$name([^a-zA-Z0-9_-]|$)" <<<"$synopsis" ||
+            fail "$program's usage names $name; the SYNOPSIS of $(basename "$page") does not"
+    done
+    warnings=$(LC_ALL=C.UTF-8 groff -ww -z -man "$page" 2>&1)
+    [[ -z $warnings ]] || fail "$(basename "$page") renders with warnings: $warnings"
     echo "$program: $(wc -w <<<"$names") names checked against $(basename "$page")"
 done
 ((failures == 0)) || exit 1

@@ -59,7 +59,7 @@ start_xvfb() {
     # -noreset: by default the server resets whenever its last client leaves, and a program
     # that connects during the reset runs on without its window ever appearing (seen in about
     # one start in eight right after a short-lived xdotool call).
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" \
+    Xvfb -displayfd 3 -screen 0 "${XVFB_SIZE:-1024x768}x24" -nolisten tcp -noreset 3>"$WORK/display" \
         >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     wait_for 300 test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"

@@ -32,7 +32,7 @@ root=$WORK/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 app=org.koltrep.Koltrep
 # Message catalogues: add each shipped one here (usr/share/locale/LANG/LC_MESSAGES/koltrep.mo).
-catalogues=(usr/share/locale/en/LC_MESSAGES/koltrep.mo)
+catalogues=(usr/share/locale/en/LC_MESSAGES/koltrep.mo usr/share/locale/ja/LC_MESSAGES/koltrep.mo)
 for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect usr/bin/koltrep-sweep \
     usr/share/koltrep/body.x usr/share/koltrep/body.png usr/share/koltrep/ground.png \
     usr/share/koltrep/almi.png usr/share/icons/hicolor/scalable/apps/koltrep.svg \
@@ -41,7 +41,9 @@ for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect usr/b
     usr/share/man/man6/koltrep.6.gz usr/share/man/man1/koltrep-replay.1.gz \
     usr/share/man/man1/koltrep-inspect.1.gz usr/share/man/man1/koltrep-sweep.1.gz \
     usr/share/doc/koltrep/copyright usr/share/doc/koltrep/changelog.gz \
-    usr/share/doc/koltrep/README.md "${catalogues[@]}"; do
+    usr/share/doc/koltrep/README.md usr/share/doc/koltrep/docs/guide/README.md \
+    usr/share/doc/koltrep/docs/images/gait_lab.png usr/share/koltrep/examples/tour.txt \
+    "${catalogues[@]}"; do
     [[ -s $root/$file ]] || fail "the package lacks $file"
 done
 
@@ -135,4 +137,22 @@ cmp -s "$WORK/installed.png" "$WORK/built.png" ||
 grep -qF "load(body.x) ... failed." "$WORK/replay-data.out" ||
     fail "--data did not read body.x from $elsewhere: $(grep -F "load(" "$WORK/replay-data.out")"
 note "installed replay: the installed data from any folder, --data when asked"
+
+# The guide's examples as a user types them, with the package's folders in place of /usr.
+guide=$root/usr/share/doc/koltrep/docs/guide
+for page in "$guide"/*.md; do
+    grep -oE '\]\([a-z./_-]+\.(md|png)\)' "$page" | sed -E 's/^\]\(|\)$//g' | while read -r link; do
+        [[ -e $guide/$link || $link != *.png ]] || echo "$(basename "$page") links $link" >>"$WORK/links"
+    done
+done
+[[ ! -s $WORK/links ]] || fail "the installed guide's pictures are missing: $(cat "$WORK/links")"
+sed -n '/^```sh$/,/^```$/p' "$guide/README.md" | grep -E '^ *koltrep-(replay|sweep)|^    --' |
+    sed -e "s|/tmp/|$WORK/guide-|g" -e "s|/usr/share/koltrep/|$root/usr/share/koltrep/|g" \
+        -e "s|^koltrep-|$root/usr/bin/koltrep-|" >"$WORK/guide.sh"
+grep -q koltrep-sweep "$WORK/guide.sh" || fail "no sweep example found in the guide"
+(cd "$elsewhere" && PATH=$root/usr/bin:$PATH bash -e "$WORK/guide.sh") >"$WORK/guide.out" 2>&1 ||
+    fail "the guide's examples failed: $(tail -n 5 "$WORK/guide.out")"
+[[ -s $WORK/guide-tour.png && -s $WORK/guide-koltrep-guide-sweep/sweep.csv ]] ||
+    fail "the guide's examples wrote nothing: $(tail -n 5 "$WORK/guide.out")"
+note "the guide's replay and sweep examples run from the package"
 echo PASS

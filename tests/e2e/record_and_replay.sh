@@ -11,7 +11,7 @@ REPLAY=$BUILD_DIR/koltrep-replay
 [[ $? -eq 6 ]] && grep -q "cannot write $WORK/no-such-folder/drive.txt" "$WORK/bad.err" ||
     fail "an unwritable --record file is not refused: $(cat "$WORK/bad.err")"
 "$KOLTREP" -win --data "$WORK/no-such-folder" 2>"$WORK/bad.err"
-[[ $? -eq 6 ]] && grep -q "data folder $WORK/no-such-folder is not a folder" "$WORK/bad.err" ||
+[[ $? -eq 6 ]] && grep -q "data folder $WORK/no-such-folder does not exist" "$WORK/bad.err" ||
     fail "a --data folder that does not exist is not refused: $(cat "$WORK/bad.err")"
 start_xvfb
 private_runtime_dir

@@ -48,6 +48,18 @@ TEST(Notice, ALongTextKeepsItsHeadAndTheEndOfThePath) {
     EXPECT_EQ(shown.substr(shown.size() - 32), "/koltrep_2026-01-02_03-04-05.png");
     ShowNotice(std::string(200, 'x')); // no ": " to keep
     EXPECT_EQ(CurrentNotice().rfind("...x", 0), 0u);
+    // Without ": ", what stands before the path is kept all the same.
+    ShowNotice("Recording video to ~" + path + " (F9 stops)");
+    EXPECT_EQ(CurrentNotice().size(), size_t(kNoticeColumns));
+    EXPECT_EQ(CurrentNotice().rfind("Recording video to ...", 0), 0u) << CurrentNotice();
+    // Japanese characters take two columns each and are never cut in the middle.
+    ShowNotice("動画を保存しました: " + path);
+    EXPECT_EQ(CurrentNotice().size(), 29u + 3u + (kNoticeColumns - 20 - 3)) << CurrentNotice();
+    std::string wide;
+    for (int i = 0; i < 60; ++i)
+        wide += "録";
+    ShowNotice(wide);
+    EXPECT_EQ(CurrentNotice(), "..." + wide.substr(0, 38 * 3));
 
     setenv("HOME", "/home/ann/", 1);
     EXPECT_EQ(NoticePath("/home/ann/Pictures/a.png"), "~/Pictures/a.png");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Each catalogue knows every text the programs show through it (the template made from the
-# sources now), and translates every one of the program's Japanese texts: a box added or
-# reworded in the code without its translation fails here, not in front of a user.
+# sources now) and translates it: English every one of the program's Japanese texts, every other
+# language every text. A text added or reworded in the code without its translation fails
+# here, not in front of a user.
 set -euo pipefail
 source_dir=$(cd "${1:?source folder}" && pwd)
 work=$(mktemp -d)
@@ -19,15 +20,15 @@ for po in "$source_dir"/po/*.po; do
         cat "$work/msgcmp.txt"
         status=1
     fi
-    # Untranslated entries whose id is not plain ASCII: a Japanese text left in Japanese. An id
-    # with a newline inside is written over several lines, even unwrapped: each id is joined
-    # into one line first.
-    untranslated=$(msgattrib --untranslated --no-obsolete --no-wrap "$po" | awk '
-        function flush() { if (id != "") print id; id = "" }
-        /^msgid / { flush(); id = $0; next }
-        /^"/ && id != "" { id = substr(id, 1, length(id) - 1) substr($0, 2); next }
-        { flush() }
-        END { flush() }' | grep -P '^msgid ".*[^\x00-\x7F]' || true)
+    # English needs no entry for the English ids, only for the program's Japanese texts; every
+    # other catalogue translates every text. An id is read whole (msgexec hands it over in one
+    # piece), so a text of several lines is judged as one.
+    if [[ $name == en.po ]]; then
+        check='[[ $MSGEXEC_MSGID == *[![:ascii:]]* ]] && printf "msgid %s\n" "$MSGEXEC_MSGID"; true'
+    else
+        check='[[ -n $MSGEXEC_MSGID ]] && printf "msgid %s\n" "$MSGEXEC_MSGID"; true'
+    fi
+    untranslated=$(msgattrib --untranslated --no-obsolete "$po" | msgexec -i - bash -c "$check")
     if [[ -n $untranslated ]]; then
         echo "FAIL: $name does not translate:"
         echo "$untranslated"

@@ -260,6 +260,15 @@ TEST_F(KeyHelpPicture, F1ShowsEveryRowOfTheTableInItsPlaceOnADarkPanelAndF1Again
         }
     EXPECT_GT(dark, pixels * 3 / 4) << "the panel hides the scene";
 
+    // Left of the keys column nothing of the design's help lines under the list shows.
+    size_t besideKeys = 0;
+    for (int y = 40; y < 440; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const uint8_t* p = &list.rgba[(size_t(y) * list.width + x) * 4];
+            if (p[0] + p[1] + p[2] >= 300) ++besideKeys;
+        }
+    EXPECT_EQ(besideKeys, 0u) << "the design's help lines show at the list's left edge";
+
     Image plain = Shot("", "plain");
     Image closed = Shot("30 F1 down\n31 F1 up\n40 F1 down\n41 F1 up\n", "closed");
     EXPECT_TRUE(plain.rgba == closed.rgba) << "closed, the list leaves the picture as designed";

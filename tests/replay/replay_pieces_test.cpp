@@ -109,6 +109,13 @@ TEST(KeyScript, MalformedLinesAreErrorsNamingTheirLine) {
               "script:1: expected 'TICK KEY down' or 'TICK KEY up', got 4 fields");
     EXPECT_EQ(ParseError("0 UP down\n7 JUMP down\n"),
               "script:2: unknown key 'JUMP' (use a DIK name without its prefix, e.g. UP)");
+    EXPECT_EQ(ParseError("0 BACKSPACE down\n"),
+              "script:1: unknown key 'BACKSPACE' (did you mean BACK, SPACE, BACKSLASH? Names are "
+              "DIK names without their prefix)");
+    EXPECT_NE(ParseError("0 ENTER down\n").find("(did you mean NUMPADENTER?"), std::string::npos);
+    EXPECT_NE(ParseError("0 upp down\n").find("(did you mean UP"), std::string::npos); // any case
+    EXPECT_EQ(ParseError("1\n"),
+              "script:1: expected 'TICK KEY down' or 'TICK KEY up', got 1 field");
     EXPECT_EQ(ParseError("1 UP pressed\n"), "script:1: expected 'down' or 'up', got 'pressed'");
     EXPECT_EQ(ParseError("1 UP DOWN\n"), "script:1: expected 'down' or 'up', got 'DOWN'");
     // Ticks: plain decimal digits within 32 bits, nothing else.

@@ -28,6 +28,10 @@ std::string GnuplotQuoted(const std::string& text) {
 
 namespace {
 
+// The package a user installs, named as the system's package manager knows it; the terminal-only
+// build is enough, since the plots are written to files.
+constexpr char kNoGnuplot[] = "gnuplot is not installed (on Debian: sudo apt install gnuplot-nox)";
+
 // One block per friction value, two blank lines apart, so that gnuplot's `index` picks a curve.
 void WriteSpeedData(const std::string& path, const std::vector<float>& crankSpeeds,
                     const std::vector<float>& frictions, const std::vector<Cell>& cells) {
@@ -150,12 +154,12 @@ bool RunGnuplot(const std::string& script, std::string& error) {
     int status = 0;
     bool ok = false;
     if (spawned != 0) {
-        error = spawned == ENOENT ? "gnuplot is not installed (tools/install-deps.sh installs it)"
+        error = spawned == ENOENT ? kNoGnuplot
                                   : std::string("cannot start gnuplot: ") + std::strerror(spawned);
     } else if (waitpid(child, &status, 0) != child) {
         error = std::string("gnuplot: ") + std::strerror(errno);
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
-        error = "gnuplot is not installed (tools/install-deps.sh installs it)";
+        error = kNoGnuplot;
     } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         error = "gnuplot failed: " + GnuplotReason(output);
     } else {

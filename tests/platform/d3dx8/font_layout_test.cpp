@@ -140,6 +140,28 @@ TEST(FontFaceChoice, GothicNameResolvesToAJapaneseFaceInEitherEncoding) {
     EXPECT_TRUE(bold.synthesiseBold);
 }
 
+// The notices' face: a Latin one whose '~' is a tilde at mid-height (the Japanese face draws it
+// up at the cap line, where it reads as an overline), with Japanese from its fallback.
+TEST(FontFaceChoice, ALatinFaceDrawsATildeAtMidHeightAndJapaneseFromItsFallback) {
+    std::string error;
+    auto latin = FontFace::Open("DejaVu Sans Mono", 16, false, error);
+    auto gothic = FontFace::Open(kGothicUtf8, 16, false, error);
+    ASSERT_TRUE(latin && gothic) << error;
+    ASSERT_FALSE(latin->HasGlyph(U'あ'));
+    latin->SetFallback(FontFace::Open(nullptr, 16, false, error));
+    EXPECT_TRUE(latin->HasGlyph(U'あ'));
+    platform::font::GlyphBitmap kana, latinTilde, gothicTilde;
+    ASSERT_TRUE(latin->Render(U'あ', kana));
+    EXPECT_GT(kana.height, 8);
+    EXPECT_NEAR(kana.advance, 2 * latin->AverageCharWidth(), 1); // two columns of the Latin face
+    ASSERT_TRUE(latin->Render('~', latinTilde) && gothic->Render('~', gothicTilde));
+    // Heights of the glyphs' middles above the baseline.
+    const double latinMiddle = latinTilde.top - latinTilde.height / 2.0;
+    const double gothicMiddle = gothicTilde.top - gothicTilde.height / 2.0;
+    EXPECT_LT(latinMiddle, 0.6 * latin->Ascent()) << "the tilde stands at the top";
+    EXPECT_GT(gothicMiddle, latinMiddle + 2) << "the design's face draws it low as well";
+}
+
 TEST(FontFaceChoice, PositiveHeightIsTheCellNegativeTheEm) {
     std::string error;
     auto cell = FontFace::Open(kGothicUtf8, 16, false, error);
