@@ -153,7 +153,7 @@ long StatedTickCount(std::string_view text) {
 }
 
 bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
-                   long* statedTicks) {
+                   long* statedTicks, RecordedStart* start) {
     events.clear();
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
@@ -184,5 +184,6 @@ bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string&
         return false;
     }
     if (statedTicks != nullptr) *statedTicks = StatedTickCount(text);
+    if (start != nullptr) *start = ReadRecordedStart(text);
     return ParseKeyScript(text, events, error);
 }
