@@ -1,8 +1,8 @@
 // Process entry: picks the messages' language, takes the data folder, answers --help and
-// --version, takes the machine and start options, then the drive recording options, names the arguments nobody reads, hands the rest
-// of the argument vector to the option test, then enters WinMain. The Application's shut-down
-// runs afterwards, at process exit; the exit code tells which start-up step stopped the program,
-// if one did.
+// --version, takes the machine and start options, then the drive recording options, names the
+// arguments nobody reads, hands the rest of the argument vector to the option test, then enters
+// WinMain. The Application's shut-down runs afterwards, at process exit; the exit code tells which
+// start-up step stopped the program, if one did.
 #include <signal.h>
 
 #include <cstdio>
@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
     }
     // Before the drive options open their files: a refused machine leaves a recording as it was.
     if (!TakeMachineOptions(argc, argv, error)) {
-        const std::string text = "koltrep: " + error + "\n";
-        MessageBoxA(nullptr, text.c_str(), "koltrep", MB_OK);
+        // The box's caption names the program on stderr as well.
+        MessageBoxA(nullptr, error.c_str(), "koltrep", MB_OK);
         std::fputs(kMachineOptionsUsage, stderr);
         return kExitMachine;
     }

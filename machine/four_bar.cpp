@@ -11,9 +11,9 @@ namespace {
 // The design's leg as it has always been built; the solved pose agrees with it to rounding.
 const LegBuildPose kDesignPose = {
     {
-        {0.0, 0.5, 1.0, 0.0},                                // crank
-        {1.0, 0.0, 2.0, 0.0},                                // base link
-        {2.0, 1.25, 2.5, 0.0},                               // rocker
+        {0.0, 0.5, 1.0, 0.0},                                  // crank
+        {1.0, 0.0, 2.0, 0.0},                                  // base link
+        {2.0, 1.25, 2.5, 0.0},                                 // rocker
         {2.0, 2.5, 5.0, -std::atan2(1.3333333333333333, 1.0)}, // coupler
     },
     {{0.0, 0.0}, {2.0, 0.0}, {2.0, 2.5}, {0.0, 1.0}},
@@ -49,8 +49,8 @@ std::string CrankTurnProblem(const Linkage& l) {
         return FormatText(_("the crank cannot turn a full circle: shortest + longest = %g + %g "
                             "= %g is more than the other two, %g (crank %g, base %g, rocker %g, "
                             "coupler %g)"),
-                          shortest, longest, shortest + longest, sum - shortest - longest,
-                          l.crank, l.base, l.rocker, l.coupler);
+                          shortest, longest, shortest + longest, sum - shortest - longest, l.crank,
+                          l.base, l.rocker, l.coupler);
     return {};
 }
 
@@ -63,8 +63,8 @@ bool SolveLoop(const Linkage& l, double angle, LoopPoints& points) {
     if (!(distance > 0) || distance > l.coupler + l.rocker ||
         distance < std::fabs(l.coupler - l.rocker))
         return false;
-    const double a = (l.coupler * l.coupler - l.rocker * l.rocker + distance * distance) /
-                     (2 * distance);
+    const double a =
+        (l.coupler * l.coupler - l.rocker * l.rocker + distance * distance) / (2 * distance);
     const double h = std::sqrt(std::max(0.0, l.coupler * l.coupler - a * a));
     const PlanePoint mid = {b.x + a * dx / distance, b.y + a * dy / distance};
     // The upper branch: C to the left of B -> D, where the build has it.

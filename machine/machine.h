@@ -18,7 +18,7 @@ struct Links {
 };
 
 struct Legs {
-    double planes[4];  // build-plane z of legs 0..3; legs 0 and 1 form flank 0, legs 2 and 3 flank 1
+    double planes[4]; // build-plane z of legs 0..3; legs 0 and 1 form flank 0, legs 2 and 3 flank 1
     double endSpacing; // the front set of legs sits this far along x from the rear set
 };
 

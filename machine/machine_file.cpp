@@ -104,8 +104,8 @@ bool CheckNumber(const toml::node& node, const MachineKey& key, const std::strin
     if (!(value >= key.low && value <= key.high)) {
         char shown[32];
         std::snprintf(shown, sizeof shown, "%g", value);
-        error = place.Say(path, FormatText(_("%s is out of range: %s"), shown,
-                                           RangeText(key).c_str()));
+        error =
+            place.Say(path, FormatText(_("%s is out of range: %s"), shown, RangeText(key).c_str()));
         return false;
     }
     return true;

@@ -80,8 +80,8 @@ const MachineKey* FindMachineKey(std::string_view path, int& index) {
             index = 0;
             return &key;
         }
-        if (key.count == 1 || path.size() <= name.size() + 1 || path.substr(0, name.size()) != name ||
-            path[name.size()] != '.')
+        if (key.count == 1 || path.size() <= name.size() + 1 ||
+            path.substr(0, name.size()) != name || path[name.size()] != '.')
             continue;
         const std::string_view digits = path.substr(name.size() + 1);
         auto [end, status] = std::from_chars(digits.data(), digits.data() + digits.size(), index);

@@ -39,8 +39,8 @@ std::string MachineText(const Machine& machine) {
         "# with its links rising along +y from the base link at y = 0, its crank straight up;\n"
         "# the machine is then turned so that the legs hang below the chassis.\n";
     for (int t = 0; t < kMachineTableCount; ++t) {
-        text += std::string("\n[") + kMachineTables[t].name + "]\n# " +
-                kMachineTables[t].meaning + "\n";
+        text += std::string("\n[") + kMachineTables[t].name + "]\n# " + kMachineTables[t].meaning +
+                "\n";
         for (int k = 0; k < kMachineKeyCount; ++k) {
             const MachineKey& key = kMachineKeys[k];
             if (std::strcmp(key.table, kMachineTables[t].name) != 0) continue;

@@ -17,8 +17,18 @@
 
 const char kDriveOptionsUsage[] = KOLTREP_DRIVE_OPTIONS_USAGE;
 
+// The machine and start options' lines, also shown under a mistake in one of them.
+#define KOLTREP_MACHINE_OPTIONS_USAGE                                                              \
+    "  --machine FILE build the machine a machine file describes (koltrep-inspect machine\n"       \
+    "                 prints the built-in one to start from)\n"                                    \
+    "  --crank-speed X  start at crank speed X (the machine's own, 3.0 built in)\n"                \
+    "  --friction X     start at ground friction X (the machine's own, 350 built in)\n"
+
+const char kMachineOptionsUsage[] = KOLTREP_MACHINE_OPTIONS_USAGE;
+
 const char kKoltrepUsage[] =
     "usage: koltrep [-win] [-dbf] [-2nd] [--record FILE] [--trace FILE] [--data DIR]\n"
+    "               [--machine FILE] [--crank-speed X] [--friction X]\n"
     "A walking machine on a physics engine: steer it with the arrow keys, fire with Space,\n"
     "change views with Tab, quit with Escape.\n"
     "\n"
@@ -26,6 +36,7 @@ const char kKoltrepUsage[] =
     "  -dbf       write the start-up log to debug.txt beside the program (or, where that\n"
     "             folder cannot be written, to $XDG_STATE_HOME/koltrep/debug.txt)\n"
     "  -2nd       use the second display when there is one\n" KOLTREP_DRIVE_OPTIONS_USAGE
+        KOLTREP_MACHINE_OPTIONS_USAGE
     "  --data DIR     read the data files from DIR (as KOLTREP_DATA_DIR does)\n"
     "  -h, --help show this text and exit\n"
     "  --version  show the version and exit\n"
@@ -36,7 +47,8 @@ const char kKoltrepUsage[] =
     "Exit codes: 0 after Escape or the close box; 1 the display went away during the run;\n"
     "2 another koltrep is running; 3 no window (no display); 4 Direct3D (OpenGL) could not\n"
     "start; 5 DirectInput could not start; 6 a --record or --trace file could not be written,\n"
-    "or the --data folder is missing.\n";
+    "or the --data folder is missing; 7 the --machine file (or a --crank-speed or --friction\n"
+    "value) was refused.\n";
 
 // The options koltrep's parts test for (HasOption); --record and --trace are taken before.
 static const char* const kKoltrepOptions[] = {"-win", "-dbf", "-2nd"};

@@ -9,6 +9,8 @@ void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char*
 extern const char kKoltrepUsage[];
 // The --record and --trace lines of kKoltrepUsage.
 extern const char kDriveOptionsUsage[];
+// The --machine, --crank-speed and --friction lines of kKoltrepUsage.
+extern const char kMachineOptionsUsage[];
 
 // One line on stderr for each argument koltrep does not know. Such arguments are still
 // ignored, as they always were; the line tells a mistyped option from a full-screen start.

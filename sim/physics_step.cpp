@@ -75,11 +75,13 @@ void StepPhysics() {
                 break;
             case 2:
                 dJointSetHingeParam(Crank(1, e), dParamVel,
-                                    speed0 + drive.halfTurnGain * (H(Theta(0, e)) - W(Theta(1, e))));
+                                    speed0 +
+                                        drive.halfTurnGain * (H(Theta(0, e)) - W(Theta(1, e))));
                 break;
             case 3:
                 dJointSetHingeParam(Crank(3, e), dParamVel,
-                                    speed1 + drive.halfTurnGain * (H(Theta(2, e)) - W(Theta(3, e))));
+                                    speed1 +
+                                        drive.halfTurnGain * (H(Theta(2, e)) - W(Theta(3, e))));
                 break;
             }
         }

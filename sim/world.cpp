@@ -86,7 +86,7 @@ void FillShapeTables() {
     const Chassis& chassis = machine.chassis;
     groupSpecs[0] = {static_cast<float>(chassis.centre[0]), static_cast<float>(chassis.centre[1]),
                      static_cast<float>(chassis.centre[2]), static_cast<float>(chassis.height),
-                     static_cast<float>(chassis.length), static_cast<float>(chassis.width)};
+                     static_cast<float>(chassis.length),    static_cast<float>(chassis.width)};
     for (int k = 1; k < kGroupCount; ++k) {
         groupSpecs[k] = hillTable[k - 1];
     }

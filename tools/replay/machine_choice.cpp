@@ -30,10 +30,10 @@ bool LoadRecordedMachine(const RecordedStart& recorded, MachineFile& file, std::
         return false;
     }
     if (!LoadMachineFile(recorded.machinePath, file, error)) {
-        error = FormatText(_("the script was recorded with the machine %s (%s), which does not "
-                             "load: %s; give --machine FILE"),
-                           recorded.machinePath.c_str(), recorded.machineHash.c_str(),
-                           error.c_str());
+        error =
+            FormatText(_("the script was recorded with the machine %s (%s), which does not "
+                         "load: %s; give --machine FILE"),
+                       recorded.machinePath.c_str(), recorded.machineHash.c_str(), error.c_str());
         return false;
     }
     if (file.hash != recorded.machineHash) {
