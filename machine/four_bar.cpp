@@ -45,10 +45,13 @@ std::string CrankTurnProblem(const Linkage& l) {
         return FormatText(_("the crank (%g) is not the shortest link (crank %g, base %g, rocker "
                             "%g, coupler %g), so it cannot turn a full circle"),
                           l.crank, l.crank, l.base, l.rocker, l.coupler);
-    if (shortest + longest > sum - shortest - longest)
+    // On the boundary (a change-point linkage) the links line up once a turn, where the loop
+    // may fold onto its other branch, and with the crank as long as the base the crank end
+    // meets the rocker pivot: neither is a leg that walks, so the boundary is refused too.
+    if (shortest + longest >= sum - shortest - longest)
         return FormatText(_("the crank cannot turn a full circle: shortest + longest = %g + %g "
-                            "= %g is more than the other two, %g (crank %g, base %g, rocker %g, "
-                            "coupler %g)"),
+                            "= %g is not less than the other two, %g (crank %g, base %g, rocker "
+                            "%g, coupler %g)"),
                           shortest, longest, shortest + longest, sum - shortest - longest, l.crank,
                           l.base, l.rocker, l.coupler);
     return {};
@@ -60,8 +63,10 @@ bool SolveLoop(const Linkage& l, double angle, LoopPoints& points) {
     // C lies on the circle of radius `coupler` about B and of radius `rocker` about D.
     const double dx = d.x - b.x, dy = d.y - b.y;
     const double distance = std::hypot(dx, dy);
-    if (!(distance > 0) || distance > l.coupler + l.rocker ||
-        distance < std::fabs(l.coupler - l.rocker))
+    // Rounding may put a just-closing loop a hair outside; beyond that it cannot close.
+    const double slack = 1e-9 * (l.crank + l.base + l.coupler + l.rocker);
+    if (!(distance > 0) || distance > l.coupler + l.rocker + slack ||
+        distance < std::fabs(l.coupler - l.rocker) - slack)
         return false;
     const double a =
         (l.coupler * l.coupler - l.rocker * l.rocker + distance * distance) / (2 * distance);

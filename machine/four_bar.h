@@ -18,7 +18,7 @@ struct LoopPoints {
 };
 
 // Empty when the crank turns a full circle relative to the base (the crank is the shortest link
-// and shortest + longest <= the other two); else why not, with the numbers.
+// and shortest + longest < the other two); else why not, with the numbers.
 std::string CrankTurnProblem(const Linkage& linkage);
 
 // The joints for crank angle `angle` (radians from +x), with C on the branch left of the line

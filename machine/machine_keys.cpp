@@ -13,7 +13,7 @@ constexpr double kShortest = 0.001, kLongest = 1000.0;
 
 const MachineTable kMachineTables[] = {
     {"linkage", "The lambda linkage of every leg, a four-bar loop. The crank must be the shortest "
-                "link and\n# shortest + longest must not exceed the other two, or the crank "
+                "link and\n# shortest + longest must be less than the other two, or the crank "
                 "cannot turn a full circle."},
     {"links", "The box every link is made of."},
     {"legs", "Where the eight legs sit: four build planes, each with a rear and a front leg."},
