@@ -16,6 +16,7 @@
 
 #include "app/application.h"
 #include "app/data_option.h"
+#include "app/machine_option.h"
 #include "input/input.h"
 #include "records/key_script.h"
 #include "sim/trace_capture.h"
@@ -95,6 +96,10 @@ void StartScript(int fd, const std::string& path) {
     std::free(absolute);
     recording.pending.reserve(4096);
     WriteScript("# Keys of a live koltrep session, by tick.\n");
+    // Only a session started from another machine or other inputs says so: a built-in start
+    // records as it always has.
+    const std::string start = RecordedStartLines(StartGivenByOptions());
+    if (!start.empty()) WriteScript(start);
     for (int i = 0; i < kKeyNameCount; ++i)
         recording.keyNames[kKeyNames[i].key & 0xFF] = kKeyNames[i].name;
 }

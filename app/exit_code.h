@@ -11,6 +11,7 @@ enum ExitCode {
     kExitNoDirect3D = 4,
     kExitNoDirectInput = 5,
     kExitDriveFiles = 6, // a --record or --trace file cannot be written, no --data folder
+    kExitMachine = 7,    // the --machine file, or a --crank-speed or --friction value, refused
 };
 
 // Read after WinMain has returned, from what the start-up left behind: each step creates its

@@ -1,8 +1,8 @@
 // Process entry: picks the messages' language, takes the data folder, answers --help and
-// --version, takes the drive recording options, names the arguments nobody reads, hands the rest
-// of the argument vector to the option test, then enters WinMain. The Application's shut-down
-// runs afterwards, at process exit; the exit code tells which start-up step stopped the program,
-// if one did.
+// --version, takes the machine and start options, then the drive recording options, names the
+// arguments nobody reads, hands the rest of the argument vector to the option test, then enters
+// WinMain. The Application's shut-down runs afterwards, at process exit; the exit code tells which
+// start-up step stopped the program, if one did.
 #include <signal.h>
 
 #include <cstdio>
@@ -15,6 +15,7 @@
 #include "shell/debug_log.h"
 #include "app/drive_record.h"
 #include "app/exit_code.h"
+#include "app/machine_option.h"
 #include "shell/usage.h"
 
 int main(int argc, char** argv) {
@@ -29,6 +30,13 @@ int main(int argc, char** argv) {
     if (!dataTaken) {
         std::fprintf(stderr, "koltrep: %s\n", error.c_str());
         return kExitDriveFiles;
+    }
+    // Before the drive options open their files: a refused machine leaves a recording as it was.
+    if (!TakeMachineOptions(argc, argv, error)) {
+        // The box's caption names the program on stderr as well.
+        MessageBoxA(nullptr, error.c_str(), "koltrep", MB_OK);
+        std::fputs(Translate(kMachineOptionsUsage), stderr);
+        return kExitMachine;
     }
     if (!TakeDriveOptions(argc, argv, error)) {
         std::fprintf(stderr, "koltrep: %s\n%s", error.c_str(), Translate(kDriveOptionsUsage));

@@ -11,7 +11,7 @@ cd "$source_dir"
 # one of them, so its own talk is shown only when it fails.
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-find app shell records gfx input sim platform tools -name '*.cpp' | LC_ALL=C sort |
+find app shell records machine gfx input sim platform tools -name '*.cpp' | LC_ALL=C sort |
     LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ --files-from=- --output="$out" \
         --keyword=_ --keyword=N_ --keyword=TranslatePlural:1,2 --keyword=MessageBoxA:2 --keyword=ShowError \
         --keyword=ShowMessage --keyword=ReportProblem --flag=FormatText:1:c-format \

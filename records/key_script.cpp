@@ -171,7 +171,7 @@ long StatedTickCount(std::string_view text) {
 }
 
 bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
-                   long* statedTicks) {
+                   long* statedTicks, RecordedStart* start) {
     events.clear();
     std::string text;
     int reason = 0;
@@ -189,5 +189,6 @@ bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string&
         break;
     }
     if (statedTicks != nullptr) *statedTicks = StatedTickCount(text);
+    if (start != nullptr) *start = ReadRecordedStart(text);
     return ParseKeyScript(text, events, error);
 }

@@ -15,10 +15,18 @@ const char kDriveOptionsUsage[] =
     N_("  --record FILE  write the session's keys as a replay script for koltrep-replay\n"
        "  --trace FILE   write the replay runner's CSV trace of the session\n");
 
+// The machine and start options' lines, also shown under a mistake in one of them.
+const char kMachineOptionsUsage[] =
+    N_("  --machine FILE build the machine a machine file describes (koltrep-inspect machine\n"
+       "                 prints the built-in one to start from)\n"
+       "  --crank-speed X  start at crank speed X (the machine's own, 3.0 built in)\n"
+       "  --friction X     start at ground friction X (the machine's own, 350 built in)\n");
+
 namespace {
 
 const char kUsageHead[] =
     N_("usage: koltrep [-win] [-dbf] [-2nd] [--record FILE] [--trace FILE] [--data DIR]\n"
+       "               [--machine FILE] [--crank-speed X] [--friction X]\n"
        "A walking machine on a physics engine: steer it with the arrow keys, fire with Space,\n"
        "change views with Tab, quit with Escape.\n"
        "\n"
@@ -38,13 +46,14 @@ const char kUsageTail[] =
        "Exit codes: 0 after Escape or the close box; 1 the display went away during the run;\n"
        "2 another koltrep is running; 3 no window (no display); 4 Direct3D (OpenGL) could not\n"
        "start; 5 DirectInput could not start; 6 a --record or --trace file could not be written,\n"
-       "or the --data folder is missing.\n");
+       "or the --data folder is missing; 7 the --machine file (or a --crank-speed or --friction\n"
+       "value) was refused.\n");
 
 } // namespace
 
 std::string KoltrepUsage() {
     return std::string(Translate(kUsageHead)) + Translate(kDriveOptionsUsage) +
-           Translate(kUsageTail);
+           Translate(kMachineOptionsUsage) + Translate(kUsageTail);
 }
 
 // The options koltrep's parts test for (HasOption); --record and --trace are taken before.

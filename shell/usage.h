@@ -12,6 +12,8 @@ void AnswerHelpOrVersion(int argc, char** argv, const char* program, const char*
 std::string KoltrepUsage();
 // The --record and --trace lines of KoltrepUsage(), as their catalogue id (Translate it).
 extern const char kDriveOptionsUsage[];
+// The --machine, --crank-speed and --friction lines of kKoltrepUsage.
+extern const char kMachineOptionsUsage[];
 
 // One line on stderr for each argument koltrep does not know. Such arguments are still
 // ignored, as they always were; the line tells a mistyped option from a full-screen start.

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "input/input.h"
+#include "machine/machine.h"
 #include "sim/contacts.h"
 #include "sim/world.h"
 
@@ -15,9 +16,11 @@ bool footfallPanelOn = false;
 
 namespace {
 
-// The foot is the free end of the coupler, the lower link: half its 5-unit length along the
-// coupler body's y axis from its centre, where the rocker pins it.
-constexpr float kFootOffset = 2.5f;
+// The foot is the free end of the coupler, the lower link: half the coupler box's length along
+// its body's y axis from its centre (in the design, where the rocker pins it).
+float FootOffset() {
+    return static_cast<float>(MachineInForce().linkage.foot / 2);
+}
 constexpr int kHistoryTicks = kTrailTicks > kSpeedTicks ? kTrailTicks : kSpeedTicks;
 
 // In the chassis's own frame: seen from the machine, each foot runs round the same closed path.
@@ -41,7 +44,7 @@ void RecordGaitStep() {
     for (int e = 0; e < 2; ++e) {
         for (int j = 0; j < 4; ++j) {
             dVector3 foot;
-            dBodyGetRelPointPos(linkBodies[LinkIndex(3, j, e)], 0, kFootOffset, 0, foot);
+            dBodyGetRelPointPos(linkBodies[LinkIndex(3, j, e)], 0, FootOffset(), 0, foot);
             dBodyGetPosRelPoint(chassisBody, foot[0], foot[1], foot[2],
                                 footPoints[newest % kTrailTicks][2 * j + e]);
         }

@@ -5,12 +5,21 @@
 
 #include <cmath>
 
+#include "machine/machine.h"
 #include "sim/contacts.h"
 #include "sim/world.h"
 
 int flankCommand[2] = {0, 0};
-float crankSpeed = kStartCrankSpeed;
-float frictionCoefficient = kStartFrictionCoefficient;
+float crankSpeed = StartCrankSpeed();
+float frictionCoefficient = StartFrictionCoefficient();
+
+float StartCrankSpeed() {
+    return static_cast<float>(MachineInForce().drive.crankSpeed);
+}
+
+float StartFrictionCoefficient() {
+    return static_cast<float>(MachineInForce().contact.friction);
+}
 
 namespace {
 
@@ -38,6 +47,7 @@ dReal Theta(int j, int e) {
 } // namespace
 
 void StepPhysics() {
+    const Drive& drive = MachineInForce().drive;
     const float speed0 = flankCommand[0] * crankSpeed;
     const float speed1 = flankCommand[1] * crankSpeed;
 
@@ -45,14 +55,14 @@ void StepPhysics() {
     // about 2pi times the gain, which the gait has always had.
     for (int e = 0; e < 2; ++e) {
         for (int j = 0; j < 4; ++j) {
-            dJointSetHingeParam(Crank(j, e), dParamFMax, 10000.0);
+            dJointSetHingeParam(Crank(j, e), dParamFMax, drive.maxTorque);
             switch (j) {
             case 0:
                 if (e == 0) {
                     dJointSetHingeParam(Crank(0, 0), dParamVel, speed0);
                 } else {
                     dJointSetHingeParam(Crank(0, 1), dParamVel,
-                                        speed0 + 3.0 * (W(Theta(0, 0)) - W(Theta(0, 1))));
+                                        speed0 + drive.endGain * (W(Theta(0, 0)) - W(Theta(0, 1))));
                 }
                 break;
             case 1:
@@ -60,16 +70,18 @@ void StepPhysics() {
                     dJointSetHingeParam(Crank(2, 0), dParamVel, speed1);
                 } else {
                     dJointSetHingeParam(Crank(2, 1), dParamVel,
-                                        speed1 + 3.0 * (W(Theta(2, 0)) - W(Theta(2, 1))));
+                                        speed1 + drive.endGain * (W(Theta(2, 0)) - W(Theta(2, 1))));
                 }
                 break;
             case 2:
                 dJointSetHingeParam(Crank(1, e), dParamVel,
-                                    speed0 + (H(Theta(0, e)) - W(Theta(1, e))));
+                                    speed0 +
+                                        drive.halfTurnGain * (H(Theta(0, e)) - W(Theta(1, e))));
                 break;
             case 3:
                 dJointSetHingeParam(Crank(3, e), dParamVel,
-                                    speed1 + (H(Theta(2, e)) - W(Theta(3, e))));
+                                    speed1 +
+                                        drive.halfTurnGain * (H(Theta(2, e)) - W(Theta(3, e))));
                 break;
             }
         }
@@ -84,15 +96,16 @@ void StepPhysics() {
 }
 
 void NearCallback(void*, dGeomID geom1, dGeomID geom2) {
+    const Contact& surface = MachineInForce().contact;
     dContact contacts[kMaxContacts];
     const int n = dCollide(geom1, geom2, kMaxContacts, &contacts[0].geom, sizeof(dContact));
     for (int i = 0; i < n; ++i) {
         dContact& c = contacts[i];
         c.surface.mode = dContactBounce | dContactSoftCFM;
         c.surface.mu = frictionCoefficient;
-        c.surface.bounce = 0.01;
-        c.surface.bounce_vel = 0.04;
-        c.surface.soft_cfm = 0.0005;
+        c.surface.bounce = surface.bounce;
+        c.surface.bounce_vel = surface.bounceVelocity;
+        c.surface.soft_cfm = surface.softCfm;
         dJointID joint = dJointCreateContact(world, contactGroup, &c);
         dJointAttach(joint, dGeomGetBody(c.geom.g1), dGeomGetBody(c.geom.g2));
         if (recordContacts) NoteContact(joint, c);

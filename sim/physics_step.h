@@ -6,8 +6,9 @@
 extern int flankCommand[2];
 extern float crankSpeed;
 extern float frictionCoefficient;
-constexpr float kStartCrankSpeed = 3.0f;
-constexpr float kStartFrictionCoefficient = 350.0f;
+// The control inputs the machine in force starts from, and the reset key returns to.
+float StartCrankSpeed();
+float StartFrictionCoefficient();
 
 void StepPhysics();
 void NearCallback(void* data, dGeomID geom1, dGeomID geom2);

@@ -21,8 +21,8 @@ void ResetMachine() {
     ShutDownScene();
     BuildWorld();
     flankCommand[0] = flankCommand[1] = 0;
-    crankSpeed = kStartCrankSpeed;
-    frictionCoefficient = kStartFrictionCoefficient;
+    crankSpeed = StartCrankSpeed();
+    frictionCoefficient = StartFrictionCoefficient();
     viewMode = 0;
     nudgeAmount = 0.0f;
     laserBeams[0] = laserBeams[1] = LaserBeam{};

@@ -5,6 +5,9 @@
 
 #include <cmath>
 
+#include "machine/four_bar.h"
+#include "machine/machine.h"
+
 ShapeSpec linkSpecs[kLinkCount];
 ShapeSpec groupSpecs[kGroupCount];
 
@@ -24,57 +27,68 @@ bool odeInitialised = false;
 
 namespace {
 
-// Build-plane z of legs 0..3; legs 0 and 1 form flank 0, legs 2 and 3 flank 1.
-const float legZ[4] = {4.0f, 4.7f, 10.7f, 11.4f};
-
-// Link proportions of the lambda linkage: crank 1, base 2, rocker 2.5, coupler 5.
-struct LinkShape {
-    float x, y; // centre, relative to the leg's crank pivot
-    float height, length;
-};
-const LinkShape linkShapes[4] = {
-    {0.0f, 0.5f, 1.0f, 0.3f},  // crank
-    {1.0f, 0.0f, 0.3f, 2.0f},  // base link
-    {2.0f, 1.25f, 2.5f, 0.3f}, // rocker
-    {2.0f, 2.5f, 5.0f, 0.3f},  // coupler
-};
-
-// Hinge k joins link hingeBodies[k][0] to link hingeBodies[k][1] at hingeAnchors[k] (pivot
-// relative).
+// Hinge k joins link hingeBodies[k][0] to link hingeBodies[k][1] at the leg's anchor k.
 const int hingeBodies[4][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}};
-const float hingeAnchors[4][2] = {{0.0f, 0.0f}, {2.0f, 0.0f}, {2.0f, 2.5f}, {0.0f, 1.0f}};
 
-const ShapeSpec groupTable[kGroupCount] = {
-    {8.0f, -0.5f, 7.7f, 0.5f, 16.0f, 6.0f}, // chassis
-    {20.0f, 20.0f, -17.0f, 20.0f, 0.3f, 0.3f},  {20.0f, -20.0f, -17.0f, 20.0f, 0.3f, 0.3f},
-    {-20.0f, 20.0f, -17.0f, 20.0f, 0.3f, 0.3f}, {-20.0f, -20.0f, -17.0f, 20.0f, 0.3f, 0.3f},
+// The hills are scenery, not machine: they stay wherever the machine file puts the legs.
+const ShapeSpec hillTable[kGroupCount - 1] = {
+    {20.0f, 20.0f, -17.0f, 20.0f, 0.3f, 0.3f},
+    {20.0f, -20.0f, -17.0f, 20.0f, 0.3f, 0.3f},
+    {-20.0f, 20.0f, -17.0f, 20.0f, 0.3f, 0.3f},
+    {-20.0f, -20.0f, -17.0f, 20.0f, 0.3f, 0.3f},
 };
 
 constexpr ShapeSpec kDefaultSpec = {0.0f, 0.0f, 0.0f, 0.3f, 0.3f, 0.3f};
 
+// The leg of the machine in force, laid out by its four-bar loop (checked when the machine was
+// put in force, so the loop closes).
+LegBuildPose legPose;
+
+// Build-plane z of leg j; legs 0 and 1 form flank 0, legs 2 and 3 flank 1.
+float LegZ(int j) {
+    return static_cast<float>(MachineInForce().legs.planes[j]);
+}
+
+float EndX(int e) {
+    return static_cast<float>(MachineInForce().legs.endSpacing) * e;
+}
+
+// The base link lies along x; the other links along their box's y axis.
+void SetLinkShape(ShapeSpec& s, int r, const LinkPose& link, float thickness) {
+    s.x = static_cast<float>(link.x);
+    s.y = static_cast<float>(link.y);
+    s.height = r == 1 ? thickness : static_cast<float>(link.along);
+    s.length = r == 1 ? static_cast<float>(link.along) : thickness;
+    s.width = thickness;
+}
+
 } // namespace
 
 void FillShapeTables() {
+    const Machine& machine = MachineInForce();
+    BuildPoseOf(machine.linkage, legPose);
+    const float thickness = static_cast<float>(machine.links.thickness);
     for (int e = 0; e < 2; ++e) {
         for (int j = 0; j < 4; ++j) {
             for (int r = 0; r < 4; ++r) {
                 ShapeSpec& s = linkSpecs[LinkIndex(r, j, e)];
                 s = kDefaultSpec;
-                s.x = linkShapes[r].x;
-                s.y = linkShapes[r].y;
-                s.z = legZ[j];
-                s.height = linkShapes[r].height;
-                s.length = linkShapes[r].length;
+                SetLinkShape(s, r, legPose.links[r], thickness);
+                s.z = LegZ(j);
             }
         }
         for (int j = 0; j < 4; ++j) {
             for (int r = 0; r < 4; ++r) {
-                linkSpecs[LinkIndex(r, j, e)].x += 10.0f * e;
+                linkSpecs[LinkIndex(r, j, e)].x += EndX(e);
             }
         }
     }
-    for (int k = 0; k < kGroupCount; ++k) {
-        groupSpecs[k] = groupTable[k];
+    const Chassis& chassis = machine.chassis;
+    groupSpecs[0] = {static_cast<float>(chassis.centre[0]), static_cast<float>(chassis.centre[1]),
+                     static_cast<float>(chassis.centre[2]), static_cast<float>(chassis.height),
+                     static_cast<float>(chassis.length),    static_cast<float>(chassis.width)};
+    for (int k = 1; k < kGroupCount; ++k) {
+        groupSpecs[k] = hillTable[k - 1];
     }
 }
 
@@ -96,6 +110,7 @@ void BuildWorld() {
     dWorldSetGravity(world, 0, 0, -9.8);
     groundPlane = dCreatePlane(worldSpace, 0, 0, 1, 0);
 
+    const Machine& machine = MachineInForce();
     dMass m;
     for (int e = 0; e < 2; ++e) {
         for (int j = 0; j < 4; ++j) {
@@ -105,13 +120,15 @@ void BuildWorld() {
                 dMassSetZero(&m);
                 linkBodies[n] = dBodyCreate(world);
                 dBodySetPosition(linkBodies[n], s.x, s.y, s.z);
-                if (r == 3) {
+                // The design turns only the coupler; a rocker that does not stand straight up
+                // in the build pose turns too.
+                if (legPose.links[r].turn != 0.0) {
                     dQuaternion q;
-                    dQFromAxisAndAngle(q, 0, 0, 1, -std::atan2(1.3333333333333333, 1.0));
+                    dQFromAxisAndAngle(q, 0, 0, 1, legPose.links[r].turn);
                     dBodySetQuaternion(linkBodies[n], q);
                 }
                 dMassSetBox(&m, 1.0, s.length, s.height, s.width);
-                dMassAdjust(&m, s.length * s.width * s.height * 4.0);
+                dMassAdjust(&m, s.length * s.width * s.height * machine.links.density);
                 dBodySetMass(linkBodies[n], &m);
                 linkGeoms[n] = dCreateBox(0, s.length, s.height, s.width);
                 dGeomSetBody(linkGeoms[n], linkBodies[n]);
@@ -126,10 +143,10 @@ void BuildWorld() {
             dMassSetZero(&m);
             chassisBody = dBodyCreate(world);
             dBodySetPosition(chassisBody, s.x, s.y, s.z);
-            dMassSetBox(&m, 1.0, 16.0, 0.5, 6.0);
-            dMassAdjust(&m, 192.0);
+            dMassSetBox(&m, 1.0, s.length, s.height, s.width);
+            dMassAdjust(&m, machine.chassis.mass);
             dBodySetMass(chassisBody, &m);
-            groupGeoms[0] = dCreateBox(0, 16.0, 0.5, 6.0);
+            groupGeoms[0] = dCreateBox(0, s.length, s.height, s.width);
             dGeomSetBody(groupGeoms[0], chassisBody);
             dBodySetFiniteRotationMode(chassisBody, 1);
         } else {
@@ -147,13 +164,15 @@ void BuildWorld() {
     }
 
     for (int e = 0; e < 2; ++e) {
-        const float x0 = 10.0f * e;
+        const float x0 = EndX(e);
         for (int j = 0; j < 4; ++j) {
             for (int k = 0; k < 4; ++k) {
                 dJointID hinge = hinges[HingeIndex(k, j, e)];
                 dJointAttach(hinge, linkBodies[LinkIndex(hingeBodies[k][0], j, e)],
                              linkBodies[LinkIndex(hingeBodies[k][1], j, e)]);
-                dJointSetHingeAnchor(hinge, x0 + hingeAnchors[k][0], hingeAnchors[k][1], legZ[j]);
+                const PlanePoint& anchor = legPose.anchors[k];
+                dJointSetHingeAnchor(hinge, x0 + static_cast<float>(anchor.x),
+                                     static_cast<float>(anchor.y), LegZ(j));
                 dJointSetHingeAxis(hinge, 0, 0, 1);
             }
             dJointID fixed = dJointCreateFixed(world, 0);

@@ -238,7 +238,7 @@ TEST_F(PauseTest, OStepsExactlyAsAnUnpausedTickWithTheKeysThenHeld) {
     SetKeys({});
     Frame({DIK_UP, DIK_R, DIK_T, DIK_SPACE});
     EXPECT_EQ(PhysicsInputsAndPose(), stepped);
-    EXPECT_FLOAT_EQ(crankSpeed, kStartCrankSpeed + 0.05f) << "one tick of R, not three";
+    EXPECT_FLOAT_EQ(crankSpeed, StartCrankSpeed() + 0.05f) << "one tick of R, not three";
 }
 
 } // namespace

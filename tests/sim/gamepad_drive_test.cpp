@@ -95,8 +95,8 @@ TEST(Gamepad, OnlyTheGameControllerDrivesByItsStandardMapping) {
     SDL_JoystickSetVirtualButton(pad, 6, SDL_PRESSED);  // Start stands for P
     RunTicks(3);
     EXPECT_EQ(viewMode, 1);
-    EXPECT_FLOAT_EQ(crankSpeed, kStartCrankSpeed + 3 * 0.05f);
-    EXPECT_FLOAT_EQ(frictionCoefficient, kStartFrictionCoefficient + 3 * 5.0f);
+    EXPECT_FLOAT_EQ(crankSpeed, StartCrankSpeed() + 3 * 0.05f);
+    EXPECT_FLOAT_EQ(frictionCoefficient, StartFrictionCoefficient() + 3 * 5.0f);
     EXPECT_GE(GetKey(DIK_P), 2);
 
     ResetMachine();

@@ -1,5 +1,6 @@
 // koltrep-sweep: its cells give exactly what single replays of them give, and its measures and
 // grid read what they should at the edges.
+#include "machine/machine_file.h"
 #include "records/trace.h"
 #include "tools/sweep/gait_measures.h"
 #include "tools/sweep/plots.h"
@@ -260,6 +261,43 @@ void ExpectOnlyTheRunsWithoutARowMade(const std::string& partial, const std::str
         for (const std::string& replay : replays)
             EXPECT_EQ((replay + " ").find(cell), std::string::npos) << "rerun: " << replay;
     }
+}
+
+// Every replay of the sweep, batched or not, builds the sweep's machine; a file that does not
+// check stops the sweep before its first run.
+TEST_F(SweepRun, EveryRunBuildsTheGivenMachine) {
+    const std::string sweep = KOLTREP_BINARY_DIR "/koltrep-sweep";
+    Machine longFoot = DesignMachine();
+    longFoot.linkage.foot = 5.5;
+    std::ofstream(Path("long.toml")) << MachineText(longFoot);
+    RunResult result = RunProgram(
+        sweep, {"--crank-speeds", "2.5,4", "--frictions", "350", "--ticks", "120", "--settle", "40",
+                "--batch", "2", "--no-plot", "--machine", Path("long.toml"), "--out", Path("out")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string expected = std::string(kSweepCsvHeader) + "\n";
+    std::ofstream(Path("walk.txt")) << "0 UP down\n";
+    for (const char* crank : {"2.5", "4"}) {
+        RunResult single =
+            Run({"--script", Path("walk.txt"), "--ticks", "120", "--no-draw", "--trace",
+                 Path("single.csv"), "--crank-speed", crank, "--machine", Path("long.toml")});
+        ASSERT_EQ(single.exitCode, 0) << single.err;
+        std::vector<TraceRow> rows;
+        GaitMeasures m;
+        std::string error;
+        ASSERT_TRUE(ParseTrace(ReadAll(Path("single.csv")), rows, error)) << error;
+        ASSERT_TRUE(MeasureGait(rows, 40, m, error)) << error;
+        expected += FormatSweepRow(std::stof(crank), 350.0f, m);
+    }
+    EXPECT_EQ(ReadAll(Path("out/sweep.csv")), expected);
+
+    longFoot.linkage.base = 9.0;
+    std::ofstream(Path("stuck.toml")) << MachineText(longFoot);
+    result = RunProgram(sweep, {"--crank-speeds", "3", "--frictions", "350", "--machine",
+                                Path("stuck.toml"), "--out", Path("out2")});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("stuck.toml:8:1: linkage: the crank cannot turn"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.err.find("runs"), std::string::npos) << "no run started: " << result.err;
 }
 
 TEST_F(SweepRun, AnUnwritableOutFailsBeforeTheFirstRun) {

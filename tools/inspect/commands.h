@@ -5,3 +5,4 @@
 int RunMeshCommand(int argc, char** argv);
 int RunImageCommand(int argc, char** argv);
 int RunMessageBoxCommand(int argc, char** argv);
+int RunMachineCommand(int argc, char** argv);

@@ -31,6 +31,7 @@
 #include "shell/usage.h"
 #include "tools/replay/batch.h"
 #include "tools/replay/help.h"
+#include "tools/replay/machine_choice.h"
 #include "records/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
@@ -379,8 +380,14 @@ int main(int argc, char** argv) {
         ExitBeforeStartUp(2);
     }
     long statedTicks = 0;
-    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error, &statedTicks)) {
+    RecordedStart recordedStart;
+    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error, &statedTicks,
+                       &recordedStart)) {
         std::fprintf(stderr, "%s\n", error.c_str());
+        ExitBeforeStartUp(2);
+    }
+    if (!ChooseReplayMachine(replay.options, recordedStart, error)) {
+        std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
     if (replay.options.ticks == 0) {

@@ -10,8 +10,9 @@ const char kReplayUsage[] =
     "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE [--trace-steps]] [--no-draw]\n"
     "                      [--frames DIR [--every K]] [--shot FILE] [--video FILE.mp4|.webm|.mkv]\n"
     "                      [--timing] [--crank-speed X] [--friction X] [--perturb SEED]\n"
-    "                      [--data DIR]\n"
-    "       koltrep-replay --script FILE [--ticks N] --no-draw --cells FILE [--data DIR]\n";
+    "                      [--machine FILE] [--data DIR]\n"
+    "       koltrep-replay --script FILE [--ticks N] --no-draw --cells FILE [--machine FILE]\n"
+    "                      [--data DIR]\n";
 
 namespace {
 
@@ -123,6 +124,8 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
                         std::string(text) + "'";
                 return false;
             }
+        } else if (arg == "--machine") {
+            if (!needValue(options.machine)) return false;
         } else if (arg == "--cells") {
             if (!needValue(options.cells)) return false;
         } else {

@@ -23,6 +23,8 @@ struct ReplayOptions {
     // A sweep's repeat: the start moved by the offsets this seed draws.
     bool perturb = false;
     uint64_t perturbSeed = 0;
+    // The machine file to build; none: the one the script names, else the built-in machine.
+    std::string machine;
     // A file of cells to run one after another, each with its own trace (the sweep's batches).
     std::string cells;
 };

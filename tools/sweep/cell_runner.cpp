@@ -86,6 +86,7 @@ pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::
                  const Batch& batch, std::string& error) {
     std::vector<std::string> args = {
         run.replay, "--script", run.script, "--ticks", std::to_string(run.ticks), "--no-draw"};
+    if (!run.machine.empty()) args.insert(args.end(), {"--machine", run.machine});
     if (run.batch == 1) {
         const Run& one = runs[batch.runs[0]];
         const Cell& cell = cells[one.cell];

@@ -33,8 +33,9 @@ struct CellRun {
     std::string scratch; // folder for the runs' traces and logs
     long ticks = 0;
     long settle = 0;
-    uint64_t seed = 0; // repeat r starts perturbed by RepeatSeed(seed, r)
-    size_t batch = 1;  // runs per replay process; 1: one process per run
+    uint64_t seed = 0;   // repeat r starts perturbed by RepeatSeed(seed, r)
+    size_t batch = 1;    // runs per replay process; 1: one process per run
+    std::string machine; // the machine file every replay builds, checked; empty: the built-in
 };
 
 // The value as the cell's replay is told it: the shortest text that reads back as the same float.

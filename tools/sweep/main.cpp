@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "records/key_script.h"
+#include "machine/machine_file.h"
 #include "tools/sweep/cell_runner.h"
 #include "tools/sweep/out_folder.h"
 #include "tools/sweep/plots.h"
@@ -57,6 +58,8 @@ const char kSweepHelp[] =
     "  --batch N       runs per replay process or Slurm task (1 to 100000; 1 runs one process\n"
     "                  per run)\n"
     "  --resume        complete DIR/sweep.partial.csv, running only the runs without a row\n"
+    "  --machine FILE  every replay builds the machine FILE describes (checked first; exit\n"
+    "                  code 2 when it does not check); a sweep resumes only over the same file\n"
     "  --engine E      local (default: this machine's cores) or slurm (one sbatch job array)\n"
     "  --partition P   with --engine slurm: the partition to submit to\n"
     "  --time T        with --engine slurm: each task's time limit (sbatch --time)\n"
@@ -400,10 +403,20 @@ int Sweep(int argc, char** argv) {
     run.seed = options.seed;
     if (access(run.replay.c_str(), X_OK) != 0)
         return Fail("cannot run " + run.replay + " (build koltrep-replay, or give --replay)", 2);
+    run.machine = options.machine;
     if (!options.task.empty()) {
         CatchStopSignals();
         run.script = options.script;
         return RunSlurmTask(options.task, run, error) ? 0 : Fail(error, 1);
+    }
+    // Checked once here, so that a file that cannot be built fails the sweep before any run
+    // rather than every run; the replays find it by its absolute path from any folder.
+    std::string machineHash;
+    if (!options.machine.empty()) {
+        MachineFile machine;
+        if (!LoadMachineFile(options.machine, machine, error)) return Fail(error, 2);
+        run.machine = std::filesystem::absolute(options.machine).string();
+        machineHash = machine.hash;
     }
     std::string scriptText = kDefaultScript;
     if (!options.script.empty() &&
@@ -429,8 +442,10 @@ int Sweep(int argc, char** argv) {
 
     std::vector<Cell> cells = Grid(options);
     std::vector<Run> runs = Runs(cells, options.repeats);
+    // A sweep resumes only over the machine it began with.
     const std::string settings =
-        SweepSettings(options.ticks, options.settle, options.repeats, options.seed, scriptText);
+        SweepSettings(options.ticks, options.settle, options.repeats, options.seed, scriptText) +
+        (machineHash.empty() ? "" : " machine=" + machineHash);
     const char* rowHeader = options.repeats > 0 ? kRunCsvHeader : kSweepCsvHeader;
     const std::string partial = options.out + "/sweep.partial.csv";
     const SweepRecord record = RecordOf(options, argc, argv, scriptText);

@@ -122,7 +122,8 @@ std::string BatchScript(const SlurmSweep& sweep, const std::string& work, size_t
     s += "exec " + ShellQuoted(sweep.sweepProgram) + " --task " + ShellQuoted(work + "/task-") +
          "\"$SLURM_ARRAY_TASK_ID\" --replay " + ShellQuoted(Absolute(sweep.run.replay)) +
          " --script " + ShellQuoted(script) + " --ticks " + std::to_string(o.ticks) + " --settle " +
-         std::to_string(o.settle) + " --seed " + std::to_string(o.seed) + "\n";
+         std::to_string(o.settle) + " --seed " + std::to_string(o.seed) +
+         (sweep.run.machine.empty() ? "" : " --machine " + ShellQuoted(sweep.run.machine)) + "\n";
     return s;
 }
 

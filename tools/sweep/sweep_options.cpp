@@ -10,7 +10,7 @@
 const char kSweepUsage[] =
     "usage: koltrep-sweep --crank-speeds LIST --frictions LIST [--script FILE] [--ticks N]\n"
     "                     [--settle N] [--jobs N] [--out DIR] [--no-plot] [--replay PATH]\n"
-    "                     [--repeats N --seed S] [--batch N] [--resume]\n"
+    "                     [--repeats N --seed S] [--batch N] [--resume] [--machine FILE]\n"
     "                     [--engine local|slurm [--partition P] [--time T] [--dry-run]]\n"
     "LIST is 1,2,3 or FROM:TO:COUNT.\n";
 
@@ -142,6 +142,10 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
             options.partition = value;
         } else if (arg == "--time") {
             options.timeLimit = value;
+        } else if (arg == "--machine") {
+            options.machine = value;
+            ok = !value.empty();
+            if (!ok) error = "--machine needs a file name";
         } else if (arg == "--task") {
             options.task = value;
         } else {

@@ -28,6 +28,7 @@ struct SweepOptions {
     std::string timeLimit;        // Slurm: per task, as sbatch --time takes it
     bool dryRun = false;          // Slurm: write the batch script, do not submit
     std::string task;             // internal: run one Slurm task's list of runs
+    std::string machine;          // a machine file for every replay; empty: the built-in one
 };
 
 extern const char kSweepUsage[];
