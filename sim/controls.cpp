@@ -14,6 +14,7 @@
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/time_control.h"
+#include "sim/walk_measures.h"
 #include "sim/world.h"
 
 int viewMode = 0;
@@ -96,7 +97,8 @@ void RunFrame() {
     } else {
         NextViewOnTab();
     }
-    recordContacts = drawFrames;
+    // The measures' stance comes from the contact record too.
+    recordContacts = drawFrames || walkMeasuresOn;
     RunPhysicsSteps();
     if (!drawFrames) return;
     if (GetKey(DIK_F9) == 2) ToggleVideoRecording();

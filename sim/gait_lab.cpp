@@ -7,6 +7,7 @@
 
 #include "input/input.h"
 #include "sim/contacts.h"
+#include "sim/walk_measures.h"
 #include "sim/world.h"
 
 bool footTrailsOn = false;
@@ -15,9 +16,6 @@ bool footfallPanelOn = false;
 
 namespace {
 
-// The foot is the free end of the coupler, the lower link: half its 5-unit length along the
-// coupler body's y axis from its centre, where the rocker pins it.
-constexpr float kFootOffset = 2.5f;
 constexpr int kHistoryTicks = kTrailTicks > kSpeedTicks ? kTrailTicks : kSpeedTicks;
 
 // In the chassis's own frame: seen from the machine, each foot runs round the same closed path.
@@ -40,10 +38,7 @@ void RecordGaitStep() {
     ++newest;
     for (int e = 0; e < 2; ++e) {
         for (int j = 0; j < 4; ++j) {
-            dVector3 foot;
-            dBodyGetRelPointPos(linkBodies[LinkIndex(3, j, e)], 0, kFootOffset, 0, foot);
-            dBodyGetPosRelPoint(chassisBody, foot[0], foot[1], foot[2],
-                                footPoints[newest % kTrailTicks][2 * j + e]);
+            FootInChassisFrame(j, e, footPoints[newest % kTrailTicks][2 * j + e]);
         }
     }
     const dReal* v = dBodyGetLinearVel(chassisBody);

@@ -37,6 +37,7 @@
 #include "tools/replay/progress.h"
 #include "tools/replay/outputs.h"
 #include "sim/trace_capture.h"
+#include "sim/walk_measures.h"
 
 #include <platform/d3d8/d3d8_linux.h>
 #include <platform/d3dx8/image_write.h>
@@ -153,7 +154,7 @@ bool StartNextCell() {
     }
     ++replay.cell;
     const BatchCell& cell = replay.cells[replay.cell];
-    if (!replay.trace.Open(cell.trace.c_str(), error)) {
+    if (!replay.trace.Open(cell.trace.c_str(), error, false, replay.options.measures)) {
         Fail(error);
         return false;
     }
@@ -170,6 +171,13 @@ bool StartNextCell() {
 }
 
 // Tick wall times run from one hook to the next, so they hold the message pump as well.
+// The trace row of tick or step `count`, with the measures' columns when asked for.
+TraceRow TraceRowOf(long count) {
+    TraceRow row = CaptureTraceRow(count);
+    if (replay.options.measures) CaptureWalkMeasures(row);
+    return row;
+}
+
 void MeasureTick(int64_t now) {
     Timing& timing = replay.timing;
     if (replay.tick == 0) {
@@ -194,7 +202,7 @@ void MeasureTick(int64_t now) {
 // the keys of the next one.
 void AfterTick() {
     if (replay.options.timing) MeasureTick(WallNs());
-    if (!replay.options.traceSteps) replay.trace.Write(CaptureTraceRow(replay.tick));
+    if (!replay.options.traceSteps) replay.trace.Write(TraceRowOf(replay.tick));
     if (!replay.options.noDraw) SaveFrames();
     if (replay.tick == replay.lastTick && replay.cell + 1 < replay.cells.size()) {
         if (!StartNextCell()) PostQuitMessage(1);
@@ -212,7 +220,7 @@ void AfterTick() {
 }
 
 void AfterStep() {
-    replay.trace.Write(CaptureTraceRow(replay.step++));
+    replay.trace.Write(TraceRowOf(replay.step++));
 }
 
 // A lock folder of this run's own, so that neither a running koltrep nor another replay
@@ -383,7 +391,8 @@ int main(int argc, char** argv) {
         replay.options.friction = replay.cells[0].friction;
     }
     if (!replay.options.trace.empty() &&
-        !replay.trace.Open(replay.options.trace.c_str(), error, replay.options.traceSteps)) {
+        !replay.trace.Open(replay.options.trace.c_str(), error, replay.options.traceSteps,
+                           replay.options.measures)) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
@@ -418,6 +427,7 @@ int main(int argc, char** argv) {
     if (replay.options.setCrankSpeed) crankSpeed = replay.options.crankSpeed;
     if (replay.options.setFriction) frictionCoefficient = replay.options.friction;
     drawFrames = !replay.options.noDraw;
+    walkMeasuresOn = replay.options.measures;
     if (replay.options.timing) {
         CountAllocationSources();
         timing.tickNs.reserve(std::min<size_t>(replay.options.ticks, kMaxTimedTicks));

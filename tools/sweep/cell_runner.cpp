@@ -85,7 +85,8 @@ std::string ScratchPath(const CellRun& run, const char* kind, size_t index, cons
 pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::vector<Run>& runs,
                  const Batch& batch, std::string& error) {
     std::vector<std::string> args = {
-        run.replay, "--script", run.script, "--ticks", std::to_string(run.ticks), "--no-draw"};
+        run.replay,  "--script",  run.script, "--ticks", std::to_string(run.ticks),
+        "--no-draw", "--measures"};
     if (run.batch == 1) {
         const Run& one = runs[batch.runs[0]];
         const Cell& cell = cells[one.cell];
