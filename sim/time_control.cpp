@@ -11,7 +11,7 @@
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/physics_step.h"
-#include "sim/scene.h"
+#include "sim/body_matrix.h"
 #include "sim/session_keys.h"
 #include "sim/walk_measures.h"
 #include "sim/world.h"

@@ -196,7 +196,7 @@ TEST_F(SweepRun, AFailingCellIsReportedAndNotWritten) {
         RunProgram(sweep, {"--crank-speeds", "3", "--frictions", "350", "--script", script,
                            "--ticks", "20", "--settle", "5", "--out", Path("out")});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("cell crank speed 3, friction 350: koltrep-replay exited with 2"),
+    EXPECT_NE(result.err.find("cell crank speed 3, friction 350: koltrep-evaluate exited with 2"),
               std::string::npos)
         << result.err;
     EXPECT_FALSE(fs::exists(Path("out/sweep.csv")));

@@ -35,6 +35,7 @@
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/progress.h"
+#include "tools/replay/run_plan.h"
 #include "tools/replay/outputs.h"
 #include "sim/trace_capture.h"
 #include "sim/walk_measures.h"
@@ -334,32 +335,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
-    long statedTicks = 0;
-    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error, &statedTicks)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    RunPlan plan;
+    bool showUsage = false;
+    if (!PlanRun("koltrep-replay", replay.options, plan, error, showUsage)) {
+        std::fprintf(stderr, "%s\n%s", error.c_str(), showUsage ? kReplayUsage : "");
         ExitBeforeStartUp(2);
     }
-    if (replay.options.ticks == 0) {
-        replay.options.ticks = statedTicks > 0          ? statedTicks
-                               : !replay.events.empty() ? replay.events.back().tick + 1
-                                                        : 0;
-        if (replay.options.ticks == 0) {
-            std::fprintf(stderr,
-                         "koltrep-replay: the script states no tick count and holds no key "
-                         "event; give --ticks N\n%s",
-                         kReplayUsage);
-            ExitBeforeStartUp(2);
-        }
-    }
-    replay.lastTick = replay.options.ticks - 1;
-    long unplayed = std::count_if(replay.events.begin(), replay.events.end(),
-                                  [](const KeyEvent& e) { return e.tick > replay.lastTick; });
-    if (unplayed > 0)
-        std::fprintf(stderr,
-                     "koltrep-replay: note: %ld script event(s) after tick %ld are not "
-                     "played\n",
-                     unplayed, replay.lastTick);
-
+    replay.events = std::move(plan.events);
+    replay.lastTick = plan.lastTick;
+    replay.cells = std::move(plan.cells);
     if (!replay.options.framesDir.empty()) {
         const char* dir = replay.options.framesDir.c_str();
         if (mkdir(dir, 0777) != 0) {
@@ -372,23 +356,6 @@ int main(int argc, char** argv) {
                 ExitBeforeStartUp(2);
             }
         }
-    }
-    if (!replay.options.cells.empty()) {
-        if (!LoadBatchCells(replay.options.cells, replay.cells, error)) {
-            std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
-            ExitBeforeStartUp(2);
-        }
-        // The script's own Escape would end the whole batch in the middle of a cell.
-        for (const KeyEvent& event : replay.events)
-            if (event.key == DIK_ESCAPE && event.down && event.tick <= replay.lastTick) {
-                std::fprintf(stderr, "koltrep-replay: --cells cannot run a script that presses "
-                                     "Escape\n");
-                ExitBeforeStartUp(2);
-            }
-        replay.options.trace = replay.cells[0].trace;
-        replay.options.setCrankSpeed = replay.options.setFriction = true;
-        replay.options.crankSpeed = replay.cells[0].crankSpeed;
-        replay.options.friction = replay.cells[0].friction;
     }
     if (!replay.options.trace.empty() &&
         !replay.trace.Open(replay.options.trace.c_str(), error, replay.options.traceSteps,
