@@ -101,7 +101,8 @@ bool RunTicks(const std::string& traceName) {
             return false;
         }
         if (run.options.stopAtTip && TippedOver(row)) {
-            std::printf("tipped over at tick %ld: %s\n", tick, traceName.c_str());
+            std::printf("tipped over at tick %ld%s%s\n", tick, traceName.empty() ? "" : ": ",
+                        traceName.c_str());
             break;
         }
     }
