@@ -50,9 +50,11 @@ test-sanitize: deps
 	  LD_PRELOAD="$(MESA_PRELOAD)" ctest $(CTEST_ARGS)
 
 bench: configure
-	@cmake --build $(BUILD) -j$(JOBS) --target koltrep-bench koltrep-bench-present
+	@cmake --build $(BUILD) -j$(JOBS) --target koltrep-bench koltrep-bench-present \
+	  koltrep-replay koltrep-evaluate
 	$(BUILD)/bench/koltrep-bench
 	$(BUILD)/bench/koltrep-bench-present
+	bench/evaluator.sh $(BUILD)
 
 # DESTDIR is honoured as usual: make install PREFIX=/usr DESTDIR=/tmp/stage
 install: programs
