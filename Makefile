@@ -11,7 +11,7 @@ MESA_PRELOAD := $(strip $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so)) \
 
 # What `make run`, `make install` and `make package` build: the program and its tools, none of
 # the tests or benchmarks.
-PROGRAMS   := koltrep koltrep-replay koltrep-inspect koltrep-sweep
+PROGRAMS   := koltrep koltrep-replay koltrep-inspect koltrep-sweep koltrep-evaluate
 PREFIX     ?= /usr/local
 
 .PHONY: all deps configure build programs run test test-main test-sanitize bench install \
@@ -50,9 +50,11 @@ test-sanitize: deps
 	  LD_PRELOAD="$(MESA_PRELOAD)" ctest $(CTEST_ARGS)
 
 bench: configure
-	@cmake --build $(BUILD) -j$(JOBS) --target koltrep-bench koltrep-bench-present
+	@cmake --build $(BUILD) -j$(JOBS) --target koltrep-bench koltrep-bench-present \
+	  koltrep-replay koltrep-evaluate
 	$(BUILD)/bench/koltrep-bench
 	$(BUILD)/bench/koltrep-bench-present
+	bench/evaluator.sh $(BUILD)
 
 # DESTDIR is honoured as usual: make install PREFIX=/usr DESTDIR=/tmp/stage
 install: programs

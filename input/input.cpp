@@ -16,8 +16,6 @@ IDirectInputDevice8A* keyboardDevice = nullptr;
 IDirectInputDevice8A* mouseDevice = nullptr;
 IDirectInputDevice8A* joystickDevices[kMaxJoysticks] = {};
 int joystickCount = 0;
-BYTE keyState[256] = {};
-BYTE prevKeyState[256] = {};
 BYTE closeKey = 0;
 POINT mousePos = {0, 0};
 
@@ -206,12 +204,6 @@ void UpdateInput() {
     if (keyState[closeKey] & 0x80) RequestClose();
 }
 
-int GetKey(int key) {
-    // Codes outside the 256 keys read as up instead of reading past the samples.
-    if (key < 0 || key > 255) return 0;
-    return ((keyState[key] & 0x80) >> 6) | ((prevKeyState[key] & 0x80) >> 7);
-}
-
 POINT GetMousePos() {
     return mousePos;
 }
@@ -220,11 +212,6 @@ void SetMousePos(int x, int y) {
     POINT point = {x, y};
     if (windowed) ClientToScreen(mainWindow, &point);
     SetCursorPos(point.x, point.y);
-}
-
-void ClearInput() {
-    memset(keyState, 0, sizeof(keyState));
-    memset(prevKeyState, 0, sizeof(prevKeyState));
 }
 
 void ShowMessage(const char* text) {

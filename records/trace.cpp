@@ -20,18 +20,40 @@ const char kTraceHeader[] =
     "tick,x,y,z,vx,vy,vz,qw,qx,qy,qz,crank00,crank10,crank20,crank30,crank01,crank11,crank21,"
     "crank31,crankSpeed,friction,flank0,flank1,viewMode";
 
-void FormatTraceRow(const TraceRow& row, std::string& out) {
+const char kMeasuresHeader[] =
+    ",work,weight,stance00,stance10,stance20,stance30,stance01,stance11,stance21,stance31,"
+    "footAlong00,footAlong10,footAlong20,footAlong30,footAlong01,footAlong11,footAlong21,"
+    "footAlong31,footHeight00,footHeight10,footHeight20,footHeight30,footHeight01,footHeight11,"
+    "footHeight21,footHeight31";
+
+namespace {
+
+void AppendValues(const double* values, int count, std::string& out) {
     char buffer[64];
-    auto tickEnd = std::to_chars(buffer, buffer + sizeof buffer, row.tick).ptr;
-    out.append(buffer, tickEnd);
-    for (double value : row.values) {
+    for (int i = 0; i < count; ++i) {
         out += ',';
         // to_chars is locale-independent; 9 significant digits in the shortest of fixed or
         // exponent notation. Negative zero prints as "-0", which is a real state difference.
         auto result =
-            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 9);
+            std::to_chars(buffer, buffer + sizeof buffer, values[i], std::chars_format::general, 9);
         out.append(buffer, result.ptr);
     }
+}
+
+// The name of field `i` after the tick, for the messages.
+std::string FieldName(int i) {
+    if (i < kTraceValueCount) return kTraceColumns[i + 1];
+    return "measure " + std::to_string(i - kTraceValueCount + 1);
+}
+
+} // namespace
+
+void FormatTraceRow(const TraceRow& row, std::string& out) {
+    char buffer[64];
+    auto tickEnd = std::to_chars(buffer, buffer + sizeof buffer, row.tick).ptr;
+    out.append(buffer, tickEnd);
+    AppendValues(row.values, kTraceValueCount, out);
+    if (row.measured) AppendValues(row.measures, kMeasureValueCount, out);
     out += '\n';
 }
 
@@ -44,11 +66,13 @@ bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string&
     };
     TextLines lines(text);
     std::string_view line;
+    bool measured = false;
     while (lines.Next(line)) {
         const int lineNumber = lines.number();
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (lineNumber == 1) {
-            if (line != kTraceHeader) return fail(1, "header is not the trace header");
+            measured = line == std::string(kTraceHeader) + kMeasuresHeader;
+            if (line != kTraceHeader && !measured) return fail(1, "header is not the trace header");
             continue;
         }
         if (line.empty()) continue;
@@ -58,15 +82,17 @@ bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string&
         auto tickResult = std::from_chars(p, last, row.tick);
         if (tickResult.ec != std::errc()) return fail(lineNumber, "tick is not a number");
         p = tickResult.ptr;
-        for (int i = 0; i < kTraceValueCount; ++i) {
+        row.measured = measured;
+        const int fields = kTraceValueCount + (measured ? kMeasureValueCount : 0);
+        for (int i = 0; i < fields; ++i) {
             if (p == last || *p != ',')
-                return fail(lineNumber,
-                            "expected " + std::to_string(kTraceValueCount + 1) + " fields");
+                return fail(lineNumber, "expected " + std::to_string(fields + 1) + " fields");
             ++p;
-            auto result = std::from_chars(p, last, row.values[i]);
+            double& value =
+                i < kTraceValueCount ? row.values[i] : row.measures[i - kTraceValueCount];
+            auto result = std::from_chars(p, last, value);
             if (result.ec != std::errc())
-                return fail(lineNumber,
-                            std::string("field ") + kTraceColumns[i + 1] + " is not a number");
+                return fail(lineNumber, "field " + FieldName(i) + " is not a number");
             p = result.ptr;
         }
         if (p != last) return fail(lineNumber, "trailing text after the last field");
@@ -81,14 +107,14 @@ TraceWriter::~TraceWriter() {
     Close(ignored);
 }
 
-bool TraceWriter::Open(const char* path, std::string& error, bool byStep) {
+bool TraceWriter::Open(const char* path, std::string& error, bool byStep, bool measured) {
     std::vector<int> fds;
     if (!platform::OpenOutputFiles({path}, fds, error)) return false;
-    Adopt(fds[0], path, byStep);
+    Adopt(fds[0], path, byStep, measured);
     return true;
 }
 
-void TraceWriter::Adopt(int fd, const char* path, bool byStep) {
+void TraceWriter::Adopt(int fd, const char* path, bool byStep, bool measured) {
     std::string ignored;
     Close(ignored);
     fd_ = fd;
@@ -100,6 +126,7 @@ void TraceWriter::Adopt(int fd, const char* path, bool byStep) {
     // Both headers differ only in the first column's name.
     line_.assign(byStep ? "step" : "tick");
     line_ += kTraceHeader + 4;
+    if (measured) line_ += kMeasuresHeader;
     line_ += '\n';
     WriteLine();
 }

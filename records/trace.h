@@ -13,11 +13,30 @@ constexpr int kTraceValueCount = 23;
 extern const char* const kTraceColumns[kTraceValueCount + 1]; // "tick" first
 extern const char kTraceHeader[];                             // the columns joined, no newline
 
+// The walk's measures, columns a trace takes after the usual ones when asked for: the crank
+// motors' positive work since the start (J), the machine's weight (N), then for each leg, in the
+// crank columns' order, whether its foot is in stance (1 or 0) and its foot point in the
+// chassis frame: along the chassis (m) and height (m, up positive).
+constexpr int kMeasureLegs = 8;
+constexpr int kMeasureValueCount = 2 + 3 * kMeasureLegs;
+extern const char kMeasuresHeader[]; // ",work,weight,stance00,...", to follow kTraceHeader
+
+// Indices into TraceRow::measures; a leg's column is its crank column's offset, e·4 + j.
+enum MeasureColumn {
+    kWork = 0,
+    kWeight = 1,
+    kStance = 2,
+    kFootAlong = kStance + kMeasureLegs,
+    kFootHeight = kFootAlong + kMeasureLegs
+};
+
 struct TraceRow {
     long tick = 0;
     // x y z, vx vy vz, qw qx qy qz, crank00 crank10 crank20 crank30 crank01 crank11 crank21
     // crank31, crankSpeed, friction, flank0, flank1, viewMode
     double values[kTraceValueCount] = {};
+    bool measured = false; // the row carries the measures' columns
+    double measures[kMeasureValueCount] = {};
 };
 
 // Column indices into TraceRow::values.
@@ -51,7 +70,8 @@ enum TraceColumn {
 // nine significant digits, so equal states give equal bytes.
 void FormatTraceRow(const TraceRow& row, std::string& out);
 
-// Reads a whole trace back; the header must be exactly kTraceHeader. Error: "trace:LINE: ...".
+// Reads a whole trace back; the header must be exactly kTraceHeader, alone or followed by
+// kMeasuresHeader, and every row must have the header's fields. Error: "trace:LINE: ...".
 bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string& error);
 
 // Writes rows as they come, each row in one write of its own (no buffer to lose when the
@@ -65,10 +85,11 @@ class TraceWriter {
     ~TraceWriter();
     // Creates or empties `path`, a regular file or none yet. `byStep`: the first column counts
     // physics steps and is named "step" (the time control's rows, one per step at any rate);
-    // otherwise ticks, under the usual header.
-    bool Open(const char* path, std::string& error, bool byStep = false);
+    // otherwise ticks, under the usual header. `measured`: the header names the measures'
+    // columns too, which every row written then carries.
+    bool Open(const char* path, std::string& error, bool byStep = false, bool measured = false);
     // Takes over a descriptor open for writing on an empty file and writes the header.
-    void Adopt(int fd, const char* path, bool byStep = false);
+    void Adopt(int fd, const char* path, bool byStep = false, bool measured = false);
     void Write(const TraceRow& row);
     bool Close(std::string& error);
     bool IsOpen() const { return fd_ >= 0; }

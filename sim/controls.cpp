@@ -1,19 +1,16 @@
-// The driver controls and the simulation's per-tick frame function.
+// The driver controls and the tick's advance of the simulation, which run with or without the
+// picture; the frame function that adds the picture is run_frame.cpp's.
 #include "sim/controls.h"
 
 #include <dinput.h>
 
-#include "gfx/screenshot.h"
-#include "gfx/video_recording.h"
 #include "input/input.h"
 #include "sim/contacts.h"
-#include "sim/frame.h"
-#include "sim/gait_lab.h"
-#include "sim/key_help.h"
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/time_control.h"
+#include "sim/walk_measures.h"
 #include "sim/world.h"
 
 int viewMode = 0;
@@ -86,7 +83,7 @@ void ReadControls() {
     if (IsPressed(DIK_SPACE)) FireLaser();
 }
 
-void RunFrame() {
+void AdvanceSimulation() {
     ReadSessionKeys();
     ReadTimeKeys();
     // A paused tick reads only the view: a key held or pressed meanwhile (a shot, a nudge, the
@@ -96,13 +93,7 @@ void RunFrame() {
     } else {
         NextViewOnTab();
     }
-    recordContacts = drawFrames;
+    // The measures' stance comes from the contact record too.
+    recordContacts = drawFrames || walkMeasuresOn;
     RunPhysicsSteps();
-    if (!drawFrames) return;
-    if (GetKey(DIK_F9) == 2) ToggleVideoRecording();
-    UpdateGaitLab();
-    UpdateContactKey();
-    UpdateKeyHelp();
-    DrawFrame();
-    if (GetKey(DIK_F12) == 2) SaveScreenshot();
 }

@@ -8,4 +8,7 @@ extern float nudgeAmount;
 extern bool drawFrames;
 
 void ReadControls();
+// The tick without its picture: the session, time and driver keys, then the physics steps.
+void AdvanceSimulation();
+// The tick: AdvanceSimulation, then the picture when drawFrames is set.
 void RunFrame();

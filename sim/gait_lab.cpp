@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "input/input.h"
-#include "machine/machine.h"
 #include "sim/contacts.h"
+#include "sim/walk_measures.h"
 #include "sim/world.h"
 
 bool footTrailsOn = false;
@@ -16,11 +16,6 @@ bool footfallPanelOn = false;
 
 namespace {
 
-// The foot is the free end of the coupler, the lower link: half the coupler box's length along
-// its body's y axis from its centre (in the design, where the rocker pins it).
-float FootOffset() {
-    return static_cast<float>(MachineInForce().linkage.foot / 2);
-}
 constexpr int kHistoryTicks = kTrailTicks > kSpeedTicks ? kTrailTicks : kSpeedTicks;
 
 // In the chassis's own frame: seen from the machine, each foot runs round the same closed path.
@@ -43,10 +38,7 @@ void RecordGaitStep() {
     ++newest;
     for (int e = 0; e < 2; ++e) {
         for (int j = 0; j < 4; ++j) {
-            dVector3 foot;
-            dBodyGetRelPointPos(linkBodies[LinkIndex(3, j, e)], 0, FootOffset(), 0, foot);
-            dBodyGetPosRelPoint(chassisBody, foot[0], foot[1], foot[2],
-                                footPoints[newest % kTrailTicks][2 * j + e]);
+            FootInChassisFrame(j, e, footPoints[newest % kTrailTicks][2 * j + e]);
         }
     }
     const dReal* v = dBodyGetLinearVel(chassisBody);

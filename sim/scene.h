@@ -1,5 +1,5 @@
-// Scene set-up before the first tick, and the conversions from physics poses to graphics world
-// matrices.
+// Scene set-up before the first tick; the conversions from physics poses to graphics world
+// matrices come with it.
 #pragma once
 
 #include <d3dx8.h>
@@ -8,6 +8,7 @@
 #include "gfx/resources/mesh_resource.h"
 #include "gfx/resources/scene_object.h"
 #include "gfx/resources/texture_resource.h"
+#include "sim/body_matrix.h"
 #include "sim/world.h"
 
 extern MeshResource linkMeshes[kLinkCount];
@@ -20,5 +21,3 @@ extern TextureResource groundTexture;
 extern TextureResource secondTexture;
 
 void SetUpScene();
-D3DXMATRIX PhysicsToGraphicsRotation(const dReal* R);
-D3DXMATRIX MakeBodyDrawMatrix(const dReal* p, const dReal* R);

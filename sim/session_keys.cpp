@@ -10,6 +10,7 @@
 #include "sim/laser.h"
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
+#include "sim/walk_measures.h"
 #include "sim/world.h"
 
 bool paused = false;
@@ -27,6 +28,7 @@ void ResetMachine() {
     nudgeAmount = 0.0f;
     laserBeams[0] = laserBeams[1] = LaserBeam{};
     ClearGaitRecord();
+    ClearWalkRecord();
     ForgetPoseBeforeStep();
     DebugPrint("Reset: the machine is back at its start.\n");
 }

@@ -11,8 +11,9 @@
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/physics_step.h"
-#include "sim/scene.h"
+#include "sim/body_matrix.h"
 #include "sim/session_keys.h"
+#include "sim/walk_measures.h"
 #include "sim/world.h"
 
 int rateIndex = kNormalRate;
@@ -114,8 +115,10 @@ void ReadTimeKeys() {
 void RunPhysicsSteps() {
     for (int s = 0; s < stepsThisTick; ++s) {
         if (s + 1 == stepsThisTick && TicksPerStep() > 1) KeepPoseBeforeStep();
+        if (walkMeasuresOn) PrepareWalkStep();
         StepPhysics();
         if (drawFrames) RecordGaitStep();
+        if (walkMeasuresOn) RecordWalkStep();
         if (afterPhysicsStep) afterPhysicsStep();
     }
 }

@@ -322,6 +322,21 @@ TEST(TraceFormat, MalformedTracesAreRefusedWithTheirLine) {
     EXPECT_FALSE(ParseTrace(header + badField + "\n", rows, error));
     EXPECT_EQ(error, "trace:2: field x is not a number");
     EXPECT_TRUE(rows.empty());
+
+    // With the measures' columns every row must carry them, and only then.
+    std::string measuredHeader = std::string(kTraceHeader) + kMeasuresHeader + "\n";
+    std::string measured = good;
+    for (int i = 0; i < kMeasureValueCount; ++i)
+        measured += ",1";
+    ASSERT_TRUE(ParseTrace(measuredHeader + measured + "\n", rows, error)) << error;
+    EXPECT_TRUE(rows[0].measured);
+    EXPECT_EQ(rows[0].measures[kFootHeight + 7], 1.0);
+    EXPECT_FALSE(ParseTrace(measuredHeader + good + "\n", rows, error));
+    EXPECT_EQ(error, "trace:2: expected 50 fields");
+    EXPECT_FALSE(ParseTrace(header + measured + "\n", rows, error));
+    measured.back() = 'z';
+    EXPECT_FALSE(ParseTrace(measuredHeader + measured + "\n", rows, error));
+    EXPECT_EQ(error, "trace:2: field measure 26 is not a number");
 }
 
 // ---- Timing summary --------------------------------------------------------------------------

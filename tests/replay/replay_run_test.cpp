@@ -385,6 +385,39 @@ TEST_F(ReplayRun, DrawingLeavesTheSimulationAloneAndSavesFrames) {
     EXPECT_GT(colours.size(), 50u);
 }
 
+// Reading the motors' and the contacts' forces for the measures must not move the machine.
+TEST_F(ReplayRun, MeasuresLeaveTheSimulationAloneAndAddUpAsTheyShould) {
+    const char script[] = "40 UP down\n";
+    Trace(script, 160);
+    const std::string plain = lastTraceText_;
+    std::vector<TraceRow> rows = Trace(script, 160, {"--no-draw", "--measures"});
+    // Every line, the header too, up to the measures' first column.
+    std::string cut;
+    std::istringstream measured(lastTraceText_);
+    for (std::string line; std::getline(measured, line);) {
+        size_t at = 0;
+        for (int field = 0; field <= kTraceValueCount && at != std::string::npos; ++field)
+            at = line.find(',', at + 1);
+        cut += line.substr(0, at) + "\n";
+    }
+    EXPECT_TRUE(cut == plain) << "the measures changed the simulation";
+
+    ASSERT_EQ(rows.size(), 160u);
+    EXPECT_NEAR(rows[0].measures[kWeight], 2178.0, 1.0);
+    // Once settled, a standing machine's motors hold still and do next to no work.
+    const double standingRate = (rows[39].measures[kWork] - rows[25].measures[kWork]) / 14;
+    const double walkingRate = (rows[159].measures[kWork] - rows[60].measures[kWork]) / 99;
+    int footfalls = 0;
+    for (size_t t = 1; t < rows.size(); ++t) {
+        EXPECT_GE(rows[t].measures[kWork], rows[t - 1].measures[kWork]) << "tick " << t;
+        for (int leg = 0; leg < kMeasureLegs; ++leg)
+            footfalls += rows[t].measures[kStance + leg] > rows[t - 1].measures[kStance + leg];
+    }
+    EXPECT_GT(walkingRate, 20 * standingRate);
+    EXPECT_GT(walkingRate, 0.0);
+    EXPECT_GT(footfalls, 16);
+}
+
 // The stored reference was made by this runner from the same script. Equal builds reproduce it
 // byte for byte; the tolerance is there for builds of our code by other compilers or at other
 // optimisation levels, which may round a few operations differently. A contact-rich simulation

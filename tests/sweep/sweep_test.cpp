@@ -62,7 +62,57 @@ TEST(GaitMeasures, SpeedDriftAndTipOverOfAKnownRun) {
     rows.resize(3);
     EXPECT_FALSE(MeasureGait(rows, 2, m, error));
     EXPECT_NE(error.find("settling"), std::string::npos);
-    EXPECT_EQ(FormatSweepRow(2.5f, 350.0f, GaitMeasures{0.25, -1.5, -1}), "2.5,350,0.25,-1.5,\n");
+    EXPECT_EQ(FormatSweepRow(2.5f, 350.0f, GaitMeasures{0.25, -1.5, -1, {}}),
+              "2.5,350,0.25,-1.5,,,,,\n");
+}
+
+// A measured row: foot `down` for leg 0, its foot at (along, height), the rest of the legs up.
+TraceRow Measured(long tick, double x, double work, bool down, double along, double height) {
+    TraceRow row = Row(tick, x, 0.0);
+    row.measured = true;
+    row.measures[kWork] = work;
+    row.measures[kWeight] = 2000.0;
+    row.measures[kStance] = down ? 1.0 : 0.0;
+    row.measures[kFootAlong] = along;
+    row.measures[kFootHeight] = height;
+    return row;
+}
+
+TEST(GaitMeasures, WalkMeasuresCountWholeStancesOnly) {
+    // Leg 0 down at ticks 2-3 (cut by the settling at 2), 5-7 and 9-10 (still down at the end);
+    // the chassis moves 0.5 a tick and the motors do 100 J a tick.
+    std::vector<TraceRow> rows;
+    const std::vector<int> down = {1, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1};
+    const std::vector<double> along = {0, 0, 9, 9, 0, 1.0, 0.4, -0.2, 0, 5, 5};
+    const std::vector<double> height = {0, 0, 9, 9, 0, -4.5, -4.6, -4.5, 0, 3, 3};
+    for (long t = 0; t <= 10; ++t)
+        rows.push_back(Measured(t, 0.5 * t, 100.0 * t, down[t], along[t], height[t]));
+    WalkMeasures walk = MeasureWalk(rows, 2);
+    EXPECT_NEAR(walk.strideLength, 1.2, 1e-12);
+    EXPECT_NEAR(walk.footHeightVariation, 0.1, 1e-12);
+    EXPECT_NEAR(walk.dutyFactor, 7.0 / 9.0 / kMeasureLegs, 1e-12);
+    EXPECT_NEAR(walk.costOfTransport, 800.0 / (2000.0 * 4.0), 1e-12);
+
+    // Standing still has no cost of transport; a trace without the columns has no measures.
+    for (TraceRow& row : rows)
+        row.values[kX] = 1.0;
+    EXPECT_TRUE(std::isnan(MeasureWalk(rows, 2).costOfTransport));
+    rows[2].measured = false;
+    EXPECT_TRUE(std::isnan(MeasureWalk(rows, 2).dutyFactor));
+
+    // The fields round-trip, empty for what is not measured; a word is refused.
+    GaitMeasures m{1.0, 2.0, -1, {}};
+    m.walk = walk;
+    m.walk.strideLength = NAN;
+    float crank = 0, friction = 0;
+    int repeat = 0;
+    GaitMeasures back;
+    std::string row = FormatSweepRow(3.0f, 350.0f, m);
+    EXPECT_EQ(row, "3,350,1,2,,,0.1,0.0972222222,0.1\n");
+    ASSERT_TRUE(ParseRunRow(row, false, crank, friction, repeat, back));
+    EXPECT_TRUE(std::isnan(back.walk.strideLength));
+    EXPECT_EQ(back.walk.costOfTransport, 0.1);
+    EXPECT_FALSE(ParseRunRow("3,350,1,2,,x,0.1,0.08,0.1\n", false, crank, friction, repeat, back));
 }
 
 TEST(SweepOptions, GridListsRangesAndRefusals) {
@@ -124,7 +174,7 @@ TEST_F(SweepRun, TwoByTwoSweepEqualsSingleReplaysToTheLastDigit) {
     for (const std::string& friction : frictions) {
         for (const std::string& crank : crankSpeeds) {
             RunResult single =
-                Run({"--script", script, "--ticks", "160", "--no-draw", "--trace",
+                Run({"--script", script, "--ticks", "160", "--no-draw", "--measures", "--trace",
                      Path("single.csv"), "--crank-speed", crank, "--friction", friction});
             ASSERT_EQ(single.exitCode, 0) << single.err;
             std::vector<TraceRow> rows;
@@ -149,7 +199,7 @@ TEST_F(SweepRun, AFailingCellIsReportedAndNotWritten) {
         RunProgram(sweep, {"--crank-speeds", "3", "--frictions", "350", "--script", script,
                            "--ticks", "20", "--settle", "5", "--out", Path("out")});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("cell crank speed 3, friction 350: koltrep-replay exited with 2"),
+    EXPECT_NE(result.err.find("cell crank speed 3, friction 350: koltrep-evaluate exited with 2"),
               std::string::npos)
         << result.err;
     EXPECT_FALSE(fs::exists(Path("out/sweep.csv")));
@@ -159,7 +209,7 @@ TEST_F(SweepRun, AFailingCellIsReportedAndNotWritten) {
 
 TEST(SweepRuns, SpreadRowsAndPartialFiles) {
     std::vector<GaitMeasures> repeats = {
-        {1.0, -2.0, 300}, {3.0, 4.0, -1}, {2.0, 1.0, 100}, {2.0, 1.0, 200}};
+        {1.0, -2.0, 300, {}}, {3.0, 4.0, -1, {}}, {2.0, 1.0, 100, {}}, {2.0, 1.0, 200, {}}};
     Spread s = SpreadOf(repeats);
     EXPECT_DOUBLE_EQ(s.speedMean, 2.0);
     EXPECT_DOUBLE_EQ(s.speedSd, std::sqrt(2.0 / 3.0));
@@ -172,22 +222,22 @@ TEST(SweepRuns, SpreadRowsAndPartialFiles) {
     Cell cell;
     cell.crankSpeed = 2.5f;
     cell.friction = 50.0f;
-    EXPECT_EQ(FormatSpreadRow(cell, SpreadOf({{1.5, 2.0, -1}})),
-              "2.5,50,1,1.5,0,1.5,1.5,2,0,2,2,0,\n");
+    EXPECT_EQ(FormatSpreadRow(cell, SpreadOf({{1.5, 2.0, -1, {}}})),
+              "2.5,50,1,1.5,0,1.5,1.5,2,0,2,2,0,,,,,\n");
 
     // A partial file gives back exactly the rows it was written with, and only to its settings.
     std::vector<Cell> cells = {cell};
     std::vector<::Run> runs(2);
     runs[0].repeat = 0;
     runs[1].repeat = 1;
-    runs[1].row = FormatRunRow(cell, 1, {0.1, -3.25, 42});
+    runs[1].row = FormatRunRow(cell, 1, {0.1, -3.25, 42, {}});
     const std::string settings = SweepSettings(300, 100, 2, 5, "0 UP down\n");
     std::string text = PartialText(settings, kRunCsvHeader, runs);
     std::vector<::Run> back(runs);
     back[1].row.clear();
     std::string error;
     ASSERT_TRUE(TakePartialRows(text, settings, true, 300, cells, back, error)) << error;
-    EXPECT_EQ(back[1].row, "2.5,50,1,0.1,-3.25,42\n");
+    EXPECT_EQ(back[1].row, "2.5,50,1,0.1,-3.25,42,,,,\n");
     EXPECT_TRUE(back[0].row.empty());
     EXPECT_FALSE(TakePartialRows(text, SweepSettings(300, 100, 2, 6, "0 UP down\n"), true, 300,
                                  cells, back, error));
@@ -216,9 +266,9 @@ TEST_F(SweepRun, RepeatsGiveTheSameRowsBatchedOrNotAndEqualAPerturbedReplay) {
     EXPECT_EQ(ReadAll(Path("batched/sweep.csv")).substr(0, std::strlen(kSpreadCsvHeader)),
               kSpreadCsvHeader);
 
-    RunResult alone =
-        Run({"--script", script, "--ticks", "120", "--no-draw", "--trace", Path("alone.csv"),
-             "--crank-speed", "4", "--friction", "350", "--perturb", "10"}); // repeat 1 of seed 9
+    RunResult alone = Run({"--script", script, "--ticks", "120", "--no-draw", "--measures",
+                           "--trace", Path("alone.csv"), "--crank-speed", "4", "--friction", "350",
+                           "--perturb", "10"}); // repeat 1 of seed 9
     ASSERT_EQ(alone.exitCode, 0) << alone.err;
     std::vector<TraceRow> rows;
     GaitMeasures m;

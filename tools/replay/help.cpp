@@ -20,6 +20,8 @@ const char kOptions[] =
     "  --trace FILE    write one CSV row per tick: the machine's pose and the controls\n"
     "  --trace-steps   write the trace's rows by physics step (first column \"step\"), so\n"
     "                  runs at different rates (keys - and =) compare row for row\n"
+    "  --measures      the trace gains the walk's measures: the crank motors' positive work\n"
+    "                  so far, the weight, and each leg's stance and foot point on the chassis\n"
     "  --no-draw       run the controls and the physics step alone, without drawing\n"
     "  --frames DIR    save every frame as DIR/TICK.png\n"
     "  --every K       with --frames, every K-th frame only\n"

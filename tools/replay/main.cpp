@@ -31,13 +31,14 @@
 #include "shell/usage.h"
 #include "tools/replay/batch.h"
 #include "tools/replay/help.h"
-#include "tools/replay/machine_choice.h"
 #include "records/key_script.h"
 #include "tools/replay/measure.h"
 #include "tools/replay/options.h"
 #include "tools/replay/progress.h"
+#include "tools/replay/run_plan.h"
 #include "tools/replay/outputs.h"
 #include "sim/trace_capture.h"
+#include "sim/walk_measures.h"
 
 #include <platform/d3d8/d3d8_linux.h>
 #include <platform/d3dx8/image_write.h>
@@ -196,7 +197,7 @@ bool StartNextCell() {
     if (replay.failed) return false;
     ++replay.cell;
     const BatchCell& cell = replay.cells[replay.cell];
-    if (!replay.trace.Open(cell.trace.c_str(), error)) {
+    if (!replay.trace.Open(cell.trace.c_str(), error, false, replay.options.measures)) {
         Fail(error);
         return false;
     }
@@ -213,6 +214,13 @@ bool StartNextCell() {
 }
 
 // Tick wall times run from one hook to the next, so they hold the message pump as well.
+// The trace row of tick or step `count`, with the measures' columns when asked for.
+TraceRow TraceRowOf(long count) {
+    TraceRow row = CaptureTraceRow(count);
+    if (replay.options.measures) CaptureWalkMeasures(row);
+    return row;
+}
+
 void MeasureTick(int64_t now) {
     Timing& timing = replay.timing;
     if (replay.tick == 0) {
@@ -237,7 +245,7 @@ void MeasureTick(int64_t now) {
 // the keys of the next one.
 void AfterTick() {
     if (replay.options.timing) MeasureTick(WallNs());
-    if (!replay.options.traceSteps) replay.trace.Write(CaptureTraceRow(replay.tick));
+    if (!replay.options.traceSteps) replay.trace.Write(TraceRowOf(replay.tick));
     if (replay.trace.Failed()) {
         StopForOutput();
         return;
@@ -259,7 +267,7 @@ void AfterTick() {
 }
 
 void AfterStep() {
-    if (!replay.trace.Failed()) replay.trace.Write(CaptureTraceRow(replay.step++));
+    if (!replay.trace.Failed()) replay.trace.Write(TraceRowOf(replay.step++));
 }
 
 // A lock folder of this run's own, so that neither a running koltrep nor another replay
@@ -369,48 +377,24 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
         ExitBeforeStartUp(2);
     }
-    if (!replay.options.cells.empty() &&
-        !LoadBatchCells(replay.options.cells, replay.cells, error)) {
+    RunPlan plan;
+    if (!LoadRunCells(replay.options, plan, error)) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
-    if (!CheckReplayOutputs(replay.options, replay.cells, DataFilesRead(), error) ||
+    if (!CheckReplayOutputs(replay.options, plan.cells, DataFilesRead(), error) ||
         (!replay.options.video.empty() && !video::KnownVideoName(replay.options.video, error))) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
-    long statedTicks = 0;
-    RecordedStart recordedStart;
-    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error, &statedTicks,
-                       &recordedStart)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    bool showUsage = false;
+    if (!PlanRun("koltrep-replay", replay.options, plan, error, showUsage)) {
+        std::fprintf(stderr, "%s\n%s", error.c_str(), showUsage ? kReplayUsage : "");
         ExitBeforeStartUp(2);
     }
-    if (!ChooseReplayMachine(replay.options, recordedStart, error)) {
-        std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
-        ExitBeforeStartUp(2);
-    }
-    if (replay.options.ticks == 0) {
-        replay.options.ticks = statedTicks > 0          ? statedTicks
-                               : !replay.events.empty() ? replay.events.back().tick + 1
-                                                        : 0;
-        if (replay.options.ticks == 0) {
-            std::fprintf(stderr,
-                         "koltrep-replay: the script states no tick count and holds no key "
-                         "event; give --ticks N\n%s",
-                         kReplayUsage);
-            ExitBeforeStartUp(2);
-        }
-    }
-    replay.lastTick = replay.options.ticks - 1;
-    long unplayed = std::count_if(replay.events.begin(), replay.events.end(),
-                                  [](const KeyEvent& e) { return e.tick > replay.lastTick; });
-    if (unplayed > 0)
-        std::fprintf(stderr,
-                     "koltrep-replay: note: %ld script event(s) after tick %ld are not "
-                     "played\n",
-                     unplayed, replay.lastTick);
-
+    replay.events = std::move(plan.events);
+    replay.lastTick = plan.lastTick;
+    replay.cells = std::move(plan.cells);
     if (!replay.options.framesDir.empty()) {
         const char* dir = replay.options.framesDir.c_str();
         if (mkdir(dir, 0777) != 0) {
@@ -424,21 +408,9 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (!replay.cells.empty()) {
-        // The script's own Escape would end the whole batch in the middle of a cell.
-        for (const KeyEvent& event : replay.events)
-            if (event.key == DIK_ESCAPE && event.down && event.tick <= replay.lastTick) {
-                std::fprintf(stderr, "koltrep-replay: --cells cannot run a script that presses "
-                                     "Escape\n");
-                ExitBeforeStartUp(2);
-            }
-        replay.options.trace = replay.cells[0].trace;
-        replay.options.setCrankSpeed = replay.options.setFriction = true;
-        replay.options.crankSpeed = replay.cells[0].crankSpeed;
-        replay.options.friction = replay.cells[0].friction;
-    }
     if (!replay.options.trace.empty() &&
-        !replay.trace.Open(replay.options.trace.c_str(), error, replay.options.traceSteps)) {
+        !replay.trace.Open(replay.options.trace.c_str(), error, replay.options.traceSteps,
+                           replay.options.measures)) {
         std::fprintf(stderr, "koltrep-replay: %s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
@@ -473,6 +445,7 @@ int main(int argc, char** argv) {
     if (replay.options.setCrankSpeed) crankSpeed = replay.options.crankSpeed;
     if (replay.options.setFriction) frictionCoefficient = replay.options.friction;
     drawFrames = !replay.options.noDraw;
+    walkMeasuresOn = replay.options.measures;
     if (replay.options.timing) {
         CountAllocationSources();
         timing.tickNs.reserve(std::min<size_t>(replay.options.ticks, kMaxTimedTicks));

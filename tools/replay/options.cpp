@@ -7,12 +7,13 @@
 #include <string_view>
 
 const char kReplayUsage[] =
-    "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE [--trace-steps]] [--no-draw]\n"
-    "                      [--frames DIR [--every K]] [--shot FILE] [--video FILE.mp4|.webm|.mkv]\n"
+    "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE [--trace-steps] [--measures]]\n"
+    "                      [--no-draw] [--frames DIR [--every K]] [--shot FILE]\n"
+    "                      [--video FILE.mp4|.webm|.mkv]\n"
     "                      [--timing] [--crank-speed X] [--friction X] [--perturb SEED]\n"
     "                      [--machine FILE] [--data DIR]\n"
-    "       koltrep-replay --script FILE [--ticks N] --no-draw --cells FILE [--machine FILE]\n"
-    "                      [--data DIR]\n";
+    "       koltrep-replay --script FILE [--ticks N] --no-draw --cells FILE [--measures]\n"
+    "                      [--machine FILE] [--data DIR]\n";
 
 namespace {
 
@@ -102,6 +103,8 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             options.traceSteps = true;
         } else if (arg == "--video") {
             if (!needValue(options.video)) return false;
+        } else if (arg == "--measures") {
+            options.measures = true;
         } else if (arg == "--no-draw") {
             options.noDraw = true;
         } else if (arg == "--timing") {
@@ -144,6 +147,10 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
     }
     if (options.traceSteps && options.trace.empty()) {
         error = "--trace-steps needs --trace FILE";
+        return false;
+    }
+    if (options.measures && options.trace.empty() && options.cells.empty()) {
+        error = "--measures needs --trace FILE or --cells FILE";
         return false;
     }
     if (!options.cells.empty() &&

@@ -9,6 +9,7 @@ struct ReplayOptions {
     long ticks = 0; // 0: the count the script states, else its last event's tick + 1
     std::string trace;
     bool traceSteps = false; // one trace row per physics step rather than per tick
+    bool measures = false;   // the trace gains the walk's measures' columns
     bool noDraw = false;
     std::string framesDir;
     long every = 0; // 1 when --frames comes without --every

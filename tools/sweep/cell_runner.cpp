@@ -85,7 +85,8 @@ std::string ScratchPath(const CellRun& run, const char* kind, size_t index, cons
 pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::vector<Run>& runs,
                  const Batch& batch, std::string& error) {
     std::vector<std::string> args = {
-        run.replay, "--script", run.script, "--ticks", std::to_string(run.ticks), "--no-draw"};
+        run.replay,  "--script",  run.script, "--ticks", std::to_string(run.ticks),
+        "--no-draw", "--measures"};
     if (!run.machine.empty()) args.insert(args.end(), {"--machine", run.machine});
     if (run.batch == 1) {
         const Run& one = runs[batch.runs[0]];
@@ -163,15 +164,16 @@ void FinishRun(const CellRun& run, const std::vector<Cell>& cells, Run& one, siz
 void FinishBatch(const CellRun& run, const std::vector<Cell>& cells, std::vector<Run>& runs,
                  const Batch& batch, int status, bool stopped) {
     std::string log = ScratchPath(run, "batch", batch.number, ".log");
+    const std::string program = run.replay.substr(run.replay.rfind('/') + 1);
     bool endedNormally = !stopped && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     std::string failure;
     if (stopped)
         failure = "stopped by signal " + std::to_string(stopSignal);
     else if (!endedNormally)
-        failure = (WIFEXITED(status)
-                       ? "koltrep-replay exited with " + std::to_string(WEXITSTATUS(status))
-                       : "koltrep-replay ended by signal " + std::to_string(WTERMSIG(status))) +
-                  ": " + LastLine(ReadFile(log));
+        failure =
+            (WIFEXITED(status) ? program + " exited with " + std::to_string(WEXITSTATUS(status))
+                               : program + " ended by signal " + std::to_string(WTERMSIG(status))) +
+            ": " + LastLine(ReadFile(log));
     for (size_t index : batch.runs)
         FinishRun(run, cells, runs[index], index, endedNormally, run.batch == 1, failure);
     unlink(log.c_str());

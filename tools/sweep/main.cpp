@@ -39,7 +39,7 @@ namespace {
 
 const char kSweepHelp[] =
     "Walks the machine over a grid of crank speeds and friction coefficients, one\n"
-    "koltrep-replay run without drawing per cell, and measures each cell's speed, heading\n"
+    "run without drawing per cell (koltrep-evaluate), and measures each cell's speed, heading\n"
     "drift and tip-over. Writes DIR/sweep.csv and, through gnuplot, DIR/speed.png and\n"
     "DIR/tipover.png.\n"
     "  --crank-speeds LIST  crank speeds to try (-100 to 100): the program's \"Rotation/Sec\"\n"
@@ -51,7 +51,8 @@ const char kSweepHelp[] =
     "  --jobs N        cells run at once (default: one per core)\n"
     "  --out DIR       the output folder (default: koltrep-sweep-USER in $TMPDIR or /tmp)\n"
     "  --no-plot       write the CSV only\n"
-    "  --replay PATH   the koltrep-replay to run (default: the one beside this program)\n"
+    "  --replay PATH   the program each cell runs: koltrep-evaluate (the default, the one\n"
+    "                  beside this program) or koltrep-replay, which take the same options\n"
     "  --repeats N     run each cell N times (1 to 10000), each from a start moved by up to\n"
     "                  0.5 mm, and give the spread of the measures (writes DIR/runs.csv too)\n"
     "  --seed S        the seed of the repeats' starts (0 to 2^64-1, default 0)\n"
@@ -397,12 +398,12 @@ int Sweep(int argc, char** argv) {
         return 2;
     }
     CellRun run;
-    run.replay = options.replay.empty() ? ProgramFolder() + "koltrep-replay" : options.replay;
+    run.replay = options.replay.empty() ? ProgramFolder() + "koltrep-evaluate" : options.replay;
     run.ticks = options.ticks;
     run.settle = options.settle;
     run.seed = options.seed;
     if (access(run.replay.c_str(), X_OK) != 0)
-        return Fail("cannot run " + run.replay + " (build koltrep-replay, or give --replay)", 2);
+        return Fail("cannot run " + run.replay + " (build koltrep-evaluate, or give --replay)", 2);
     run.machine = options.machine;
     if (!options.task.empty()) {
         CatchStopSignals();

@@ -12,10 +12,12 @@
 
 #include <platform/i18n/i18n.h>
 
-const char kRunCsvHeader[] = "crank_speed,friction,repeat,speed,heading_drift,tip_tick";
+const char kRunCsvHeader[] = "crank_speed,friction,repeat,speed,heading_drift,tip_tick,"
+                             "stride_length,foot_height_variation,duty_factor,cost_of_transport";
 const char kSpreadCsvHeader[] =
     "crank_speed,friction,repeats,speed_mean,speed_sd,speed_min,speed_max,heading_drift_mean,"
-    "heading_drift_sd,heading_drift_min,heading_drift_max,tip_share,tip_tick_median";
+    "heading_drift_sd,heading_drift_min,heading_drift_max,tip_share,tip_tick_median,"
+    "stride_length_mean,foot_height_variation_mean,duty_factor_mean,cost_of_transport_mean";
 
 namespace {
 
@@ -71,6 +73,7 @@ std::string FormatRunRow(const Cell& cell, int repeat, const GaitMeasures& measu
     AppendNumber(line, measures.headingDrift);
     line += ',';
     if (measures.tipTick >= 0) line += std::to_string(measures.tipTick);
+    AppendWalkFields(line, measures.walk);
     return line + '\n';
 }
 
@@ -79,15 +82,32 @@ bool ParseRunRow(const std::string& row, bool withRepeat, float& crankSpeed, flo
     std::string_view line(row);
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     std::vector<std::string_view> f = Fields(line);
-    if (f.size() != (withRepeat ? 6u : 5u)) return false;
+    if (f.size() != (withRepeat ? 6u : 5u) + kWalkFieldCount) return false;
     size_t i = 0;
     repeat = -1;
     measures = GaitMeasures{};
     if (!Read(f[i++], crankSpeed) || !Read(f[i++], friction)) return false;
     if (withRepeat && (!Read(f[i++], repeat) || repeat < 0)) return false;
     if (!Read(f[i++], measures.speed) || !Read(f[i++], measures.headingDrift)) return false;
-    return f[i].empty() || (Read(f[i], measures.tipTick) && measures.tipTick >= 0);
+    if (!f[i].empty() && !(Read(f[i], measures.tipTick) && measures.tipTick >= 0)) return false;
+    return ReadWalkFields(&f[i + 1], measures.walk);
 }
+
+namespace {
+
+// The mean over the repeats that have the measure; NaN when none has.
+double MeanOf(const std::vector<GaitMeasures>& repeats, double WalkMeasures::*measure) {
+    double sum = 0;
+    int count = 0;
+    for (const GaitMeasures& m : repeats)
+        if (!std::isnan(m.walk.*measure)) {
+            sum += m.walk.*measure;
+            ++count;
+        }
+    return count > 0 ? sum / count : NAN;
+}
+
+} // namespace
 
 Spread SpreadOf(const std::vector<GaitMeasures>& repeats) {
     Spread s;
@@ -117,6 +137,10 @@ Spread SpreadOf(const std::vector<GaitMeasures>& repeats) {
         s.driftSd = std::sqrt(s.driftSd / (n - 1));
     }
     s.tipShare = static_cast<double>(tips.size()) / n;
+    s.walkMean.strideLength = MeanOf(repeats, &WalkMeasures::strideLength);
+    s.walkMean.footHeightVariation = MeanOf(repeats, &WalkMeasures::footHeightVariation);
+    s.walkMean.dutyFactor = MeanOf(repeats, &WalkMeasures::dutyFactor);
+    s.walkMean.costOfTransport = MeanOf(repeats, &WalkMeasures::costOfTransport);
     if (!tips.empty()) {
         std::sort(tips.begin(), tips.end());
         size_t mid = tips.size() / 2;
@@ -139,6 +163,7 @@ std::string FormatSpreadRow(const Cell& cell, const Spread& s) {
     }
     line += ',';
     if (s.tipTickMedian >= 0) AppendNumber(line, s.tipTickMedian);
+    AppendWalkFields(line, s.walkMean);
     return line + '\n';
 }
 

@@ -35,6 +35,7 @@ struct Spread {
     double driftMean = 0, driftSd = 0, driftMin = 0, driftMax = 0;
     double tipShare = 0;
     double tipTickMedian = -1; // -1: none tipped over
+    WalkMeasures walkMean;     // each over the repeats that have it
 };
 Spread SpreadOf(const std::vector<GaitMeasures>& repeats);
 std::string FormatSpreadRow(const Cell& cell, const Spread& spread);

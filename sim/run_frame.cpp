@@ -1,0 +1,24 @@
+// The simulation's per-tick frame function: the tick's advance, then the keys of the picture
+// and the picture itself.
+#include "sim/controls.h"
+
+#include <dinput.h>
+
+#include "gfx/screenshot.h"
+#include "gfx/video_recording.h"
+#include "input/input.h"
+#include "sim/contacts.h"
+#include "sim/frame.h"
+#include "sim/gait_lab.h"
+#include "sim/key_help.h"
+
+void RunFrame() {
+    AdvanceSimulation();
+    if (!drawFrames) return;
+    if (GetKey(DIK_F9) == 2) ToggleVideoRecording();
+    UpdateGaitLab();
+    UpdateContactKey();
+    UpdateKeyHelp();
+    DrawFrame();
+    if (GetKey(DIK_F12) == 2) SaveScreenshot();
+}

@@ -1,0 +1,77 @@
+// The run's plan: the script's events, the tick count and the batch's cells.
+#include "tools/replay/run_plan.h"
+
+#include <dinput.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tools/replay/machine_choice.h"
+
+namespace {
+
+bool SettleTickCount(ReplayOptions& options, const RunPlan& plan, long statedTicks,
+                     std::string& error) {
+    if (options.ticks == 0) {
+        options.ticks = statedTicks > 0        ? statedTicks
+                        : !plan.events.empty() ? plan.events.back().tick + 1
+                                               : 0;
+        if (options.ticks == 0) {
+            error = "the script states no tick count and holds no key event; give --ticks N";
+            return false;
+        }
+    }
+    return true;
+}
+
+// A batch takes its first cell's trace and control inputs; the script's own Escape would end
+// the whole batch in the middle of a cell.
+bool TakeFirstCell(ReplayOptions& options, const RunPlan& plan, std::string& error) {
+    for (const KeyEvent& event : plan.events)
+        if (event.key == DIK_ESCAPE && event.down && event.tick <= plan.lastTick) {
+            error = "--cells cannot run a script that presses Escape";
+            return false;
+        }
+    options.trace = plan.cells[0].trace;
+    options.setCrankSpeed = options.setFriction = true;
+    options.crankSpeed = plan.cells[0].crankSpeed;
+    options.friction = plan.cells[0].friction;
+    return true;
+}
+
+} // namespace
+
+bool LoadRunCells(const ReplayOptions& options, RunPlan& plan, std::string& error) {
+    plan.cells.clear();
+    return options.cells.empty() || LoadBatchCells(options.cells, plan.cells, error);
+}
+
+bool PlanRun(const char* program, ReplayOptions& options, RunPlan& plan, std::string& error,
+             bool& showUsage) {
+    showUsage = false;
+    long statedTicks = 0;
+    RecordedStart recordedStart;
+    if (!LoadKeyScript(options.script.c_str(), plan.events, error, &statedTicks, &recordedStart))
+        return false;
+    if (!ChooseReplayMachine(options, recordedStart, error)) {
+        error = std::string(program) + ": " + error;
+        return false;
+    }
+    if (!SettleTickCount(options, plan, statedTicks, error)) {
+        error = std::string(program) + ": " + error;
+        showUsage = true;
+        return false;
+    }
+    plan.lastTick = options.ticks - 1;
+    const long lastTick = plan.lastTick;
+    long unplayed = std::count_if(plan.events.begin(), plan.events.end(),
+                                  [lastTick](const KeyEvent& e) { return e.tick > lastTick; });
+    if (unplayed > 0)
+        std::fprintf(stderr, "%s: note: %ld script event(s) after tick %ld are not played\n",
+                     program, unplayed, lastTick);
+    if (!plan.cells.empty() && !TakeFirstCell(options, plan, error)) {
+        error = std::string(program) + ": " + error;
+        return false;
+    }
+    return true;
+}
