@@ -153,7 +153,7 @@ long StatedTickCount(std::string_view text) {
 }
 
 bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
-                   long* statedTicks) {
+                   long* statedTicks, std::vector<PanelAction>* actions) {
     events.clear();
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
@@ -184,5 +184,10 @@ bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string&
         return false;
     }
     if (statedTicks != nullptr) *statedTicks = StatedTickCount(text);
-    return ParseKeyScript(text, events, error);
+    if (!ParseKeyScript(text, events, error)) return false;
+    if (actions != nullptr && !ParsePanelActions(text, *actions, error)) {
+        events.clear();
+        return false;
+    }
+    return true;
 }

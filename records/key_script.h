@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "records/panel_script.h"
+
 struct KeyEvent {
     long tick;
     int key; // DIK code
@@ -34,8 +36,8 @@ bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::s
 // line says none.
 long StatedTickCount(std::string_view text);
 
-// Reads and parses a script file, and, when asked, the tick count it states. Files above
-// kMaxScriptBytes are refused unread.
+// Reads and parses a script file, and, when asked, the tick count it states and its panel lines.
+// Files above kMaxScriptBytes are refused unread.
 constexpr std::size_t kMaxScriptBytes = 16 * 1024 * 1024;
 bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
-                   long* statedTicks = nullptr);
+                   long* statedTicks = nullptr, std::vector<PanelAction>* actions = nullptr);

@@ -11,6 +11,8 @@
 #include "sim/gait_lab.h"
 #include "sim/key_help.h"
 #include "sim/laser.h"
+#include "sim/panel.h"
+#include "sim/panel_actions.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/time_control.h"
@@ -87,6 +89,8 @@ void ReadControls() {
 }
 
 void RunFrame() {
+    ReadPanelInput();
+    ApplyPanelActions();
     ReadSessionKeys();
     ReadTimeKeys();
     // A paused tick reads only the view: a key held or pressed meanwhile (a shot, a nudge, the
@@ -99,10 +103,11 @@ void RunFrame() {
     recordContacts = drawFrames;
     RunPhysicsSteps();
     if (!drawFrames) return;
-    if (GetKey(DIK_F9) == 2) ToggleVideoRecording();
+    if (GetKey(DIK_F9) == 2 || TakeVideoRequest()) ToggleVideoRecording();
     UpdateGaitLab();
     UpdateContactKey();
     UpdateKeyHelp();
+    UpdatePanelKey();
     DrawFrame();
-    if (GetKey(DIK_F12) == 2) SaveScreenshot();
+    if (GetKey(DIK_F12) == 2 || TakeScreenshotRequest()) SaveScreenshot();
 }

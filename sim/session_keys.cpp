@@ -8,6 +8,8 @@
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/laser.h"
+#include "sim/hand.h"
+#include "sim/panel_actions.h"
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
 #include "sim/world.h"
@@ -27,6 +29,7 @@ void ResetMachine() {
     nudgeAmount = 0.0f;
     laserBeams[0] = laserBeams[1] = LaserBeam{};
     ClearGaitRecord();
+    ReleaseBody();
     ForgetPoseBeforeStep();
     DebugPrint("Reset: the machine is back at its start.\n");
 }
@@ -34,5 +37,5 @@ void ResetMachine() {
 void ReadSessionKeys() {
     if (GetKey(DIK_BACK) == 2) ResetMachine();
     if (GetKey(DIK_P) == 2) paused = !paused;
-    simulationAdvances = !paused || GetKey(DIK_O) == 2;
+    simulationAdvances = TakeStepRequest() || !paused || GetKey(DIK_O) == 2;
 }

@@ -13,6 +13,7 @@
 #include "sim/physics_step.h"
 #include "sim/scene.h"
 #include "sim/session_keys.h"
+#include "sim/hand.h"
 #include "sim/world.h"
 
 int rateIndex = kNormalRate;
@@ -114,6 +115,7 @@ void ReadTimeKeys() {
 void RunPhysicsSteps() {
     for (int s = 0; s < stepsThisTick; ++s) {
         if (s + 1 == stepsThisTick && TicksPerStep() > 1) KeepPoseBeforeStep();
+        ApplyHandForce();
         StepPhysics();
         if (drawFrames) RecordGaitStep();
         if (afterPhysicsStep) afterPhysicsStep();

@@ -28,6 +28,7 @@
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
 #include "sim/session_keys.h"
+#include "sim/panel_actions.h"
 #include "shell/usage.h"
 #include "tools/replay/batch.h"
 #include "tools/replay/help.h"
@@ -70,6 +71,8 @@ struct Replay {
     ReplayOptions options;
     std::vector<KeyEvent> events;
     size_t nextEvent = 0;
+    std::vector<PanelAction> actions; // the script's panel lines and pulls
+    size_t nextAction = 0;
     long tick = 0; // the tick being run
     long lastTick = 0;
     long step = 0; // physics steps so far, for --trace-steps
@@ -129,6 +132,12 @@ void PlayEventsOf(long tick) {
         const KeyEvent& event = replay.events[replay.nextEvent++];
         replay.keyboard.SetKey(event.key, event.down);
     }
+    // Skipped ones (ticks before the first that runs) never act: the program had none of them.
+    while (replay.nextAction < replay.actions.size() &&
+           replay.actions[replay.nextAction].tick <= tick) {
+        const PanelAction& action = replay.actions[replay.nextAction++];
+        if (action.tick == tick) QueuePanelAction(action);
+    }
     bool lastCell = replay.cell + 1 >= replay.cells.size();
     if (tick == replay.lastTick && lastCell) replay.keyboard.SetKey(DIK_ESCAPE, true);
 }
@@ -165,6 +174,7 @@ bool StartNextCell() {
     PerturbIfAsked();
     replay.tick = 0;
     replay.nextEvent = 0;
+    replay.nextAction = 0;
     PlayEventsOf(0);
     return true;
 }
@@ -327,14 +337,19 @@ int main(int argc, char** argv) {
         ExitBeforeStartUp(2);
     }
     long statedTicks = 0;
-    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error, &statedTicks)) {
+    if (!LoadKeyScript(replay.options.script.c_str(), replay.events, error, &statedTicks,
+                       &replay.actions)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         ExitBeforeStartUp(2);
     }
     if (replay.options.ticks == 0) {
-        replay.options.ticks = statedTicks > 0          ? statedTicks
-                               : !replay.events.empty() ? replay.events.back().tick + 1
-                                                        : 0;
+        replay.options.ticks =
+            statedTicks > 0 ? statedTicks
+            : !replay.events.empty() || !replay.actions.empty()
+                ? std::max(replay.events.empty() ? 0 : replay.events.back().tick,
+                           replay.actions.empty() ? 0 : replay.actions.back().tick) +
+                      1
+                : 0;
         if (replay.options.ticks == 0) {
             std::fprintf(stderr,
                          "koltrep-replay: the script states no tick count and holds no key "
