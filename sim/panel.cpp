@@ -36,6 +36,9 @@ constexpr float kPanelWidth = 300.0f;
 
 BYTE rawKeys[256];
 BYTE rawPrevKeys[256];
+// Keys pressed while a field was typed into: they stay away from the machine until released, so
+// the Enter that ends the typing does not reach it either.
+bool swallowed[256];
 std::string typed;
 
 const char* const kRateNames[kRateCount] = {"1/16", "1/8", "1/4", "1/2", "1", "2", "4"};
@@ -89,10 +92,6 @@ void Queue(PanelVerb verb, int which, double value = 0.0) {
     QueuePanelAction(action);
 }
 
-void SetIfChanged(bool changed, int which, double value) {
-    if (changed) Queue(PanelVerb::Set, which, value);
-}
-
 // The pointer in back-buffer pixels: a window stretches the picture over its client area.
 void PointerInPicture(float& x, float& y) {
     const POINT p = GetMousePos();
@@ -141,9 +140,10 @@ void SimulationSection() {
     NumberSetting(_("Friction"), kSetFriction, frictionCoefficient, 5.0f, 1000.0f, 0.0f, 1.0e6f);
     int rate = rateIndex;
     ImGui::SetNextItemWidth(80.0f);
-    SetIfChanged(ImGui::Combo(_("Time rate"), &rate, kRateNames, kRateCount), kSetRate, rate);
+    if (ImGui::Combo(_("Time rate"), &rate, kRateNames, kRateCount))
+        Queue(PanelVerb::Set, kSetRate, rate);
     bool pause = paused;
-    SetIfChanged(ImGui::Checkbox(_("Paused"), &pause), kSetPaused, pause);
+    if (ImGui::Checkbox(_("Paused"), &pause)) Queue(PanelVerb::Set, kSetPaused, pause);
     ImGui::SameLine();
     if (ImGui::Button(_("One step"))) Queue(PanelVerb::Do, kDoStep);
     ImGui::SameLine();
@@ -152,7 +152,7 @@ void SimulationSection() {
 
 void Toggle(const char* label, int which, bool current) {
     bool on = current;
-    SetIfChanged(ImGui::Checkbox(label, &on), which, on);
+    if (ImGui::Checkbox(label, &on)) Queue(PanelVerb::Set, which, on);
 }
 
 void ShownSection() {
@@ -166,7 +166,7 @@ void ShownSection() {
     Toggle(_("Key list"), kSetKeyList, keyHelpOn);
     int view = viewMode;
     ImGui::SetNextItemWidth(120.0f);
-    SetIfChanged(ImGui::Combo(_("View"), &view, kViewNames, 3), kSetView, view);
+    if (ImGui::Combo(_("View"), &view, kViewNames, 3)) Queue(PanelVerb::Set, kSetView, view);
 }
 
 void PicturesSection() {
@@ -284,10 +284,14 @@ void ReadPanelInput() {
     std::memcpy(rawPrevKeys, rawKeys, sizeof rawKeys);
     std::memcpy(rawKeys, keyState, sizeof rawKeys);
     typed.clear();
-    if (!panelOpen || !platform::ui::UiWantsText()) return;
+    const bool typing = panelOpen && platform::ui::UiWantsText();
+    for (int key = 0; key < 256; ++key) {
+        swallowed[key] = Down(rawKeys, key) && (typing || swallowed[key]);
+        if (swallowed[key]) keyState[key] = 0;
+    }
+    if (!typing) return;
     for (const TypedKey& k : kTypedKeys)
         if (Down(rawKeys, k.key) && !Down(rawPrevKeys, k.key)) typed += k.character;
-    std::memset(keyState, 0, sizeof keyState);
 }
 
 void UpdatePanelKey() {
