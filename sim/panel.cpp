@@ -184,9 +184,12 @@ void BuildPanel() {
     const ImGuiIO& io = ImGui::GetIO();
     ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x - kPanelWidth - 4.0f, 4.0f),
                             ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(kPanelWidth, io.DisplaySize.y - 8.0f), ImGuiCond_FirstUseEver);
+    // Only as tall as its contents: with a software renderer every pixel of the panel costs.
+    ImGui::SetNextWindowSizeConstraints(ImVec2(kPanelWidth, 0.0f),
+                                        ImVec2(kPanelWidth, io.DisplaySize.y - 8.0f));
     ImGui::SetNextWindowBgAlpha(0.85f);
-    if (ImGui::Begin(_("Panel (F6)"), nullptr, ImGuiWindowFlags_NoCollapse)) {
+    if (ImGui::Begin(_("Panel (F6)"), nullptr,
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize)) {
         SimulationSection();
         ShownSection();
         PicturesSection();
@@ -294,10 +297,15 @@ void ReadPanelInput() {
         if (Down(rawKeys, k.key) && !Down(rawPrevKeys, k.key)) typed += k.character;
 }
 
-void UpdatePanelKey() {
-    if (GetKey(DIK_F6) != 2) return;
-    panelOpen = !panelOpen && StartPanel();
+bool SetPanelOpen(bool open) {
+    if (open == panelOpen) return true;
+    panelOpen = open && StartPanel();
     if (panelOpen) ClearPanelPlots();
+    return panelOpen == open;
+}
+
+void UpdatePanelKey() {
+    if (GetKey(DIK_F6) == 2) SetPanelOpen(!panelOpen);
 }
 
 void UpdateHandPointer() {

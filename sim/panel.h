@@ -11,6 +11,8 @@ extern bool panelOpen;
 void ReadPanelInput();
 // F6 opens and closes the panel; once a drawn tick.
 void UpdatePanelKey();
+// Opens (starting its renderer the first time) or closes the panel; false when it cannot open.
+bool SetPanelOpen(bool open);
 // Ctrl + left drag on a body of the machine: grab, pull, let go, as actions. Once a drawn tick,
 // after the camera is placed.
 void UpdateHandPointer();

@@ -88,17 +88,15 @@ PlotFrame DrawAxes(const char* title, float low, float high) {
     return f;
 }
 
+// One polyline a series: a line a sample would cost a draw-list entry each.
 void DrawSeries(const PlotFrame& f, int series, ImU32 colour) {
     if (samples < 2) return;
-    ImDrawList* draw = ImGui::GetWindowDrawList();
+    static ImVec2 points[kWindowTicks];
     const float dx = f.size.x / static_cast<float>(kWindowTicks - 1);
     const float right = f.origin.x + f.size.x;
-    ImVec2 last(right, ToY(f, Sample(series, 0)));
-    for (int age = 1; age < samples; ++age) {
-        ImVec2 next(right - dx * static_cast<float>(age), ToY(f, Sample(series, age)));
-        draw->AddLine(next, last, colour);
-        last = next;
-    }
+    for (int age = 0; age < samples; ++age)
+        points[age] = ImVec2(right - dx * static_cast<float>(age), ToY(f, Sample(series, age)));
+    ImGui::GetWindowDrawList()->AddPolyline(points, samples, colour, ImDrawFlags_None, 1.0f);
 }
 
 // A scale that holds every sample shown and `floor` either way, in round steps of `step`.

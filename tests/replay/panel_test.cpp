@@ -28,8 +28,8 @@ TEST(PanelScript, LinesReadBackAsWrittenAndKeyReadersTakeThemForComments) {
     speed.tick = 131;
     speed.which = kSetCrankSpeed;
     speed.value = static_cast<float>(0.75f / 3.0f);
-    const std::string text = "10 UP down\n" + FormatPanelAction(pull) +
-                             FormatPanelAction(speed) + "  #@ 140 do reset\n#@ 150 release\n";
+    const std::string text = "10 UP down\n" + FormatPanelAction(pull) + FormatPanelAction(speed) +
+                             "  #@ 140 do reset\n#@ 150 release\n";
     std::vector<PanelAction> actions;
     std::string error;
     ASSERT_TRUE(ParsePanelActions(text, actions, error)) << error;
@@ -48,13 +48,23 @@ TEST(PanelScript, LinesReadBackAsWrittenAndKeyReadersTakeThemForComments) {
 }
 
 TEST(PanelScript, HostileLinesAreRefusedByNumber) {
-    const char* const bad[] = {
-        "#@ 5 set crank_speed nan\n",  "#@ 5 set crank_speed 101\n", "#@ 5 set rate 7\n",
-        "#@ 5 set contacts 0.5\n",     "#@ 5 set friction -1\n",     "#@ 5 set wheels 1\n",
-        "#@ 5 pull 33 0 0 0 0 0 0\n",  "#@ 5 pull 1 0 0 0 0 0\n",   "#@ 5 pull 1 0 0 0 0 0 1e7\n",
-        "#@ 5 pull -1 0 0 0 0 0 0\n",  "#@ 5 do fly\n",              "#@ 5 release now\n",
-        "#@ -5 release\n",             "#@ 2147483648 release\n",    "#@ 5\n",
-        "#@ 6 release\n#@ 5 release\n", "#@ 5 set view 1 2 3 4 5 6 7 8 9 10 11\n"};
+    const char* const bad[] = {"#@ 5 set crank_speed nan\n",
+                               "#@ 5 set crank_speed 101\n",
+                               "#@ 5 set rate 7\n",
+                               "#@ 5 set contacts 0.5\n",
+                               "#@ 5 set friction -1\n",
+                               "#@ 5 set wheels 1\n",
+                               "#@ 5 pull 33 0 0 0 0 0 0\n",
+                               "#@ 5 pull 1 0 0 0 0 0\n",
+                               "#@ 5 pull 1 0 0 0 0 0 1e7\n",
+                               "#@ 5 pull -1 0 0 0 0 0 0\n",
+                               "#@ 5 do fly\n",
+                               "#@ 5 release now\n",
+                               "#@ -5 release\n",
+                               "#@ 2147483648 release\n",
+                               "#@ 5\n",
+                               "#@ 6 release\n#@ 5 release\n",
+                               "#@ 5 set view 1 2 3 4 5 6 7 8 9 10 11\n"};
     for (const char* text : bad) {
         std::vector<PanelAction> actions;
         std::string error;
