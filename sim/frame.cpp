@@ -12,6 +12,7 @@
 #include "sim/gait_lab.h"
 #include "sim/key_help.h"
 #include "sim/hand.h"
+#include "sim/hand_pointer.h"
 #include "sim/laser.h"
 #include "sim/panel.h"
 #include "sim/physics_step.h"

@@ -13,8 +13,5 @@ void ReadPanelInput();
 void UpdatePanelKey();
 // Opens (starting its renderer the first time) or closes the panel; false when it cannot open.
 bool SetPanelOpen(bool open);
-// Ctrl + left drag on a body of the machine: grab, pull, let go, as actions. Once a drawn tick,
-// after the camera is placed.
-void UpdateHandPointer();
 // Builds and draws the panel when open; nothing at all when closed. Last in the frame.
 void DrawPanel();
