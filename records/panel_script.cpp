@@ -110,8 +110,12 @@ bool ReadPull(const std::string_view* f, int count, PanelAction& action, std::st
     action.body = int(body);
     for (int i = 0; i < 6; ++i) {
         double value = 0.0;
-        if (!ReadNumber(f[1 + i], value) || std::fabs(value) > kMaxMagnitude)
-            return error = "coordinate " + Shown(f[1 + i]) + " is not a number within 1e6", false;
+        const bool grabbed = i < 3;
+        if (!ReadNumber(f[1 + i], value) ||
+            std::fabs(value) > (grabbed ? kMaxGrabOffset : kMaxTarget))
+            return error = (grabbed ? "grabbed point " : "target ") + Shown(f[1 + i]) +
+                           (grabbed ? " is not a number within 50" : " is not a number within 1e4"),
+                   false;
         (i < 3 ? action.point[i] : action.target[i - 3]) = value;
     }
     return true;
@@ -138,6 +142,14 @@ bool ReadAction(const std::string_view* f, int count, PanelAction& action, std::
 }
 
 } // namespace
+
+bool PullFits(const PanelAction& action) {
+    for (int i = 0; i < 3; ++i)
+        if (!(std::fabs(action.point[i]) <= kMaxGrabOffset) ||
+            !(std::fabs(action.target[i]) <= kMaxTarget))
+            return false;
+    return action.body >= 0 && action.body < kPullBodyCount;
+}
 
 std::string FormatPanelAction(const PanelAction& action) {
     char line[512];

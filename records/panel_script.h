@@ -32,6 +32,11 @@ extern const char* const kPanelCommandNames[kPanelCommandCount];
 // The hand holds bodies 0..31 (the links) and 32 (the chassis).
 constexpr int kPullBodyCount = 33;
 
+// A grabbed point lies on the machine, the chassis 16 long: one farther out would turn a limited
+// force into an unlimited torque. The target stays within the world's ground.
+constexpr double kMaxGrabOffset = 50.0;
+constexpr double kMaxTarget = 1.0e4;
+
 struct PanelAction {
     long tick = 0;
     PanelVerb verb = PanelVerb::Set;
@@ -42,6 +47,10 @@ struct PanelAction {
     double target[3] = {}; // pull: where the pointer holds it, in the world
     int line = 0;          // 1-based line of the script it came from
 };
+
+// Whether a pull's body, point and target are within the limits a script is held to; the live
+// program sends no pull that its replay would refuse.
+bool PullFits(const PanelAction& action);
 
 // The action's line, '\n' included. Numbers are written so that reading them back gives the
 // same doubles, so a replay applies exactly what the live program did.

@@ -36,7 +36,9 @@ struct Grip {
 };
 Grip grip;
 
-void QueuePull(int body, const double local[3], const D3DXVECTOR3& target) {
+// False, sending nothing, when the pull lies beyond what a script may hold (a pointer ray grazing
+// the plane throws the target far away).
+bool QueuePull(int body, const double local[3], const D3DXVECTOR3& target) {
     PanelAction action;
     action.verb = PanelVerb::Pull;
     action.body = body;
@@ -45,8 +47,10 @@ void QueuePull(int body, const double local[3], const D3DXVECTOR3& target) {
     action.target[0] = target.x;
     action.target[1] = target.y;
     action.target[2] = target.z;
+    if (!PullFits(action)) return false;
     QueuePanelAction(action);
     grip.target = target;
+    return true;
 }
 
 void Grab() {
@@ -57,9 +61,8 @@ void Grab() {
     if (!PickMachineBody(origin, direction, body, local, hit)) return;
     const D3DXVECTOR3 forward(viewMatrix._13, viewMatrix._23, viewMatrix._33);
     const D3DXVECTOR3 offset = hit - origin;
-    grip.held = true;
     grip.depth = D3DXVec3Dot(&offset, &forward);
-    QueuePull(body, local, hit);
+    grip.held = QueuePull(body, local, hit);
 }
 
 // The pointer's place in the plane through the grabbed point that faces the camera.

@@ -19,7 +19,7 @@ TEST(PanelScript, LinesReadBackAsWrittenAndKeyReadersTakeThemForComments) {
     pull.tick = 130;
     pull.verb = PanelVerb::Pull;
     pull.body = 32;
-    const double point[3] = {0.1, -1.0 / 3.0, 1e-17}, target[3] = {-18.7, 4.74, 1e5};
+    const double point[3] = {0.1, -1.0 / 3.0, 1e-17}, target[3] = {-18.7, 4.74, 1e4};
     for (int i = 0; i < 3; ++i) {
         pull.point[i] = point[i];
         pull.target[i] = target[i];
@@ -56,7 +56,8 @@ TEST(PanelScript, HostileLinesAreRefusedByNumber) {
                                "#@ 5 set wheels 1\n",
                                "#@ 5 pull 33 0 0 0 0 0 0\n",
                                "#@ 5 pull 1 0 0 0 0 0\n",
-                               "#@ 5 pull 1 0 0 0 0 0 1e7\n",
+                               "#@ 5 pull 1 0 0 0 0 0 1.1e4\n",
+                               "#@ 5 pull 1 0 0 51 0 0 0\n",
                                "#@ 5 pull -1 0 0 0 0 0 0\n",
                                "#@ 5 do fly\n",
                                "#@ 5 release now\n",
