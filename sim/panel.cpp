@@ -190,10 +190,13 @@ void BuildPanel() {
     ImGui::End();
     // The plots have a window of their own, under the help lines, where the scene is ground.
     ImGui::SetNextWindowPos(ImVec2(4.0f, 214.0f), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(io.DisplaySize.x - kPanelWidth - 12.0f, 262.0f),
-                             ImGuiCond_FirstUseEver);
+    const float plotsWidth = io.DisplaySize.x - kPanelWidth - 12.0f;
+    ImGui::SetNextWindowSizeConstraints(ImVec2(plotsWidth, 0.0f),
+                                        ImVec2(plotsWidth, io.DisplaySize.y));
     ImGui::SetNextWindowBgAlpha(0.85f);
-    if (ImGui::Begin(_("Plots"), nullptr, ImGuiWindowFlags_NoCollapse)) DrawPanelPlots();
+    if (ImGui::Begin(_("Plots"), nullptr,
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize))
+        DrawPanelPlots();
     ImGui::End();
 }
 

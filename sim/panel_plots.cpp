@@ -63,7 +63,7 @@ float ToY(const PlotFrame& f, float value) {
 PlotFrame DrawAxes(const char* title, float low, float high) {
     ImGui::TextUnformatted(title);
     const float labelWidth = ImGui::CalcTextSize("-0000").x;
-    const float height = 26.0f;
+    const float height = 20.0f;
     const ImVec2 at = ImGui::GetCursorScreenPos();
     PlotFrame f{ImVec2(at.x + labelWidth + 4.0f, at.y + 4.0f),
                 ImVec2(ImGui::GetContentRegionAvail().x - labelWidth - 8.0f, height), low, high};
