@@ -5,6 +5,7 @@
 
 #include "records/key_script.h"
 #include "records/panel_script.h"
+#include "records/trace.h"
 #include "tests/support/tools/replay_process.h"
 
 #include <platform/d3dx8/image_decode.h>
@@ -115,6 +116,60 @@ TEST_F(PanelPicture, F6ShowsTheSettingsAndPlotsAndF6AgainTakesThemAway) {
     Image plain = Shot("", "plain");
     Image closed = Shot("5 F6 down\n6 F6 up\n30 F6 down\n31 F6 up\n", "closed");
     EXPECT_TRUE(plain.rgba == closed.rgba) << "closed, the panel leaves the picture as designed";
+}
+
+class PanelRun : public replay_test::ReplayProcessTest {
+  protected:
+    // The trace of `ticks` ticks of a script, run without drawing.
+    std::vector<TraceRow> Trace(const std::string& script, long ticks) {
+        std::ofstream(Path("run.txt")) << script;
+        replay_test::RunResult result =
+            Run({"--script", Path("run.txt"), "--ticks", std::to_string(ticks), "--trace",
+                 Path("run.csv"), "--no-draw"});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        std::vector<TraceRow> rows;
+        std::string error;
+        EXPECT_TRUE(ParseTrace(replay_test::ReadAll(Path("run.csv")), rows, error)) << error;
+        EXPECT_EQ(rows.size(), static_cast<size_t>(ticks));
+        return rows;
+    }
+    static bool Same(const TraceRow& a, const TraceRow& b) {
+        return std::equal(std::begin(a.values), std::end(a.values), std::begin(b.values));
+    }
+};
+
+// An action acts at the start of its tick, before the tick's keys and physics: the trace row of
+// that tick already shows it.
+TEST_F(PanelRun, SettingsPauseStepAndResetActAtTheirTick) {
+    auto rows = Trace("#@ 10 set crank_speed 0.75\n#@ 12 set friction 120\n#@ 14 set view 2\n"
+                      "#@ 20 set paused 1\n#@ 30 do step\n#@ 40 set paused 0\n",
+                      45);
+    EXPECT_EQ(rows[9].values[kCrankSpeed], 3.0);
+    EXPECT_EQ(rows[10].values[kCrankSpeed], 0.75);
+    EXPECT_EQ(rows[12].values[kFriction], 120.0);
+    EXPECT_EQ(rows[14].values[kViewMode], 2.0);
+    for (int t = 20; t < 30; ++t)
+        EXPECT_TRUE(Same(rows[t], rows[19])) << "paused tick " << t << " moved";
+    EXPECT_FALSE(Same(rows[30], rows[29])) << "one step";
+    for (int t = 31; t < 40; ++t)
+        EXPECT_TRUE(Same(rows[t], rows[30])) << "paused tick " << t << " moved";
+    EXPECT_FALSE(Same(rows[40], rows[39])) << "resumed";
+
+    auto reset = Trace("#@ 50 do reset\n", 70);
+    for (int k = 0; k < 20; ++k)
+        EXPECT_TRUE(Same(reset[50 + k], reset[k])) << "tick " << 50 + k;
+}
+
+// The pull moves the machine from its first tick, and stops at its release's.
+TEST_F(PanelRun, APullActsFromItsTickUntilItsRelease) {
+    const std::string pull = "#@ 30 pull 32 0 0 0 -2.4 -1.29 5.2\n";
+    auto plain = Trace("", 50);
+    auto early = Trace(pull + "#@ 40 release\n", 50);
+    auto late = Trace(pull + "#@ 45 release\n", 50);
+    EXPECT_TRUE(Same(early[29], plain[29]));
+    EXPECT_FALSE(Same(early[30], plain[30])) << "the pull moves the chassis at once";
+    EXPECT_TRUE(Same(early[39], late[39]));
+    EXPECT_FALSE(Same(early[40], late[40])) << "released at 40, the spring no longer pulls";
 }
 
 } // namespace
