@@ -28,6 +28,8 @@ void MapKeys(ImGuiIO& io) {
     io.KeyMap[ImGuiKey_Enter] = DIK_RETURN;
     io.KeyMap[ImGuiKey_KeyPadEnter] = DIK_NUMPADENTER;
     io.KeyMap[ImGuiKey_Escape] = DIK_ESCAPE;
+    io.KeyMap[ImGuiKey_A] = DIK_A; // with Ctrl: select the field's text
+    io.KeyMap[ImGuiKey_Z] = DIK_Z; // with Ctrl: undo
 }
 
 bool LoadFont(ImGuiIO& io, const char* faceName, float pixelHeight, const std::string& glyphText,
