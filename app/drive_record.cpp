@@ -19,6 +19,7 @@
 #include "app/machine_option.h"
 #include "input/input.h"
 #include "records/key_script.h"
+#include "sim/panel_actions.h"
 #include "sim/trace_capture.h"
 
 namespace {
@@ -76,6 +77,11 @@ void WriteKeyChanges() {
         std::snprintf(line, sizeof line, "%ld %s %s\n", recording.tick, recording.keyNames[key],
                       down ? "down" : "up");
         recording.pending += line;
+    }
+    // The panel's changes and the hand's pulls the tick applied, after its keys.
+    for (PanelAction action : PanelActionsThisTick()) {
+        action.tick = recording.tick;
+        recording.pending += FormatPanelAction(action);
     }
     if (!recording.pending.empty()) WriteScript(recording.pending);
 }

@@ -18,6 +18,7 @@ IDirectInputDevice8A* joystickDevices[kMaxJoysticks] = {};
 int joystickCount = 0;
 BYTE closeKey = 0;
 POINT mousePos = {0, 0};
+BYTE mouseButtons[4] = {};
 
 // The error boxes' texts are the catalogue's ids; MessageBoxA shows them in the user's language.
 static void ShowError(const char* text) {
@@ -191,10 +192,14 @@ void UpdateInput() {
         if (mousePos.y > clientHeight) mousePos.y = clientHeight;
     }
 
-    // Mouse device: read only to notice lost access.
+    // Mouse device: its buttons (the hand and the panel), and lost access.
+    std::memset(mouseButtons, 0, sizeof mouseButtons);
     if (mouseDevice) {
         DIMOUSESTATE mouseState;
-        if (mouseDevice->GetDeviceState(sizeof(mouseState), &mouseState) == DIERR_INPUTLOST) {
+        const HRESULT mouseResult = mouseDevice->GetDeviceState(sizeof(mouseState), &mouseState);
+        if (SUCCEEDED(mouseResult))
+            std::memcpy(mouseButtons, mouseState.rgbButtons, sizeof mouseButtons);
+        if (mouseResult == DIERR_INPUTLOST) {
             DebugPrint("マウスのアクセス権を失いました.\n");
             mouseDevice->Acquire();
         }

@@ -16,6 +16,8 @@ extern BYTE keyState[256];
 extern BYTE prevKeyState[256];
 extern BYTE closeKey;
 extern POINT mousePos;
+// The mouse buttons of the tick's sample (0x80 = down): left, right, middle, fourth.
+extern BYTE mouseButtons[4];
 
 bool InitDirectInput();
 void FreeInput();

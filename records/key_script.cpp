@@ -171,7 +171,8 @@ long StatedTickCount(std::string_view text) {
 }
 
 bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
-                   long* statedTicks, RecordedStart* start) {
+                   long* statedTicks, RecordedStart* start,
+                   std::vector<PanelAction>* actions) {
     events.clear();
     std::string text;
     int reason = 0;
@@ -190,5 +191,10 @@ bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string&
     }
     if (statedTicks != nullptr) *statedTicks = StatedTickCount(text);
     if (start != nullptr) *start = ReadRecordedStart(text);
-    return ParseKeyScript(text, events, error);
+    if (!ParseKeyScript(text, events, error)) return false;
+    if (actions != nullptr && !ParsePanelActions(text, *actions, error)) {
+        events.clear();
+        return false;
+    }
+    return true;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "records/panel_script.h"
 #include "records/recorded_start.h"
 
 struct KeyEvent {
@@ -40,8 +41,9 @@ bool ParseKeyScript(std::string_view text, std::vector<KeyEvent>& events, std::s
 // line says none.
 long StatedTickCount(std::string_view text);
 
-// Reads and parses a script file, and, when asked, the tick count and the start it states.
-// Files above kMaxScriptBytes are refused unread.
+// Reads and parses a script file, and, when asked, the tick count and the start it states and its
+// panel lines. Files above kMaxScriptBytes are refused unread.
 constexpr std::size_t kMaxScriptBytes = 16 * 1024 * 1024;
 bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
-                   long* statedTicks = nullptr, RecordedStart* start = nullptr);
+                   long* statedTicks = nullptr, RecordedStart* start = nullptr,
+                   std::vector<PanelAction>* actions = nullptr);

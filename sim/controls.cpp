@@ -7,6 +7,7 @@
 #include "input/input.h"
 #include "sim/contacts.h"
 #include "sim/laser.h"
+#include "sim/panel_actions.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/time_control.h"
@@ -16,6 +17,9 @@
 int viewMode = 0;
 float nudgeAmount = 0.0f;
 bool drawFrames = true;
+// F1's list is drawn above, but defined here with the other switches: a replay's panel lines
+// set it in runs that draw nothing.
+bool keyHelpOn = false;
 
 namespace {
 
@@ -84,6 +88,7 @@ void ReadControls() {
 }
 
 void AdvanceSimulation() {
+    ApplyPanelActions();
     ReadSessionKeys();
     ReadTimeKeys();
     // A paused tick reads only the view: a key held or pressed meanwhile (a shot, a nudge, the

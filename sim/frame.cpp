@@ -11,7 +11,10 @@
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/key_help.h"
+#include "sim/hand.h"
+#include "sim/hand_pointer.h"
 #include "sim/laser.h"
+#include "sim/panel.h"
 #include "sim/physics_step.h"
 #include "sim/scene.h"
 #include "sim/session_keys.h"
@@ -82,6 +85,7 @@ void DrawFrame() {
     DrawFlatQuad(0.0f, 0.0f, 0.0f, 1000.0f, 1000.0f, 0xFFFFFFFF);
     DrawContacts(); // under the gait lab's panels
     DrawGaitLab();
+    DrawHand();
 
     BeginText();
     DrawTextAt(0, 18, "Walking              : Push Arrow Key");
@@ -120,6 +124,8 @@ void DrawFrame() {
 
     // Ours, over the design's picture and only while asked for: the key list, then a notice.
     DrawKeyHelp();
+    UpdateHandPointer();
+    DrawPanel();
     DrawNotice();
 
     EndFrame();

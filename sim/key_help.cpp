@@ -10,8 +10,6 @@
 
 #include <platform/i18n/i18n.h>
 
-bool keyHelpOn = false;
-
 const KeyHelpRow kKeyHelp[] = {
     {"", N_("Keys (F1 closes this list)")},
     {"Up / Down", N_("walk forwards / backwards")},
@@ -28,6 +26,8 @@ const KeyHelpRow kKeyHelp[] = {
     {"F1", N_("this list on / off")},
     {"F2 / F3", N_("foot trails / gait panel on / off")},
     {"F4 / F5", N_("contact forces / footfall diagram on / off")},
+    {"F6", N_("settings panel with live plots on / off")},
+    {"Ctrl+left drag", N_("pull the machine by the point grabbed")},
     {"- / =", N_("slower / faster simulation (1/16 to 4)")},
     {"F9", N_("start / stop a video in the Videos folder")},
     {"F11, Alt+Enter", N_("window / full screen")},

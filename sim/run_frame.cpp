@@ -11,14 +11,19 @@
 #include "sim/frame.h"
 #include "sim/gait_lab.h"
 #include "sim/key_help.h"
+#include "sim/panel.h"
+#include "sim/panel_actions.h"
 
 void RunFrame() {
+    // The panel's changes and pulls of this tick are queued before the tick applies them.
+    ReadPanelInput();
     AdvanceSimulation();
     if (!drawFrames) return;
-    if (GetKey(DIK_F9) == 2) ToggleVideoRecording();
+    if (GetKey(DIK_F9) == 2 || TakeVideoRequest()) ToggleVideoRecording();
     UpdateGaitLab();
     UpdateContactKey();
     UpdateKeyHelp();
+    UpdatePanelKey();
     DrawFrame();
-    if (GetKey(DIK_F12) == 2) SaveScreenshot();
+    if (GetKey(DIK_F12) == 2 || TakeScreenshotRequest()) SaveScreenshot();
 }

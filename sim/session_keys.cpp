@@ -8,6 +8,8 @@
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/laser.h"
+#include "sim/hand.h"
+#include "sim/panel_actions.h"
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
 #include "sim/walk_measures.h"
@@ -29,6 +31,7 @@ void ResetMachine() {
     laserBeams[0] = laserBeams[1] = LaserBeam{};
     ClearGaitRecord();
     ClearWalkRecord();
+    ReleaseBody();
     ForgetPoseBeforeStep();
     DebugPrint("Reset: the machine is back at its start.\n");
 }
@@ -36,5 +39,5 @@ void ResetMachine() {
 void ReadSessionKeys() {
     if (GetKey(DIK_BACK) == 2) ResetMachine();
     if (GetKey(DIK_P) == 2) paused = !paused;
-    simulationAdvances = !paused || GetKey(DIK_O) == 2;
+    simulationAdvances = TakeStepRequest() || !paused || GetKey(DIK_O) == 2;
 }

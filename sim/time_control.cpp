@@ -8,10 +8,11 @@
 #include <cmath>
 
 #include "input/input.h"
+#include "sim/body_matrix.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
+#include "sim/hand.h"
 #include "sim/physics_step.h"
-#include "sim/body_matrix.h"
 #include "sim/session_keys.h"
 #include "sim/walk_measures.h"
 #include "sim/world.h"
@@ -115,6 +116,7 @@ void ReadTimeKeys() {
 void RunPhysicsSteps() {
     for (int s = 0; s < stepsThisTick; ++s) {
         if (s + 1 == stepsThisTick && TicksPerStep() > 1) KeepPoseBeforeStep();
+        ApplyHandForce();
         if (walkMeasuresOn) PrepareWalkStep();
         StepPhysics();
         if (drawFrames) RecordGaitStep();

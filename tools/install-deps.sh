@@ -8,7 +8,7 @@ packages=(
   libode-dev libsdl2-dev libepoxy-dev libx11-dev libxext-dev libxrender-dev libgl1-mesa-dri libegl-mesa0 libegl1 libgl1
   libpng-dev zlib1g-dev libjpeg-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-dejavu-core fontconfig
-  libmeshoptimizer-dev
+  libmeshoptimizer-dev libimgui-dev
   libavcodec-dev libavformat-dev libswscale-dev libavutil-dev ffmpeg
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils imagemagick openbox

@@ -17,6 +17,7 @@
 #include "records/trace.h"
 #include "shell/usage.h"
 #include "sim/controls.h"
+#include "sim/panel_actions.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/time_control.h"
@@ -70,13 +71,17 @@ void StartCell(size_t cell) {
     if (o.perturb) PerturbStart(o.perturbSeed);
 }
 
-// The keys of `tick` pressed or let go, then sampled as the program samples its keyboard.
-void SampleKeysOf(long tick, size_t& next) {
+// The keys of `tick` pressed or let go, then sampled as the program samples its keyboard; the
+// panel lines and pulls of `tick` queued for the tick to apply.
+void SampleKeysOf(long tick, size_t& next, size_t& nextAction) {
     const std::vector<KeyEvent>& events = run.plan.events;
     for (; next < events.size() && events[next].tick == tick; ++next)
         run.keys[events[next].key] = events[next].down ? 0x80 : 0;
     std::memcpy(prevKeyState, keyState, sizeof keyState);
     std::memcpy(keyState, run.keys, sizeof keyState);
+    const std::vector<PanelAction>& actions = run.plan.actions;
+    for (; nextAction < actions.size() && actions[nextAction].tick <= tick; ++nextAction)
+        if (actions[nextAction].tick == tick) QueuePanelAction(actions[nextAction]);
 }
 
 // The chassis's up direction (its body -y axis) points below the horizon.
@@ -87,9 +92,9 @@ bool TippedOver(const TraceRow& row) {
 
 // One cell's ticks. False when the script's Escape ended the run, as it ends the program.
 bool RunTicks(const std::string& traceName) {
-    size_t next = 0;
+    size_t next = 0, nextAction = 0;
     for (long tick = 0; tick <= run.plan.lastTick; ++tick) {
-        SampleKeysOf(tick, next);
+        SampleKeysOf(tick, next, nextAction);
         AdvanceSimulation();
         TraceRow row = RowOf(tick);
         if (!run.options.replay.traceSteps) run.trace.Write(row);

@@ -28,6 +28,7 @@
 #include "sim/physics_step.h"
 #include "sim/time_control.h"
 #include "sim/session_keys.h"
+#include "sim/panel_actions.h"
 #include "shell/usage.h"
 #include "tools/replay/batch.h"
 #include "tools/replay/help.h"
@@ -73,6 +74,8 @@ struct Replay {
     ReplayOptions options;
     std::vector<KeyEvent> events;
     size_t nextEvent = 0;
+    std::vector<PanelAction> actions; // the script's panel lines and pulls
+    size_t nextAction = 0;
     long tick = 0; // the tick being run
     long lastTick = 0;
     long step = 0; // physics steps so far, for --trace-steps
@@ -175,6 +178,12 @@ void PlayEventsOf(long tick) {
         const KeyEvent& event = replay.events[replay.nextEvent++];
         replay.keyboard.SetKey(event.key, event.down);
     }
+    // Skipped ones (ticks before the first that runs) never act: the program had none of them.
+    while (replay.nextAction < replay.actions.size() &&
+           replay.actions[replay.nextAction].tick <= tick) {
+        const PanelAction& action = replay.actions[replay.nextAction++];
+        if (action.tick == tick) QueuePanelAction(action);
+    }
     bool lastCell = replay.cell + 1 >= replay.cells.size();
     if (tick == replay.lastTick && lastCell) replay.keyboard.SetKey(DIK_ESCAPE, true);
 }
@@ -209,6 +218,7 @@ bool StartNextCell() {
     PerturbIfAsked();
     replay.tick = 0;
     replay.nextEvent = 0;
+    replay.nextAction = 0;
     PlayEventsOf(0);
     return true;
 }
@@ -393,6 +403,7 @@ int main(int argc, char** argv) {
         ExitBeforeStartUp(2);
     }
     replay.events = std::move(plan.events);
+    replay.actions = std::move(plan.actions);
     replay.lastTick = plan.lastTick;
     replay.cells = std::move(plan.cells);
     if (!replay.options.framesDir.empty()) {

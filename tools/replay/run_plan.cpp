@@ -13,9 +13,10 @@ namespace {
 bool SettleTickCount(ReplayOptions& options, const RunPlan& plan, long statedTicks,
                      std::string& error) {
     if (options.ticks == 0) {
-        options.ticks = statedTicks > 0        ? statedTicks
-                        : !plan.events.empty() ? plan.events.back().tick + 1
-                                               : 0;
+        long last = -1;
+        if (!plan.events.empty()) last = plan.events.back().tick;
+        if (!plan.actions.empty()) last = std::max(last, plan.actions.back().tick);
+        options.ticks = statedTicks > 0 ? statedTicks : last + 1;
         if (options.ticks == 0) {
             error = "the script states no tick count and holds no key event; give --ticks N";
             return false;
@@ -51,7 +52,8 @@ bool PlanRun(const char* program, ReplayOptions& options, RunPlan& plan, std::st
     showUsage = false;
     long statedTicks = 0;
     RecordedStart recordedStart;
-    if (!LoadKeyScript(options.script.c_str(), plan.events, error, &statedTicks, &recordedStart))
+    if (!LoadKeyScript(options.script.c_str(), plan.events, error, &statedTicks, &recordedStart,
+                       &plan.actions))
         return false;
     if (!ChooseReplayMachine(options, recordedStart, error)) {
         error = std::string(program) + ": " + error;

@@ -11,6 +11,7 @@
 
 struct RunPlan {
     std::vector<KeyEvent> events;
+    std::vector<PanelAction> actions; // the script's panel lines and pulls
     long lastTick = 0;
     std::vector<BatchCell> cells; // --cells: the batch, run one after another
 };

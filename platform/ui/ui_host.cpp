@@ -1,0 +1,137 @@
+// The panel's host on Dear ImGui and its OpenGL 2 renderer.
+#include "platform/ui/ui_host.h"
+
+#include <dinput.h>
+#include <epoxy/gl.h>
+
+#include "imgui.h"
+#include "platform/ui/imgui_impl_opengl2.h"
+
+#include <platform/font/font_face.h>
+
+namespace platform::ui {
+
+namespace {
+
+bool started = false;
+
+void MapKeys(ImGuiIO& io) {
+    io.KeyMap[ImGuiKey_Tab] = DIK_TAB;
+    io.KeyMap[ImGuiKey_LeftArrow] = DIK_LEFT;
+    io.KeyMap[ImGuiKey_RightArrow] = DIK_RIGHT;
+    io.KeyMap[ImGuiKey_UpArrow] = DIK_UP;
+    io.KeyMap[ImGuiKey_DownArrow] = DIK_DOWN;
+    io.KeyMap[ImGuiKey_Home] = DIK_HOME;
+    io.KeyMap[ImGuiKey_End] = DIK_END;
+    io.KeyMap[ImGuiKey_Delete] = DIK_DELETE;
+    io.KeyMap[ImGuiKey_Backspace] = DIK_BACK;
+    io.KeyMap[ImGuiKey_Enter] = DIK_RETURN;
+    io.KeyMap[ImGuiKey_KeyPadEnter] = DIK_NUMPADENTER;
+    io.KeyMap[ImGuiKey_Escape] = DIK_ESCAPE;
+    io.KeyMap[ImGuiKey_A] = DIK_A; // with Ctrl: select the field's text
+    io.KeyMap[ImGuiKey_Z] = DIK_Z; // with Ctrl: undo
+}
+
+bool LoadFont(ImGuiIO& io, const char* faceName, float pixelHeight, const std::string& glyphText,
+              std::string& error) {
+    font::FontMatch match;
+    if (!font::MatchFontFile(faceName, false, match, error)) return false;
+    // Only the characters the panel shows: the whole Japanese range would make a texture of
+    // several megabytes for a few dozen kanji.
+    ImFontGlyphRangesBuilder builder;
+    builder.AddRanges(io.Fonts->GetGlyphRangesDefault());
+    builder.AddText(glyphText.c_str());
+    static ImVector<ImWchar> ranges;
+    ranges.clear();
+    builder.BuildRanges(&ranges);
+    ImFontConfig config;
+    config.FontNo = match.index;
+    if (!io.Fonts->AddFontFromFileTTF(match.file.c_str(), pixelHeight, &config, ranges.Data)) {
+        error = "cannot load the font " + match.file;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool StartUi(const char* faceName, float pixelHeight, const std::string& glyphText,
+             std::string& error) {
+    if (started) return true;
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    // The panel starts in the same place every run: no layout file is read or written.
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    MapKeys(io);
+    if (!LoadFont(io, faceName, pixelHeight, glyphText, error) || !ImGui_ImplOpenGL2_Init()) {
+        if (error.empty()) error = "the panel's renderer could not start";
+        ImGui::DestroyContext();
+        return false;
+    }
+    ImGui::StyleColorsDark();
+    started = true;
+    return true;
+}
+
+bool UiStarted() {
+    return started;
+}
+
+void BeginUi(const UiInput& input) {
+    ImGuiIO& io = ImGui::GetIO();
+    io.DisplaySize = ImVec2(float(input.width), float(input.height));
+    io.DeltaTime = input.seconds > 0.0f ? input.seconds : 0.05f;
+    io.MousePos = ImVec2(input.mouseX, input.mouseY);
+    for (int b = 0; b < 3; ++b)
+        io.MouseDown[b] = input.mouseDown[b];
+    io.KeyCtrl = input.ctrl;
+    io.KeyShift = input.shift;
+    for (int k = 0; k < 256; ++k)
+        io.KeysDown[k] = input.keys != nullptr && (input.keys[k] & 0x80) != 0;
+    io.AddInputCharactersUTF8(input.typed.c_str());
+    ImGui_ImplOpenGL2_NewFrame();
+    ImGui::NewFrame();
+}
+
+void EndUi() {
+    ImGui::Render();
+    // The stand-in draws from buffer objects and may leave them bound; the renderer draws from
+    // client memory, which a bound buffer would turn into offsets.
+    GLint arrayBuffer = 0, elementBuffer = 0, activeTexture = 0, clientTexture = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &arrayBuffer);
+    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &elementBuffer);
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
+    glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &clientTexture);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glActiveTexture(GL_TEXTURE0);
+    glClientActiveTexture(GL_TEXTURE0);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    glPopAttrib();
+    glPopClientAttrib();
+    glActiveTexture(GLenum(activeTexture));
+    glClientActiveTexture(GLenum(clientTexture));
+    glBindBuffer(GL_ARRAY_BUFFER, GLuint(arrayBuffer));
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, GLuint(elementBuffer));
+}
+
+bool UiWantsMouse() {
+    return started && ImGui::GetIO().WantCaptureMouse;
+}
+
+bool UiWantsText() {
+    return started && ImGui::GetIO().WantTextInput;
+}
+
+void StopUi() {
+    if (!started) return;
+    ImGui_ImplOpenGL2_Shutdown();
+    ImGui::DestroyContext();
+    started = false;
+}
+
+} // namespace platform::ui
