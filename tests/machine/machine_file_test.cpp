@@ -8,6 +8,7 @@
 #include "machine/four_bar.h"
 #include "machine/machine_file.h"
 #include "machine/machine_keys.h"
+#include "machine/machine_values.h"
 
 namespace {
 
@@ -142,6 +143,27 @@ TEST(MachineKeys, PathsReachNumbersAndArrayElements) {
 }
 
 // The solver, not the stored pose: at the design's numbers it lands on the build positions.
+// A varied machine is checked as a file is: its keys, their ranges and its linkage.
+TEST(MachineValues, VariedMachinesAreCheckedAsFilesAre) {
+    Machine varied;
+    std::string error;
+    ASSERT_TRUE(VaryMachine(DesignMachine(), {{"linkage.crank", 1.25}, {"legs.planes.2", 0.5}},
+                            varied, error))
+        << error;
+    EXPECT_EQ(varied.linkage.crank, 1.25);
+    EXPECT_EQ(varied.legs.planes[2], 0.5);
+    EXPECT_EQ(varied.linkage.base, DesignMachine().linkage.base);
+
+    EXPECT_FALSE(VaryMachine(DesignMachine(), {{"linkage.crnk", 1.0}}, varied, error));
+    EXPECT_EQ(error.rfind("linkage.crnk: not a key", 0), 0u) << error;
+    EXPECT_FALSE(CheckMachinePath("legs.planes.4", error)) << "past the array's end";
+    EXPECT_FALSE(VaryMachine(DesignMachine(), {{"linkage.crank", -1.0}}, varied, error));
+    EXPECT_NE(error.find("out of range"), std::string::npos) << error;
+    EXPECT_FALSE(VaryMachine(DesignMachine(), {{"linkage.crank", NAN}}, varied, error));
+    EXPECT_FALSE(VaryMachine(DesignMachine(), {{"linkage.base", 9.0}}, varied, error));
+    EXPECT_EQ(error.rfind("linkage: ", 0), 0u) << error;
+}
+
 TEST(FourBar, TheDesignLoopSolvesToItsBuildPositions) {
     LoopPoints p;
     ASSERT_TRUE(SolveLoop(DesignMachine().linkage, M_PI / 2, p));
