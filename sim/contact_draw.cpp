@@ -11,8 +11,6 @@
 #include "input/input.h"
 #include "sim/scene.h"
 
-bool contactsOn = false;
-
 namespace {
 
 constexpr D3DCOLOR kStickColor = 0xFFFFFFFF;

@@ -6,6 +6,9 @@
 
 #include "sim/world.h"
 
+// F4's switch lives with the record it shows: a replay's panel lines set it without drawing.
+bool contactsOn = false;
+
 bool recordContacts = false;
 
 namespace {

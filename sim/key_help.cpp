@@ -7,6 +7,7 @@
 #include "gfx/immediate.h"
 #include "gfx/overlay.h"
 #include "input/input.h"
+#include "sim/controls.h"
 
 #include <platform/i18n/i18n.h>
 

@@ -10,8 +10,7 @@ struct KeyHelpRow {
 extern const KeyHelpRow kKeyHelp[];
 extern const int kKeyHelpRows;
 
-extern bool keyHelpOn;
-
+// On or off: keyHelpOn, with the picture's other switches in sim/controls.h.
 // Toggles on F1; once per drawn tick.
 void UpdateKeyHelp();
 // The list on a dimmed panel, when on; nothing at all when off.

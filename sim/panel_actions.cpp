@@ -5,7 +5,6 @@
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
 #include "sim/hand.h"
-#include "sim/key_help.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/time_control.h"

@@ -90,8 +90,10 @@ cmp "$dir/partial.csv" "$dir/other/sweep.partial.csv" || fail "another sweep's p
 fallocate -l 64k "$dir/whole/.sweep.partial.csv.AbC123"
 head -n 2 "$dir/kept.csv" >"$dir/head.csv"
 row3=$(sed -n 3p "$dir/kept.csv")
-for case in '4,350,nan,1,|not a finite' '4,350,1,-inf,|not a finite' '4,350,-7,1,|below 0' \
-    '4,350,1,1,999999999|not one of the 200 ticks' "$row3|repeats the run of line 3"; do
+for case in '4,350,nan,1,,,,,|not a finite' '4,350,1,-inf,,,,,|not a finite' \
+    '4,350,-7,1,,,,,|below 0' '4,350,1,1,999999999,,,,|not one of the 200 ticks' \
+    '4,350,1,1,,1,0.5,2,1|duty factor 2 is above 1' '4,350,1,1,,-1,0.5,0.5,1|below 0' \
+    '4,350,1,1|has 4 fields, not 9' "$row3|repeats the run of line 3"; do
     { cat "$dir/head.csv" && echo "$row3" && echo "${case%|*}"; } >"$dir/whole/sweep.partial.csv"
     runs 2 "${grid[@]}" --ticks 200 --out "$dir/whole" --resume
     said "sweep.partial.csv line 4"

@@ -329,7 +329,8 @@ TEST_F(SweepRun, EveryRunBuildsTheGivenMachine) {
     for (const char* crank : {"2.5", "4"}) {
         RunResult single =
             Run({"--script", Path("walk.txt"), "--ticks", "120", "--no-draw", "--trace",
-                 Path("single.csv"), "--crank-speed", crank, "--machine", Path("long.toml")});
+                 Path("single.csv"), "--measures", "--crank-speed", crank, "--machine",
+                 Path("long.toml")});
         ASSERT_EQ(single.exitCode, 0) << single.err;
         std::vector<TraceRow> rows;
         GaitMeasures m;

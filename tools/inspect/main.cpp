@@ -19,6 +19,7 @@ const char kUsage[] =
 const char kHelp[] =
     "usage: koltrep-inspect mesh FILE | image FILE [--raw OUT] | msgbox TEXT OUT.png |\n"
     "                       machine [FILE]\n"
+    "\n"
     "Checks the program's data files with the program's own readers. A file is read as\n"
     "named; no data folder is searched.\n"
     "  mesh FILE    reads a .x file and prints its vertices, faces, subsets, materials and\n"

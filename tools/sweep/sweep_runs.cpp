@@ -202,11 +202,11 @@ namespace {
 // a hand-edited or damaged file must not put figures into the results that no run gave.
 std::string RowFault(std::string_view line, bool withRepeat, long ticks) {
     std::vector<std::string_view> f = Fields(line);
-    if (f.size() != (withRepeat ? 6u : 5u))
-        return FormatText(_("has %zu fields, not %zu"), f.size(), size_t{withRepeat ? 6u : 5u});
-    size_t measuresAt = withRepeat ? 3 : 2;
+    const size_t tipAt = withRepeat ? 5 : 4; // the walk's measures follow the tip-over tick
+    const size_t fields = tipAt + 1 + kWalkFieldCount;
+    if (f.size() != fields) return FormatText(_("has %zu fields, not %zu"), f.size(), fields);
     for (size_t i = 0; i < f.size(); ++i) {
-        if (i == f.size() - 1 && f[i].empty()) break; // no tip-over
+        if (i >= tipAt && f[i].empty()) continue; // no tip-over, or a measure the run lacks
         double value = 0;
         if (!Read(f[i], value))
             return FormatText(_("'%.*s' is not a number"), static_cast<int>(f[i].size()),
@@ -214,14 +214,21 @@ std::string RowFault(std::string_view line, bool withRepeat, long ticks) {
         if (!std::isfinite(value))
             return FormatText(_("'%.*s' is not a finite number"), static_cast<int>(f[i].size()),
                               f[i].data());
+        // Stride, height variation, duty factor and cost of transport are never negative.
+        if (i > tipAt && value < 0)
+            return FormatText(_("the measure '%.*s' is below 0"), static_cast<int>(f[i].size()),
+                              f[i].data());
     }
-    double speed = 0;
+    double speed = 0, duty = 0;
     long tip = -1;
-    Read(f[measuresAt], speed);
+    Read(f[tipAt - 2], speed);
     if (speed < 0) return FormatText(_("the speed %g is below 0"), speed);
-    if (!f.back().empty() && (!Read(f.back(), tip) || tip < 0 || tip >= ticks))
+    const std::string_view tipField = f[tipAt];
+    if (!tipField.empty() && (!Read(tipField, tip) || tip < 0 || tip >= ticks))
         return FormatText(_("the tip-over tick %.*s is not one of the %ld ticks run"),
-                          static_cast<int>(f.back().size()), f.back().data(), ticks);
+                          static_cast<int>(tipField.size()), tipField.data(), ticks);
+    if (Read(f[tipAt + 3], duty) && duty > 1)
+        return FormatText(_("the duty factor %g is above 1"), duty);
     return "";
 }
 
