@@ -79,7 +79,7 @@ bool OnlyKnownKeys(const toml::table& root, Place place, std::string& error) {
         }
         const toml::table* keys = node.as_table();
         if (keys == nullptr) {
-            error = place.Say(table, _("must be a table, [") + table + "]");
+            error = place.Say(table, FormatText(_("must be a table, [%s]"), table.c_str()));
             return false;
         }
         for (auto&& [key, value] : *keys) {

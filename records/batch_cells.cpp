@@ -68,15 +68,15 @@ bool ParseBatchCells(std::string_view text, const std::string& name, std::vector
         BatchCell cell;
         cell.line = lines.number();
         if (!ParseCell(line, cell)) {
-            error = where + "not 'CRANK_SPEED FRICTION PERTURB TRACE' (crank speed from -100 to "
-                            "100, friction from 0 to 1e9, PERTURB a seed or -)";
+            error = where + _("not 'CRANK_SPEED FRICTION PERTURB TRACE' (crank speed from -100 "
+                              "to 100, friction from 0 to 1e9, PERTURB a seed or -)");
             cells.clear();
             return false;
         }
         cells.push_back(std::move(cell));
     }
     if (cells.empty()) {
-        error = name + ": no cells";
+        error = FormatText(_("%s: no cells"), name.c_str());
         return false;
     }
     return true;
@@ -89,7 +89,7 @@ bool LoadBatchCells(const std::string& path, std::vector<BatchCell>& cells, std:
     switch (ReadTextFile(path.c_str(), kMaxScriptBytes, text, reason)) {
     case TextFileRead::kCannotOpen:
     case TextFileRead::kCannotRead:
-        error = "cannot read " + path + ": " + std::strerror(reason);
+        error = FormatText(_("cannot read %s: %s"), path.c_str(), std::strerror(reason));
         return false;
     case TextFileRead::kTooLarge:
         error = FormatText(_("%s is larger than %zu bytes"), path.c_str(), kMaxScriptBytes);

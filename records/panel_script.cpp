@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+#include <platform/i18n/i18n.h>
+
 const char* const kPanelSettingNames[kPanelSettingCount] = {
     "crank_speed", "friction", "rate",     "paused",   "trails",
     "gait_panel",  "contacts", "footfall", "key_list", "view"};
@@ -83,18 +85,18 @@ std::string Shown(std::string_view text) {
 // The fields after the tick; `error` names what is wrong without the line number.
 bool ReadSet(const std::string_view* f, int count, PanelAction& action, std::string& error) {
     action.verb = PanelVerb::Set;
-    if (count != 2) return error = "expected 'set NAME VALUE'", false;
+    if (count != 2) return error = _("expected 'set NAME VALUE'"), false;
     action.which = FindName(f[0], kPanelSettingNames, kPanelSettingCount);
-    if (action.which < 0) return error = "unknown setting " + Shown(f[0]), false;
+    if (action.which < 0)
+        return error = FormatText(_("unknown setting %s"), Shown(f[0]).c_str()), false;
     const Range& range = kSettingRanges[action.which];
     double value = 0.0;
     if (!ReadNumber(f[1], value) || value < range.low || value > range.high ||
         (range.whole && value != std::floor(value))) {
-        char limits[96];
-        std::snprintf(limits, sizeof limits, "%s from %g to %g",
-                      range.whole ? "a whole number" : "a number", range.low, range.high);
-        return error = kPanelSettingNames[action.which] + std::string(" ") + Shown(f[1]) +
-                       " is not " + limits,
+        const char* refusal = range.whole ? _("%s %s is not a whole number from %g to %g")
+                                          : _("%s %s is not a number from %g to %g");
+        return error = FormatText(refusal, kPanelSettingNames[action.which], Shown(f[1]).c_str(),
+                                  range.low, range.high),
                false;
     }
     action.value = value;
@@ -103,18 +105,21 @@ bool ReadSet(const std::string_view* f, int count, PanelAction& action, std::str
 
 bool ReadPull(const std::string_view* f, int count, PanelAction& action, std::string& error) {
     action.verb = PanelVerb::Pull;
-    if (count != 7) return error = "expected 'pull BODY X Y Z TX TY TZ'", false;
+    if (count != 7) return error = _("expected 'pull BODY X Y Z TX TY TZ'"), false;
     long body = -1;
     if (!ReadTick(f[0], body) || body >= kPullBodyCount)
-        return error = "body " + Shown(f[0]) + " is not a whole number from 0 to 32", false;
+        return error =
+                   FormatText(_("body %s is not a whole number from 0 to 32"), Shown(f[0]).c_str()),
+               false;
     action.body = int(body);
     for (int i = 0; i < 6; ++i) {
         double value = 0.0;
         const bool grabbed = i < 3;
         if (!ReadNumber(f[1 + i], value) ||
             std::fabs(value) > (grabbed ? kMaxGrabOffset : kMaxTarget))
-            return error = (grabbed ? "grabbed point " : "target ") + Shown(f[1 + i]) +
-                           (grabbed ? " is not a number within 50" : " is not a number within 1e4"),
+            return error = FormatText(grabbed ? _("grabbed point %s is not a number within 50")
+                                              : _("target %s is not a number within 1e4"),
+                                      Shown(f[1 + i]).c_str()),
                    false;
         (i < 3 ? action.point[i] : action.target[i - 3]) = value;
     }
@@ -122,23 +127,25 @@ bool ReadPull(const std::string_view* f, int count, PanelAction& action, std::st
 }
 
 bool ReadAction(const std::string_view* f, int count, PanelAction& action, std::string& error) {
-    if (count < 2) return error = "expected '#@ TICK VERB ...'", false;
+    if (count < 2) return error = _("expected '#@ TICK VERB ...'"), false;
     if (!ReadTick(f[0], action.tick))
-        return error = "tick " + Shown(f[0]) + " is not a whole number from 0 to 2147483647", false;
+        return error = FormatText(_("tick %s is not a whole number from 0 to 2147483647"),
+                                  Shown(f[0]).c_str()),
+               false;
     const std::string_view verb = f[1];
     if (verb == "set") return ReadSet(f + 2, count - 2, action, error);
     if (verb == "pull") return ReadPull(f + 2, count - 2, action, error);
     if (verb == "release") {
         action.verb = PanelVerb::Release;
-        return count == 2 || (error = "'release' takes nothing after it", false);
+        return count == 2 || (error = _("'release' takes nothing after it"), false);
     }
     if (verb == "do") {
         action.verb = PanelVerb::Do;
         action.which = count == 3 ? FindName(f[2], kPanelCommandNames, kPanelCommandCount) : -1;
         return action.which >= 0 ||
-               (error = "expected 'do step', 'do reset', 'do screenshot' or 'do video'", false);
+               (error = _("expected 'do step', 'do reset', 'do screenshot' or 'do video'"), false);
     }
-    return error = "unknown panel action " + Shown(verb), false;
+    return error = FormatText(_("unknown panel action %s"), Shown(verb).c_str()), false;
 }
 
 } // namespace
@@ -189,11 +196,11 @@ bool ParsePanelActions(std::string_view text, std::vector<PanelAction>& actions,
         action.line = lines.number();
         std::string reason;
         if (count > kMaxFields)
-            reason = "too many fields";
+            reason = _("too many fields");
         else if (ReadAction(fields, count, action, reason) && !actions.empty() &&
                  action.tick < actions.back().tick)
-            reason = "tick " + std::to_string(action.tick) + " comes after tick " +
-                     std::to_string(actions.back().tick);
+            reason =
+                FormatText(_("tick %ld comes after tick %ld"), action.tick, actions.back().tick);
         if (!reason.empty()) {
             error = "script:" + std::to_string(action.line) + ": " + reason;
             actions.clear();

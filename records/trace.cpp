@@ -43,7 +43,7 @@ void AppendValues(const double* values, int count, std::string& out) {
 // The name of field `i` after the tick, for the messages.
 std::string FieldName(int i) {
     if (i < kTraceValueCount) return kTraceColumns[i + 1];
-    return "measure " + std::to_string(i - kTraceValueCount + 1);
+    return FormatText(_("measure %d"), i - kTraceValueCount + 1);
 }
 
 } // namespace
@@ -72,7 +72,8 @@ bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string&
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (lineNumber == 1) {
             measured = line == std::string(kTraceHeader) + kMeasuresHeader;
-            if (line != kTraceHeader && !measured) return fail(1, "header is not the trace header");
+            if (line != kTraceHeader && !measured)
+                return fail(1, _("header is not the trace header"));
             continue;
         }
         if (line.empty()) continue;
@@ -80,25 +81,26 @@ bool ParseTrace(std::string_view text, std::vector<TraceRow>& rows, std::string&
         const char* p = line.data();
         const char* last = line.data() + line.size();
         auto tickResult = std::from_chars(p, last, row.tick);
-        if (tickResult.ec != std::errc()) return fail(lineNumber, "tick is not a number");
+        if (tickResult.ec != std::errc()) return fail(lineNumber, _("tick is not a number"));
         p = tickResult.ptr;
         row.measured = measured;
         const int fields = kTraceValueCount + (measured ? kMeasureValueCount : 0);
         for (int i = 0; i < fields; ++i) {
             if (p == last || *p != ',')
-                return fail(lineNumber, "expected " + std::to_string(fields + 1) + " fields");
+                return fail(lineNumber, FormatText(_("expected %d fields"), fields + 1));
             ++p;
             double& value =
                 i < kTraceValueCount ? row.values[i] : row.measures[i - kTraceValueCount];
             auto result = std::from_chars(p, last, value);
             if (result.ec != std::errc())
-                return fail(lineNumber, "field " + FieldName(i) + " is not a number");
+                return fail(lineNumber,
+                            FormatText(_("field %s is not a number"), FieldName(i).c_str()));
             p = result.ptr;
         }
-        if (p != last) return fail(lineNumber, "trailing text after the last field");
+        if (p != last) return fail(lineNumber, _("trailing text after the last field"));
         rows.push_back(row);
     }
-    if (lines.number() == 0) return fail(1, "empty trace");
+    if (lines.number() == 0) return fail(1, _("empty trace"));
     return true;
 }
 
@@ -141,7 +143,7 @@ bool TraceWriter::WriteLine() {
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
             failed_ = true;
-            reason_ = done < 0 ? std::strerror(errno) : "nothing written";
+            reason_ = done < 0 ? std::strerror(errno) : _("nothing written");
             if (ftruncate(fd_, wholeBytes_) != 0)
                 reason_ += std::string("; ") + std::strerror(errno);
             return false;

@@ -4,6 +4,10 @@
 # its SYNOPSIS too. Each page renders without a single warning from groff.
 set -u
 build=$1 source=$2
+# The help texts are compared with the English pages: the locale of the one who runs the tests
+# must not translate them.
+export LC_ALL=C
+unset LANGUAGE
 failures=0
 fail() {
     echo "FAIL: $*" >&2

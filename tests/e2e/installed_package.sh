@@ -153,7 +153,17 @@ sed -n '/^```sh$/,/^```$/p' "$guide/README.md" | grep -E '^ *koltrep-(replay|swe
 grep -q koltrep-sweep "$WORK/guide.sh" || fail "no sweep example found in the guide"
 (cd "$elsewhere" && PATH=$root/usr/bin:$PATH bash -e "$WORK/guide.sh") >"$WORK/guide.out" 2>&1 ||
     fail "the guide's examples failed: $(tail -n 5 "$WORK/guide.out")"
-[[ -s $WORK/guide-tour.png && -s $WORK/guide-koltrep-guide-sweep/sweep.csv ]] ||
+[[ -s $WORK/guide-tour.png && -s $WORK/guide-gait.png && -s $WORK/guide-koltrep-guide-sweep/sweep.csv ]] ||
     fail "the guide's examples wrote nothing: $(tail -n 5 "$WORK/guide.out")"
-note "the guide's replay and sweep examples run from the package"
+# The evaluator's chapter (its trace the same as the replay's) and the machine file's first two
+# steps, as typed there; each command that fails fails the page.
+for page in figures-evaluator.md machine.md; do
+    sed -n '/^```sh$/,/^```$/p' "$guide/$page" | grep -E '^(printf|cmp|koltrep-(replay|evaluate|inspect)) '
+done | sed -e "s|^koltrep-|$root/usr/bin/koltrep-|" >"$WORK/guide-tools.sh"
+(($(wc -l <"$WORK/guide-tools.sh") == 6)) || fail "the guide's tool examples moved: $(cat "$WORK/guide-tools.sh")"
+mkdir "$WORK/guide-tools"
+(cd "$WORK/guide-tools" && bash -e "$WORK/guide-tools.sh") >"$WORK/guide-tools.out" 2>&1 ||
+    fail "the guide's evaluator or machine example failed: $(tail -n 5 "$WORK/guide-tools.out")"
+grep -q '^\[linkage\]' "$WORK/guide-tools/walker.toml" || fail "koltrep-inspect machine wrote no machine"
+note "the guide's replay, sweep, evaluator and machine examples run from the package"
 echo PASS

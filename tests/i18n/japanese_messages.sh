@@ -15,7 +15,7 @@ expect_japanese() {
     local what=$1 file=$2 line
     [[ -s $file ]] || { echo "FAIL: $what: nothing on stderr"; status=1; return; }
     while IFS= read -r line; do
-        [[ $line == koltrep* ]] || continue
+        [[ $line == koltrep* || $line == script:* ]] || continue
         if [[ $line == *'?'* ]] || ! LC_ALL=C grep -qP '[^\x00-\x7F]' <<<"$line"; then
             echo "FAIL: $what: $line"
             status=1
@@ -33,6 +33,24 @@ expect_japanese "unknown option, no display" "$work/display.err"
 expect_japanese "missing --data folder" "$work/data.err"
 "$build/koltrep-replay" --script "$work/none.txt" 2>"$work/script.err" >/dev/null
 expect_japanese "missing script" "$work/script.err"
+grep -q 'ありません' "$work/script.err" || { echo "FAIL: the script's reason is not Japanese"; status=1; }
+
+# The tools: a refused option with its usage, an output that cannot be written, a machine
+# file that does not check, and the evaluator's help.
+printf '0 UP down\n4 UP up\n' >"$work/walk.txt"
+"$build/koltrep-replay" --script "$work/walk.txt" --no-such-option 2>"$work/option.err"
+expect_japanese "unknown option" "$work/option.err"
+grep -q '^使い方: koltrep-replay ' "$work/option.err" || { echo "FAIL: usage not Japanese"; status=1; }
+"$build/koltrep-replay" --script "$work/walk.txt" --no-draw --trace "$work/none/t.csv" \
+    2>"$work/trace.err"
+expect_japanese "unwritable --trace" "$work/trace.err"
+grep -q 'ありません' "$work/trace.err" || { echo "FAIL: the trace's reason is not Japanese"; status=1; }
+printf '[linkage]\ncrank = "long"\n' >"$work/bad.toml"
+"$build/koltrep-inspect" machine "$work/bad.toml" 2>"$work/machine.err" >/dev/null
+expect_japanese "bad machine file" "$work/machine.err"
+"$build/koltrep-evaluate" --help >"$work/help.out"
+grep -q '^使い方: koltrep-evaluate ' "$work/help.out" && grep -q 'この説明を表示して終了する' \
+    "$work/help.out" || { echo "FAIL: koltrep-evaluate --help is not Japanese"; status=1; }
 
 ((status == 0)) && echo PASS
 exit $status

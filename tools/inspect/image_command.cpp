@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include <platform/d3dx8/image_decode.h>
+#include <platform/i18n/i18n.h>
 #include <platform/win32/output_files.h>
 
 #include <cerrno>
@@ -16,19 +17,20 @@ int RunImageCommand(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--raw") == 0) {
             if (i + 1 >= argc || rawPath) {
-                std::fprintf(stderr, "image: --raw needs one output file\n");
+                std::fprintf(stderr, "image: %s\n", _("--raw needs one output file"));
                 return 1;
             }
             rawPath = argv[++i];
         } else if (!file) {
             file = argv[i];
         } else {
-            std::fprintf(stderr, "image: unexpected argument %s\n", argv[i]);
+            std::fprintf(stderr, "image: %s\n",
+                         FormatText(_("unexpected argument %s"), argv[i]).c_str());
             return 1;
         }
     }
     if (!file) {
-        std::fprintf(stderr, "usage: koltrep-inspect image FILE [--raw OUT]\n");
+        std::fputs(_("usage: koltrep-inspect image FILE [--raw OUT]\n"), stderr);
         return 1;
     }
     std::string error;
@@ -49,7 +51,10 @@ int RunImageCommand(int argc, char** argv) {
     if (rawPath) {
         FILE* out = std::fopen(rawPath, "wb");
         if (!out) {
-            std::fprintf(stderr, "image: cannot write %s: %s\n", rawPath, std::strerror(errno));
+            const int reason = errno;
+            std::fprintf(
+                stderr, "image: %s\n",
+                FormatText(_("cannot write %s: %s"), rawPath, std::strerror(reason)).c_str());
             return 1;
         }
         const bool written =
@@ -58,7 +63,9 @@ int RunImageCommand(int argc, char** argv) {
         if (std::fclose(out) != 0 || !written) {
             const int shown = reason ? reason : errno;
             std::remove(rawPath);
-            std::fprintf(stderr, "image: cannot write %s: %s\n", rawPath, std::strerror(shown));
+            std::fprintf(
+                stderr, "image: %s\n",
+                FormatText(_("cannot write %s: %s"), rawPath, std::strerror(shown)).c_str());
             return 1;
         }
     }

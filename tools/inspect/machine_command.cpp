@@ -7,9 +7,11 @@
 
 #include "machine/machine_file.h"
 
+#include <platform/i18n/i18n.h>
+
 int RunMachineCommand(int argc, char** argv) {
     if (argc > 1) {
-        std::fputs("usage: koltrep-inspect machine [FILE]\n", stderr);
+        std::fputs(_("usage: koltrep-inspect machine [FILE]\n"), stderr);
         return 1;
     }
     Machine machine = DesignMachine();

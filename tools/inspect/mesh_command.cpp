@@ -3,13 +3,14 @@
 #include "commands.h"
 
 #include <platform/d3dx8/xfile/xfile_reader.h>
+#include <platform/i18n/i18n.h>
 
 #include <cstdio>
 #include <string>
 
 int RunMeshCommand(int argc, char** argv) {
     if (argc != 1) {
-        std::fprintf(stderr, "usage: koltrep-inspect mesh FILE\n");
+        std::fputs(_("usage: koltrep-inspect mesh FILE\n"), stderr);
         return 1;
     }
     platform::xfile::MeshData mesh;

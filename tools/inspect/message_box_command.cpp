@@ -5,6 +5,7 @@
 #include "commands.h"
 
 #include <platform/d3dx8/image_write.h>
+#include <platform/i18n/i18n.h>
 #include <platform/win32/message_box_picture.h>
 
 #include <cstdio>
@@ -13,7 +14,7 @@
 
 int RunMessageBoxCommand(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: koltrep-inspect msgbox TEXT OUT.png\n");
+        std::fputs(_("usage: koltrep-inspect msgbox TEXT OUT.png\n"), stderr);
         return 1;
     }
     platform::MessageBoxPicture picture;
@@ -28,7 +29,7 @@ int RunMessageBoxCommand(int argc, char** argv) {
         for (int shift : {16, 8, 0, 24})
             rgba.push_back(static_cast<uint8_t>(pixel >> shift));
     if (!platform::d3dx::WritePngRgba(argv[1], picture.width, picture.height, rgba.data())) {
-        std::fprintf(stderr, "msgbox: cannot write %s\n", argv[1]);
+        std::fprintf(stderr, "msgbox: %s\n", FormatText(_("cannot write %s"), argv[1]).c_str());
         return 1;
     }
     const auto& b = picture.button;

@@ -28,6 +28,8 @@
 #include "tools/replay/outputs.h"
 #include "tools/replay/run_plan.h"
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 
 struct Evaluation {
@@ -99,10 +101,10 @@ bool RunTicks(const std::string& traceName) {
         TraceRow row = RowOf(tick);
         if (!run.options.replay.traceSteps) run.trace.Write(row);
         if (keyState[DIK_ESCAPE] & 0x80) {
-            std::fprintf(stderr,
-                         "koltrep-evaluate: note: the script's Escape ended the run after %ld "
-                         "ticks\n",
-                         tick + 1);
+            std::fprintf(
+                stderr, "koltrep-evaluate: %s\n",
+                FormatText(_("note: the script's Escape ended the run after %ld ticks"), tick + 1)
+                    .c_str());
             return false;
         }
         if (run.options.stopAtTip && TippedOver(row)) {
@@ -153,10 +155,11 @@ void RunAll() {
 
 int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN); // a closed stderr must not cut the run short
+    InitMessages();           // before any strerror: the system's reasons in the user's language
     AnswerHelpOrVersion(argc, argv, "koltrep-evaluate", EvaluateHelp().c_str());
     std::string error;
     if (!ParseEvaluateOptions(argc, argv, run.options, error)) {
-        std::fprintf(stderr, "koltrep-evaluate: %s\n%s", error.c_str(), kEvaluateUsage);
+        std::fprintf(stderr, "koltrep-evaluate: %s\n%s", error.c_str(), _(kEvaluateUsage));
         return 2;
     }
     // No data file is read: nothing is drawn.
@@ -167,7 +170,7 @@ int main(int argc, char** argv) {
     }
     bool showUsage = false;
     if (!PlanRun("koltrep-evaluate", run.options.replay, run.plan, error, showUsage)) {
-        std::fprintf(stderr, "%s\n%s", error.c_str(), showUsage ? kEvaluateUsage : "");
+        std::fprintf(stderr, "%s\n%s", error.c_str(), showUsage ? _(kEvaluateUsage) : "");
         return 2;
     }
     drawFrames = false;

@@ -11,6 +11,7 @@ struct EvaluateOptions {
     bool stopAtTip = false;
 };
 
+// The usage lines, as their catalogue id (Translate it).
 extern const char kEvaluateUsage[];
 std::string EvaluateHelp();
 

@@ -7,9 +7,11 @@
 
 #include <cstring>
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 
-const char kOptions[] =
+const char kOptions[] = N_(
     "\n"
     "Runs the demo headless (SDL's offscreen driver, a virtual 50 ms clock) from a key script\n"
     "and presses Escape after the last tick.\n"
@@ -45,12 +47,12 @@ const char kOptions[] =
     "  -h, --help      show this text and exit\n"
     "  --version       show the version and exit\n"
     "\n"
-    "Key names (any letter case):\n";
+    "Key names (any letter case):\n");
 
 } // namespace
 
 std::string ReplayHelp() {
-    std::string text = std::string(kReplayUsage) + kOptions + " ";
+    std::string text = std::string(Translate(kReplayUsage)) + Translate(kOptions) + " ";
     size_t column = 1;
     for (int i = 0; i < kKeyNameCount; ++i) {
         const size_t length = std::strlen(kKeyNames[i].name);

@@ -126,7 +126,7 @@ void CloseTrace() {
 bool SaveBackBuffer(const std::string& path) {
     UINT width = 0, height = 0;
     if (!platform::d3d8::ReadBackBuffer(d3dDevice, replay.pixels, width, height)) {
-        Fail("cannot read the back buffer for " + path);
+        Fail(FormatText(_("cannot read the back buffer for %s"), path.c_str()));
         return false;
     }
     std::string error;
@@ -166,7 +166,7 @@ void SaveFrames() {
     if (replay.video.Failed(error)) {
         StopForOutput();
     } else if (!CaptureTickVideoFrame(replay.video)) {
-        Fail("cannot read the back buffer for " + replay.video.path());
+        Fail(FormatText(_("cannot read the back buffer for %s"), replay.video.path().c_str()));
         PostQuitMessage(1);
     }
 }
@@ -268,8 +268,7 @@ void AfterTick() {
     ++replay.tick;
     replay.progress.Update(replay.tick);
     if (replay.tick > replay.lastTick + kCloseGrace) {
-        Fail("Escape pressed at tick " + std::to_string(replay.lastTick) +
-             " did not end the program");
+        Fail(FormatText(_("Escape pressed at tick %ld did not end the program"), replay.lastTick));
         PostQuitMessage(1);
         return;
     }
@@ -372,6 +371,7 @@ void PrintBaseline() {
 
 int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN); // a closed stderr must not cut the run short
+    InitMessages();           // before any strerror: the system's reasons in the user's language
     Timing& timing = replay.timing;
     timing.startNs = WallNs();
 
@@ -384,7 +384,7 @@ int main(int argc, char** argv) {
         ExitBeforeStartUp(2);
     }
     if (!ParseReplayOptions(argc, argv, replay.options, error)) {
-        std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), kReplayUsage);
+        std::fprintf(stderr, "koltrep-replay: %s\n%s", error.c_str(), _(kReplayUsage));
         ExitBeforeStartUp(2);
     }
     RunPlan plan;
@@ -399,7 +399,7 @@ int main(int argc, char** argv) {
     }
     bool showUsage = false;
     if (!PlanRun("koltrep-replay", replay.options, plan, error, showUsage)) {
-        std::fprintf(stderr, "%s\n%s", error.c_str(), showUsage ? kReplayUsage : "");
+        std::fprintf(stderr, "%s\n%s", error.c_str(), showUsage ? _(kReplayUsage) : "");
         ExitBeforeStartUp(2);
     }
     replay.events = std::move(plan.events);
@@ -413,8 +413,11 @@ int main(int argc, char** argv) {
             struct stat info {};
             bool isFolder = reason == EEXIST && stat(dir, &info) == 0 && S_ISDIR(info.st_mode);
             if (!isFolder) {
-                std::fprintf(stderr, "koltrep-replay: cannot create %s: %s\n", dir,
-                             reason == EEXIST ? "a file is in the way" : std::strerror(reason));
+                std::fprintf(
+                    stderr, "koltrep-replay: %s\n",
+                    FormatText(_("cannot create %s: %s"), dir,
+                               reason == EEXIST ? _("a file is in the way") : std::strerror(reason))
+                        .c_str());
                 ExitBeforeStartUp(2);
             }
         }
@@ -442,8 +445,10 @@ int main(int argc, char** argv) {
     platform::dinput::SetJoystickSource(&noJoysticks);
     PrivateLockFolder lockFolder;
     if (!lockFolder.Create()) {
-        std::fprintf(stderr, "koltrep-replay: cannot create a lock folder: %s\n",
-                     std::strerror(errno));
+        const int reason = errno;
+        std::fprintf(
+            stderr, "koltrep-replay: %s\n",
+            FormatText(_("cannot create a lock folder: %s"), std::strerror(reason)).c_str());
         ExitBeforeStartUp(1);
     }
     // The program sees a command line of its own, so the runner's options never reach
@@ -476,15 +481,16 @@ int main(int argc, char** argv) {
     WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
     replay.progress.Clear();
     if (replay.tick == 0) {
-        std::fprintf(stderr, "koltrep-replay: the program's start-up failed (see above)\n");
+        std::fprintf(stderr, "koltrep-replay: %s\n",
+                     _("the program's start-up failed (see above)"));
         return 1;
     }
     long ticksRun = replay.tick;
     if (!replay.failed && replay.tick <= replay.lastTick)
-        std::fprintf(stderr,
-                     "koltrep-replay: note: the script's Escape ended the run after %ld "
-                     "ticks\n",
-                     replay.tick);
+        std::fprintf(
+            stderr, "koltrep-replay: %s\n",
+            FormatText(_("note: the script's Escape ended the run after %ld ticks"), replay.tick)
+                .c_str());
 
     if (replay.options.timing) {
         PrintTiming(timing, ticksRun);

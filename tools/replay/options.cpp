@@ -6,14 +6,16 @@
 #include <cstring>
 #include <string_view>
 
-const char kReplayUsage[] =
+#include <platform/i18n/i18n.h>
+
+const char kReplayUsage[] = N_(
     "usage: koltrep-replay --script FILE [--ticks N] [--trace FILE [--trace-steps] [--measures]]\n"
     "                      [--no-draw] [--frames DIR [--every K]] [--shot FILE]\n"
     "                      [--video FILE.mp4|.webm|.mkv]\n"
     "                      [--timing] [--crank-speed X] [--friction X] [--perturb SEED]\n"
     "                      [--machine FILE] [--data DIR]\n"
     "       koltrep-replay --script FILE [--ticks N] --no-draw --cells FILE [--measures]\n"
-    "                      [--machine FILE] [--data DIR]\n";
+    "                      [--machine FILE] [--data DIR]\n");
 
 namespace {
 
@@ -46,11 +48,11 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
         // The option's value, once only.
         auto nextValue = [&](bool& seen) -> const char* {
             if (i + 1 >= argc) {
-                error = std::string(arg) + " needs a value";
+                error = FormatText(_("%s needs a value"), std::string(arg).c_str());
                 return nullptr;
             }
             if (seen) {
-                error = std::string(arg) + " given twice";
+                error = FormatText(_("%s given twice"), std::string(arg).c_str());
                 return nullptr;
             }
             seen = true;
@@ -62,7 +64,7 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             if (value == nullptr) return false;
             target = value;
             if (target.empty()) {
-                error = std::string(arg) + " needs a non-empty value";
+                error = FormatText(_("%s needs a non-empty value"), std::string(arg).c_str());
                 return false;
             }
             return true;
@@ -71,17 +73,19 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             const char* value = nextValue(seen);
             if (value == nullptr) return false;
             if (!ParseCount(value, target)) {
-                error = std::string(arg) + " needs a whole number from 1 to 2147483647, not '" +
-                        value + "'";
+                error = FormatText(_("%s needs a whole number from 1 to 2147483647, not '%s'"),
+                                   std::string(arg).c_str(), value);
                 return false;
             }
             return true;
         };
-        auto needNumber = [&](float& target, bool& seen, float low, float high, const char* range) {
+        // `refusal`: the whole message, the option's name and the value given in it.
+        auto needNumber = [&](float& target, bool& seen, float low, float high,
+                              const char* refusal) {
             const char* value = nextValue(seen);
             if (value == nullptr) return false;
             if (!ParseNumber(value, low, high, target)) {
-                error = std::string(arg) + " needs a number " + range + ", not '" + value + "'";
+                error = FormatText(refusal, std::string(arg).c_str(), value);
                 return false;
             }
             return true;
@@ -111,10 +115,11 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             options.timing = true;
         } else if (arg == "--crank-speed") {
             if (!needNumber(options.crankSpeed, options.setCrankSpeed, -100.0f, 100.0f,
-                            "from -100 to 100"))
+                            _("%s needs a number from -100 to 100, not '%s'")))
                 return false;
         } else if (arg == "--friction") {
-            if (!needNumber(options.friction, options.setFriction, 0.0f, 1e9f, "from 0 to 1e9"))
+            if (!needNumber(options.friction, options.setFriction, 0.0f, 1e9f,
+                            _("%s needs a number from 0 to 1e9, not '%s'")))
                 return false;
         } else if (arg == "--perturb") {
             const char* value = nextValue(options.perturb);
@@ -123,8 +128,9 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
             auto [end, status] =
                 std::from_chars(text.data(), text.data() + text.size(), options.perturbSeed);
             if (text.empty() || status != std::errc() || end != text.data() + text.size()) {
-                error = "--perturb needs a whole number from 0 to 18446744073709551615, not '" +
-                        std::string(text) + "'";
+                error = FormatText(
+                    _("%s needs a whole number from 0 to 18446744073709551615, not '%s'"),
+                    "--perturb", std::string(text).c_str());
                 return false;
             }
         } else if (arg == "--machine") {
@@ -132,38 +138,38 @@ bool ParseReplayOptions(int argc, char** argv, ReplayOptions& options, std::stri
         } else if (arg == "--cells") {
             if (!needValue(options.cells)) return false;
         } else {
-            error = "unknown option '" + std::string(arg) + "'";
+            error = FormatText(_("unknown option '%s'"), std::string(arg).c_str());
             return false;
         }
     }
     if (options.script.empty()) {
-        error = "--script FILE is required";
+        error = _("--script FILE is required");
         return false;
     }
     if (!options.framesDir.empty() && options.every == 0) options.every = 1;
     if (options.framesDir.empty() && options.every != 0) {
-        error = "--every K needs --frames DIR";
+        error = _("--every K needs --frames DIR");
         return false;
     }
     if (options.traceSteps && options.trace.empty()) {
-        error = "--trace-steps needs --trace FILE";
+        error = _("--trace-steps needs --trace FILE");
         return false;
     }
     if (options.measures && options.trace.empty() && options.cells.empty()) {
-        error = "--measures needs --trace FILE or --cells FILE";
+        error = _("--measures needs --trace FILE or --cells FILE");
         return false;
     }
     if (!options.cells.empty() &&
         (!options.noDraw || !options.trace.empty() || options.setCrankSpeed ||
          options.setFriction || options.perturb || options.timing || options.traceSteps)) {
-        error = "--cells needs --no-draw and takes each cell's trace, crank speed, friction and "
-                "perturbation from its file (no --trace, --trace-steps, --crank-speed, "
-                "--friction, --perturb or --timing)";
+        error = _("--cells needs --no-draw and takes each cell's trace, crank speed, friction and "
+                  "perturbation from its file (no --trace, --trace-steps, --crank-speed, "
+                  "--friction, --perturb or --timing)");
         return false;
     }
     if (options.noDraw &&
         (!options.framesDir.empty() || !options.shot.empty() || !options.video.empty())) {
-        error = "--frames, --shot and --video need drawing; drop --no-draw";
+        error = _("--frames, --shot and --video need drawing; drop --no-draw");
         return false;
     }
     return true;

@@ -30,6 +30,7 @@ struct ReplayOptions {
     std::string cells;
 };
 
+// The usage lines, as their catalogue id (Translate it).
 extern const char kReplayUsage[];
 
 // False with a one-line reason for anything missing, unknown, repeated or out of range.

@@ -34,8 +34,9 @@ void SplitPath(std::string path, std::string& folder, std::string& name) {
 bool FolderWritable(const std::string& what, const std::string& path, const std::string& folder,
                     std::string& error) {
     if (access(folder.c_str(), W_OK | X_OK) == 0) return true;
-    error =
-        FormatText(_("cannot write %s (%s): %s"), path.c_str(), what.c_str(), std::strerror(errno));
+    const int reason = errno;
+    error = FormatText(_("cannot write %s (%s): %s"), path.c_str(), what.c_str(),
+                       std::strerror(reason));
     return false;
 }
 
@@ -67,8 +68,9 @@ bool CheckCells(const ReplayOptions& options, const std::vector<BatchCell>& cell
         auto [at, added] = seen.emplace(FileKey(cells[i].trace), i);
         if (!added) {
             const BatchCell& first = cells[at->second];
-            error = CellWhat(cells[i]) + " " + cells[i].trace + " would overwrite " +
-                    CellWhat(first) + " " + first.trace + " (the same file)";
+            error = FormatText(_("%s %s would overwrite %s %s (the same file)"),
+                               CellWhat(cells[i]).c_str(), cells[i].trace.c_str(),
+                               CellWhat(first).c_str(), first.trace.c_str());
             return false;
         }
     }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 constexpr int kBarWidth = 40;
 }
@@ -12,10 +14,8 @@ std::string ProgressBar::Line(long done, long total) {
     done = std::clamp(done, 0L, std::max(total, 0L));
     const long filled = total > 0 ? done * kBarWidth / total : kBarWidth;
     const long percent = total > 0 ? done * 100 / total : 100;
-    char figures[64];
-    std::snprintf(figures, sizeof figures, "] %3ld%% %ld/%ld ticks", percent, done, total);
     return "koltrep-replay: [" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') +
-           figures;
+           "] " + FormatText(_("%3ld%% %ld/%ld ticks"), percent, done, total);
 }
 
 void ProgressBar::Start(long total, bool terminal) {

@@ -8,6 +8,8 @@
 
 #include "tools/replay/machine_choice.h"
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 
 bool SettleTickCount(ReplayOptions& options, const RunPlan& plan, long statedTicks,
@@ -18,7 +20,7 @@ bool SettleTickCount(ReplayOptions& options, const RunPlan& plan, long statedTic
         if (!plan.actions.empty()) last = std::max(last, plan.actions.back().tick);
         options.ticks = statedTicks > 0 ? statedTicks : last + 1;
         if (options.ticks == 0) {
-            error = "the script states no tick count and holds no key event; give --ticks N";
+            error = _("the script states no tick count and holds no key event; give --ticks N");
             return false;
         }
     }
@@ -30,7 +32,7 @@ bool SettleTickCount(ReplayOptions& options, const RunPlan& plan, long statedTic
 bool TakeFirstCell(ReplayOptions& options, const RunPlan& plan, std::string& error) {
     for (const KeyEvent& event : plan.events)
         if (event.key == DIK_ESCAPE && event.down && event.tick <= plan.lastTick) {
-            error = "--cells cannot run a script that presses Escape";
+            error = _("--cells cannot run a script that presses Escape");
             return false;
         }
     options.trace = plan.cells[0].trace;
@@ -69,8 +71,10 @@ bool PlanRun(const char* program, ReplayOptions& options, RunPlan& plan, std::st
     long unplayed = std::count_if(plan.events.begin(), plan.events.end(),
                                   [lastTick](const KeyEvent& e) { return e.tick > lastTick; });
     if (unplayed > 0)
-        std::fprintf(stderr, "%s: note: %ld script event(s) after tick %ld are not played\n",
-                     program, unplayed, lastTick);
+        std::fprintf(stderr, "%s: %s\n", program,
+                     FormatText(_("note: %ld script event(s) after tick %ld are not played"),
+                                unplayed, lastTick)
+                         .c_str());
     if (!plan.cells.empty() && !TakeFirstCell(options, plan, error)) {
         error = std::string(program) + ": " + error;
         return false;
