@@ -20,7 +20,9 @@ for program in koltrep koltrep-replay koltrep-inspect; do
     [[ ! -s $WORK/err ]] || fail "$program --help wrote to stderr: $(cat "$WORK/err")"
     "$BUILD_DIR/$program" -x --version | grep -qx "$program [0-9.]*" || fail "$program --version"
 done
-"$BUILD_DIR/koltrep-replay" --help | grep -qw NUMPADENTER || fail "replay --help lacks key names"
+# Read whole first: grep -q leaving a pipe early would fail the writer under pipefail.
+"$BUILD_DIR/koltrep-replay" --help >"$WORK/replay-help"
+grep -qw NUMPADENTER "$WORK/replay-help" || fail "replay --help lacks key names"
 env -u DISPLAY -u WAYLAND_DISPLAY "$KOLTREP" -h | grep -q "^usage: koltrep" || fail "koltrep -h"
 
 # A mistyped option is named, not silently dropped; with neither a display nor XDG_RUNTIME_DIR
