@@ -1,9 +1,12 @@
 // The varied sweep's machine files, names and plot axes.
 #include "tools/sweep/vary_sweep.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include <platform/i18n/i18n.h>
@@ -22,6 +25,31 @@ namespace {
 bool SameFile(const struct stat& a, const std::string& path) {
     struct stat b {};
     return stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// An earlier sweep's grid point files that this grid has none of (a larger grid, or a point
+// that is no machine now): a file in the folder must be the machine of this sweep's row.
+// An input (a --machine taken from an earlier sweep) stays.
+void RemoveOtherMachines(const std::string& folder, const std::vector<Cell>& cells,
+                         const std::vector<std::string>& inputs) {
+    DIR* listing = opendir(folder.c_str());
+    if (!listing) return;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        size_t index = 0;
+        auto [end, status] = std::from_chars(name.data(), name.data() + name.size(), index);
+        if (name.size() < 9 || status != std::errc() || std::string(end) != ".toml" ||
+            "machines/" + name != CellMachineName(index))
+            continue;
+        struct stat info {};
+        bool input = false;
+        for (const std::string& path : inputs)
+            input = input ||
+                    (fstatat(dirfd(listing), name.c_str(), &info, 0) == 0 && SameFile(info, path));
+        if (!input && (index >= cells.size() || cells[index].machine.empty()))
+            unlinkat(dirfd(listing), name.c_str(), 0);
+    }
+    closedir(listing);
 }
 
 } // namespace
@@ -49,6 +77,7 @@ bool WriteGridMachines(const std::string& out, const std::vector<Cell>& cells,
     for (size_t i = 0; i < cells.size(); ++i)
         if (!cells[i].machine.empty() && !WriteMachineFile(cells[i].machine, machines[i], error))
             return false;
+    RemoveOtherMachines(folder, cells, inputs);
     return true;
 }
 
