@@ -24,8 +24,12 @@ std::string Script(const std::string& folder, const std::string& data, const Plo
     if (grid.cost) {
         s += "set output " + GnuplotQuoted(folder + "/cost.png") + "\n";
         s += "set title 'Cost of transport after settling: mean over the repeats'\n"
-             "set ylabel 'cost of transport (motor work / (weight x distance))'\nplot ";
-        s += CurveList(grid, cells, data + "/cost.dat", "with linespoints lw 2", false) + "\n";
+             "set ylabel 'cost of transport (motor work / (weight x distance))'\n"
+             // One machine that barely moves costs tens of times the others: a log scale keeps
+             // the rest apart.
+             "set logscale y\nplot ";
+        s += CurveList(grid, cells, data + "/cost.dat", "with linespoints lw 2", false) +
+             "\nunset logscale y\n";
     }
     s += "set output " + GnuplotQuoted(folder + "/tipover.png") + "\n";
     s += "set title 'Tip-over probability: share of the repeats that tipped over'\n"
