@@ -274,9 +274,9 @@ std::string SweepCsv(const SweepOptions& options, std::vector<Cell>& cells,
         if (perCell[c].empty()) continue;
         cells[c].done = true;
         cells[c].measures = perCell[c][0];
-        std::string row = withRepeats ? FormatSpreadRow(cells[c], SpreadOf(perCell[c]))
-                                      : FormatRunRow(cells[c], -1, cells[c].measures);
         if (withRepeats) spreads.push_back(SpreadOf(perCell[c]));
+        std::string row = withRepeats ? FormatSpreadRow(cells[c], spreads.back())
+                                      : FormatRunRow(cells[c], -1, cells[c].measures);
         // A varied grid's rows end with the reason a point is no machine: empty for these.
         if (!options.axes.empty()) row.insert(row.size() - 1, ",");
         text += row;
