@@ -46,6 +46,19 @@ bool ParseCell(std::string_view line, BatchCell& cell) {
     return true;
 }
 
+// "machine PATH": the path is the rest of the line, so that it may hold spaces; "-" is none.
+bool TakeMachineLine(std::string_view line, std::string& machine) {
+    constexpr std::string_view kWord = "machine";
+    if (line.substr(0, kWord.size()) != kWord || line.size() == kWord.size() ||
+        (line[kWord.size()] != ' ' && line[kWord.size()] != '\t'))
+        return false;
+    const size_t start = line.find_first_not_of(" \t", kWord.size());
+    const std::string_view path =
+        start == std::string_view::npos ? std::string_view() : line.substr(start);
+    machine = path == "-" ? std::string() : std::string(path);
+    return !path.empty();
+}
+
 } // namespace
 
 bool ParseBatchCells(std::string_view text, const std::string& name, std::vector<BatchCell>& cells,
@@ -53,6 +66,7 @@ bool ParseBatchCells(std::string_view text, const std::string& name, std::vector
     cells.clear();
     TextLines lines(text);
     std::string_view line;
+    std::string machine;
     while (lines.Next(line)) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const std::string where = name + ":" + std::to_string(lines.number()) + ": ";
@@ -65,8 +79,10 @@ bool ParseBatchCells(std::string_view text, const std::string& name, std::vector
         }
         size_t first = line.find_first_not_of(" \t");
         if (first == std::string_view::npos || line[first] == '#') continue;
+        if (TakeMachineLine(line.substr(first), machine)) continue;
         BatchCell cell;
         cell.line = lines.number();
+        cell.machine = machine;
         if (!ParseCell(line, cell)) {
             error = where + _("not 'CRANK_SPEED FRICTION PERTURB TRACE' (crank speed from -100 "
                               "to 100, friction from 0 to 1e9, PERTURB a seed or -)");

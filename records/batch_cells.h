@@ -1,5 +1,7 @@
 // Cells files: the runs of one replay process, one a line, "CRANK_SPEED FRICTION PERTURB TRACE".
-// The sweep writes them, the replay runner reads them; like a key script, a cells file comes from
+// A line "machine PATH" gives the cells after it a machine file of their own ("machine -": the
+// run's own machine again), so one process can run a sweep's cells of different machines. The
+// sweep writes them, the replay runner reads them; like a key script, a cells file comes from
 // outside the process and is checked field by field.
 #pragma once
 
@@ -14,7 +16,8 @@ struct BatchCell {
     bool perturb = false;
     uint64_t perturbSeed = 0;
     std::string trace;
-    int line = 0; // 1-based line of the file it came from
+    std::string machine; // the machine file the cell builds; empty: the run's own machine
+    int line = 0;        // 1-based line of the file it came from
 };
 
 // PERTURB is a seed or "-" for the unperturbed start, TRACE the rest of the line; blank lines

@@ -80,6 +80,8 @@ TEST_F(ReplayOutputs, DataFilesAndEveryCellsTraceAreNeverWrittenOver) {
         {"3 350 - " + cells + "\n", "--cells " + cells},
         {"3 350 - " + a + "\n# x\n3 350 7 " + (dir_ / "." / "a.csv").string() + "\n",
          "--cells line 1"},
+        {"machine " + Path("m.toml").string() + "\n3 350 - " + Path("m.toml").string() + "\n",
+         "the machine file of --cells line 2"},
     };
     for (const auto& [text, says] : batches) {
         Write("cells", text);

@@ -369,14 +369,19 @@ TEST(ReplayBatch, CellsFileAndPerturbedStarts) {
     const fs::path path = fs::temp_directory_path() / ("cells-" + std::to_string(getpid()));
     std::vector<BatchCell> cells;
     std::string error;
-    std::ofstream(path) << "# crank friction perturb trace\n2.5 50 - /t/a b.csv\n\n4 350 7 t.csv\n";
+    std::ofstream(path)
+        << "# crank friction perturb trace\nmachine /m/a b.toml\n2.5 50 - /t/a b.csv"
+           "\n\nmachine -\n4 350 7 t.csv\n";
     ASSERT_TRUE(LoadBatchCells(path, cells, error)) << error;
     ASSERT_EQ(cells.size(), 2u);
     EXPECT_EQ(cells[0].trace, "/t/a b.csv");
+    EXPECT_EQ(cells[0].machine, "/m/a b.toml");
+    EXPECT_EQ(cells[1].machine, "") << "machine - is the run's own machine again";
     EXPECT_FALSE(cells[0].perturb);
     EXPECT_TRUE(cells[1].perturb);
     EXPECT_EQ(cells[1].perturbSeed, 7u);
-    for (const char* bad : {"2.5 50 -\n", "101 50 - t\n", "2 -1 - t\n", "2 50 x t\n", "# only\n"}) {
+    for (const char* bad : {"2.5 50 -\n", "101 50 - t\n", "2 -1 - t\n", "2 50 x t\n", "# only\n",
+                            "machine\n2 50 - t\n"}) {
         std::ofstream(path) << bad;
         EXPECT_FALSE(LoadBatchCells(path, cells, error)) << bad;
     }

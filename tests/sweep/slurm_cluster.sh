@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A one-node Slurm cluster of the test's own (munge, slurmctld and slurmd from Debian, state in a
 # temporary folder, ports and a munge key and socket of its own), a 2 x 2 sweep with 2 repeats
-# through it, and its CSVs against the local engine's. A scheduler that does not start fails the
+# and a 3 x 3 --vary sweep through it, and their CSVs against the local engine's. A scheduler that does not start fails the
 # test with the daemons' logs.
 #   slurm_cluster.sh BUILD_DIR SOURCE_DIR [bench]
 # With "bench" it then times a 4 x 4 sweep of 300-tick cells through the cluster against the
@@ -126,6 +126,17 @@ for file in sweep.csv runs.csv; do
   cmp "$dir/local/$file" "$dir/slurm/$file" || fail "$file differs from the local engine's"
 done
 ! compgen -G "$dir/slurm/slurm-*" >/dev/null || fail "the Slurm work folder is left after a complete sweep"
+# A 3 x 3 grid over two linkage dimensions: each run's machine reaches the node as its file, and
+# the CSVs are the local engine's.
+vary=(--vary linkage.crank=0.9:1.1:3 --vary linkage.coupler=2.3:2.7:3 --ticks 80 --settle 30
+  --repeats 2 --seed 3 --no-plot)
+"$build/koltrep-sweep" "${vary[@]}" --out "$dir/vary-local" 2>/dev/null ||
+  fail "the local --vary sweep failed"
+"$build/koltrep-sweep" "${vary[@]}" --engine slurm --batch 5 --out "$dir/vary-slurm" 2>/dev/null ||
+  fail "the Slurm --vary sweep failed"
+for file in sweep.csv runs.csv; do
+  cmp "$dir/vary-local/$file" "$dir/vary-slurm/$file" || fail "--vary: $file differs from the local engine's"
+done
 # Ctrl-C while the array runs cancels it and keeps what is done; --resume completes it locally,
 # making only the runs without a row.
 gated_replay three-then-hold 3

@@ -129,6 +129,29 @@ TEST(SweepOptions, GridListsRangesAndRefusals) {
     char* tooMany[] = {(char*)"s", (char*)"--crank-speeds", (char*)"0:1:200", (char*)"--frictions",
                        (char*)"0:1:51"};
     EXPECT_FALSE(ParseSweepOptions(5, tooMany, options, error));
+    // --vary names a key of the machine file and a grid it can hold; every key once.
+    for (const std::vector<const char*>& bad : std::vector<std::vector<const char*>>{
+             {"--vary", "linkage.cranks=1:2:3"},
+             {"--vary", "linkage.crank=2:1:3"},
+             {"--vary", "linkage.crank=1:2:1001"},
+             {"--vary", "linkage.crank=1:inf:2"},
+             {"--vary", "drive.crank_speed=1:2:2", "--crank-speeds", "3"},
+             {"--vary", "linkage.crank=1,2", "--vary", "linkage.base=1,2", "--vary",
+              "linkage.foot=1,2", "--frictions", "3"},
+             {"--vary", "linkage.crank=0:1:1000", "--vary", "linkage.base=0:1:11"}}) {
+        std::vector<char*> argv = {(char*)"s"};
+        for (const char* arg : bad)
+            argv.push_back(const_cast<char*>(arg));
+        EXPECT_FALSE(ParseSweepOptions(static_cast<int>(argv.size()), argv.data(), options, error))
+            << bad[1];
+    }
+    char* varied[] = {(char*)"s", (char*)"--frictions", (char*)"10,350", (char*)"--vary",
+                      (char*)"legs.planes.2=0.1:0.3:3"};
+    ASSERT_TRUE(ParseSweepOptions(5, varied, options, error)) << error;
+    ASSERT_EQ(options.axes.size(), 2u);
+    EXPECT_EQ(options.axes[0].path, "contact.friction") << "the aliases stay in their place";
+    EXPECT_EQ(options.axes[1].values, (std::vector<double>{0.1, 0.2, 0.3}))
+        << "no 0.30000000000000004";
     char* settleTooLong[] = {(char*)"s", (char*)"--crank-speeds", (char*)"1",  (char*)"--frictions",
                              (char*)"1", (char*)"--ticks",        (char*)"10", (char*)"--settle",
                              (char*)"9"};
@@ -246,6 +269,37 @@ TEST(SweepRuns, SpreadRowsAndPartialFiles) {
     EXPECT_NE(error.find("line 3"), std::string::npos) << error;
 }
 
+// A varied sweep's partial file gives its rows back only to a sweep of the same axes.
+TEST(SweepRuns, VariedRowsResumeOnlyOverTheirAxes) {
+    Cell cell;
+    cell.values = {0.9, 2.5};
+    cell.prefix = "0.9,2.5,machines/0000.toml";
+    std::vector<Cell> cells = {cell};
+    std::vector<::Run> runs(1);
+    runs[0].row = FormatRunRow(cell, -1, {0.5, 1.0, -1, {}});
+    EXPECT_EQ(runs[0].row, "0.9,2.5,machines/0000.toml,0.5,1,,,,,\n");
+    const std::string header =
+        RowHeader({"linkage.crank", "linkage.coupler"}, kSweepCsvHeader, false);
+    const std::string settings = SweepSettings(300, 100, 0, 0, "0 UP down\n") + " vary=a,b";
+    const std::string text = PartialText(settings, header, runs);
+    std::vector<::Run> back(1);
+    std::string error;
+    ASSERT_TRUE(TakePartialRows(text, settings, header, false, 300, cells, back, error)) << error;
+    EXPECT_EQ(back[0].row, runs[0].row);
+    const std::string other = RowHeader({"linkage.crank", "linkage.foot"}, kSweepCsvHeader, false);
+    EXPECT_FALSE(TakePartialRows(text, settings, other, false, 300, cells, back, error));
+    cells[0].prefix = "0.9,2.5,machines/0001.toml";
+    EXPECT_FALSE(TakePartialRows(text, settings, header, false, 300, cells, back, error));
+    EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+
+    // A grid point that is no machine has a row of its own, with the reason quoted.
+    cell.infeasible = "linkage: crank 4, base 2";
+    cell.prefix = "4,2.5,";
+    EXPECT_EQ(FormatInfeasibleRow(cell, false), "4,2.5,,,,,,,,,\"linkage: crank 4, base 2\"\n");
+    EXPECT_EQ(RowHeader({"linkage.crank"}, kSpreadCsvHeader, true).substr(0, 31),
+              "linkage.crank,machine,repeats,s");
+}
+
 // Two repeats of a 2 x 2 grid: the same CSVs however the runs are spread over processes, and a
 // repeat's row is a perturbed replay of it alone.
 TEST_F(SweepRun, RepeatsGiveTheSameRowsBatchedOrNotAndEqualAPerturbedReplay) {
@@ -280,6 +334,59 @@ TEST_F(SweepRun, RepeatsGiveTheSameRowsBatchedOrNotAndEqualAPerturbedReplay) {
     cell.friction = 350;
     EXPECT_NE(ReadAll(Path("single/runs.csv")).find("\n" + FormatRunRow(cell, 1, m)),
               std::string::npos);
+}
+
+// Two linkage dimensions, 3 x 3, with repeats: a row a grid point with its machine file, the
+// same rows batched or not, and a run of a row is a replay of its machine file alone. A point
+// the linkage cannot turn at is a row with the reason, and no run.
+TEST_F(SweepRun, VaryingTheLinkageGivesEveryRowItsMachine) {
+    const std::string sweep = KOLTREP_BINARY_DIR "/koltrep-sweep";
+    std::ofstream(Path("walk.txt")) << "0 UP down\n";
+    std::vector<std::string> args = {"--vary",    "linkage.crank=0.9:1.1:3",
+                                     "--vary",    "linkage.coupler=2.3:2.7:3",
+                                     "--ticks",   "80",
+                                     "--settle",  "30",
+                                     "--repeats", "2",
+                                     "--seed",    "3",
+                                     "--no-plot"};
+    std::vector<std::string> batched = args, single = args;
+    batched.insert(batched.end(), {"--jobs", "2", "--out", Path("batched")});
+    single.insert(single.end(), {"--jobs", "1", "--batch", "1", "--out", Path("single")});
+    RunResult a = RunProgram(sweep, batched), b = RunProgram(sweep, single);
+    ASSERT_EQ(a.exitCode, 0) << a.err;
+    ASSERT_EQ(b.exitCode, 0) << b.err;
+    for (const char* file : {"sweep.csv", "runs.csv", "machines/0008.toml"})
+        EXPECT_EQ(ReadAll(Path("batched") / file), ReadAll(Path("single") / file)) << file;
+    std::vector<std::string> rows = Lines(ReadAll(Path("batched/sweep.csv")));
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[0].rfind("linkage.crank,linkage.coupler,machine,repeats,speed_mean", 0), 0u);
+    EXPECT_NE(rows[0].find(",cost_of_transport_mean,infeasible"), std::string::npos);
+    EXPECT_EQ(rows[7].rfind("0.9,2.7,machines/0006.toml,2,", 0), 0u) << rows[7];
+
+    // Repeat 1 of the centre point (seed 3 + 1), from its machine file alone.
+    RunResult alone =
+        Run({"--script", Path("walk.txt"), "--ticks", "80", "--no-draw", "--measures", "--trace",
+             Path("alone.csv"), "--machine", Path("batched/machines/0004.toml"), "--perturb", "4"});
+    ASSERT_EQ(alone.exitCode, 0) << alone.err;
+    std::vector<TraceRow> trace;
+    GaitMeasures m;
+    std::string error;
+    ASSERT_TRUE(ParseTrace(ReadAll(Path("alone.csv")), trace, error)) << error;
+    ASSERT_TRUE(MeasureGait(trace, 30, m, error)) << error;
+    Cell centre;
+    centre.prefix = "1,2.5,machines/0004.toml";
+    EXPECT_NE(ReadAll(Path("batched/runs.csv")).find("\n" + FormatRunRow(centre, 1, m)),
+              std::string::npos);
+
+    RunResult stuck = RunProgram(sweep, {"--vary", "linkage.crank=1,3", "--ticks", "40", "--settle",
+                                         "10", "--no-plot", "--out", Path("stuck")});
+    ASSERT_EQ(stuck.exitCode, 0) << stuck.err;
+    rows = Lines(ReadAll(Path("stuck/sweep.csv")));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2].rfind("3,,,,,,,,,\"linkage: the crank (3) is not the shortest link", 0), 0u)
+        << rows[2];
+    EXPECT_TRUE(fs::exists(Path("stuck/machines/0000.toml")));
+    EXPECT_FALSE(fs::exists(Path("stuck/machines/0001.toml")));
 }
 
 // The processes whose command line mentions `text`.
@@ -327,10 +434,9 @@ TEST_F(SweepRun, EveryRunBuildsTheGivenMachine) {
     std::string expected = std::string(kSweepCsvHeader) + "\n";
     std::ofstream(Path("walk.txt")) << "0 UP down\n";
     for (const char* crank : {"2.5", "4"}) {
-        RunResult single =
-            Run({"--script", Path("walk.txt"), "--ticks", "120", "--no-draw", "--trace",
-                 Path("single.csv"), "--measures", "--crank-speed", crank, "--machine",
-                 Path("long.toml")});
+        RunResult single = Run({"--script", Path("walk.txt"), "--ticks", "120", "--no-draw",
+                                "--trace", Path("single.csv"), "--measures", "--crank-speed", crank,
+                                "--machine", Path("long.toml")});
         ASSERT_EQ(single.exitCode, 0) << single.err;
         std::vector<TraceRow> rows;
         GaitMeasures m;

@@ -86,6 +86,7 @@ struct Replay {
     std::vector<uint8_t> pixels;
     ProgressBar progress;
     std::vector<BatchCell> cells; // --cells: the batch, run one after another
+    CellMachines cellMachines;    // and their machines
     size_t cell = 0;              // the cell being run
     video::VideoRecorder video;
     long framesSaved = 0;
@@ -198,8 +199,8 @@ void PerturbIfAsked() {
     }
 }
 
-// The next cell of a batch starts as the program starts: the world rebuilt as the reset key
-// rebuilds it, the cell's control inputs, no key down and none remembered as down.
+// The next cell of a batch starts as the program starts: its machine, the world rebuilt as the
+// reset key rebuilds it, the cell's control inputs, no key down and none remembered as down.
 bool StartNextCell() {
     std::string error;
     CloseTrace();
@@ -210,6 +211,7 @@ bool StartNextCell() {
         Fail(error);
         return false;
     }
+    PutCellMachineInForce(replay.cellMachines, replay.cell);
     ResetMachine();
     crankSpeed = cell.crankSpeed;
     frictionCoefficient = cell.friction;
@@ -406,6 +408,7 @@ int main(int argc, char** argv) {
     replay.actions = std::move(plan.actions);
     replay.lastTick = plan.lastTick;
     replay.cells = std::move(plan.cells);
+    replay.cellMachines = std::move(plan.machines);
     if (!replay.options.framesDir.empty()) {
         const char* dir = replay.options.framesDir.c_str();
         if (mkdir(dir, 0777) != 0) {

@@ -16,6 +16,7 @@ void AddInputs(platform::OutputCheck& check, const ReplayOptions& options,
                const std::vector<std::string>& dataFiles) {
     check.Input("--script", options.script);
     if (!options.cells.empty()) check.Input("--cells", options.cells);
+    if (!options.machine.empty()) check.Input("--machine", options.machine);
     for (const std::string& file : dataFiles)
         check.Input(_("the data file"), file);
 }
@@ -59,13 +60,22 @@ std::string CellWhat(const BatchCell& cell) {
 // reaches: a batch may hold many cells, so they are not all compared pair by pair.
 bool CheckCells(const ReplayOptions& options, const std::vector<BatchCell>& cells,
                 const std::vector<std::string>& dataFiles, std::string& error) {
-    std::unordered_map<std::string, size_t> seen;
+    std::unordered_map<std::string, size_t> seen, machines;
+    for (size_t i = 0; i < cells.size(); ++i)
+        if (!cells[i].machine.empty()) machines.emplace(FileKey(cells[i].machine), i);
     for (size_t i = 0; i < cells.size(); ++i) {
         platform::OutputCheck check;
         AddInputs(check, options, dataFiles);
         check.OutputFile(CellWhat(cells[i]), cells[i].trace);
         if (!check.Check(error)) return false;
-        auto [at, added] = seen.emplace(FileKey(cells[i].trace), i);
+        const std::string key = FileKey(cells[i].trace);
+        if (auto machine = machines.find(key); machine != machines.end()) {
+            error = FormatText(_("%s %s would overwrite the machine file of --cells line %d"),
+                               CellWhat(cells[i]).c_str(), cells[i].trace.c_str(),
+                               cells[machine->second].line);
+            return false;
+        }
+        auto [at, added] = seen.emplace(key, i);
         if (!added) {
             const BatchCell& first = cells[at->second];
             error = FormatText(_("%s %s would overwrite %s %s (the same file)"),

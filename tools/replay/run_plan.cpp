@@ -5,6 +5,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+
+#include "machine/machine_file.h"
+#include "sim/world.h"
+#include <platform/i18n/i18n.h>
 
 #include "tools/replay/machine_choice.h"
 
@@ -42,7 +47,38 @@ bool TakeFirstCell(ReplayOptions& options, const RunPlan& plan, std::string& err
     return true;
 }
 
+// Every cell's machine file checked before the first tick: a batch must not stop halfway at a
+// file that does not build.
+bool LoadCellMachines(const std::vector<BatchCell>& cells, CellMachines& machines,
+                      std::string& error) {
+    machines.own = MachineInForce();
+    machines.files.clear();
+    machines.ofCell.assign(cells.size(), -1);
+    std::map<std::string, int> loaded;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (cells[i].machine.empty()) continue;
+        auto [at, added] =
+            loaded.emplace(cells[i].machine, static_cast<int>(machines.files.size()));
+        if (added) {
+            MachineFile file;
+            if (!LoadMachineFile(cells[i].machine, file, error)) {
+                error = FormatText(_("--cells line %d: %s"), cells[i].line, error.c_str());
+                return false;
+            }
+            machines.files.push_back(file.machine);
+        }
+        machines.ofCell[i] = at->second;
+    }
+    return true;
+}
+
 } // namespace
+
+void PutCellMachineInForce(const CellMachines& machines, size_t cell) {
+    const int file = cell < machines.ofCell.size() ? machines.ofCell[cell] : -1;
+    PutMachineInForce(file < 0 ? machines.own : machines.files[static_cast<size_t>(file)]);
+    FillShapeTables();
+}
 
 bool LoadRunCells(const ReplayOptions& options, RunPlan& plan, std::string& error) {
     plan.cells.clear();
@@ -75,9 +111,11 @@ bool PlanRun(const char* program, ReplayOptions& options, RunPlan& plan, std::st
                      FormatText(_("note: %ld script event(s) after tick %ld are not played"),
                                 unplayed, lastTick)
                          .c_str());
-    if (!plan.cells.empty() && !TakeFirstCell(options, plan, error)) {
+    if (!plan.cells.empty() && (!LoadCellMachines(plan.cells, plan.machines, error) ||
+                                !TakeFirstCell(options, plan, error))) {
         error = std::string(program) + ": " + error;
         return false;
     }
+    if (!plan.cells.empty()) PutCellMachineInForce(plan.machines, 0);
     return true;
 }

@@ -87,10 +87,11 @@ pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::
     std::vector<std::string> args = {
         run.replay,  "--script",  run.script, "--ticks", std::to_string(run.ticks),
         "--no-draw", "--measures"};
-    if (!run.machine.empty()) args.insert(args.end(), {"--machine", run.machine});
     if (run.batch == 1) {
         const Run& one = runs[batch.runs[0]];
         const Cell& cell = cells[one.cell];
+        const std::string& machine = cell.machine.empty() ? run.machine : cell.machine;
+        if (!machine.empty()) args.insert(args.end(), {"--machine", machine});
         args.insert(args.end(),
                     {"--trace", ScratchPath(run, "run", batch.runs[0], ".csv"), "--crank-speed",
                      FloatText(cell.crankSpeed), "--friction", FloatText(cell.friction)});
@@ -98,11 +99,16 @@ pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::
             args.insert(args.end(),
                         {"--perturb", std::to_string(RepeatSeed(run.seed, one.repeat))});
     } else {
+        if (!run.machine.empty()) args.insert(args.end(), {"--machine", run.machine});
         std::string list = ScratchPath(run, "batch", batch.number, ".cells");
         std::ofstream out(list);
+        std::string machine;
         for (size_t index : batch.runs) {
             const Run& one = runs[index];
             const Cell& cell = cells[one.cell];
+            if (cell.machine != machine)
+                out << "machine " << (cell.machine.empty() ? "-" : cell.machine) << '\n';
+            machine = cell.machine;
             out << FloatText(cell.crankSpeed) << ' ' << FloatText(cell.friction) << ' '
                 << (one.repeat >= 0 ? std::to_string(RepeatSeed(run.seed, one.repeat)) : "-") << ' '
                 << ScratchPath(run, "run", index, ".csv") << '\n';

@@ -14,6 +14,13 @@
 struct Cell {
     float crankSpeed = 0.0f;
     float friction = 0.0f;
+    // With --vary: each axis's value, the row's leading fields (the values and the machine
+    // file's name), the machine file its runs build, or why the grid point is no machine (it
+    // has no runs then). Empty without --vary: the rows lead with the crank speed and friction.
+    std::vector<double> values;
+    std::string prefix;
+    std::string machine;
+    std::string infeasible;
     bool done = false;
     GaitMeasures measures;
     std::string failure; // why the cell has no measures

@@ -31,6 +31,7 @@
 #include "tools/sweep/sweep_files.h"
 #include "tools/sweep/sweep_options.h"
 #include "tools/sweep/sweep_runs.h"
+#include "tools/sweep/vary_sweep.h"
 
 #include "koltrep_version.h"
 #include <platform/i18n/i18n.h>
@@ -42,6 +43,12 @@ const char kSweepHelp[] =
     "run without drawing per cell (koltrep-evaluate), and measures each cell's speed, heading\n"
     "drift and tip-over. Writes DIR/sweep.csv and, through gnuplot, DIR/speed.png and\n"
     "DIR/tipover.png.\n"
+    "  --vary NAME=FROM:TO:COUNT  vary the machine file's key NAME (linkage.crank,\n"
+    "                  legs.planes.2, ...) over COUNT values (1 to 1000), or a list NAME=1,2,3;\n"
+    "                  up to 3 dimensions, --crank-speeds and --frictions counted, whose\n"
+    "                  product is the grid. Every grid point's machine is written to\n"
+    "                  DIR/machines/NNNN.toml, named in the row; one that cannot be built\n"
+    "                  gets a row with the reason in its infeasible column and no run\n"
     "  --crank-speeds LIST  crank speeds to try (-100 to 100): the program's \"Rotation/Sec\"\n"
     "                  value, which the crank motors take as radians per simulated second\n"
     "  --frictions LIST     ground friction coefficients to try (0 to 1e9)\n"
@@ -133,8 +140,8 @@ std::string TemporaryFolder() {
 // Room kept for the partial file from the start: its two first lines and the longest row a run
 // gives (six numbers of at most 15 characters), so that finished rows find room when the disk
 // has filled up during the runs.
-size_t PartialRoom(size_t runs) {
-    return 1024 + runs * 112;
+size_t PartialRoom(size_t runs, size_t prefix) {
+    return 1024 + runs * (112 + prefix);
 }
 constexpr size_t kSettingsRoom = 4096;
 
@@ -208,7 +215,7 @@ std::vector<Cell> Grid(const SweepOptions& options) {
 std::vector<Run> Runs(const std::vector<Cell>& cells, int repeats) {
     std::vector<Run> runs;
     for (size_t c = 0; c < cells.size(); ++c)
-        for (int r = 0; r < (repeats > 0 ? repeats : 1); ++r) {
+        for (int r = 0; r < (repeats > 0 ? repeats : 1) && cells[c].infeasible.empty(); ++r) {
             Run run;
             run.cell = c;
             run.repeat = repeats > 0 ? r : -1;
@@ -217,19 +224,23 @@ std::vector<Run> Runs(const std::vector<Cell>& cells, int repeats) {
     return runs;
 }
 
-std::string RunName(const std::vector<Cell>& cells, const Run& run) {
+std::string RunName(const SweepOptions& options, const std::vector<Cell>& cells, const Run& run) {
     const Cell& cell = cells[run.cell];
-    return "cell crank speed " + FloatText(cell.crankSpeed) + ", friction " +
-           FloatText(cell.friction) +
+    return (cell.values.empty() ? "cell crank speed " + FloatText(cell.crankSpeed) + ", friction " +
+                                      FloatText(cell.friction)
+                                : "cell " + VariedCellName(options.axes, cell)) +
            (run.repeat >= 0 ? ", repeat " + std::to_string(run.repeat) : "");
 }
 
-void ReportFailures(const std::vector<Cell>& cells, const std::vector<Run>& runs) {
+void ReportFailures(const SweepOptions& options, const std::vector<Cell>& cells,
+                    const std::vector<Run>& runs) {
     size_t missing = 0;
     for (const Run& run : runs) {
         if (!run.row.empty()) continue;
         if (++missing <= kListedFailures)
-            Fail(RunName(cells, run) + ": " + (run.failure.empty() ? "not run" : run.failure), 1);
+            Fail(RunName(options, cells, run) + ": " +
+                     (run.failure.empty() ? "not run" : run.failure),
+                 1);
     }
     if (missing > kListedFailures)
         Fail("... and " + std::to_string(missing - kListedFailures) + " more runs without a row",
@@ -240,38 +251,55 @@ void ReportFailures(const std::vector<Cell>& cells, const std::vector<Run>& runs
 // Both are made from the runs' rows read back, whoever measured them.
 std::string SweepCsv(const SweepOptions& options, std::vector<Cell>& cells,
                      const std::vector<Run>& runs, std::vector<Spread>& spreads) {
-    std::string text = std::string(options.repeats > 0 ? kSpreadCsvHeader : kSweepCsvHeader) + "\n";
+    const bool withRepeats = options.repeats > 0;
+    std::string text =
+        RowHeader(AxisPaths(options.axes), withRepeats ? kSpreadCsvHeader : kSweepCsvHeader, true) +
+        "\n";
+    const size_t prefixFields = options.axes.empty() ? 2 : options.axes.size() + 1;
     std::vector<std::vector<GaitMeasures>> perCell(cells.size());
     for (const Run& run : runs) {
-        float crank = 0, friction = 0;
+        std::string prefix;
         int repeat = -1;
         GaitMeasures measures;
-        if (ParseRunRow(run.row, options.repeats > 0, crank, friction, repeat, measures))
+        if (ParseRunRow(run.row, prefixFields, withRepeats, prefix, repeat, measures))
             perCell[run.cell].push_back(measures);
     }
     spreads.clear();
     for (size_t c = 0; c < cells.size(); ++c) {
+        if (!cells[c].infeasible.empty()) {
+            text += FormatInfeasibleRow(cells[c], withRepeats);
+            spreads.emplace_back();
+            continue;
+        }
         if (perCell[c].empty()) continue;
         cells[c].done = true;
         cells[c].measures = perCell[c][0];
-        if (options.repeats > 0) {
-            spreads.push_back(SpreadOf(perCell[c]));
-            text += FormatSpreadRow(cells[c], spreads.back());
-        } else {
-            text += FormatSweepRow(cells[c].crankSpeed, cells[c].friction, cells[c].measures);
-        }
+        if (withRepeats) spreads.push_back(SpreadOf(perCell[c]));
+        std::string row = withRepeats ? FormatSpreadRow(cells[c], spreads.back())
+                                      : FormatRunRow(cells[c], -1, cells[c].measures);
+        // A varied grid's rows end with the reason a point is no machine: empty for these.
+        if (!options.axes.empty()) row.insert(row.size() - 1, ",");
+        text += row;
     }
     return text;
 }
 
-std::string RunRows(const std::vector<Run>& runs) {
-    std::string text = std::string(kRunCsvHeader) + "\n";
+std::string RunRows(const std::string& header, const std::vector<Run>& runs) {
+    std::string text = header + "\n";
     for (const Run& run : runs)
         text += run.row;
     return text;
 }
 
 } // namespace
+
+// The longest leading fields of a varied row: the room a row needs beside its measures.
+size_t PrefixRoom(const std::vector<Cell>& cells) {
+    size_t room = 0;
+    for (const Cell& cell : cells)
+        room = std::max(room, cell.prefix.size());
+    return room;
+}
 
 // The runs on this machine's cores, in a scratch folder of their own.
 bool RunLocally(const SweepOptions& options, CellRun run, long escape,
@@ -313,10 +341,12 @@ bool DrawPlots(const SweepOptions& options, const std::vector<Cell>& cells,
         error = std::string("no scratch folder: ") + std::strerror(errno);
         return false;
     }
-    bool drawn = options.repeats > 0 ? WriteSpreadPlots(options.out, data, options.crankSpeeds,
-                                                        options.frictions, cells, spreads, error)
-                                     : WritePlots(options.out, data, options.crankSpeeds,
-                                                  options.frictions, cells, error);
+    const PlotGrid grid = options.axes.empty()
+                              ? FrictionRows(options.crankSpeeds, options.frictions)
+                              : VariedPlotGrid(options.axes);
+    bool drawn = options.repeats > 0
+                     ? WriteSpreadPlots(options.out, data, grid, cells, spreads, error)
+                     : WritePlots(options.out, data, grid, cells, error);
     std::error_code ignored;
     std::filesystem::remove_all(data, ignored);
     return drawn;
@@ -331,7 +361,7 @@ struct Keeping {
     std::string partial;
     std::string settings; // the partial file's first line's
     std::string settingsText;
-    const char* header;
+    std::string header;
 };
 
 int KeepRows(Keeping& keep, const std::vector<Run>& runs, const std::string& why) {
@@ -366,10 +396,11 @@ int KeepRows(Keeping& keep, const std::vector<Run>& runs, const std::string& why
 // replaces it, for no other sweep's finished runs may be lost.
 bool TakeEarlierRows(const SweepOptions& options, const std::string& partial,
                      const std::string& settings, const SweepRecord& record,
-                     const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error) {
+                     const std::string& header, const std::vector<Cell>& cells,
+                     std::vector<Run>& runs, std::string& error) {
     std::string text;
     if (!options.resume && access(partial.c_str(), F_OK) != 0) return true;
-    if (!ReadWholeFile(partial, text, error, PartialRoom(runs.size()))) {
+    if (!ReadWholeFile(partial, text, error, PartialRoom(runs.size(), PrefixRoom(cells)))) {
         if (options.resume) error += _(" (nothing to resume)");
         return false;
     }
@@ -377,7 +408,7 @@ bool TakeEarlierRows(const SweepOptions& options, const std::string& partial,
     if (ReadWholeFile(options.out + "/sweep.settings", recordText, error, kSettingsRoom))
         differences = RecordDifferences(recordText, record);
     std::vector<Run> copy = runs;
-    bool ours = differences.empty() && TakePartialRows(text, settings, options.repeats > 0,
+    bool ours = differences.empty() && TakePartialRows(text, settings, header, options.repeats > 0,
                                                        options.ticks, cells, copy, error);
     if (!differences.empty())
         error = FormatText(_("was made with other settings: %s"), differences.c_str());
@@ -413,11 +444,19 @@ int Sweep(int argc, char** argv) {
     // Checked once here, so that a file that cannot be built fails the sweep before any run
     // rather than every run; the replays find it by its absolute path from any folder.
     std::string machineHash;
+    Machine base = DesignMachine();
     if (!options.machine.empty()) {
         MachineFile machine;
         if (!LoadMachineFile(options.machine, machine, error)) return Fail(error, 2);
         run.machine = std::filesystem::absolute(options.machine).string();
         machineHash = machine.hash;
+        base = machine.machine;
+    }
+    // A varied sweep's runs build their grid point's machine, each made from the base; a resume
+    // must vary the same base, whatever file it came from.
+    if (!options.axes.empty()) {
+        run.machine.clear();
+        machineHash = HashMachineText(MachineText(base));
     }
     std::string scriptText = kDefaultScript;
     if (!options.script.empty() &&
@@ -441,24 +480,46 @@ int Sweep(int argc, char** argv) {
     PendingFile csv(options.out + "/sweep.csv");
     if (!csv.Create(error)) return Fail(error, 2);
 
-    std::vector<Cell> cells = Grid(options);
+    std::vector<Machine> machines;
+    std::vector<Cell> cells =
+        options.axes.empty()
+            ? Grid(options)
+            : VaryGrid(options.axes, base,
+                       std::filesystem::absolute(options.out).lexically_normal().string(),
+                       machines);
     std::vector<Run> runs = Runs(cells, options.repeats);
-    // A sweep resumes only over the machine it began with.
+    // A sweep resumes only over the machine it began with, and the dimensions it varied.
+    const std::vector<std::string> paths = AxisPaths(options.axes);
+    std::string varied;
+    for (const std::string& path : paths)
+        varied += (varied.empty() ? "" : ",") + path;
     const std::string settings =
         SweepSettings(options.ticks, options.settle, options.repeats, options.seed, scriptText) +
+        (varied.empty() ? "" : " vary=" + varied) +
         (machineHash.empty() ? "" : " machine=" + machineHash);
-    const char* rowHeader = options.repeats > 0 ? kRunCsvHeader : kSweepCsvHeader;
+    const std::string rowHeader =
+        RowHeader(paths, options.repeats > 0 ? kRunCsvHeader : kSweepCsvHeader, false);
     const std::string partial = options.out + "/sweep.partial.csv";
-    const SweepRecord record = RecordOf(options, argc, argv, scriptText);
-    if (!TakeEarlierRows(options, partial, settings, record, cells, runs, error))
+    SweepRecord record = RecordOf(options, argc, argv, scriptText);
+    if (!options.axes.empty()) {
+        record.vary = varied;
+        for (const std::string& text : options.axisTexts)
+            record.varyValues += (record.varyValues.empty() ? "" : " ") + text;
+        record.baseHash = machineHash;
+    }
+    if (!TakeEarlierRows(options, partial, settings, record, rowHeader, cells, runs, error))
         return Fail(error, 2);
     PendingFile partialFile(partial), settingsFile(options.out + "/sweep.settings");
-    if (!partialFile.Create(error, PartialRoom(runs.size())) ||
+    if (!partialFile.Create(error, PartialRoom(runs.size(), PrefixRoom(cells))) ||
         !settingsFile.Create(error, kSettingsRoom))
         return Fail(error, 2);
+    // Every row's machine file is there before the first run: a row names a file that exists.
+    if (!options.axes.empty() &&
+        !WriteGridMachines(options.out, cells, machines, {options.machine, options.script}, error))
+        return Fail(error, 2);
     const std::string headers = options.repeats > 0
-                                    ? std::string(kSpreadCsvHeader) + "," + kRunCsvHeader
-                                    : std::string(kSweepCsvHeader);
+                                    ? RowHeader(paths, kSpreadCsvHeader, true) + "," + rowHeader
+                                    : RowHeader(paths, kSweepCsvHeader, true);
     Keeping keep{&partialFile, &settingsFile, partial, settings, FormatSweepRecord(record, headers),
                  rowHeader};
     std::vector<size_t> todo;
@@ -486,7 +547,7 @@ int Sweep(int argc, char** argv) {
         if (!engineFault.empty())
             Fail(engineFault, 1);
         else if (stopSignal == 0)
-            ReportFailures(cells, runs);
+            ReportFailures(options, cells, runs);
         // The results of an earlier sweep must not pass for this one's.
         RemoveSweepOutputs(options.out);
         return KeepRows(keep, runs, stopSignal ? _("stopped: ") : "");
@@ -494,14 +555,17 @@ int Sweep(int argc, char** argv) {
     std::vector<Spread> spreads;
     if (!csv.Commit(SweepCsv(options, cells, runs, spreads), error) ||
         (options.repeats > 0 &&
-         !WriteFileAtomically(options.out + "/runs.csv", RunRows(runs), error))) {
+         !WriteFileAtomically(options.out + "/runs.csv", RunRows(rowHeader, runs), error))) {
         RemoveSweepOutputs(options.out);
         return KeepRows(keep, runs, error + "; ");
     }
     partialFile.Abandon();
     unlink(partial.c_str()); // this sweep's own, or one it completed
     if (!settingsFile.Commit(keep.settingsText, error)) Fail(error, 1);
-    if (options.plot && !DrawPlots(options, cells, spreads, error))
+    // A grid of no machine at all has nothing to draw.
+    const bool anyDone =
+        std::any_of(cells.begin(), cells.end(), [](const Cell& c) { return c.done; });
+    if (options.plot && anyDone && !DrawPlots(options, cells, spreads, error))
         return Fail(error + "; the CSV is written", 1);
     std::fprintf(stderr,
                  cells.size() == 1 ? _("koltrep-sweep: %zu cell in %s\n")

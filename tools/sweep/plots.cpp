@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -32,75 +34,140 @@ namespace {
 // build is enough, since the plots are written to files.
 constexpr char kNoGnuplot[] = "gnuplot is not installed (on Debian: sudo apt install gnuplot-nox)";
 
-// One block per friction value, two blank lines apart, so that gnuplot's `index` picks a curve.
-void WriteSpeedData(const std::string& path, const std::vector<float>& crankSpeeds,
-                    const std::vector<float>& frictions, const std::vector<Cell>& cells) {
+// One block per row, two blank lines apart, so that gnuplot's `index` picks a curve; `value`
+// gives each done cell's y.
+template <typename Value>
+void WriteRowData(const std::string& path, const PlotGrid& grid, const std::vector<Cell>& cells,
+                  Value value) {
     std::ofstream out(path);
-    for (size_t f = 0; f < frictions.size(); ++f) {
-        out << "# friction " << FloatText(frictions[f]) << "\n";
-        for (size_t c = 0; c < crankSpeeds.size(); ++c) {
-            const Cell& cell = cells[f * crankSpeeds.size() + c];
-            if (cell.done) out << FloatText(cell.crankSpeed) << ' ' << cell.measures.speed << '\n';
+    for (size_t r = 0; r < grid.rows.size(); ++r) {
+        out << "# " << grid.rows[r] << "\n";
+        for (size_t c = 0; c < grid.columns; ++c) {
+            const Cell& cell = cells[r * grid.columns + c];
+            if (cell.done) out << PlotXText(cell) << ' ' << value(cell) << '\n';
         }
         out << "\n\n";
     }
 }
 
-// The cells that tipped over, with the tick, or those that stayed upright. The map's rows are
-// the friction values in the order given, evenly spaced whatever their values.
+// The cells that tipped over, with the tick, or those that stayed upright, or (kind 2) those
+// that are no machine. The map's rows are evenly spaced whatever their values.
 void WriteTipData(const std::string& path, const std::vector<Cell>& cells, size_t rowLength,
-                  bool tipped) {
+                  int kind) {
     std::ofstream out(path);
     for (size_t i = 0; i < cells.size(); ++i) {
         const Cell& cell = cells[i];
-        if (cell.done && (cell.measures.tipTick >= 0) == tipped)
-            out << FloatText(cell.crankSpeed) << ' ' << i / rowLength << ' '
-                << cell.measures.tipTick << '\n';
+        const bool shown = kind == 2 ? !cell.infeasible.empty()
+                                     : cell.done && (cell.measures.tipTick >= 0) == (kind == 1);
+        if (shown)
+            out << PlotXText(cell) << ' ' << i / rowLength << ' ' << cell.measures.tipTick << '\n';
     }
 }
 
 // gnuplot stops at a data block without points, so only the kinds of cell that occur are drawn.
-std::string Script(const std::string& folder, const std::string& data,
-                   const std::vector<float>& frictions, const std::vector<Cell>& cells) {
-    bool anyTipped = false, anyUpright = false;
+std::string Script(const std::string& folder, const std::string& data, const PlotGrid& grid,
+                   const std::vector<Cell>& cells) {
+    bool anyTipped = false, anyUpright = false, anyInfeasible = false;
     for (const Cell& cell : cells) {
-        anyTipped = anyTipped || cell.measures.tipTick >= 0;
-        anyUpright = anyUpright || cell.measures.tipTick < 0;
+        anyTipped = anyTipped || (cell.done && cell.measures.tipTick >= 0);
+        anyUpright = anyUpright || (cell.done && cell.measures.tipTick < 0);
+        anyInfeasible = anyInfeasible || !cell.infeasible.empty();
     }
-    std::string speedData = GnuplotQuoted(data + "/speed.dat");
     std::string s = kPlotTerminal;
     s += "set output " + GnuplotQuoted(folder + "/speed.png") + "\n";
     // The crank speed is the value the program shows as "Rotation/Sec"; the crank motors take it
     // as an angular velocity in radians per simulated second.
     s += "set title 'Walking speed after settling'\n"
          "set xlabel " +
-         GnuplotQuoted(kCrankSpeedLabel) +
+         GnuplotQuoted(grid.xLabel) +
          "\n"
          "set ylabel 'speed over the ground (units per simulated second)'\n"
-         "set key outside right title 'friction'\nplot ";
-    for (size_t f = 0; f < frictions.size(); ++f) {
-        if (f > 0) s += ", ";
-        s += speedData + " index " + std::to_string(f) + " using 1:2 with linespoints lw 2 title " +
-             GnuplotQuoted(FloatText(frictions[f]));
+         "set key outside right title " +
+         GnuplotQuoted(grid.rowsTitle) + "\nplot ";
+    s += CurveList(grid, cells, data + "/speed.dat", "with linespoints lw 2", false) + "\n";
+    if (grid.cost) {
+        s += "set output " + GnuplotQuoted(folder + "/cost.png") + "\n";
+        s += "set title 'Cost of transport after settling'\n"
+             "set ylabel 'cost of transport (motor work / (weight x distance))'\n"
+             // One machine that barely moves costs tens of times the others: a log scale keeps
+             // the rest apart.
+             "set logscale y\nplot ";
+        s += CurveList(grid, cells, data + "/cost.dat", "with linespoints lw 2", false) +
+             "\nunset logscale y\n";
     }
-    s += "\nset output " + GnuplotQuoted(folder + "/tipover.png") + "\n";
+    s += "set output " + GnuplotQuoted(folder + "/tipover.png") + "\n";
     s += "set title 'Tip-over: tick at which the chassis tilts beyond 90 degrees'\n"
-         "set ylabel 'friction coefficient'\nset key outside right title ''\n"
+         "set ylabel " +
+         GnuplotQuoted(grid.rowsLabel) +
+         "\nset key outside right title ''\n"
          "set cblabel 'tip-over tick'\nset palette rgbformulae 21,22,23\n"
-         "set offsets graph 0.05, graph 0.05, 0, 0\nset ytics (";
-    for (size_t f = 0; f < frictions.size(); ++f)
-        s += (f > 0 ? ", " : "") + GnuplotQuoted(FloatText(frictions[f])) + " " + std::to_string(f);
-    s += ")\nset yrange [-0.5:" + std::to_string(frictions.size()) + " - 0.5]\n";
-    std::string tipped = GnuplotQuoted(data + "/tipped.dat") +
-                         " using 1:2:3 with points pt 5 ps 3 lc palette title 'tipped over'";
-    std::string upright = GnuplotQuoted(data + "/upright.dat") +
-                          " using 1:2 with points pt 4 ps 3 lw 2 lc rgb '#208020' title "
-                          "'stayed upright'";
+         "set offsets graph 0.05, graph 0.05, 0, 0\n";
+    s += RowTics(grid);
+    std::vector<std::string> kinds;
+    if (anyTipped)
+        kinds.push_back(GnuplotQuoted(data + "/tipped.dat") +
+                        " using 1:2:3 with points pt 5 ps 3 lc palette title 'tipped over'");
+    if (anyUpright)
+        kinds.push_back(GnuplotQuoted(data + "/upright.dat") +
+                        " using 1:2 with points pt 4 ps 3 lw 2 lc rgb '#208020' title "
+                        "'stayed upright'");
+    if (anyInfeasible)
+        kinds.push_back(GnuplotQuoted(data + "/infeasible.dat") +
+                        " using 1:2 with points pt 2 ps 2 lw 2 lc rgb '#808080' title "
+                        "'no machine'");
     if (!anyTipped) s += "unset colorbox\n";
-    s += "plot " + (anyTipped ? tipped : "") + (anyTipped && anyUpright ? ", " : "") +
-         (anyUpright ? upright : "") + "\n";
-    return s;
+    s += "plot ";
+    for (size_t k = 0; k < kinds.size(); ++k)
+        s += (k > 0 ? ", " : "") + kinds[k];
+    return s + "\n";
 }
+
+} // namespace
+
+PlotGrid FrictionRows(const std::vector<float>& crankSpeeds, const std::vector<float>& frictions) {
+    PlotGrid grid;
+    grid.xLabel = kCrankSpeedLabel;
+    grid.columns = crankSpeeds.size();
+    for (float friction : frictions)
+        grid.rows.push_back(FloatText(friction));
+    grid.rowsTitle = "friction";
+    grid.rowsLabel = "friction coefficient";
+    return grid;
+}
+
+std::string PlotXText(const Cell& cell) {
+    return cell.values.empty() ? FloatText(cell.crankSpeed) : PlotNumber(cell.values[0]);
+}
+
+std::string PlotNumber(double value) {
+    char text[32];
+    auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::string CurveList(const PlotGrid& grid, const std::vector<Cell>& cells, const std::string& data,
+                      const std::string& style, bool withErrors) {
+    std::string list;
+    for (size_t r = 0; r < grid.rows.size(); ++r) {
+        bool any = false;
+        for (size_t c = 0; c < grid.columns; ++c)
+            any = any || cells[r * grid.columns + c].done;
+        if (!any) continue;
+        list += (list.empty() ? "" : ", ") + GnuplotQuoted(data) + " index " + std::to_string(r) +
+                (withErrors ? " using 1:2:3 " : " using 1:2 ") + style + " title " +
+                GnuplotQuoted(grid.rows[r]);
+    }
+    return list;
+}
+
+std::string RowTics(const PlotGrid& grid) {
+    std::string s = "set ytics (";
+    for (size_t r = 0; r < grid.rows.size(); ++r)
+        s += (r > 0 ? ", " : "") + GnuplotQuoted(grid.rows[r]) + " " + std::to_string(r);
+    return s + ")\nset yrange [-0.5:" + std::to_string(grid.rows.size()) + " - 0.5]\n";
+}
+
+namespace {
 
 // What gnuplot said about its failure, in one line: its first error ("line 0: cannot open
 // file") with the command it stopped at, else its last line with any text.
@@ -170,11 +237,26 @@ bool RunGnuplot(const std::string& script, std::string& error) {
     return ok;
 }
 
+bool WritePlots(const std::string& folder, const std::string& data, const PlotGrid& grid,
+                const std::vector<Cell>& cells, std::string& error) {
+    WriteRowData(data + "/speed.dat", grid, cells,
+                 [](const Cell& cell) { return cell.measures.speed; });
+    if (grid.cost)
+        WriteRowData(data + "/cost.dat", grid, cells, [](const Cell& cell) {
+            // gnuplot skips a point it cannot read: a run that went nowhere has no cost.
+            const double cost = cell.measures.walk.costOfTransport;
+            return std::isnan(cost) ? std::string("-") : PlotNumber(cost);
+        });
+    for (int kind = 0; kind < 3; ++kind)
+        WriteTipData(data + (kind == 0   ? "/upright.dat"
+                             : kind == 1 ? "/tipped.dat"
+                                         : "/infeasible.dat"),
+                     cells, grid.columns, kind);
+    return RunGnuplot(Script(folder, data, grid, cells), error);
+}
+
 bool WritePlots(const std::string& folder, const std::string& data,
                 const std::vector<float>& crankSpeeds, const std::vector<float>& frictions,
                 const std::vector<Cell>& cells, std::string& error) {
-    WriteSpeedData(data + "/speed.dat", crankSpeeds, frictions, cells);
-    WriteTipData(data + "/tipped.dat", cells, crankSpeeds.size(), true);
-    WriteTipData(data + "/upright.dat", cells, crankSpeeds.size(), false);
-    return RunGnuplot(Script(folder, data, frictions, cells), error);
+    return WritePlots(folder, data, FrictionRows(crankSpeeds, frictions), cells, error);
 }

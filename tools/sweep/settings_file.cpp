@@ -8,6 +8,8 @@
 
 #include <platform/i18n/i18n.h>
 
+#include "machine/machine_keys.h"
+
 namespace {
 
 const char kRecordMark[] = "# koltrep-sweep: the settings of the results in this folder";
@@ -20,16 +22,23 @@ std::string OneLine(std::string text) {
 }
 
 std::vector<std::pair<std::string, std::string>> Fields(const SweepRecord& r) {
-    return {{"version", r.version},
-            {"ticks", std::to_string(r.ticks)},
-            {"settle", std::to_string(r.settle)},
-            {"seed", std::to_string(r.seed)},
-            {"repeats", std::to_string(r.repeats)},
-            {"crank_speeds", r.crankSpeeds},
-            {"frictions", r.frictions},
-            {"script", OneLine(r.script)},
-            {"script_hash", r.scriptHash},
-            {"machine", OneLine(r.machine)}};
+    std::vector<std::pair<std::string, std::string>> fields = {
+        {"version", r.version},
+        {"ticks", std::to_string(r.ticks)},
+        {"settle", std::to_string(r.settle)},
+        {"seed", std::to_string(r.seed)},
+        {"repeats", std::to_string(r.repeats)},
+        {"crank_speeds", r.crankSpeeds},
+        {"frictions", r.frictions},
+        {"script", OneLine(r.script)},
+        {"script_hash", r.scriptHash},
+        {"machine", OneLine(r.machine)}};
+    // A sweep without --vary keeps the file it always had.
+    if (!r.vary.empty())
+        fields.insert(fields.end(), {{"vary", r.vary},
+                                     {"vary_values", OneLine(r.varyValues)},
+                                     {"machine_hash", r.baseHash}});
+    return fields;
 }
 
 // The unit of a column, by the measure its name starts with.
@@ -49,6 +58,18 @@ const char* UnitOf(std::string_view column) {
     return "";
 }
 
+// A varied key's unit and meaning, as the machine file gives them; the varied sweep's own
+// columns; else the unit of a measure.
+std::string ColumnUnit(const std::string& column) {
+    int index = 0;
+    if (const MachineKey* key = FindMachineKey(column, index))
+        return std::string(key->unit) + " (" + key->meaning + ")";
+    if (column == "machine") return "the row's machine file, relative to this folder";
+    if (column == "infeasible")
+        return "why the grid point is no machine to build; empty: it is one";
+    return UnitOf(column);
+}
+
 } // namespace
 
 std::string FormatSweepRecord(const SweepRecord& record, const std::string& header) {
@@ -60,7 +81,7 @@ std::string FormatSweepRecord(const SweepRecord& record, const std::string& head
         size_t end = std::min(header.find(',', start), header.size());
         std::string column = header.substr(start, end - start);
         if (text.find("\nunit." + column + "=") == std::string::npos)
-            text += "unit." + column + "=" + UnitOf(column) + "\n";
+            text += "unit." + column + "=" + ColumnUnit(column) + "\n";
         start = end + 1;
     }
     return text;
@@ -72,7 +93,8 @@ std::string RecordDifferences(const std::string& text, const SweepRecord& now) {
     for (const auto& [key, value] : Fields(now)) {
         // The grid is checked row by row, and the script may have moved: only what the rows'
         // figures depend on must agree.
-        if (key == "crank_speeds" || key == "frictions" || key == "script") continue;
+        if (key == "crank_speeds" || key == "frictions" || key == "script" || key == "vary_values")
+            continue;
         std::string line = "\n" + key + "=";
         size_t at = text.find(line);
         std::string was;

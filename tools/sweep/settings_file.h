@@ -17,6 +17,11 @@ struct SweepRecord {
     std::string script;     // its path; empty: UP held from the first tick
     std::string scriptHash; // of its text, which the rows depend on, wherever it lies
     std::string machine;    // empty: the program's own machine
+    // With --vary only: the varied key paths, comma-joined, each axis as given, and the hash of
+    // the machine they vary (the --machine file's or the built-in one's).
+    std::string vary;
+    std::string varyValues;
+    std::string baseHash;
 };
 
 // The file's text: the fields, then the unit of each column of `header` (the results' headers,

@@ -178,7 +178,8 @@ std::string TaskPath(const std::string& work, size_t task, const char* suffix) {
 
 // The task's rows, "INDEX ROW" a line, and "# INDEX failed: REASON" for runs without one.
 void GatherTask(const std::string& work, size_t task, const std::string& job,
-                const std::vector<size_t>& listed, std::vector<Run>& runs, bool withRepeat) {
+                const std::vector<size_t>& listed, std::vector<Run>& runs, size_t prefixFields,
+                bool withRepeat) {
     std::string text, error;
     std::vector<bool> mine(runs.size(), false);
     for (size_t index : listed)
@@ -195,12 +196,12 @@ void GatherTask(const std::string& work, size_t task, const std::string& job,
             if (status != std::errc() || index >= runs.size() || !mine[index] || *end != ' ')
                 continue;
             std::string rest(end + 1, line.data() + line.size());
-            float crank, friction;
+            std::string prefix;
             int repeat;
             GaitMeasures measures;
             if (failed)
                 runs[index].failure = rest;
-            else if (ParseRunRow(rest + "\n", withRepeat, crank, friction, repeat, measures))
+            else if (ParseRunRow(rest + "\n", prefixFields, withRepeat, prefix, repeat, measures))
                 runs[index].row = rest + "\n";
         }
     }
@@ -238,8 +239,13 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
         for (size_t i = t * perTask; i < todo.size() && i < (t + 1) * perTask; ++i) {
             const Run& run = runs[todo[i]];
             lists[t].push_back(todo[i]);
-            text += std::to_string(todo[i]) + ' ' + FloatText(cells[run.cell].crankSpeed) + ' ' +
-                    FloatText(cells[run.cell].friction) + ' ' + std::to_string(run.repeat) + '\n';
+            const Cell& cell = cells[run.cell];
+            text += std::to_string(todo[i]) + ' ' + FloatText(cell.crankSpeed) + ' ' +
+                    FloatText(cell.friction) + ' ' + std::to_string(run.repeat);
+            // A varied cell's row leads with its values and machine file's name, which hold no
+            // space; its machine file's path is the rest of the line.
+            if (!cell.prefix.empty()) text += ' ' + cell.prefix + ' ' + cell.machine;
+            text += '\n';
         }
         if (!WriteFileAtomically(TaskPath(work, t, ".cells"), text, error)) return 2;
     }
@@ -291,14 +297,30 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
         if (cancelled && ++waited > kCancelWaitSeconds) break;
         WaitForSignal(1000);
     }
+    const size_t prefixFields =
+        o.axes.empty() ? 2 : o.axes.size() + 1; // the axes and the machine file's name
     for (size_t t = 0; t < tasks; ++t)
-        GatherTask(work, t, job, lists[t], runs, o.repeats > 0);
+        GatherTask(work, t, job, lists[t], runs, prefixFields, o.repeats > 0);
     bool allDone = true;
     for (size_t index : todo)
         allDone = allDone && !runs[index].row.empty();
     if (allDone) RemoveWork(work, tasks); // the logs of a failed task stay to be read
     return 0;
 }
+
+namespace {
+
+// The rest of a task list's line: nothing, or a varied cell's leading fields and machine file.
+bool TakeVariedCell(const std::string& rest, Cell& cell) {
+    if (rest.empty()) return true;
+    const size_t space = rest.find(' ', 1);
+    if (rest[0] != ' ' || space == std::string::npos || space + 1 >= rest.size()) return false;
+    cell.prefix = rest.substr(1, space - 1);
+    cell.machine = rest.substr(space + 1);
+    return true;
+}
+
+} // namespace
 
 bool RunSlurmTask(const std::string& prefix, CellRun run, std::string& error) {
     std::string text;
@@ -315,8 +337,10 @@ bool RunSlurmTask(const std::string& prefix, CellRun run, std::string& error) {
         Cell cell;
         Run one;
         char sweepIndex[32] = {}, crank[32] = {}, friction[32] = {};
-        if (std::sscanf(copy.c_str(), "%31s %31s %31s %d", sweepIndex, crank, friction,
-                        &one.repeat) != 4 ||
+        int used = 0;
+        if (std::sscanf(copy.c_str(), "%31s %31s %31s %d%n", sweepIndex, crank, friction,
+                        &one.repeat, &used) != 4 ||
+            !TakeVariedCell(copy.substr(static_cast<size_t>(used)), cell) ||
             std::from_chars(sweepIndex, sweepIndex + std::strlen(sweepIndex), index).ec !=
                 std::errc() ||
             std::from_chars(crank, crank + std::strlen(crank), cell.crankSpeed).ec != std::errc() ||

@@ -104,7 +104,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
 }
 
 void RemoveSweepOutputs(const std::string& folder) {
-    for (const char* name : {"sweep.csv", "runs.csv", "speed.png", "tipover.png"})
+    for (const char* name : {"sweep.csv", "runs.csv", "speed.png", "tipover.png", "cost.png"})
         unlink((folder + "/" + name).c_str());
 }
 

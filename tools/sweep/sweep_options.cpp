@@ -9,6 +9,8 @@
 
 const char kSweepUsage[] =
     "usage: koltrep-sweep --crank-speeds LIST --frictions LIST [--script FILE] [--ticks N]\n"
+    "       koltrep-sweep --vary NAME=FROM:TO:COUNT [--vary ...] [--crank-speeds LIST]\n"
+    "                     [--frictions LIST] [options]\n"
     "                     [--settle N] [--jobs N] [--out DIR] [--no-plot] [--replay PATH]\n"
     "                     [--repeats N --seed S] [--batch N] [--resume] [--machine FILE]\n"
     "                     [--engine local|slurm [--partition P] [--time T] [--dry-run]]\n"
@@ -49,6 +51,31 @@ bool ParseRange(const std::vector<std::string_view>& parts, std::vector<double>&
     return true;
 }
 
+// --vary's axes and the aliases among them, in the order given: at most kMaxAxes, each key
+// once, and a grid of at most kMaxCells.
+bool CheckAxes(const std::vector<SweepAxis>& axes, std::string& error) {
+    if (axes.size() > kMaxAxes) {
+        error = FormatText(_("at most %zu dimensions are varied at once (--vary, --crank-speeds, "
+                             "--frictions)"),
+                           kMaxAxes);
+        return false;
+    }
+    size_t cells = 1;
+    for (size_t i = 0; i < axes.size(); ++i) {
+        for (size_t j = 0; j < i; ++j)
+            if (axes[i].path == axes[j].path) {
+                error = FormatText(_("%s is varied twice"), axes[i].path.c_str());
+                return false;
+            }
+        cells *= axes[i].values.size();
+        if (cells > kMaxCells) {
+            error = "more than " + std::to_string(kMaxCells) + " cells";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool ParseValueList(const std::string& text, float low, float high, const char* range,
@@ -81,7 +108,7 @@ bool ParseValueList(const std::string& text, float low, float high, const char* 
 
 bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string& error) {
     options = SweepOptions{};
-    bool settleGiven = false;
+    bool settleGiven = false, varied = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--no-plot" || arg == "--resume" || arg == "--dry-run") {
@@ -108,8 +135,17 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
         if (arg == "--crank-speeds") {
             ok = ParseValueList(value, -100.0f, 100.0f, "from -100 to 100", options.crankSpeeds,
                                 error);
+            options.axes.push_back(FloatAxis("drive.crank_speed", options.crankSpeeds));
+            options.axisTexts.push_back("drive.crank_speed=" + value);
         } else if (arg == "--frictions") {
             ok = ParseValueList(value, 0.0f, 1e9f, "from 0 to 1e9", options.frictions, error);
+            options.axes.push_back(FloatAxis("contact.friction", options.frictions));
+            options.axisTexts.push_back("contact.friction=" + value);
+        } else if (arg == "--vary") {
+            options.axes.emplace_back();
+            ok = ParseVary(value, options.axes.back(), error);
+            options.axisTexts.push_back(value);
+            varied = true;
         } else if (arg == "--script") {
             options.script = value;
         } else if (arg == "--ticks") {
@@ -154,6 +190,11 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
         }
         if (!ok) return false;
     }
+    // Without --vary the grid is crank speed by friction, as it always was.
+    if (!varied) {
+        options.axes.clear();
+        options.axisTexts.clear();
+    }
     // A Slurm task gets its runs from its list, and only needs how to run and measure them.
     if (!options.task.empty()) return true;
     for (const std::string* text : {&options.partition, &options.timeLimit})
@@ -168,17 +209,22 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
         error = "--dry-run, --partition and --time are for --engine slurm";
         return false;
     }
-    if (options.crankSpeeds.empty() || options.frictions.empty()) {
+    if (varied && !CheckAxes(options.axes, error)) return false;
+    if (!varied && (options.crankSpeeds.empty() || options.frictions.empty())) {
         error = "--crank-speeds and --frictions are required";
         return false;
     }
-    if (options.crankSpeeds.size() * options.frictions.size() > kMaxCells) {
+    size_t cells = options.crankSpeeds.size() * options.frictions.size();
+    if (varied) {
+        cells = 1;
+        for (const SweepAxis& axis : options.axes)
+            cells *= axis.values.size();
+    }
+    if (!varied && cells > kMaxCells) {
         error = "more than " + std::to_string(kMaxCells) + " cells";
         return false;
     }
-    if (options.crankSpeeds.size() * options.frictions.size() *
-            static_cast<size_t>(options.repeats > 0 ? options.repeats : 1) >
-        kMaxRuns) {
+    if (cells * static_cast<size_t>(options.repeats > 0 ? options.repeats : 1) > kMaxRuns) {
         error = "more than " + std::to_string(kMaxRuns) + " runs (cells times repeats)";
         return false;
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/sweep/sweep_axes.h"
+
 constexpr size_t kMaxCells = 10000;
 constexpr long kMaxRepeats = 10000;
 constexpr size_t kMaxRuns = 2000000; // cells times repeats
@@ -29,6 +31,10 @@ struct SweepOptions {
     bool dryRun = false;          // Slurm: write the batch script, do not submit
     std::string task;             // internal: run one Slurm task's list of runs
     std::string machine;          // a machine file for every replay; empty: the built-in one
+    // With --vary: every varied dimension in the order given, --crank-speeds and --frictions
+    // among them as the key paths they stand for; the grid is their product. Empty without.
+    std::vector<SweepAxis> axes;
+    std::vector<std::string> axisTexts; // each axis as given, for the settings file
 };
 
 extern const char kSweepUsage[];

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <map>
 #include <string_view>
-#include <tuple>
 
 #include <platform/i18n/i18n.h>
 
@@ -61,13 +60,67 @@ uint64_t RepeatSeed(uint64_t seed, int repeat) {
     return seed + static_cast<uint64_t>(repeat);
 }
 
-std::string FormatRunRow(const Cell& cell, int repeat, const GaitMeasures& measures) {
-    if (repeat < 0) return FormatSweepRow(cell.crankSpeed, cell.friction, measures);
+namespace {
+
+// A row's leading fields: the varied values and machine file, or the crank speed and friction.
+std::string Prefix(const Cell& cell) {
+    if (!cell.prefix.empty()) return cell.prefix;
     std::string line;
     AppendNumber(line, cell.crankSpeed);
     line += ',';
     AppendNumber(line, cell.friction);
-    line += ',' + std::to_string(repeat) + ',';
+    return line;
+}
+
+// The fields before the repeat and the measures: two without --vary (the crank speed and the
+// friction), else one an axis and the machine file's.
+size_t PrefixFields(const std::vector<Cell>& cells) {
+    if (cells.empty() || cells[0].prefix.empty()) return 2;
+    return static_cast<size_t>(std::count(cells[0].prefix.begin(), cells[0].prefix.end(), ',')) + 1;
+}
+
+// The legacy header's columns after the crank speed and friction.
+std::string HeaderTail(const char* header) {
+    return std::string(header).substr(std::strlen("crank_speed,friction"));
+}
+
+// An empty field for each column of the header's tail.
+std::string EmptyFields(const char* header) {
+    const std::string tail = HeaderTail(header);
+    return std::string(static_cast<size_t>(std::count(tail.begin(), tail.end(), ',')), ',');
+}
+
+// A free text as one CSV field: quoted, its quotes doubled.
+std::string CsvText(const std::string& text) {
+    std::string field = "\"";
+    for (char c : text)
+        field += c == '"' ? std::string("\"\"") : std::string(1, c == '\n' ? ' ' : c);
+    return field + "\"";
+}
+
+} // namespace
+
+std::string RowHeader(const std::vector<std::string>& axes, const char* header, bool cellRows) {
+    if (axes.empty()) return header;
+    std::string text;
+    for (const std::string& axis : axes)
+        text += axis + ",";
+    return text + "machine" + HeaderTail(header) + (cellRows ? ",infeasible" : "");
+}
+
+std::string FormatInfeasibleRow(const Cell& cell, bool withRepeats) {
+    // Without repeats a cell row has the run row's columns but the repeat; with them, the
+    // spread's, whose repeats column says 0.
+    const std::string empties =
+        withRepeats ? ",0" + EmptyFields(kSpreadCsvHeader).substr(1) : EmptyFields(kSweepCsvHeader);
+    return cell.prefix + empties + "," + CsvText(cell.infeasible) + "\n";
+}
+
+std::string FormatRunRow(const Cell& cell, int repeat, const GaitMeasures& measures) {
+    if (repeat < 0 && cell.prefix.empty())
+        return FormatSweepRow(cell.crankSpeed, cell.friction, measures);
+    std::string line = Prefix(cell) + ',';
+    if (repeat >= 0) line += std::to_string(repeat) + ',';
     AppendNumber(line, measures.speed);
     line += ',';
     AppendNumber(line, measures.headingDrift);
@@ -79,14 +132,23 @@ std::string FormatRunRow(const Cell& cell, int repeat, const GaitMeasures& measu
 
 bool ParseRunRow(const std::string& row, bool withRepeat, float& crankSpeed, float& friction,
                  int& repeat, GaitMeasures& measures) {
+    std::string prefix;
+    if (!ParseRunRow(row, 2, withRepeat, prefix, repeat, measures)) return false;
+    const size_t comma = prefix.find(',');
+    return Read(std::string_view(prefix).substr(0, comma), crankSpeed) &&
+           Read(std::string_view(prefix).substr(comma + 1), friction);
+}
+
+bool ParseRunRow(const std::string& row, size_t prefixFields, bool withRepeat, std::string& prefix,
+                 int& repeat, GaitMeasures& measures) {
     std::string_view line(row);
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     std::vector<std::string_view> f = Fields(line);
-    if (f.size() != (withRepeat ? 6u : 5u) + kWalkFieldCount) return false;
-    size_t i = 0;
+    if (f.size() != prefixFields + (withRepeat ? 4u : 3u) + kWalkFieldCount) return false;
+    size_t i = prefixFields;
     repeat = -1;
     measures = GaitMeasures{};
-    if (!Read(f[i++], crankSpeed) || !Read(f[i++], friction)) return false;
+    prefix.assign(line.data(), f[prefixFields - 1].data() + f[prefixFields - 1].size());
     if (withRepeat && (!Read(f[i++], repeat) || repeat < 0)) return false;
     if (!Read(f[i++], measures.speed) || !Read(f[i++], measures.headingDrift)) return false;
     if (!f[i].empty() && !(Read(f[i], measures.tipTick) && measures.tipTick >= 0)) return false;
@@ -151,11 +213,7 @@ Spread SpreadOf(const std::vector<GaitMeasures>& repeats) {
 }
 
 std::string FormatSpreadRow(const Cell& cell, const Spread& s) {
-    std::string line;
-    AppendNumber(line, cell.crankSpeed);
-    line += ',';
-    AppendNumber(line, cell.friction);
-    line += ',' + std::to_string(s.repeats);
+    std::string line = Prefix(cell) + ',' + std::to_string(s.repeats);
     for (double value : {s.speedMean, s.speedSd, s.speedMin, s.speedMax, s.driftMean, s.driftSd,
                          s.driftMin, s.driftMax, s.tipShare}) {
         line += ',';
@@ -200,12 +258,15 @@ namespace {
 
 // Why a row read back from a partial file cannot be taken as a run's result, or "" when it can:
 // a hand-edited or damaged file must not put figures into the results that no run gave.
-std::string RowFault(std::string_view line, bool withRepeat, long ticks) {
+std::string RowFault(std::string_view line, size_t prefixFields, bool varied, bool withRepeat,
+                     long ticks) {
     std::vector<std::string_view> f = Fields(line);
-    const size_t tipAt = withRepeat ? 5 : 4; // the walk's measures follow the tip-over tick
+    // The walk's measures follow the tip-over tick.
+    const size_t tipAt = prefixFields + (withRepeat ? 3 : 2);
     const size_t fields = tipAt + 1 + kWalkFieldCount;
     if (f.size() != fields) return FormatText(_("has %zu fields, not %zu"), f.size(), fields);
-    for (size_t i = 0; i < f.size(); ++i) {
+    // A varied row names its machine file: its values must match a cell's as text.
+    for (size_t i = varied ? prefixFields : 0; i < f.size(); ++i) {
         if (i >= tipAt && f[i].empty()) continue; // no tip-over, or a measure the run lacks
         double value = 0;
         if (!Read(f[i], value))
@@ -237,11 +298,32 @@ std::string RowFault(std::string_view line, bool withRepeat, long ticks) {
 bool TakePartialRows(const std::string& text, const std::string& settings, bool withRepeat,
                      long ticks, const std::vector<Cell>& cells, std::vector<Run>& runs,
                      std::string& error) {
-    std::map<std::tuple<float, float, int>, size_t> index;
-    for (size_t i = 0; i < runs.size(); ++i) {
-        const Cell& cell = cells[runs[i].cell];
-        index[{cell.crankSpeed, cell.friction, runs[i].repeat}] = i;
-    }
+    return TakePartialRows(text, settings, withRepeat ? kRunCsvHeader : kSweepCsvHeader, withRepeat,
+                           ticks, cells, runs, error);
+}
+
+bool TakePartialRows(const std::string& text, const std::string& settings,
+                     const std::string& header, bool withRepeat, long ticks,
+                     const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error) {
+    const size_t prefixFields = PrefixFields(cells);
+    const bool varied = !cells.empty() && !cells[0].prefix.empty();
+    // Without --vary a run is known by its crank speed and friction as floats, however the
+    // file spells them; a varied run by its leading fields as written.
+    auto key = [varied](const std::string& prefix, int repeat, const Cell* cell) {
+        if (cell != nullptr)
+            return (varied ? cell->prefix
+                           : FloatText(cell->crankSpeed) + "," + FloatText(cell->friction)) +
+                   "|" + std::to_string(repeat);
+        float crank = 0, friction = 0;
+        const size_t comma = prefix.find(',');
+        if (!varied && Read(std::string_view(prefix).substr(0, comma), crank) &&
+            Read(std::string_view(prefix).substr(comma + 1), friction))
+            return FloatText(crank) + "," + FloatText(friction) + "|" + std::to_string(repeat);
+        return prefix + "|" + std::to_string(repeat);
+    };
+    std::map<std::string, size_t> index;
+    for (size_t i = 0; i < runs.size(); ++i)
+        index[key("", runs[i].repeat, &cells[runs[i].cell])] = i;
     std::vector<int> takenFrom(runs.size(), 0); // the line each run's row came from
     std::string_view rest(text);
     auto nextLine = [&rest](std::string_view& line) {
@@ -263,7 +345,7 @@ bool TakePartialRows(const std::string& text, const std::string& settings, bool 
                 "; this sweep: " + settings + ")";
         return false;
     }
-    if (!nextLine(line) || line != (withRepeat ? kRunCsvHeader : kSweepCsvHeader)) {
+    if (!nextLine(line) || line != header) {
         error = "line 2 is not the header of this sweep's rows";
         return false;
     }
@@ -273,14 +355,14 @@ bool TakePartialRows(const std::string& text, const std::string& settings, bool 
             error = FormatText(_("line %d is cut short: the file is damaged"), number);
             return false;
         }
-        std::string fault = RowFault(line, withRepeat, ticks);
+        std::string fault = RowFault(line, prefixFields, varied, withRepeat, ticks);
         std::string row = std::string(line) + '\n';
-        float crank = 0, friction = 0;
+        std::string prefix;
         int repeat = -1;
         GaitMeasures measures;
         auto found = index.end();
-        if (fault.empty() && ParseRunRow(row, withRepeat, crank, friction, repeat, measures))
-            found = index.find({crank, friction, repeat});
+        if (fault.empty() && ParseRunRow(row, prefixFields, withRepeat, prefix, repeat, measures))
+            found = index.find(key(prefix, repeat, nullptr));
         if (!fault.empty()) {
             error = FormatText(_("line %d: %s"), number, fault.c_str());
         } else if (found == index.end()) {

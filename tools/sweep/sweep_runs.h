@@ -27,6 +27,17 @@ std::string FormatRunRow(const Cell& cell, int repeat, const GaitMeasures& measu
 // Reads a row of either kind back; `repeat` is -1 for a row without the repeat column.
 bool ParseRunRow(const std::string& row, bool withRepeat, float& crankSpeed, float& friction,
                  int& repeat, GaitMeasures& measures);
+// The same for rows of any leading fields (a varied sweep's values and machine file): `prefix`
+// gets the first `prefixFields` fields as written.
+bool ParseRunRow(const std::string& row, size_t prefixFields, bool withRepeat, std::string& prefix,
+                 int& repeat, GaitMeasures& measures);
+
+// `header` (one of the headers above) for a sweep that varies `axes` (key paths): the axes and
+// the machine file's name lead instead of the crank speed and friction, and cell rows end with
+// the reason a grid point is no machine. `header` itself without axes.
+std::string RowHeader(const std::vector<std::string>& axes, const char* header, bool cellRows);
+// The row of a grid point that is no machine to build: its values, empty measures, the reason.
+std::string FormatInfeasibleRow(const Cell& cell, bool withRepeats);
 
 // The spread of one cell's repeats, from their rows (all of the same cell).
 struct Spread {
@@ -57,3 +68,7 @@ std::string PartialText(const std::string& settings, const std::string& header,
 bool TakePartialRows(const std::string& text, const std::string& settings, bool withRepeat,
                      long ticks, const std::vector<Cell>& cells, std::vector<Run>& runs,
                      std::string& error);
+// The same for rows under `header` (RowHeader's, for a varied sweep).
+bool TakePartialRows(const std::string& text, const std::string& settings,
+                     const std::string& header, bool withRepeat, long ticks,
+                     const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error);
