@@ -284,12 +284,16 @@ TEST(SweepRuns, VariedRowsResumeOnlyOverTheirAxes) {
     const std::string text = PartialText(settings, header, runs);
     std::vector<::Run> back(1);
     std::string error;
-    ASSERT_TRUE(TakePartialRows(text, settings, header, false, 300, cells, back, error)) << error;
+    ASSERT_TRUE(TakePartialRows("sweep.partial.csv", text, settings, header, false, 300, cells,
+                                back, error))
+        << error;
     EXPECT_EQ(back[0].row, runs[0].row);
     const std::string other = RowHeader({"linkage.crank", "linkage.foot"}, kSweepCsvHeader, false);
-    EXPECT_FALSE(TakePartialRows(text, settings, other, false, 300, cells, back, error));
+    EXPECT_FALSE(TakePartialRows("sweep.partial.csv", text, settings, other, false, 300, cells,
+                                 back, error));
     cells[0].prefix = "0.9,2.5,machines/0001.toml";
-    EXPECT_FALSE(TakePartialRows(text, settings, header, false, 300, cells, back, error));
+    EXPECT_FALSE(TakePartialRows("sweep.partial.csv", text, settings, header, false, 300, cells,
+                                 back, error));
     EXPECT_NE(error.find("line 3"), std::string::npos) << error;
 
     // A grid point that is no machine has a row of its own, with the reason quoted.
