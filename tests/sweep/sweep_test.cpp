@@ -129,6 +129,13 @@ TEST(SweepOptions, GridListsRangesAndRefusals) {
     char* tooMany[] = {(char*)"s", (char*)"--crank-speeds", (char*)"0:1:200", (char*)"--frictions",
                        (char*)"0:1:51"};
     EXPECT_FALSE(ParseSweepOptions(5, tooMany, options, error));
+    // The last word: an unknown option is named as one, a known one wants its value.
+    char* unknownLast[] = {(char*)"s", (char*)"--crank-speeds", (char*)"1", (char*)"--bogus"};
+    EXPECT_FALSE(ParseSweepOptions(4, unknownLast, options, error));
+    EXPECT_NE(error.find("unknown option '--bogus'"), std::string::npos) << error;
+    unknownLast[3] = (char*)"--ticks";
+    EXPECT_FALSE(ParseSweepOptions(4, unknownLast, options, error));
+    EXPECT_NE(error.find("--ticks needs a value"), std::string::npos) << error;
     // --vary names a key of the machine file and a grid it can hold; every key once.
     for (const std::vector<const char*>& bad : std::vector<std::vector<const char*>>{
              {"--vary", "linkage.cranks=1:2:3"},

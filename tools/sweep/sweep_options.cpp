@@ -1,7 +1,9 @@
 // Command-line parsing for koltrep-sweep.
 #include "tools/sweep/sweep_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string_view>
 #include <type_traits>
 
@@ -76,6 +78,16 @@ bool CheckAxes(const std::vector<SweepAxis>& axes, std::string& error) {
     return true;
 }
 
+// The options that take a value, so that an unknown one is named as such even at the end of the
+// command line.
+bool TakesValue(const std::string& arg) {
+    static const char* const kNames[] = {
+        "--crank-speeds", "--frictions", "--vary",   "--script",  "--ticks", "--settle",
+        "--jobs",         "--out",       "--replay", "--repeats", "--seed",  "--batch",
+        "--engine",       "--partition", "--time",   "--machine", "--task"};
+    return std::find(std::begin(kNames), std::end(kNames), arg) != std::end(kNames);
+}
+
 } // namespace
 
 bool ParseValueList(const std::string& text, float low, float high, const char* refusal,
@@ -116,6 +128,10 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
             if (arg == "--resume") options.resume = true;
             if (arg == "--dry-run") options.dryRun = true;
             continue;
+        }
+        if (!TakesValue(arg)) {
+            error = FormatText(_("unknown option '%s'"), arg.c_str());
+            return false;
         }
         if (i + 1 >= argc) {
             error = FormatText(_("%s needs a value"), arg.c_str());
@@ -190,9 +206,6 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
             if (!ok) error = _("--machine needs a file name");
         } else if (arg == "--task") {
             options.task = value;
-        } else {
-            error = FormatText(_("unknown option '%s'"), arg.c_str());
-            return false;
         }
         if (!ok) return false;
     }
