@@ -52,5 +52,13 @@ expect_japanese "bad machine file" "$work/machine.err"
 grep -q '^使い方: koltrep-evaluate ' "$work/help.out" && grep -q 'この説明を表示して終了する' \
     "$work/help.out" || { echo "FAIL: koltrep-evaluate --help is not Japanese"; status=1; }
 
+# The sweep: a refused option with its usage, and an --out it cannot create.
+"$build/koltrep-sweep" --crank-speeds 3 --frictions 350 --no-such-option x 2>"$work/sweep.err"
+expect_japanese "koltrep-sweep, unknown option" "$work/sweep.err"
+grep -q '^使い方: koltrep-sweep ' "$work/sweep.err" || { echo "FAIL: sweep usage not Japanese"; status=1; }
+"$build/koltrep-sweep" --crank-speeds 3 --frictions 350 --out "$work/none/sweep" 2>"$work/out.err"
+expect_japanese "koltrep-sweep, --out" "$work/out.err"
+grep -q 'を作れません: .*ありません' "$work/out.err" || { echo "FAIL: the --out line is not Japanese"; status=1; }
+
 ((status == 0)) && echo PASS
 exit $status

@@ -129,6 +129,13 @@ TEST(SweepOptions, GridListsRangesAndRefusals) {
     char* tooMany[] = {(char*)"s", (char*)"--crank-speeds", (char*)"0:1:200", (char*)"--frictions",
                        (char*)"0:1:51"};
     EXPECT_FALSE(ParseSweepOptions(5, tooMany, options, error));
+    // The last word: an unknown option is named as one, a known one wants its value.
+    char* unknownLast[] = {(char*)"s", (char*)"--crank-speeds", (char*)"1", (char*)"--bogus"};
+    EXPECT_FALSE(ParseSweepOptions(4, unknownLast, options, error));
+    EXPECT_NE(error.find("unknown option '--bogus'"), std::string::npos) << error;
+    unknownLast[3] = (char*)"--ticks";
+    EXPECT_FALSE(ParseSweepOptions(4, unknownLast, options, error));
+    EXPECT_NE(error.find("--ticks needs a value"), std::string::npos) << error;
     // --vary names a key of the machine file and a grid it can hold; every key once.
     for (const std::vector<const char*>& bad : std::vector<std::vector<const char*>>{
              {"--vary", "linkage.cranks=1:2:3"},
@@ -284,12 +291,16 @@ TEST(SweepRuns, VariedRowsResumeOnlyOverTheirAxes) {
     const std::string text = PartialText(settings, header, runs);
     std::vector<::Run> back(1);
     std::string error;
-    ASSERT_TRUE(TakePartialRows(text, settings, header, false, 300, cells, back, error)) << error;
+    ASSERT_TRUE(TakePartialRows("sweep.partial.csv", text, settings, header, false, 300, cells,
+                                back, error))
+        << error;
     EXPECT_EQ(back[0].row, runs[0].row);
     const std::string other = RowHeader({"linkage.crank", "linkage.foot"}, kSweepCsvHeader, false);
-    EXPECT_FALSE(TakePartialRows(text, settings, other, false, 300, cells, back, error));
+    EXPECT_FALSE(TakePartialRows("sweep.partial.csv", text, settings, other, false, 300, cells,
+                                 back, error));
     cells[0].prefix = "0.9,2.5,machines/0001.toml";
-    EXPECT_FALSE(TakePartialRows(text, settings, header, false, 300, cells, back, error));
+    EXPECT_FALSE(TakePartialRows("sweep.partial.csv", text, settings, header, false, 300, cells,
+                                 back, error));
     EXPECT_NE(error.find("line 3"), std::string::npos) << error;
 
     // A grid point that is no machine has a row of its own, with the reason quoted.

@@ -19,6 +19,8 @@
 #include "records/trace.h"
 #include "tools/sweep/sweep_runs.h"
 
+#include <platform/i18n/i18n.h>
+
 volatile sig_atomic_t stopSignal = 0;
 
 namespace {
@@ -115,7 +117,7 @@ pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::
         }
         out.close();
         if (!out) {
-            error = "cannot write " + list;
+            error = FormatText(_("cannot write %s"), list.c_str());
             return -1;
         }
         args.insert(args.end(), {"--cells", list});
@@ -125,7 +127,10 @@ pid_t StartBatch(const CellRun& run, const std::vector<Cell>& cells, const std::
     pid_t child = fork();
     if (child == 0) ExecReplay(run.scratch, log, args);
     if (child > 0) setpgid(child, child); // either side may get there first
-    if (child < 0) error = std::string("cannot start a process: ") + std::strerror(errno);
+    if (child < 0) {
+        const int reason = errno;
+        error = FormatText(_("cannot start a process: %s"), std::strerror(reason));
+    }
     return child;
 }
 
@@ -160,9 +165,9 @@ void FinishRun(const CellRun& run, const std::vector<Cell>& cells, Run& one, siz
             one.failure = error;
     } else {
         one.failure = !processFailure.empty() ? processFailure
-                      : parsed ? "the trace has " + std::to_string(rows.size()) + " of " +
-                                     std::to_string(run.ticks) + " ticks"
-                               : error;
+                      : parsed
+                          ? FormatText(_("the trace has %zu of %ld ticks"), rows.size(), run.ticks)
+                          : error;
     }
     unlink(trace.c_str());
 }
@@ -174,12 +179,13 @@ void FinishBatch(const CellRun& run, const std::vector<Cell>& cells, std::vector
     bool endedNormally = !stopped && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     std::string failure;
     if (stopped)
-        failure = "stopped by signal " + std::to_string(stopSignal);
+        failure = FormatText(_("stopped by signal %d"), static_cast<int>(stopSignal));
+    else if (WIFEXITED(status) && !endedNormally)
+        failure = FormatText(_("%s exited with %d: %s"), program.c_str(), WEXITSTATUS(status),
+                             LastLine(ReadFile(log)).c_str());
     else if (!endedNormally)
-        failure =
-            (WIFEXITED(status) ? program + " exited with " + std::to_string(WEXITSTATUS(status))
-                               : program + " ended by signal " + std::to_string(WTERMSIG(status))) +
-            ": " + LastLine(ReadFile(log));
+        failure = FormatText(_("%s ended by signal %d: %s"), program.c_str(), WTERMSIG(status),
+                             LastLine(ReadFile(log)).c_str());
     for (size_t index : batch.runs)
         FinishRun(run, cells, runs[index], index, endedNormally, run.batch == 1, failure);
     unlink(log.c_str());
@@ -192,13 +198,16 @@ void ShowProgress(size_t finished, size_t total) {
     static const bool onTerminal = isatty(STDERR_FILENO) == 1;
     const bool done = total == finished && stopSignal == 0;
     if (!onTerminal) {
-        if (done) std::fprintf(stderr, "koltrep-sweep: %zu/%zu runs\n", finished, total);
+        if (done)
+            std::fprintf(stderr, "koltrep-sweep: %s\n",
+                         FormatText(_("%zu/%zu runs"), finished, total).c_str());
         return;
     }
     int filled = static_cast<int>(kBarWidth * finished / (total ? total : 1));
-    std::fprintf(stderr, "\rkoltrep-sweep [%.*s%.*s] %zu/%zu %s", filled,
+    std::fprintf(stderr, "\rkoltrep-sweep [%.*s%.*s] %s%s", filled,
                  "##############################", kBarWidth - filled,
-                 "..............................", finished, total, done ? "runs\n" : "runs");
+                 "..............................",
+                 FormatText(_("%zu/%zu runs"), finished, total).c_str(), done ? "\n" : "");
     std::fflush(stderr);
 }
 

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include <platform/i18n/i18n.h>
+
 const char kSweepCsvHeader[] = "crank_speed,friction,speed,heading_drift,tip_tick,stride_length,"
                                "foot_height_variation,duty_factor,cost_of_transport";
 
@@ -23,9 +25,8 @@ bool MeasureGait(const std::vector<TraceRow>& rows, long settleTicks, GaitMeasur
                  std::string& error) {
     measures = GaitMeasures{};
     if (settleTicks < 0 || rows.size() <= static_cast<size_t>(settleTicks) + 1) {
-        error = "the run has " + std::to_string(rows.size()) +
-                " ticks, not more than the settling time of " + std::to_string(settleTicks) +
-                " + 1";
+        error = FormatText(_("the run has %zu ticks, not more than the settling time of %ld + 1"),
+                           rows.size(), settleTicks);
         return false;
     }
     for (const TraceRow& row : rows) {

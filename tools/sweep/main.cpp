@@ -38,7 +38,7 @@
 
 namespace {
 
-const char kSweepHelp[] =
+const char kSweepHelp[] = N_(
     "Walks the machine over a grid of crank speeds and friction coefficients, one\n"
     "run without drawing per cell (koltrep-evaluate), and measures each cell's speed, heading\n"
     "drift and tip-over. Writes DIR/sweep.csv and, through gnuplot, DIR/speed.png and\n"
@@ -77,14 +77,14 @@ const char kSweepHelp[] =
     "  --version       show the version and exit\n"
     "Exit code 0 when every run ran, 1 when one failed (the rows so far are in\n"
     "DIR/sweep.partial.csv), 2 for a bad command line or an unusable --out, 128 + the signal\n"
-    "when stopped by one.\n";
+    "when stopped by one.\n");
 
 // --help, -h and --version anywhere on the command line, answered before anything else.
 void AnswerHelpOrVersion(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
-            std::printf("%s%s", kSweepUsage, kSweepHelp);
+            std::printf("%s%s", _(kSweepUsage), _(kSweepHelp));
         else if (arg == "--version")
             std::printf("koltrep-sweep %s\n", KOLTREP_VERSION);
         else
@@ -226,10 +226,16 @@ std::vector<Run> Runs(const std::vector<Cell>& cells, int repeats) {
 
 std::string RunName(const SweepOptions& options, const std::vector<Cell>& cells, const Run& run) {
     const Cell& cell = cells[run.cell];
-    return (cell.values.empty() ? "cell crank speed " + FloatText(cell.crankSpeed) + ", friction " +
-                                      FloatText(cell.friction)
-                                : "cell " + VariedCellName(options.axes, cell)) +
-           (run.repeat >= 0 ? ", repeat " + std::to_string(run.repeat) : "");
+    if (!cell.values.empty()) {
+        const std::string name = VariedCellName(options.axes, cell);
+        return run.repeat >= 0 ? FormatText(_("cell %s, repeat %d"), name.c_str(), run.repeat)
+                               : FormatText(_("cell %s"), name.c_str());
+    }
+    const std::string crank = FloatText(cell.crankSpeed), friction = FloatText(cell.friction);
+    return run.repeat >= 0
+               ? FormatText(_("cell crank speed %s, friction %s, repeat %d"), crank.c_str(),
+                            friction.c_str(), run.repeat)
+               : FormatText(_("cell crank speed %s, friction %s"), crank.c_str(), friction.c_str());
 }
 
 void ReportFailures(const SweepOptions& options, const std::vector<Cell>& cells,
@@ -237,13 +243,17 @@ void ReportFailures(const SweepOptions& options, const std::vector<Cell>& cells,
     size_t missing = 0;
     for (const Run& run : runs) {
         if (!run.row.empty()) continue;
-        if (++missing <= kListedFailures)
-            Fail(RunName(options, cells, run) + ": " +
-                     (run.failure.empty() ? "not run" : run.failure),
-                 1);
+        if (++missing > kListedFailures) continue;
+        const std::string name = RunName(options, cells, run);
+        Fail(run.failure.empty() ? FormatText(_("%s: not run"), name.c_str())
+                                 : name + ": " + run.failure,
+             1);
     }
+    const size_t more = missing - kListedFailures;
     if (missing > kListedFailures)
-        Fail("... and " + std::to_string(missing - kListedFailures) + " more runs without a row",
+        Fail(FormatText(TranslatePlural("... and %zu more run without a row",
+                                        "... and %zu more runs without a row", more),
+                        more),
              1);
 }
 
@@ -307,7 +317,8 @@ bool RunLocally(const SweepOptions& options, CellRun run, long escape,
                 const std::vector<size_t>& todo, std::string& error) {
     std::string pattern = TemporaryFolder() + "/koltrep-sweep-XXXXXX";
     if (!mkdtemp(pattern.data())) {
-        error = std::string("no scratch folder: ") + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("no scratch folder: %s"), std::strerror(reason));
         return false;
     }
     run.scratch = pattern;
@@ -338,7 +349,8 @@ bool DrawPlots(const SweepOptions& options, const std::vector<Cell>& cells,
                const std::vector<Spread>& spreads, std::string& error) {
     std::string data = TemporaryFolder() + "/koltrep-sweep-plot-XXXXXX";
     if (!mkdtemp(data.data())) {
-        error = std::string("no scratch folder: ") + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("no scratch folder: %s"), std::strerror(reason));
         return false;
     }
     const PlotGrid grid = options.axes.empty()
@@ -354,7 +366,8 @@ bool DrawPlots(const SweepOptions& options, const std::vector<Cell>& cells,
 
 // Where a sweep that did not complete leaves its rows: the partial file, in the room kept for it
 // from the start, and only where that fails after all a file in the temporary folder. Says where
-// they are, and gives the exit code.
+// they are, after `fault` (what failed, or "" for failed runs or a stop), and gives the exit
+// code.
 struct Keeping {
     PendingFile* partialFile;
     PendingFile* settingsFile;
@@ -364,7 +377,23 @@ struct Keeping {
     std::string header;
 };
 
-int KeepRows(Keeping& keep, const std::vector<Run>& runs, const std::string& why) {
+// The closing line of a sweep that did not complete, one sentence for each way it ends.
+std::string KeptRowsLine(const std::string& fault, size_t done, size_t total,
+                         const std::string& where) {
+    if (!fault.empty())
+        return FormatText(_("%s; %zu of %zu runs finished; their rows are in %s (--resume "
+                            "completes them)"),
+                          fault.c_str(), done, total, where.c_str());
+    if (stopSignal != 0)
+        return FormatText(_("stopped: %zu of %zu runs finished; their rows are in %s (--resume "
+                            "completes them)"),
+                          done, total, where.c_str());
+    return FormatText(_("%zu of %zu runs finished; their rows are in %s (--resume completes "
+                        "them)"),
+                      done, total, where.c_str());
+}
+
+int KeepRows(Keeping& keep, const std::vector<Run>& runs, const std::string& fault) {
     const std::string text = PartialText(keep.settings, keep.header, runs);
     std::string error, where = keep.partial;
     if (!keep.partialFile->Commit(text, error)) {
@@ -385,10 +414,7 @@ int KeepRows(Keeping& keep, const std::vector<Run>& runs, const std::string& why
     }
     size_t done = runs.size() - std::count_if(runs.begin(), runs.end(),
                                               [](const Run& r) { return r.row.empty(); });
-    Fail(why + FormatText(_("%zu of %zu runs finished; their rows are in %s (--resume completes "
-                            "them)"),
-                          done, runs.size(), where.c_str()),
-         1);
+    Fail(KeptRowsLine(fault, done, runs.size(), where), 1);
     return stopSignal ? 128 + stopSignal : 1;
 }
 
@@ -401,23 +427,25 @@ bool TakeEarlierRows(const SweepOptions& options, const std::string& partial,
     std::string text;
     if (!options.resume && access(partial.c_str(), F_OK) != 0) return true;
     if (!ReadWholeFile(partial, text, error, PartialRoom(runs.size(), PrefixRoom(cells)))) {
-        if (options.resume) error += _(" (nothing to resume)");
+        if (options.resume) error = FormatText(_("%s (nothing to resume)"), error.c_str());
         return false;
     }
     std::string recordText, differences;
     if (ReadWholeFile(options.out + "/sweep.settings", recordText, error, kSettingsRoom))
         differences = RecordDifferences(recordText, record);
     std::vector<Run> copy = runs;
-    bool ours = differences.empty() && TakePartialRows(text, settings, header, options.repeats > 0,
-                                                       options.ticks, cells, copy, error);
+    bool ours =
+        differences.empty() && TakePartialRows(partial, text, settings, header, options.repeats > 0,
+                                               options.ticks, cells, copy, error);
     if (!differences.empty())
-        error = FormatText(_("was made with other settings: %s"), differences.c_str());
+        error = FormatText(_("%s was made with other settings: %s"), partial.c_str(),
+                           differences.c_str());
     if (ours && options.resume) runs = copy;
     if (ours) return true;
-    error = partial + " " + error +
-            (options.resume ? ""
-                            : _("; it holds another sweep's rows: resume that sweep, or move the "
-                                "file away"));
+    if (!options.resume)
+        error = FormatText(_("%s; it holds another sweep's rows: resume that sweep, or move the "
+                             "file away"),
+                           error.c_str());
     return false;
 }
 
@@ -425,7 +453,7 @@ int Sweep(int argc, char** argv) {
     SweepOptions options;
     std::string error;
     if (!ParseSweepOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "koltrep-sweep: %s\n%s", error.c_str(), kSweepUsage);
+        std::fprintf(stderr, "koltrep-sweep: %s\n%s", error.c_str(), _(kSweepUsage));
         return 2;
     }
     CellRun run;
@@ -434,7 +462,9 @@ int Sweep(int argc, char** argv) {
     run.settle = options.settle;
     run.seed = options.seed;
     if (access(run.replay.c_str(), X_OK) != 0)
-        return Fail("cannot run " + run.replay + " (build koltrep-evaluate, or give --replay)", 2);
+        return Fail(FormatText(_("cannot run %s (build koltrep-evaluate, or give --replay)"),
+                               run.replay.c_str()),
+                    2);
     run.machine = options.machine;
     if (!options.task.empty()) {
         CatchStopSignals();
@@ -550,14 +580,14 @@ int Sweep(int argc, char** argv) {
             ReportFailures(options, cells, runs);
         // The results of an earlier sweep must not pass for this one's.
         RemoveSweepOutputs(options.out);
-        return KeepRows(keep, runs, stopSignal ? _("stopped: ") : "");
+        return KeepRows(keep, runs, "");
     }
     std::vector<Spread> spreads;
     if (!csv.Commit(SweepCsv(options, cells, runs, spreads), error) ||
         (options.repeats > 0 &&
          !WriteFileAtomically(options.out + "/runs.csv", RunRows(rowHeader, runs), error))) {
         RemoveSweepOutputs(options.out);
-        return KeepRows(keep, runs, error + "; ");
+        return KeepRows(keep, runs, error);
     }
     partialFile.Abandon();
     unlink(partial.c_str()); // this sweep's own, or one it completed
@@ -566,15 +596,16 @@ int Sweep(int argc, char** argv) {
     const bool anyDone =
         std::any_of(cells.begin(), cells.end(), [](const Cell& c) { return c.done; });
     if (options.plot && anyDone && !DrawPlots(options, cells, spreads, error))
-        return Fail(error + "; the CSV is written", 1);
+        return Fail(FormatText(_("%s; the CSV is written"), error.c_str()), 1);
     std::fprintf(stderr,
-                 cells.size() == 1 ? _("koltrep-sweep: %zu cell in %s\n")
-                                   : "koltrep-sweep: %zu cells in %s\n",
+                 TranslatePlural("koltrep-sweep: %zu cell in %s\n",
+                                 "koltrep-sweep: %zu cells in %s\n", cells.size()),
                  cells.size(), options.out.c_str());
     return 0;
 }
 
 int main(int argc, char** argv) {
+    InitMessages(); // before any strerror: the system's reasons in the user's language
     AnswerHelpOrVersion(argc, argv);
     Leave(Sweep(argc, argv));
 }

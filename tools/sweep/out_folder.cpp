@@ -27,11 +27,11 @@ bool MakeOutFolder(const std::string& path, bool isDefault, std::string& error) 
     int reason = errno;
     struct stat info {};
     if (made != 0 && (reason != EEXIST || lstat(path.c_str(), &info) != 0)) {
-        error = "cannot create " + path + ": " + std::strerror(reason);
+        error = FormatText(_("cannot create %s: %s"), path.c_str(), std::strerror(reason));
         return false;
     }
     if (made != 0 && !S_ISDIR(info.st_mode) && !(S_ISLNK(info.st_mode) && !isDefault)) {
-        error = "cannot create " + path + ": a file is in the way";
+        error = FormatText(_("cannot create %s: %s"), path.c_str(), _("a file is in the way"));
         return false;
     }
     if (made != 0 && isDefault &&
@@ -50,15 +50,17 @@ FolderLock::~FolderLock() {
 bool FolderLock::Take(const std::string& path, std::string& error) {
     fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("cannot open %s: %s"), path.c_str(), std::strerror(reason));
         return false;
     }
     if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
-    error = errno == EWOULDBLOCK
+    const int reason = errno;
+    error = reason == EWOULDBLOCK
                 ? FormatText(_("another koltrep-sweep is writing in %s; wait for it to end or "
                                "give another --out"),
                              path.c_str())
-                : "cannot lock " + path + ": " + std::strerror(errno);
+                : FormatText(_("cannot lock %s: %s"), path.c_str(), std::strerror(reason));
     close(fd_);
     fd_ = -1;
     return false;

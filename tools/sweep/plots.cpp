@@ -13,6 +13,8 @@
 #include <fstream>
 #include <regex>
 
+#include <platform/i18n/i18n.h>
+
 const char kPlotTerminal[] = "set terminal pngcairo size 800,500 font 'sans,11'\nset grid\n";
 
 const char kCrankSpeedLabel[] =
@@ -32,7 +34,8 @@ namespace {
 
 // The package a user installs, named as the system's package manager knows it; the terminal-only
 // build is enough, since the plots are written to files.
-constexpr char kNoGnuplot[] = "gnuplot is not installed (on Debian: sudo apt install gnuplot-nox)";
+constexpr char kNoGnuplot[] =
+    N_("gnuplot is not installed (on Debian: sudo apt install gnuplot-nox)");
 
 // One block per row, two blank lines apart, so that gnuplot's `index` picks a curve; `value`
 // gives each done cell's y.
@@ -191,7 +194,7 @@ std::string GnuplotReason(std::FILE* output) {
     }
     if (reason.empty()) reason = last;
     size_t start = reason.find_first_not_of(" \t");
-    return start == std::string::npos ? "no reason given" : reason.substr(start, 300);
+    return start == std::string::npos ? _("no reason given") : reason.substr(start, 300);
 }
 
 } // namespace
@@ -200,7 +203,8 @@ bool RunGnuplot(const std::string& script, std::string& error) {
     std::FILE* input = std::tmpfile();
     std::FILE* output = std::tmpfile();
     if (input == nullptr || output == nullptr) {
-        error = std::string("gnuplot: no temporary file: ") + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("gnuplot: no temporary file: %s"), std::strerror(reason));
         if (input) std::fclose(input);
         if (output) std::fclose(output);
         return false;
@@ -221,14 +225,16 @@ bool RunGnuplot(const std::string& script, std::string& error) {
     int status = 0;
     bool ok = false;
     if (spawned != 0) {
-        error = spawned == ENOENT ? kNoGnuplot
-                                  : std::string("cannot start gnuplot: ") + std::strerror(spawned);
+        error = spawned == ENOENT
+                    ? std::string(_(kNoGnuplot))
+                    : FormatText(_("cannot start gnuplot: %s"), std::strerror(spawned));
     } else if (waitpid(child, &status, 0) != child) {
-        error = std::string("gnuplot: ") + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("gnuplot: %s"), std::strerror(reason));
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
-        error = kNoGnuplot;
+        error = _(kNoGnuplot);
     } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "gnuplot failed: " + GnuplotReason(output);
+        error = FormatText(_("gnuplot failed: %s"), GnuplotReason(output).c_str());
     } else {
         ok = true;
     }

@@ -54,6 +54,8 @@ int Capture(const std::vector<std::string>& args, std::string& output) {
     output.clear();
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    // Translated before the fork: the child only execs or reports and leaves.
+    const char* cannotRun = _("cannot run %s: %s\n");
     std::fflush(stderr);
     pid_t child = fork();
     if (child == 0) {
@@ -70,7 +72,8 @@ int Capture(const std::vector<std::string>& args, std::string& output) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         execvp(argv[0], argv.data());
-        std::fprintf(stderr, "cannot run %s: %s\n", argv[0], std::strerror(errno));
+        const int reason = errno;
+        std::fprintf(stderr, cannotRun, argv[0], std::strerror(reason));
         _exit(127);
     }
     close(pipeFds[1]);
@@ -208,8 +211,9 @@ void GatherTask(const std::string& work, size_t task, const std::string& job,
     std::string log = TaskPath(work, task, ".log");
     for (size_t index : listed)
         if (runs[index].row.empty() && runs[index].failure.empty())
-            runs[index].failure = "no row from Slurm task " + std::to_string(task) + " of job " +
-                                  job + " (" + log + ": " + LastLineOf(log) + ")";
+            runs[index].failure =
+                FormatText(_("no row from Slurm task %zu of job %s (%s: %s)"), task, job.c_str(),
+                           log.c_str(), LastLineOf(log).c_str());
 }
 
 } // namespace
@@ -223,7 +227,8 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
     // ever in the way or removed.
     std::string work = Absolute(o.out) + "/slurm-XXXXXX";
     if (!mkdtemp(work.data())) {
-        error = "cannot create " + work + ": " + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("cannot create %s: %s"), work.c_str(), std::strerror(reason));
         return 2;
     }
     chmod(work.c_str(), 0777 & ~CurrentUmask()); // the nodes' user may differ from ours
@@ -254,8 +259,8 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
     if (o.dryRun) {
         std::printf("%s\n", batchScript.c_str());
         std::fprintf(stderr,
-                     "koltrep-sweep: %zu runs in %zu tasks of up to %zu; submit them with: "
-                     "sbatch %s\n",
+                     _("koltrep-sweep: %zu runs in %zu tasks of up to %zu; submit them with: "
+                       "sbatch %s\n"),
                      todo.size(), tasks, perTask, ShellQuoted(batchScript).c_str());
         return 0;
     }
@@ -269,18 +274,18 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
     std::string job;
     int status = Capture({"sbatch", "--parsable", batchScript}, job);
     if (status != 0 || job.empty()) {
-        error =
-            "sbatch refused the array: " + (job.empty() ? "exit " + std::to_string(status) : job);
+        error = job.empty() ? FormatText(_("sbatch refused the array: exit %d"), status)
+                            : FormatText(_("sbatch refused the array: %s"), job.c_str());
         return 1;
     }
     // The last line is "ID" or "ID;CLUSTER"; warnings may come before it.
     job = job.substr(job.rfind('\n') + 1);
     job = job.substr(0, job.find(';'));
     if (job.empty() || job.find_first_not_of("0123456789") != std::string::npos) {
-        error = "sbatch gave no job number: " + job;
+        error = FormatText(_("sbatch gave no job number: %s"), job.c_str());
         return 1;
     }
-    std::fprintf(stderr, "koltrep-sweep: %zu runs in job array %s (%zu tasks)\n", todo.size(),
+    std::fprintf(stderr, _("koltrep-sweep: %zu runs in job array %s (%zu tasks)\n"), todo.size(),
                  job.c_str(), tasks);
     bool cancelled = false;
     int waited = 0;
@@ -346,7 +351,7 @@ bool RunSlurmTask(const std::string& prefix, CellRun run, std::string& error) {
             std::from_chars(crank, crank + std::strlen(crank), cell.crankSpeed).ec != std::errc() ||
             std::from_chars(friction, friction + std::strlen(friction), cell.friction).ec !=
                 std::errc()) {
-            error = prefix + ".cells:" + std::to_string(number) + ": not a run";
+            error = FormatText(_("%s.cells:%d: not a run"), prefix.c_str(), number);
             return false;
         }
         one.cell = cells.size();
@@ -357,7 +362,8 @@ bool RunSlurmTask(const std::string& prefix, CellRun run, std::string& error) {
     const char* base = std::getenv("TMPDIR");
     std::string scratch = std::string(base && *base ? base : "/tmp") + "/koltrep-task-XXXXXX";
     if (!mkdtemp(scratch.data())) {
-        error = std::string("no scratch folder: ") + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("no scratch folder: %s"), std::strerror(reason));
         return false;
     }
     run.scratch = scratch;
@@ -374,6 +380,6 @@ bool RunSlurmTask(const std::string& prefix, CellRun run, std::string& error) {
                     ? "# " + std::to_string(indexes[i]) + " " + runs[i].failure + "\n"
                     : std::to_string(indexes[i]) + " " + runs[i].row;
     if (!WriteFileAtomically(prefix + ".rows", rows, error)) return false;
-    if (!allDone) error = "some runs have no row (see " + prefix + ".rows)";
+    if (!allDone) error = FormatText(_("some runs have no row (see %s.rows)"), prefix.c_str());
     return allDone;
 }

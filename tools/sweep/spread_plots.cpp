@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include <platform/i18n/i18n.h>
+
 namespace {
 
 std::string Script(const std::string& folder, const std::string& data, const PlotGrid& grid,
@@ -51,7 +53,7 @@ bool WriteSpreadPlots(const std::string& folder, const std::string& data, const 
                       const std::vector<Cell>& cells, const std::vector<Spread>& spreads,
                       std::string& error) {
     if (spreads.size() != cells.size()) {
-        error = "not every cell has its repeats";
+        error = _("not every cell has its repeats");
         return false;
     }
     {

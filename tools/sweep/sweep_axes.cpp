@@ -75,7 +75,7 @@ bool ParseVary(const std::string& text, SweepAxis& axis, std::string& error) {
         return false;
     }
     if (!CheckMachinePath(axis.path, error)) {
-        error = "--vary " + error;
+        error = FormatText(_("--vary %s"), error.c_str());
         return false;
     }
     const std::string spec = text.substr(equals + 1);

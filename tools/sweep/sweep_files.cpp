@@ -28,7 +28,7 @@ bool ReadWholeFile(const std::string& path, std::string& text, std::string& erro
     int reason = errno;
     if (fd >= 0) close(fd);
     if (got < 0) {
-        error = "cannot read " + path + ": " + std::strerror(reason);
+        error = FormatText(_("cannot read %s: %s"), path.c_str(), std::strerror(reason));
         return false;
     }
     if (text.size() > limit) {
@@ -46,7 +46,8 @@ bool PendingFile::Create(std::string& error, size_t reserve) {
     temporary_ = folder + "/." + name + ".XXXXXX";
     fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0) {
-        error = "cannot write in " + folder + ": " + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("cannot write in %s: %s"), folder.c_str(), std::strerror(reason));
         temporary_.clear();
         return false;
     }
@@ -84,7 +85,7 @@ bool PendingFile::Commit(const std::string& text, std::string& error) {
         reason = errno;
     }
     if (!ok) {
-        error = "cannot write " + target_ + ": " + std::strerror(reason);
+        error = FormatText(_("cannot write %s: %s"), target_.c_str(), std::strerror(reason));
         unlink(temporary_.c_str());
     }
     temporary_.clear();

@@ -1,20 +1,22 @@
 // Command-line parsing for koltrep-sweep.
 #include "tools/sweep/sweep_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string_view>
 #include <type_traits>
 
 #include <platform/i18n/i18n.h>
 
 const char kSweepUsage[] =
-    "usage: koltrep-sweep --crank-speeds LIST --frictions LIST [--script FILE] [--ticks N]\n"
-    "       koltrep-sweep --vary NAME=FROM:TO:COUNT [--vary ...] [--crank-speeds LIST]\n"
-    "                     [--frictions LIST] [options]\n"
-    "                     [--settle N] [--jobs N] [--out DIR] [--no-plot] [--replay PATH]\n"
-    "                     [--repeats N --seed S] [--batch N] [--resume] [--machine FILE]\n"
-    "                     [--engine local|slurm [--partition P] [--time T] [--dry-run]]\n"
-    "LIST is 1,2,3 or FROM:TO:COUNT.\n";
+    N_("usage: koltrep-sweep --crank-speeds LIST --frictions LIST [--script FILE] [--ticks N]\n"
+       "       koltrep-sweep --vary NAME=FROM:TO:COUNT [--vary ...] [--crank-speeds LIST]\n"
+       "                     [--frictions LIST] [options]\n"
+       "                     [--settle N] [--jobs N] [--out DIR] [--no-plot] [--replay PATH]\n"
+       "                     [--repeats N --seed S] [--batch N] [--resume] [--machine FILE]\n"
+       "                     [--engine local|slurm [--partition P] [--time T] [--dry-run]]\n"
+       "LIST is 1,2,3 or FROM:TO:COUNT.\n");
 
 namespace {
 
@@ -69,16 +71,26 @@ bool CheckAxes(const std::vector<SweepAxis>& axes, std::string& error) {
             }
         cells *= axes[i].values.size();
         if (cells > kMaxCells) {
-            error = "more than " + std::to_string(kMaxCells) + " cells";
+            error = FormatText(_("more than %zu cells"), kMaxCells);
             return false;
         }
     }
     return true;
 }
 
+// The options that take a value, so that an unknown one is named as such even at the end of the
+// command line.
+bool TakesValue(const std::string& arg) {
+    static const char* const kNames[] = {
+        "--crank-speeds", "--frictions", "--vary",   "--script",  "--ticks", "--settle",
+        "--jobs",         "--out",       "--replay", "--repeats", "--seed",  "--batch",
+        "--engine",       "--partition", "--time",   "--machine", "--task"};
+    return std::find(std::begin(kNames), std::end(kNames), arg) != std::end(kNames);
+}
+
 } // namespace
 
-bool ParseValueList(const std::string& text, float low, float high, const char* range,
+bool ParseValueList(const std::string& text, float low, float high, const char* refusal,
                     std::vector<float>& values, std::string& error) {
     values.clear();
     std::vector<double> parsed;
@@ -98,7 +110,7 @@ bool ParseValueList(const std::string& text, float low, float high, const char* 
     for (double value : parsed)
         ok = ok && value >= low && value <= high; // also refuses NaN
     if (!ok) {
-        error = "'" + text + "' is not a list of numbers " + range + " (1,2,3 or FROM:TO:COUNT)";
+        error = FormatText(refusal, text.c_str());
         return false;
     }
     for (double value : parsed)
@@ -117,8 +129,12 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
             if (arg == "--dry-run") options.dryRun = true;
             continue;
         }
+        if (!TakesValue(arg)) {
+            error = FormatText(_("unknown option '%s'"), arg.c_str());
+            return false;
+        }
         if (i + 1 >= argc) {
-            error = arg + " needs a value";
+            error = FormatText(_("%s needs a value"), arg.c_str());
             return false;
         }
         std::string value = argv[++i];
@@ -129,16 +145,21 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
             if (ok)
                 target = static_cast<std::remove_reference_t<decltype(target)>>(number);
             else
-                error = arg + " needs a whole number from " + std::to_string(low) + " to " +
-                        std::to_string(high) + ", not '" + value + "'";
+                error = FormatText(_("%s needs a whole number from %ld to %ld, not '%s'"),
+                                   arg.c_str(), low, high, value.c_str());
         };
         if (arg == "--crank-speeds") {
-            ok = ParseValueList(value, -100.0f, 100.0f, "from -100 to 100", options.crankSpeeds,
-                                error);
+            ok = ParseValueList(value, -100.0f, 100.0f,
+                                _("'%s' is not a list of numbers from -100 to 100 (1,2,3 or "
+                                  "FROM:TO:COUNT)"),
+                                options.crankSpeeds, error);
             options.axes.push_back(FloatAxis("drive.crank_speed", options.crankSpeeds));
             options.axisTexts.push_back("drive.crank_speed=" + value);
         } else if (arg == "--frictions") {
-            ok = ParseValueList(value, 0.0f, 1e9f, "from 0 to 1e9", options.frictions, error);
+            ok = ParseValueList(value, 0.0f, 1e9f,
+                                _("'%s' is not a list of numbers from 0 to 1e9 (1,2,3 or "
+                                  "FROM:TO:COUNT)"),
+                                options.frictions, error);
             options.axes.push_back(FloatAxis("contact.friction", options.frictions));
             options.axisTexts.push_back("contact.friction=" + value);
         } else if (arg == "--vary") {
@@ -166,14 +187,15 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
                 std::from_chars(value.data(), value.data() + value.size(), options.seed);
             ok = !value.empty() && status == std::errc() && end == value.data() + value.size();
             if (!ok)
-                error = "--seed needs a whole number from 0 to 18446744073709551615, not '" +
-                        value + "'";
+                error = FormatText(
+                    _("%s needs a whole number from 0 to 18446744073709551615, not '%s'"), "--seed",
+                    value.c_str());
         } else if (arg == "--batch") {
             whole(1, 100000, options.batch);
         } else if (arg == "--engine") {
             options.engine = value;
             ok = value == "local" || value == "slurm";
-            if (!ok) error = "--engine is local or slurm, not '" + value + "'";
+            if (!ok) error = FormatText(_("--engine is local or slurm, not '%s'"), value.c_str());
         } else if (arg == "--partition") {
             options.partition = value;
         } else if (arg == "--time") {
@@ -181,12 +203,9 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
         } else if (arg == "--machine") {
             options.machine = value;
             ok = !value.empty();
-            if (!ok) error = "--machine needs a file name";
+            if (!ok) error = _("--machine needs a file name");
         } else if (arg == "--task") {
             options.task = value;
-        } else {
-            error = "unknown option '" + arg + "'";
-            return false;
         }
         if (!ok) return false;
     }
@@ -200,18 +219,18 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
     for (const std::string* text : {&options.partition, &options.timeLimit})
         // Both go into #SBATCH directives, where sbatch splits words by its own rules.
         if (text->find_first_of("\n\r'\"\\$` \t") != std::string::npos) {
-            error = "--partition and --time take no quotes, backslashes, $, `, spaces or line "
-                    "breaks";
+            error = _("--partition and --time take no quotes, backslashes, $, `, spaces or line "
+                      "breaks");
             return false;
         }
     if (options.engine != "slurm" &&
         (options.dryRun || !options.partition.empty() || !options.timeLimit.empty())) {
-        error = "--dry-run, --partition and --time are for --engine slurm";
+        error = _("--dry-run, --partition and --time are for --engine slurm");
         return false;
     }
     if (varied && !CheckAxes(options.axes, error)) return false;
     if (!varied && (options.crankSpeeds.empty() || options.frictions.empty())) {
-        error = "--crank-speeds and --frictions are required";
+        error = _("--crank-speeds and --frictions are required");
         return false;
     }
     size_t cells = options.crankSpeeds.size() * options.frictions.size();
@@ -221,15 +240,15 @@ bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string
             cells *= axis.values.size();
     }
     if (!varied && cells > kMaxCells) {
-        error = "more than " + std::to_string(kMaxCells) + " cells";
+        error = FormatText(_("more than %zu cells"), kMaxCells);
         return false;
     }
     if (cells * static_cast<size_t>(options.repeats > 0 ? options.repeats : 1) > kMaxRuns) {
-        error = "more than " + std::to_string(kMaxRuns) + " runs (cells times repeats)";
+        error = FormatText(_("more than %zu runs (cells times repeats)"), kMaxRuns);
         return false;
     }
     if (options.settle + 1 >= options.ticks) {
-        error = settleGiven ? std::string("--settle must be less than --ticks - 1")
+        error = settleGiven ? std::string(_("--settle must be less than --ticks - 1"))
                             : FormatText(_("--ticks %ld leaves nothing to measure after the "
                                            "default --settle of %ld: give --ticks above %ld or a "
                                            "smaller --settle"),

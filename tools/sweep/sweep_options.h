@@ -40,8 +40,9 @@ struct SweepOptions {
 extern const char kSweepUsage[];
 
 // "1,2,3" or "FROM:TO:COUNT" (COUNT evenly spaced values, ends included), each value within
-// [low, high]; at most kMaxCells values. False with a reason otherwise.
-bool ParseValueList(const std::string& text, float low, float high, const char* range,
+// [low, high]; at most kMaxCells values. False with a reason otherwise: `refusal`, a printf
+// format of the whole message, given the text.
+bool ParseValueList(const std::string& text, float low, float high, const char* refusal,
                     std::vector<float>& values, std::string& error);
 
 bool ParseSweepOptions(int argc, char** argv, SweepOptions& options, std::string& error);

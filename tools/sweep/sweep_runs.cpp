@@ -298,11 +298,12 @@ std::string RowFault(std::string_view line, size_t prefixFields, bool varied, bo
 bool TakePartialRows(const std::string& text, const std::string& settings, bool withRepeat,
                      long ticks, const std::vector<Cell>& cells, std::vector<Run>& runs,
                      std::string& error) {
-    return TakePartialRows(text, settings, withRepeat ? kRunCsvHeader : kSweepCsvHeader, withRepeat,
-                           ticks, cells, runs, error);
+    return TakePartialRows("sweep.partial.csv", text, settings,
+                           withRepeat ? kRunCsvHeader : kSweepCsvHeader, withRepeat, ticks, cells,
+                           runs, error);
 }
 
-bool TakePartialRows(const std::string& text, const std::string& settings,
+bool TakePartialRows(const std::string& path, const std::string& text, const std::string& settings,
                      const std::string& header, bool withRepeat, long ticks,
                      const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error) {
     const size_t prefixFields = PrefixFields(cells);
@@ -335,24 +336,25 @@ bool TakePartialRows(const std::string& text, const std::string& settings,
     };
     std::string_view line;
     if (!nextLine(line) || line.rfind(kPartialMark, 0) != 0) {
-        error = "is not a partial file of koltrep-sweep";
+        error = FormatText(_("%s is not a partial file of koltrep-sweep"), path.c_str());
         return false;
     }
     size_t at = line.rfind(" ticks=");
     if (at == std::string::npos || line.substr(at + 1) != settings) {
-        error = "holds the rows of other settings (" +
-                (at == std::string::npos ? std::string("none") : std::string(line.substr(at + 1))) +
-                "; this sweep: " + settings + ")";
+        const std::string found(at == std::string::npos ? "none" : line.substr(at + 1));
+        error = FormatText(_("%s holds the rows of other settings (%s; this sweep: %s)"),
+                           path.c_str(), found.c_str(), settings.c_str());
         return false;
     }
     if (!nextLine(line) || line != header) {
-        error = "line 2 is not the header of this sweep's rows";
+        error = FormatText(_("%s line 2 is not the header of this sweep's rows"), path.c_str());
         return false;
     }
     for (int number = 3; nextLine(line); ++number) {
         // Every row is written with its line break: one without is what a cut file ends in.
         if (rest.empty() && text.back() != '\n') {
-            error = FormatText(_("line %d is cut short: the file is damaged"), number);
+            error =
+                FormatText(_("%s line %d is cut short: the file is damaged"), path.c_str(), number);
             return false;
         }
         std::string fault = RowFault(line, prefixFields, varied, withRepeat, ticks);
@@ -364,11 +366,11 @@ bool TakePartialRows(const std::string& text, const std::string& settings,
         if (fault.empty() && ParseRunRow(row, prefixFields, withRepeat, prefix, repeat, measures))
             found = index.find(key(prefix, repeat, nullptr));
         if (!fault.empty()) {
-            error = FormatText(_("line %d: %s"), number, fault.c_str());
+            error = FormatText(_("%s line %d: %s"), path.c_str(), number, fault.c_str());
         } else if (found == index.end()) {
-            error = "line " + std::to_string(number) + " is no run of this sweep";
+            error = FormatText(_("%s line %d is no run of this sweep"), path.c_str(), number);
         } else if (takenFrom[found->second] != 0) {
-            error = FormatText(_("line %d repeats the run of line %d"), number,
+            error = FormatText(_("%s line %d repeats the run of line %d"), path.c_str(), number,
                                takenFrom[found->second]);
         } else {
             takenFrom[found->second] = number;

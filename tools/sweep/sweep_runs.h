@@ -68,7 +68,8 @@ std::string PartialText(const std::string& settings, const std::string& header,
 bool TakePartialRows(const std::string& text, const std::string& settings, bool withRepeat,
                      long ticks, const std::vector<Cell>& cells, std::vector<Run>& runs,
                      std::string& error);
-// The same for rows under `header` (RowHeader's, for a varied sweep).
-bool TakePartialRows(const std::string& text, const std::string& settings,
+// The same for rows under `header` (RowHeader's, for a varied sweep), the reason naming the file
+// as `path`.
+bool TakePartialRows(const std::string& path, const std::string& text, const std::string& settings,
                      const std::string& header, bool withRepeat, long ticks,
                      const std::vector<Cell>& cells, std::vector<Run>& runs, std::string& error);

@@ -59,7 +59,8 @@ bool WriteGridMachines(const std::string& out, const std::vector<Cell>& cells,
                        std::string& error) {
     const std::string folder = out + "/machines";
     if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = "cannot create " + folder + ": " + std::strerror(errno);
+        const int reason = errno;
+        error = FormatText(_("cannot create %s: %s"), folder.c_str(), std::strerror(reason));
         return false;
     }
     // A --machine taken from an earlier sweep's folder is read until the last run.
