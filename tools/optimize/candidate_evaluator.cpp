@@ -1,0 +1,145 @@
+// A generation's candidates: varied, written, run and scored.
+#include "tools/optimize/candidate_evaluator.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include <platform/i18n/i18n.h>
+
+#include "machine/machine_file.h"
+#include "machine/machine_values.h"
+#include "tools/sweep/sweep_runs.h"
+
+namespace {
+
+std::string CandidateName(int generation, int index) {
+    return std::to_string(generation) + "-" + std::to_string(index);
+}
+
+// The search keeps one start unperturbed (the run a replay of the file gives); repeats all start
+// perturbed, as the sweep's do.
+std::vector<EvaluationRun> StartsOf(const std::string& machine, const OptimizeOptions& options) {
+    std::vector<EvaluationRun> runs;
+    for (int r = 0; r < options.repeats; ++r) {
+        EvaluationRun run;
+        run.machine = machine;
+        run.perturbed = options.repeats > 1;
+        run.perturb = RepeatSeed(options.seed, r);
+        runs.push_back(run);
+    }
+    return runs;
+}
+
+void WriteMachine(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) throw std::runtime_error(FormatText(_("cannot write %s"), path.c_str()));
+}
+
+} // namespace
+
+CandidateEvaluator::CandidateEvaluator(const OptimizeOptions& options,
+                                       const EvaluationSettings& settings, const Machine& base,
+                                       const std::string& candidatesFolder,
+                                       std::vector<Candidate> earlier)
+    : options_(options), settings_(settings), base_(base), folder_(candidatesFolder) {
+    for (Candidate& candidate : earlier)
+        earlier_[{candidate.generation, candidate.index}] = std::move(candidate);
+}
+
+bool CandidateEvaluator::Vary(const std::vector<double>& values, Machine& machine,
+                              std::string& error) const {
+    std::vector<MachineValue> set;
+    for (size_t p = 0; p < values.size(); ++p)
+        set.push_back({options_.params[p].path, values[p]});
+    return VaryMachine(base_, set, machine, error);
+}
+
+std::string CandidateEvaluator::MachineTextOf(const Candidate& candidate) const {
+    Machine machine;
+    std::string error;
+    Vary(candidate.values, machine, error);
+    return MachineText(machine);
+}
+
+const Candidate* CandidateEvaluator::Find(const std::vector<double>& values) const {
+    auto found = byValues_.find(values);
+    return found == byValues_.end() ? nullptr : &candidates_[found->second];
+}
+
+std::vector<double>
+CandidateEvaluator::EvaluateBatch(const std::vector<std::vector<double>>& values) {
+    const int generation = generation_++;
+    std::vector<Candidate> batch(values.size());
+    std::vector<EvaluationRun> runs;
+    std::vector<size_t> firstRun(values.size(), 0);
+    for (size_t i = 0; i < values.size(); ++i) {
+        Candidate& candidate = batch[i];
+        candidate.generation = generation;
+        candidate.index = static_cast<int>(i);
+        candidate.values = values[i];
+        firstRun[i] = runs.size();
+        Machine machine;
+        if (!Vary(values[i], machine, candidate.score.reason)) continue;
+        const std::string path = folder_ + "/" + CandidateName(generation, i) + ".toml";
+        WriteMachine(path, MachineText(machine));
+        auto earlier = earlier_.find({generation, candidate.index});
+        if (earlier != earlier_.end() && earlier->second.values == values[i]) {
+            candidate.score = earlier->second.score;
+            continue;
+        }
+        std::vector<EvaluationRun> starts = StartsOf(path, options_);
+        runs.insert(runs.end(), starts.begin(), starts.end());
+    }
+    std::vector<RunOutcome> outcomes;
+    std::vector<bool> finished;
+    bool complete = RunEvaluations(settings_, runs, outcomes, finished, [this] {
+        ++runsDone_;
+        ShowProgress();
+    });
+    std::vector<double> fitness;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        size_t end = i + 1 < batch.size() ? firstRun[i + 1] : runs.size();
+        bool done = true;
+        for (size_t r = firstRun[i]; r < end; ++r)
+            done = done && finished[r];
+        if (!done) continue; // a stopped search keeps only whole candidates
+        if (end > firstRun[i])
+            batch[i].score = ScoreRuns(
+                std::vector<RunOutcome>(outcomes.begin() + firstRun[i], outcomes.begin() + end),
+                options_.objectives);
+        byValues_.emplace(batch[i].values, candidates_.size());
+        candidates_.push_back(batch[i]);
+        std::vector<double> f = Fitness(batch[i].score, options_.objectives);
+        fitness.insert(fitness.end(), f.begin(), f.end());
+    }
+    ShowProgress();
+    if (!complete) throw SearchStopped();
+    return fitness;
+}
+
+// A line redrawn in place on a terminal; elsewhere (a pipe, a log) it would only pile up.
+void CandidateEvaluator::ShowProgress() const {
+    static const bool onTerminal = isatty(STDERR_FILENO) == 1;
+    if (!onTerminal) return;
+    std::string best;
+    for (size_t k = 0; k < options_.objectives.size(); ++k) {
+        const Objective& objective = options_.objectives[k];
+        double value = NAN;
+        for (const Candidate& candidate : candidates_)
+            if (candidate.score.feasible &&
+                (std::isnan(value) || (objective.maximize ? candidate.score.mean[k] > value
+                                                          : candidate.score.mean[k] < value)))
+                value = candidate.score.mean[k];
+        char figure[64];
+        std::snprintf(figure, sizeof figure, " %s %.4g", MeasureName(objective.measure), value);
+        best += figure;
+    }
+    std::fprintf(stderr, _("\rkoltrep-optimize: generation %d of %d, %zu runs, best so far:%s "),
+                 generation_ - 1, options_.generations, runsDone_, best.c_str());
+    std::fflush(stderr);
+}
