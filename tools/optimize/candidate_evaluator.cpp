@@ -139,7 +139,8 @@ void CandidateEvaluator::ShowProgress() const {
         std::snprintf(figure, sizeof figure, " %s %.4g", MeasureName(objective.measure), value);
         best += figure;
     }
-    std::fprintf(stderr, _("\rkoltrep-optimize: generation %d of %d, %zu runs, best so far:%s "),
+    std::fputc('\r', stderr);
+    std::fprintf(stderr, _("koltrep-optimize: generation %d of %d, %zu runs, best so far:%s "),
                  generation_ - 1, options_.generations, runsDone_, best.c_str());
     std::fflush(stderr);
 }

@@ -59,7 +59,7 @@ void AnswerHelpOrVersion(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
-            std::printf("%s%s", kOptimizeUsage, _(kOptimizeHelp));
+            std::printf("%s%s", _(kOptimizeUsage), _(kOptimizeHelp));
         else if (arg == "--version")
             std::printf("koltrep-optimize %s\n", KOLTREP_VERSION);
         else
@@ -201,7 +201,7 @@ int Optimize(int argc, char** argv) {
     OptimizeOptions options;
     std::string error;
     if (!ParseOptimizeOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "koltrep-optimize: %s\n%s", error.c_str(), kOptimizeUsage);
+        std::fprintf(stderr, "koltrep-optimize: %s\n%s", error.c_str(), _(kOptimizeUsage));
         return 2;
     }
     if (options.evaluate.empty()) options.evaluate = ProgramFolder() + "koltrep-evaluate";

@@ -10,10 +10,10 @@
 #include "machine/machine_keys.h"
 
 const char kOptimizeUsage[] =
-    "usage: koltrep-optimize --param PATH=LOW:HIGH... --objective NAME:min|max...\n"
-    "                        [--population N] [--generations N] [--seed S] [--ticks N]\n"
-    "                        [--settle N] [--repeats N] [--machine FILE] [--script FILE]\n"
-    "                        [--jobs N] [--out DIR] [--resume] [--no-plot] [--evaluate PATH]\n";
+    N_("usage: koltrep-optimize --param PATH=LOW:HIGH... --objective NAME:min|max...\n"
+       "                        [--population N] [--generations N] [--seed S] [--ticks N]\n"
+       "                        [--settle N] [--repeats N] [--machine FILE] [--script FILE]\n"
+       "                        [--jobs N] [--out DIR] [--resume] [--no-plot] [--evaluate PATH]\n");
 
 namespace {
 
