@@ -102,12 +102,15 @@ CandidateEvaluator::EvaluateBatch(const std::vector<std::vector<double>>& values
         ShowProgress();
     });
     std::vector<double> fitness;
+    std::string toolFault;
     for (size_t i = 0; i < batch.size(); ++i) {
         size_t end = i + 1 < batch.size() ? firstRun[i + 1] : runs.size();
         bool done = true;
-        for (size_t r = firstRun[i]; r < end; ++r)
-            done = done && finished[r];
-        if (!done) continue; // a stopped search keeps only whole candidates
+        for (size_t r = firstRun[i]; r < end; ++r) {
+            done = done && finished[r] && !outcomes[r].toolFailed;
+            if (outcomes[r].toolFailed && toolFault.empty()) toolFault = outcomes[r].failure;
+        }
+        if (!done) continue; // only whole candidates, judged on their own runs, are kept
         if (end > firstRun[i])
             batch[i].score = ScoreRuns(
                 std::vector<RunOutcome>(outcomes.begin() + firstRun[i], outcomes.begin() + end),
@@ -118,6 +121,7 @@ CandidateEvaluator::EvaluateBatch(const std::vector<std::vector<double>>& values
         fitness.insert(fitness.end(), f.begin(), f.end());
     }
     ShowProgress();
+    if (!toolFault.empty()) throw std::runtime_error(toolFault);
     if (!complete) throw SearchStopped();
     return fitness;
 }

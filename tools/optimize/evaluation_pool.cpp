@@ -92,6 +92,9 @@ RunOutcome Finish(const EvaluationSettings& settings, size_t index, int status) 
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
         outcome = MeasureTrace(ReadFile(trace), settings.ticks, settings.settle);
     } else {
+        // A crash may be the candidate's doing (a machine the physics cannot take); an exit
+        // code is the evaluator refusing its work, which no candidate causes.
+        outcome.toolFailed = WIFEXITED(status);
         const std::string program = settings.evaluate.substr(settings.evaluate.rfind('/') + 1);
         outcome.failure =
             (WIFEXITED(status) ? program + " exited with " + std::to_string(WEXITSTATUS(status))
@@ -136,6 +139,7 @@ bool RunEvaluations(const EvaluationSettings& settings, const std::vector<Evalua
             pid_t child = Start(settings, runs[next], next, error);
             if (child < 0) {
                 outcomes[next].failure = error;
+                outcomes[next].toolFailed = true;
                 finished[next] = true;
                 progress();
             } else {

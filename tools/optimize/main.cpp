@@ -24,6 +24,8 @@
 namespace {
 
 const char kDefaultScript[] = "0 UP down\n";
+// A candidate's row at its longest: eight values and six figures of 24 characters, a reason.
+constexpr size_t kLongestRow = 2048;
 
 const char kOptimizeHelp[] =
     N_("Searches machine values for the best trade-offs between two or three measures of\n"
@@ -141,7 +143,11 @@ bool TakeEarlier(const OptimizeOptions& options, const std::string& settings,
         error = FormatText(_("nothing to resume: %s is missing"), partial.c_str());
         return false;
     }
-    if (ReadWholeFile(partial, text, error) && ReadPartial(text, settings, options, earlier, error))
+    // Bounded by what the search could have written: a row per candidate.
+    const size_t limit =
+        (static_cast<size_t>(options.population) * options.generations + 1) * kLongestRow + 4096;
+    if (ReadWholeFile(partial, text, error, limit) &&
+        ReadPartial(text, settings, options, earlier, error))
         return true;
     error = partial + ": " + error;
     return false;

@@ -12,6 +12,9 @@
 struct RunOutcome {
     GaitMeasures measures;
     std::string failure; // empty: measured
+    // The evaluator itself failed (it could not start, or refused its command line): a fault
+    // of the search's tools, not of the candidate, which must not be judged on it.
+    bool toolFailed = false;
 };
 
 struct Score {
