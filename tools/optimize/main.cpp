@@ -19,6 +19,7 @@
 #include "tools/optimize/front_plot.h"
 #include "tools/optimize/optimize_outputs.h"
 #include "tools/sweep/cell_runner.h"
+#include "tools/sweep/out_folder.h"
 #include "tools/sweep/sweep_files.h"
 
 namespace {
@@ -218,7 +219,7 @@ int Optimize(int argc, char** argv) {
     Inputs inputs;
     if (!ReadInputs(options, inputs, error)) return Fail(error, 2);
     const bool defaultOut = options.out.empty();
-    if (defaultOut) options.out = DefaultOptimizeFolder();
+    if (defaultOut) options.out = DefaultOutFolder("koltrep-optimize");
     OptimizeFolder folder;
     if (!folder.Prepare(options, defaultOut, error)) return Fail(error, 2);
     const char* base = std::getenv("TMPDIR");

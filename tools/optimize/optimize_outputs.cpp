@@ -1,14 +1,8 @@
 // The output folder and the finished search's files.
 #include "tools/optimize/optimize_outputs.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <regex>
 
@@ -42,27 +36,7 @@ bool LiesAmongOutputs(const std::string& input, const std::string& folder) {
     return false;
 }
 
-bool TakeLock(int& fd, const std::string& folder, std::string& error) {
-    fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-    error = fd >= 0 && errno == EWOULDBLOCK
-                ? FormatText(_("another koltrep-optimize is writing in %s; wait for it to end or "
-                               "give another --out"),
-                             folder.c_str())
-                : "cannot lock " + folder + ": " + std::strerror(errno);
-    return false;
-}
-
 } // namespace
-
-std::string DefaultOptimizeFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string folder = std::string(base && *base ? base : "/tmp") + "/koltrep-optimize-";
-    const passwd* user = getpwuid(getuid());
-    if (user && user->pw_name && *user->pw_name && !std::strchr(user->pw_name, '/'))
-        return folder + user->pw_name;
-    return folder + std::to_string(getuid());
-}
 
 std::string PartialPath(const std::string& folder) {
     return folder + "/optimize.partial";
@@ -72,13 +46,10 @@ std::string CandidatesFolder(const std::string& folder) {
     return folder + "/candidates";
 }
 
-OptimizeFolder::~OptimizeFolder() {
-    if (lock_ >= 0) close(lock_);
-}
-
 bool OptimizeFolder::Prepare(const OptimizeOptions& options, bool isDefault, std::string& error) {
     const std::string& out = options.out;
-    if (!MakeOutFolder(out, isDefault, error) || !TakeLock(lock_, out, error)) return false;
+    if (!MakeOutFolder(out, isDefault, error) || !lock_.Take(out, error, "koltrep-optimize"))
+        return false;
     for (const std::string& input : {options.machine, options.script})
         if (LiesAmongOutputs(input, out)) {
             error = FormatText(_("%s lies among the results in %s, which this search replaces; "

@@ -7,23 +7,17 @@
 
 #include "tools/optimize/optimize_options.h"
 #include "tools/optimize/search.h"
-
-// koltrep-optimize-USER in $TMPDIR (or /tmp).
-std::string DefaultOptimizeFolder();
+#include "tools/sweep/out_folder.h"
 
 // Makes DIR, DIR/candidates and DIR/front, locks DIR for this search, refuses inputs that lie
 // among the outputs, shows that DIR takes files, and removes an earlier search's results (not
 // its partial file). False with the reason.
 class OptimizeFolder {
   public:
-    OptimizeFolder() = default;
-    OptimizeFolder(const OptimizeFolder&) = delete;
-    OptimizeFolder& operator=(const OptimizeFolder&) = delete;
-    ~OptimizeFolder();
     bool Prepare(const OptimizeOptions& options, bool isDefault, std::string& error);
 
   private:
-    int lock_ = -1;
+    FolderLock lock_;
 };
 
 std::string PartialPath(const std::string& folder);
