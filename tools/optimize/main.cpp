@@ -118,6 +118,16 @@ bool ReadInputs(const OptimizeOptions& options, Inputs& inputs, std::string& err
         (!ReadWholeFile(options.script, inputs.scriptText, error, kMaxScriptBytes) ||
          !ParseKeyScript(inputs.scriptText, events, error)))
         return false;
+    // A script that presses Escape ends every run early: every candidate would be judged on a
+    // cut trace and come out infeasible, which would look like a search that found nothing.
+    const int escape = KeyFromName("ESCAPE");
+    for (const KeyEvent& event : events)
+        if (event.key == escape && event.down && event.tick + 1 < options.ticks) {
+            error = FormatText(_("the script presses Escape at tick %ld, which ends every run "
+                                 "before --ticks %ld"),
+                               event.tick, options.ticks);
+            return false;
+        }
     for (const ParamRange& param : options.params) {
         int index = 0;
         Machine copy = inputs.base;
