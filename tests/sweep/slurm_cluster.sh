@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A one-node Slurm cluster of the test's own (munge, slurmctld and slurmd from Debian, state in a
 # temporary folder, ports and a munge key and socket of its own), a 2 x 2 sweep with 2 repeats
-# through it, and its CSVs against the local engine's. A scheduler that does not start fails the
-# test with the daemons' logs.
+# through it, and its CSVs against the local engine's; then a small search of koltrep-optimize
+# through it against its local engine. A scheduler that does not start fails the test with the
+# daemons' logs.
 #   slurm_cluster.sh BUILD_DIR SOURCE_DIR [bench]
 # With "bench" it then times a 4 x 4 sweep of 300-tick cells through the cluster against the
 # local engine (both on this machine's cores), and the scheduler's latency: an array of one
@@ -178,6 +179,18 @@ grep -q '^#SBATCH --array=0-0$' "$script" && grep -q '^#SBATCH --partition=test$
   || fail "the batch script lacks its array or partition: $(cat "$script")"
 [[ $(squeue -h | wc -l) == "$jobs_before" ]] || fail "the dry run submitted a job"
 echo "PASS: the Slurm engine's CSVs equal the local engine's"
+
+# The optimiser through the cluster, a job array a generation: the same files as its local
+# engine, and no work folder left behind.
+search=(--param linkage.crank=0.8:1.2 --param linkage.coupler=1.2:2.8 --objective speed:max
+  --objective cost_of_transport:min --population 8 --generations 2 --seed 1 --ticks 120
+  --settle 40 --repeats 2 --no-plot)
+"$build/koltrep-optimize" "${search[@]}" --out "$dir/optimize-local" 2>/dev/null ||
+  fail "the local search failed"
+"$build/koltrep-optimize" "${search[@]}" --engine slurm --out "$dir/optimize-slurm" \
+  2>"$dir/optimize.err" || fail "the Slurm search failed: $(cat "$dir/optimize.err")"
+diff -r "$dir/optimize-local" "$dir/optimize-slurm" >&2 ||
+  fail "the Slurm search's files differ from the local engine's"
 
 [[ ${3:-} == bench ]] || exit 0
 seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }

@@ -16,6 +16,7 @@
 #include <platform/i18n/i18n.h>
 
 #include "records/trace.h"
+#include "tools/optimize/slurm_evaluations.h"
 #include "tools/sweep/cell_runner.h"
 
 namespace {
@@ -128,6 +129,8 @@ RunOutcome MeasureTrace(const std::string& traceText, long ticks, long settle) {
 bool RunEvaluations(const EvaluationSettings& settings, const std::vector<EvaluationRun>& runs,
                     std::vector<RunOutcome>& outcomes, std::vector<bool>& finished,
                     const std::function<void()>& progress) {
+    if (settings.engine == "slurm")
+        return RunSlurmEvaluations(settings, runs, outcomes, finished, progress);
     outcomes.assign(runs.size(), RunOutcome{});
     finished.assign(runs.size(), false);
     std::map<pid_t, size_t> running;

@@ -24,6 +24,10 @@ struct EvaluationSettings {
     long ticks = 0;
     long settle = 0;
     int jobs = 1;
+    std::string engine = "local"; // or "slurm"
+    std::string out;              // --out: the Slurm engine's work folders go there
+    std::string partition;        // Slurm: empty for the cluster's default
+    std::string timeLimit;        // Slurm: a task's, as sbatch --time takes it
 };
 
 // Runs every run, filling `outcomes` (one per run) and `finished`. On a stop signal it starts no

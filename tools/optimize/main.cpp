@@ -52,6 +52,11 @@ const char kOptimizeHelp[] =
        "  --resume        take the candidates DIR/optimize.partial holds instead of running them\n"
        "  --no-plot       write no picture\n"
        "  --evaluate PATH the program each run starts (default: koltrep-evaluate beside this one)\n"
+       "  --engine E      local (default: this machine's cores) or slurm (a job array a\n"
+       "                  generation, a task a run; --out must be on a file system the nodes\n"
+       "                  share)\n"
+       "  --partition P   with --engine slurm: the partition to submit to\n"
+       "  --time T        with --engine slurm: each task's time limit (sbatch --time)\n"
        "  -h, --help      show this text and exit\n"
        "  --version       show the version and exit\n"
        "Exit code 0 when the search ran, 1 when it could not finish (the candidates so far are in\n"
@@ -189,6 +194,10 @@ int Search(OptimizeOptions& options, const Inputs& inputs, const std::string& sc
     run.ticks = options.ticks;
     run.settle = options.settle;
     run.jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
+    run.engine = options.engine;
+    run.out = options.out;
+    run.partition = options.partition;
+    run.timeLimit = options.timeLimit;
     std::ofstream(run.script, std::ios::binary) << inputs.scriptText;
     CandidateEvaluator evaluator(options, run, inputs.base,
                                  std::filesystem::absolute(CandidatesFolder(options.out)),

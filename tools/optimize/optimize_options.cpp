@@ -13,7 +13,8 @@ const char kOptimizeUsage[] =
     N_("usage: koltrep-optimize --param PATH=LOW:HIGH... --objective NAME:min|max...\n"
        "                        [--population N] [--generations N] [--seed S] [--ticks N]\n"
        "                        [--settle N] [--repeats N] [--machine FILE] [--script FILE]\n"
-       "                        [--jobs N] [--out DIR] [--resume] [--no-plot] [--evaluate PATH]\n");
+       "                        [--jobs N] [--out DIR] [--resume] [--no-plot] [--evaluate PATH]\n"
+       "                        [--engine local|slurm [--partition P] [--time T]]\n");
 
 namespace {
 
@@ -84,6 +85,12 @@ bool CheckTogether(const OptimizeOptions& options, std::string& error) {
         error = _("give 2 or 3 --objective");
     else if (options.settle >= options.ticks)
         error = _("--settle must be below --ticks");
+    else if (options.engine != "slurm" &&
+             (!options.partition.empty() || !options.timeLimit.empty()))
+        error = _("--partition and --time go with --engine slurm");
+    // A line break would end the directive it stands in, and the rest would be read as another.
+    else if ((options.partition + options.timeLimit).find_first_of("\n\r") != std::string::npos)
+        error = _("--partition and --time take no line breaks");
     for (size_t i = 0; error.empty() && i < options.objectives.size(); ++i)
         for (size_t j = 0; j < i; ++j)
             if (options.objectives[i].measure == options.objectives[j].measure)
@@ -155,6 +162,14 @@ bool ParseOne(Reader& r, OptimizeOptions& o) {
     if (arg == "--script") return r.Text(o.script);
     if (arg == "--out") return r.Text(o.out);
     if (arg == "--evaluate") return r.Text(o.evaluate);
+    if (arg == "--partition") return r.Text(o.partition);
+    if (arg == "--time") return r.Text(o.timeLimit);
+    if (arg == "--engine") {
+        if (!r.Text(o.engine)) return false;
+        if (o.engine == "local" || o.engine == "slurm") return true;
+        r.error = FormatText(_("--engine is local or slurm, not '%s'"), o.engine.c_str());
+        return false;
+    }
     if (arg == "--resume") return o.resume = true;
     if (arg == "--no-plot") return !(o.plot = false);
     r.error = FormatText(_("unknown option '%s'"), r.argv[r.i]);

@@ -36,7 +36,10 @@ struct OptimizeOptions {
     std::string out;     // empty: koltrep-optimize-USER in the temporary folder
     bool resume = false;
     bool plot = true;
-    std::string evaluate; // empty: koltrep-evaluate beside this program
+    std::string evaluate;         // empty: koltrep-evaluate beside this program
+    std::string engine = "local"; // or "slurm": a job array per generation
+    std::string partition;        // Slurm: empty for the cluster's default
+    std::string timeLimit;        // Slurm: a task's, as sbatch --time takes it
 };
 
 constexpr int kMaxParams = 8;
