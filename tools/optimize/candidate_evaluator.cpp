@@ -71,18 +71,18 @@ const Candidate* CandidateEvaluator::Find(const std::vector<double>& values) con
     return found == byValues_.end() ? nullptr : &candidates_[found->second];
 }
 
-std::vector<double>
-CandidateEvaluator::EvaluateBatch(const std::vector<std::vector<double>>& values) {
+CandidateEvaluator::BatchPlan
+CandidateEvaluator::Plan(const std::vector<std::vector<double>>& values) {
+    BatchPlan plan;
     const int generation = generation_++;
-    std::vector<Candidate> batch(values.size());
-    std::vector<EvaluationRun> runs;
-    std::vector<size_t> firstRun(values.size(), 0);
+    plan.batch.resize(values.size());
+    plan.firstRun.assign(values.size() + 1, 0);
     for (size_t i = 0; i < values.size(); ++i) {
-        Candidate& candidate = batch[i];
+        Candidate& candidate = plan.batch[i];
         candidate.generation = generation;
         candidate.index = static_cast<int>(i);
         candidate.values = values[i];
-        firstRun[i] = runs.size();
+        plan.firstRun[i + 1] = plan.firstRun[i] = plan.runs.size();
         Machine machine;
         if (!Vary(values[i], machine, candidate.score.reason)) continue;
         const std::string path = folder_ + "/" + CandidateName(generation, i) + ".toml";
@@ -93,33 +93,48 @@ CandidateEvaluator::EvaluateBatch(const std::vector<std::vector<double>>& values
             continue;
         }
         std::vector<EvaluationRun> starts = StartsOf(path, options_);
-        runs.insert(runs.end(), starts.begin(), starts.end());
+        plan.runs.insert(plan.runs.end(), starts.begin(), starts.end());
+        plan.firstRun[i + 1] = plan.runs.size();
     }
-    std::vector<RunOutcome> outcomes;
-    std::vector<bool> finished;
-    bool complete = RunEvaluations(settings_, runs, outcomes, finished, [this] {
-        ++runsDone_;
-        ShowProgress();
-    });
-    std::vector<double> fitness;
+    return plan;
+}
+
+std::string CandidateEvaluator::Keep(BatchPlan& plan, const std::vector<RunOutcome>& outcomes,
+                                     const std::vector<bool>& finished,
+                                     std::vector<double>& fitness) {
     std::string toolFault;
-    for (size_t i = 0; i < batch.size(); ++i) {
-        size_t end = i + 1 < batch.size() ? firstRun[i + 1] : runs.size();
+    for (size_t i = 0; i < plan.batch.size(); ++i) {
+        const size_t first = plan.firstRun[i], end = plan.firstRun[i + 1];
         bool done = true;
-        for (size_t r = firstRun[i]; r < end; ++r) {
+        for (size_t r = first; r < end; ++r) {
             done = done && finished[r] && !outcomes[r].toolFailed;
             if (outcomes[r].toolFailed && toolFault.empty()) toolFault = outcomes[r].failure;
         }
         if (!done) continue; // only whole candidates, judged on their own runs, are kept
-        if (end > firstRun[i])
-            batch[i].score = ScoreRuns(
-                std::vector<RunOutcome>(outcomes.begin() + firstRun[i], outcomes.begin() + end),
-                options_.objectives);
-        byValues_.emplace(batch[i].values, candidates_.size());
-        candidates_.push_back(batch[i]);
-        std::vector<double> f = Fitness(batch[i].score, options_.objectives);
+        Candidate& candidate = plan.batch[i];
+        if (end > first)
+            candidate.score =
+                ScoreRuns(std::vector<RunOutcome>(outcomes.begin() + first, outcomes.begin() + end),
+                          options_.objectives);
+        byValues_.emplace(candidate.values, candidates_.size());
+        candidates_.push_back(candidate);
+        std::vector<double> f = Fitness(candidate.score, options_.objectives);
         fitness.insert(fitness.end(), f.begin(), f.end());
     }
+    return toolFault;
+}
+
+std::vector<double>
+CandidateEvaluator::EvaluateBatch(const std::vector<std::vector<double>>& values) {
+    BatchPlan plan = Plan(values);
+    std::vector<RunOutcome> outcomes;
+    std::vector<bool> finished;
+    bool complete = RunEvaluations(settings_, plan.runs, outcomes, finished, [this] {
+        ++runsDone_;
+        ShowProgress();
+    });
+    std::vector<double> fitness;
+    const std::string toolFault = Keep(plan, outcomes, finished, fitness);
     ShowProgress();
     if (!toolFault.empty()) throw std::runtime_error(toolFault);
     if (!complete) throw SearchStopped();

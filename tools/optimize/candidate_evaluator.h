@@ -38,6 +38,19 @@ class CandidateEvaluator {
     std::string MachineTextOf(const Candidate& candidate) const;
 
   private:
+    // A generation's candidates, and the runs of those to be run: candidate i's are
+    // runs[firstRun[i]] up to runs[firstRun[i + 1]].
+    struct BatchPlan {
+        std::vector<Candidate> batch;
+        std::vector<EvaluationRun> runs;
+        std::vector<size_t> firstRun;
+    };
+    // Varies and writes the candidates, taking those a stopped search evaluated as they were.
+    BatchPlan Plan(const std::vector<std::vector<double>>& values);
+    // Keeps the candidates whose runs all ended, adding their fitnesses; the first failure of
+    // the evaluator itself, if any.
+    std::string Keep(BatchPlan& plan, const std::vector<RunOutcome>& outcomes,
+                     const std::vector<bool>& finished, std::vector<double>& fitness);
     bool Vary(const std::vector<double>& values, Machine& machine, std::string& error) const;
     void ShowProgress() const;
 
