@@ -40,14 +40,15 @@ wait_for() {
     sleep 0.2
   done
 }
-# Writes a replay for the sweep's --replay that lets the first PASSES runs through and holds
-# every later one until its task is cancelled: a sweep through it stops with exactly those rows
-# done, however fast the machine, and never finishes before the test stops it.
-gated_replay() { # NAME PASSES
+# Writes a replay for the sweep's --replay (or, given PROGRAM, an evaluator for the optimiser's
+# --evaluate) that lets the first PASSES runs through and holds every later one until its task
+# is cancelled: a sweep through it stops with exactly those rows done, however fast the machine,
+# and never finishes before the test stops it.
+gated_replay() { # NAME PASSES [PROGRAM]
   mkdir "$dir/$1.gate"
   {
     echo '#!/bin/sh'
-    printf 'gate=%q passes=%d replay=%q\n' "$dir/$1.gate" "$2" "$build/koltrep-replay"
+    printf 'gate=%q passes=%d replay=%q\n' "$dir/$1.gate" "$2" "${3:-$build/koltrep-replay}"
     cat <<'SH'
 n=1
 while [ "$n" -le "$passes" ]; do
@@ -191,6 +192,24 @@ search=(--param linkage.crank=0.8:1.2 --param linkage.coupler=1.2:2.8 --objectiv
   2>"$dir/optimize.err" || fail "the Slurm search failed: $(cat "$dir/optimize.err")"
 diff -r "$dir/optimize-local" "$dir/optimize-slurm" >&2 ||
   fail "the Slurm search's files differ from the local engine's"
+# Ctrl-C while generation 1's array runs (the reference's two runs and four more let through)
+# cancels it and keeps what ended; --resume completes the search to the same files.
+gated_replay evaluate-six 6 "$build/koltrep-evaluate"
+"$build/koltrep-optimize" "${search[@]}" --engine slurm --evaluate "$dir/evaluate-six" \
+  --out "$dir/optimize-stopped" 2>"$dir/optimize-stopped.err" &
+search_pid=$!
+four_ended() { [[ $(count "$dir/optimize-stopped/slurm-*/run-*.status") == 4 ]]; }
+wait_for 120 four_ended || fail "four runs did not end in 120 s: $(squeue 2>&1)"
+kill -INT "$search_pid"
+code=0
+wait "$search_pid" || code=$?
+[[ $code == 130 ]] || fail "a stopped Slurm search exits with $code: $(cat "$dir/optimize-stopped.err")"
+wait_for 60 eval '[[ -z $(squeue -h) ]]' || fail "the cancelled array stays queued: $(squeue)"
+"$build/koltrep-optimize" "${search[@]}" --resume --out "$dir/optimize-stopped" 2>/dev/null ||
+  fail "--resume after the Slurm stop failed"
+diff -r -x 'slurm-*' "$dir/optimize-local" "$dir/optimize-stopped" >&2 ||
+  fail "the resumed search's files differ from the local engine's"
+echo "PASS: the optimiser's Slurm engine gives the local engine's files, stopped and resumed too"
 
 [[ ${3:-} == bench ]] || exit 0
 seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }

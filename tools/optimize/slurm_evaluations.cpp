@@ -173,7 +173,8 @@ void Gather(const EvaluationSettings& s, const std::string& work, const std::str
     if (ReadWholeFile(RunPath(work, index, ".status"), status, error, 16))
         code = std::atoi(status.c_str());
     const std::string log = RunPath(work, index, ".log");
-    finished = code >= 0 || stopSignal == 0;
+    // After our own cancel, a task that died of a signal was most likely ended by it.
+    finished = stopSignal == 0 || (code >= 0 && code <= 128);
     if (!finished) return;
     if (code == 0) {
         ReadWholeFile(RunPath(work, index, ".csv"), trace, error);
