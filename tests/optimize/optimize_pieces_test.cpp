@@ -126,7 +126,8 @@ TEST(OptimizeFiles, PartialRowsReadBackBitForBitAndForeignOnesAreRefused) {
     ASSERT_TRUE(ReadPartial(head + "2,5,0.3,2.9,1,2,0,0,1,\n", settings, o, back, error)) << error;
     for (const std::string row :
          {"2,5,0.3,2.9,1,2,0,0,2,", "2,5,0.3,2.9,nan,2,0,0,1,", "2,5,0.3,2.9,,,,,0,",
-          "-2,5,0.3,2.9,1,2,0,0,1,", "2,5,0.3,2.9,1,2,0,0,1", "2,5,0.3,2.9,1,2,0,0,1,why"}) {
+          "-2,5,0.3,2.9,1,2,0,0,1,", "2,5,0.3,2.9,1,2,0,0,1", "2,5,0.3,2.9,1,2,0,0,1,why",
+          "2,5,0.3,2.9,1,2,0,0,0,why"}) {
         back.clear();
         EXPECT_FALSE(ReadPartial(head + row + "\n", settings, o, back, error)) << row;
     }

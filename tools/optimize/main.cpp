@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "koltrep_version.h"
 #include <platform/i18n/i18n.h>
@@ -198,7 +197,7 @@ int Search(OptimizeOptions& options, const Inputs& inputs, const std::string& sc
     run.out = options.out;
     run.partition = options.partition;
     run.timeLimit = options.timeLimit;
-    std::ofstream(run.script, std::ios::binary) << inputs.scriptText;
+    if (!WriteFileAtomically(run.script, inputs.scriptText, error)) return Fail(error, 1);
     CandidateEvaluator evaluator(options, run, inputs.base,
                                  std::filesystem::absolute(CandidatesFolder(options.out)),
                                  std::move(earlier));

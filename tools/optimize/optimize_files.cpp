@@ -61,7 +61,12 @@ bool ReadRow(const std::string& line, size_t params, size_t objectives, Candidat
     candidate.score = Score{};
     candidate.score.feasible = feasible == "1";
     candidate.score.reason = f.back();
-    if (!candidate.score.feasible) return ok && feasible == "0" && !f.back().empty();
+    if (!candidate.score.feasible) {
+        // An infeasible candidate has a reason and no figures.
+        for (size_t k = 2 + params; k < 2 + params + 2 * objectives; ++k)
+            ok = ok && f[k].empty();
+        return ok && feasible == "0" && !f.back().empty();
+    }
     candidate.score.mean.assign(objectives, 0.0);
     candidate.score.sd.assign(objectives, 0.0);
     for (size_t k = 0; k < objectives; ++k)
