@@ -1,81 +1,23 @@
 // The optimiser's Slurm engine.
 #include "tools/optimize/slurm_evaluations.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <csignal>
 #include <cstring>
-#include <filesystem>
 
 #include <platform/i18n/i18n.h>
 
 #include "tools/sweep/cell_runner.h"
+#include "tools/sweep/slurm_client.h"
 #include "tools/sweep/sweep_files.h"
 
 namespace {
 
 // How long a cancelled array may take to leave the queue before the search stops waiting.
 constexpr int kCancelWaitSeconds = 60;
-
-std::string ShellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string Absolute(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
-    return absolute.empty() ? path : absolute.lexically_normal().string();
-}
-
-// Runs a Slurm client in a process group of its own (Ctrl-C is the search's, which cancels the
-// array itself) and gives its output; its exit status, or -1 when it could not start.
-int Capture(const std::vector<std::string>& args, std::string& output) {
-    output.clear();
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-    pid_t child = fork();
-    if (child == 0) {
-        setpgid(0, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        dup2(pipeFds[1], 1);
-        dup2(pipeFds[1], 2);
-        std::vector<char*> argv;
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    if (child < 0) {
-        close(pipeFds[0]);
-        return -1;
-    }
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(pipeFds[0], buffer, sizeof buffer)) != 0)
-        if (got > 0)
-            output.append(buffer, static_cast<size_t>(got));
-        else if (errno != EINTR)
-            break;
-    close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    while (!output.empty() && output.back() == '\n')
-        output.pop_back();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // No path goes into a directive, which sbatch reads by rules of its own; the script sets the
 // task's log and folder itself, every path quoted for the shell. A run's files are named by the
@@ -89,13 +31,13 @@ std::string BatchScript(const EvaluationSettings& s, const std::string& work, si
     if (!s.partition.empty()) text += "#SBATCH --partition=" + s.partition + "\n";
     if (!s.timeLimit.empty()) text += "#SBATCH --time=" + s.timeLimit + "\n";
     text += "exec >" + run + ".log 2>&1\n";
-    text += "cd " + ShellQuoted(Absolute(".")) + " || exit 1\n";
+    text += "cd " + ShellQuoted(AbsolutePath(".")) + " || exit 1\n";
     text += "set -- --script " + ShellQuoted(work + "/script.txt") + " --ticks " +
             std::to_string(s.ticks) + " --no-draw --measures --stop-at-tip --machine " + run +
             ".toml --trace " + run + ".csv\n";
     text += "if [ -s " + run + ".perturb ]; then set -- \"$@\" --perturb \"$(cat " + run +
             ".perturb)\"; fi\n";
-    text += ShellQuoted(Absolute(s.evaluate)) + " \"$@\"\necho $? >" + run + ".status\n";
+    text += ShellQuoted(AbsolutePath(s.evaluate)) + " \"$@\"\necho $? >" + run + ".status\n";
     return text;
 }
 
@@ -123,7 +65,7 @@ bool WriteWork(const EvaluationSettings& s, const std::vector<EvaluationRun>& ru
 // Submits the array; its job number, or "" with the reason.
 std::string Submit(const std::string& work, std::string& error) {
     std::string job;
-    int status = Capture({"sbatch", "--parsable", work + "/koltrep-optimize.sbatch"}, job);
+    int status = CaptureClient({"sbatch", "--parsable", work + "/koltrep-optimize.sbatch"}, job);
     // The last line is "ID" or "ID;CLUSTER"; warnings may come before it.
     std::string last = job.substr(job.rfind('\n') + 1);
     last = last.substr(0, last.find(';'));
@@ -144,23 +86,15 @@ void WaitForArray(const std::string& job) {
     while (true) {
         std::string ignored, queued;
         if (stopSignal != 0 && !cancelled) {
-            Capture({"scancel", job}, ignored);
+            CaptureClient({"scancel", job}, ignored);
             cancelled = true;
         }
-        if (Capture({"squeue", "-h", "-r", "-j", job, "-o", "%i"}, queued) != 0 || queued.empty())
+        if (CaptureClient({"squeue", "-h", "-r", "-j", job, "-o", "%i"}, queued) != 0 ||
+            queued.empty())
             return;
         if (cancelled && ++waited > kCancelWaitSeconds) return;
         WaitForSignal(1000);
     }
-}
-
-std::string LastLineOf(const std::string& path) {
-    std::string text, error;
-    if (!ReadWholeFile(path, text, error)) return "";
-    size_t end = text.find_last_not_of('\n');
-    if (end == std::string::npos) return "";
-    size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
 }
 
 // The task's run ended when it left its exit status: then its trace is the outcome, as a local
@@ -211,7 +145,7 @@ bool RunSlurmEvaluations(const EvaluationSettings& settings, const std::vector<E
     if (runs.empty()) return true;
     std::string error, job;
     // A folder of its own for every generation, which the nodes' user may differ from ours.
-    std::string work = Absolute(settings.out) + "/slurm-XXXXXX";
+    std::string work = AbsolutePath(settings.out) + "/slurm-XXXXXX";
     if (mkdtemp(work.data()) == nullptr)
         error = "cannot create " + work + ": " + std::strerror(errno);
     else
