@@ -9,34 +9,20 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include <platform/i18n/i18n.h>
 
 #include "records/trace.h"
 #include "tools/optimize/slurm_evaluations.h"
 #include "tools/sweep/cell_runner.h"
+#include "tools/sweep/slurm_client.h"
+#include "tools/sweep/sweep_files.h"
 
 namespace {
 
 std::string ScratchPath(const EvaluationSettings& settings, size_t index, const char* suffix) {
     return settings.scratch + "/run-" + std::to_string(index) + suffix;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string LastLine(const std::string& text) {
-    size_t end = text.find_last_not_of('\n');
-    if (end == std::string::npos) return "";
-    size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
 }
 
 // In the child: a group of its own (a stop of ours reaches what it starts), default signal
@@ -91,7 +77,9 @@ RunOutcome Finish(const EvaluationSettings& settings, size_t index, int status) 
     std::string log = ScratchPath(settings, index, ".log");
     RunOutcome outcome;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-        outcome = MeasureTrace(ReadFile(trace), settings.ticks, settings.settle);
+        std::string text, error;
+        ReadWholeFile(trace, text, error); // a missing trace is one without rows
+        outcome = MeasureTrace(text, settings.ticks, settings.settle);
     } else {
         // A crash may be the candidate's doing (a machine the physics cannot take); an exit
         // code is the evaluator refusing its work, which no candidate causes.
@@ -100,7 +88,7 @@ RunOutcome Finish(const EvaluationSettings& settings, size_t index, int status) 
         outcome.failure =
             (WIFEXITED(status) ? program + " exited with " + std::to_string(WEXITSTATUS(status))
                                : program + " ended by signal " + std::to_string(WTERMSIG(status))) +
-            ": " + LastLine(ReadFile(log));
+            ": " + LastLineOf(log);
     }
     unlink(trace.c_str());
     unlink(log.c_str());
