@@ -32,7 +32,8 @@ endforeach()
 find_program(GZIP gzip REQUIRED)
 set(compressed "")
 foreach(file docs/man/koltrep.6 docs/man/koltrep-replay.1 docs/man/koltrep-inspect.1
-    docs/man/koltrep-sweep.1 docs/man/koltrep-evaluate.1 packaging/changelog)
+    docs/man/koltrep-sweep.1 docs/man/koltrep-evaluate.1 docs/man/koltrep-optimize.1
+    packaging/changelog)
   get_filename_component(name ${file} NAME)
   set(gz ${CMAKE_BINARY_DIR}/compressed/${name}.gz)
   add_custom_command(OUTPUT ${gz}
@@ -48,7 +49,7 @@ configure_file(${PACKAGING_DIR}/${KOLTREP_APP_ID}.metainfo.xml.in
   ${CMAKE_BINARY_DIR}/${KOLTREP_APP_ID}.metainfo.xml @ONLY)
 
 install(TARGETS koltrep koltrep-replay koltrep-inspect koltrep-sweep koltrep-evaluate
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  koltrep-optimize RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/body.x data/body.png data/ground.png data/almi.png
   DESTINATION ${CMAKE_INSTALL_DATADIR}/koltrep)
 install(FILES ${PACKAGING_DIR}/${KOLTREP_APP_ID}.desktop
@@ -60,7 +61,8 @@ install(FILES ${PACKAGING_DIR}/koltrep.svg
 set(gz_dir ${CMAKE_BINARY_DIR}/compressed)
 install(FILES ${gz_dir}/koltrep.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${gz_dir}/koltrep-replay.1.gz ${gz_dir}/koltrep-inspect.1.gz
-  ${gz_dir}/koltrep-sweep.1.gz ${gz_dir}/koltrep-evaluate.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  ${gz_dir}/koltrep-sweep.1.gz ${gz_dir}/koltrep-evaluate.1.gz ${gz_dir}/koltrep-optimize.1.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 install(FILES README.md ${gz_dir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The user guide with its pictures, placed beside the README as in the source, so the links hold.

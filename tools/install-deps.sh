@@ -15,7 +15,7 @@ packages=(
   gnuplot-nox slurm-wlm munge
   librsvg2-bin dpkg-dev file desktop-file-utils appstream man-db groff-base lintian
   gettext locales
-  libtomlplusplus-dev
+  libtomlplusplus-dev libpagmo-dev
 )
 
 # The locales the tests run the program in (English and Japanese messages); a fresh machine has

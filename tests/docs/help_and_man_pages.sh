@@ -24,7 +24,7 @@ names_in_help() {
 
 for entry in koltrep:koltrep.6 koltrep-replay:koltrep-replay.1 \
     koltrep-inspect:koltrep-inspect.1 koltrep-sweep:koltrep-sweep.1 \
-    koltrep-evaluate:koltrep-evaluate.1; do
+    koltrep-evaluate:koltrep-evaluate.1 koltrep-optimize:koltrep-optimize.1; do
     program=${entry%%:*} page=$source/docs/man/${entry#*:}
     binary=$(find "$build" -maxdepth 4 -type f -name "$program" -perm -u+x | head -n 1)
     [[ -n $binary ]] || { fail "$program is not built"; continue; }

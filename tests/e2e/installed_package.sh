@@ -35,6 +35,7 @@ app=org.koltrep.Koltrep
 catalogues=(usr/share/locale/en/LC_MESSAGES/koltrep.mo usr/share/locale/ja/LC_MESSAGES/koltrep.mo)
 for file in usr/bin/koltrep usr/bin/koltrep-replay usr/bin/koltrep-inspect usr/bin/koltrep-sweep \
     usr/bin/koltrep-evaluate usr/share/man/man1/koltrep-evaluate.1.gz \
+    usr/bin/koltrep-optimize usr/share/man/man1/koltrep-optimize.1.gz \
     usr/share/koltrep/body.x usr/share/koltrep/body.png usr/share/koltrep/ground.png \
     usr/share/koltrep/almi.png usr/share/icons/hicolor/scalable/apps/koltrep.svg \
     usr/share/icons/hicolor/48x48/apps/koltrep.png usr/share/icons/hicolor/256x256/apps/koltrep.png \
@@ -57,7 +58,8 @@ for page in "$root"/usr/share/man/man*/*; do
     grep -q "^NAME" "$WORK/page.txt" || fail "$(basename "$page") renders no NAME section"
 done
 version=$(dpkg-deb -f "$deb" Version)
-for program in koltrep koltrep-replay koltrep-inspect koltrep-sweep koltrep-evaluate; do
+for program in koltrep koltrep-replay koltrep-inspect koltrep-sweep koltrep-evaluate \
+    koltrep-optimize; do
     [[ $("$root/usr/bin/$program" --version) == "$program $version" ]] ||
         fail "$program --version does not say $version"
 done

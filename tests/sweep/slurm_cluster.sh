@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A one-node Slurm cluster of the test's own (munge, slurmctld and slurmd from Debian, state in a
 # temporary folder, ports and a munge key and socket of its own), a 2 x 2 sweep with 2 repeats
-# and a 3 x 3 --vary sweep through it, and their CSVs against the local engine's. A scheduler that does not start fails the
-# test with the daemons' logs.
+# and a 3 x 3 --vary sweep through it, and their CSVs against the local engine's; then a small
+# search of koltrep-optimize through it against its local engine. A scheduler that does not
+# start fails the test with the daemons' logs.
 #   slurm_cluster.sh BUILD_DIR SOURCE_DIR [bench]
 # With "bench" it then times a 4 x 4 sweep of 300-tick cells through the cluster against the
 # local engine (both on this machine's cores), and the scheduler's latency: an array of one
@@ -39,14 +40,15 @@ wait_for() {
     sleep 0.2
   done
 }
-# Writes a replay for the sweep's --replay that lets the first PASSES runs through and holds
-# every later one until its task is cancelled: a sweep through it stops with exactly those rows
-# done, however fast the machine, and never finishes before the test stops it.
-gated_replay() { # NAME PASSES
+# Writes a replay for the sweep's --replay (or, given PROGRAM, an evaluator for the optimiser's
+# --evaluate) that lets the first PASSES runs through and holds every later one until its task
+# is cancelled: a sweep through it stops with exactly those rows done, however fast the machine,
+# and never finishes before the test stops it.
+gated_replay() { # NAME PASSES [PROGRAM]
   mkdir "$dir/$1.gate"
   {
     echo '#!/bin/sh'
-    printf 'gate=%q passes=%d replay=%q\n' "$dir/$1.gate" "$2" "$build/koltrep-replay"
+    printf 'gate=%q passes=%d replay=%q\n' "$dir/$1.gate" "$2" "${3:-$build/koltrep-replay}"
     cat <<'SH'
 n=1
 while [ "$n" -le "$passes" ]; do
@@ -189,6 +191,36 @@ grep -q '^#SBATCH --array=0-0$' "$script" && grep -q '^#SBATCH --partition=test$
   || fail "the batch script lacks its array or partition: $(cat "$script")"
 [[ $(squeue -h | wc -l) == "$jobs_before" ]] || fail "the dry run submitted a job"
 echo "PASS: the Slurm engine's CSVs equal the local engine's"
+
+# The optimiser through the cluster, a job array a generation: the same files as its local
+# engine, and no work folder left behind.
+search=(--param linkage.crank=0.8:1.2 --param linkage.coupler=1.2:2.8 --objective speed:max
+  --objective cost_of_transport:min --population 8 --generations 2 --seed 1 --ticks 120
+  --settle 40 --repeats 2 --no-plot)
+"$build/koltrep-optimize" "${search[@]}" --out "$dir/optimize-local" 2>/dev/null ||
+  fail "the local search failed"
+"$build/koltrep-optimize" "${search[@]}" --engine slurm --out "$dir/optimize-slurm" \
+  2>"$dir/optimize.err" || fail "the Slurm search failed: $(cat "$dir/optimize.err")"
+diff -r "$dir/optimize-local" "$dir/optimize-slurm" >&2 ||
+  fail "the Slurm search's files differ from the local engine's"
+# Ctrl-C while generation 1's array runs (the reference's two runs and four more let through)
+# cancels it and keeps what ended; --resume completes the search to the same files.
+gated_replay evaluate-six 6 "$build/koltrep-evaluate"
+"$build/koltrep-optimize" "${search[@]}" --engine slurm --evaluate "$dir/evaluate-six" \
+  --out "$dir/optimize-stopped" 2>"$dir/optimize-stopped.err" &
+search_pid=$!
+four_ended() { [[ $(count "$dir/optimize-stopped/slurm-*/run-*.status") == 4 ]]; }
+wait_for 120 four_ended || fail "four runs did not end in 120 s: $(squeue 2>&1)"
+kill -INT "$search_pid"
+code=0
+wait "$search_pid" || code=$?
+[[ $code == 130 ]] || fail "a stopped Slurm search exits with $code: $(cat "$dir/optimize-stopped.err")"
+wait_for 60 eval '[[ -z $(squeue -h) ]]' || fail "the cancelled array stays queued: $(squeue)"
+"$build/koltrep-optimize" "${search[@]}" --resume --out "$dir/optimize-stopped" 2>/dev/null ||
+  fail "--resume after the Slurm stop failed"
+diff -r -x 'slurm-*' "$dir/optimize-local" "$dir/optimize-stopped" >&2 ||
+  fail "the resumed search's files differ from the local engine's"
+echo "PASS: the optimiser's Slurm engine gives the local engine's files, stopped and resumed too"
 
 [[ ${3:-} == bench ]] || exit 0
 seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }

@@ -13,9 +13,9 @@
 
 #include <platform/i18n/i18n.h>
 
-std::string DefaultOutFolder() {
+std::string DefaultOutFolder(const char* program) {
     const char* base = std::getenv("TMPDIR");
-    std::string folder = std::string(base && *base ? base : "/tmp") + "/koltrep-sweep-";
+    std::string folder = std::string(base && *base ? base : "/tmp") + "/" + program + "-";
     const passwd* user = getpwuid(getuid());
     if (user && user->pw_name && *user->pw_name && !std::strchr(user->pw_name, '/'))
         return folder + user->pw_name;
@@ -47,7 +47,7 @@ FolderLock::~FolderLock() {
     if (fd_ >= 0) close(fd_);
 }
 
-bool FolderLock::Take(const std::string& path, std::string& error) {
+bool FolderLock::Take(const std::string& path, std::string& error, const char* program) {
     fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) {
         const int reason = errno;
@@ -57,9 +57,9 @@ bool FolderLock::Take(const std::string& path, std::string& error) {
     if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
     const int reason = errno;
     error = reason == EWOULDBLOCK
-                ? FormatText(_("another koltrep-sweep is writing in %s; wait for it to end or "
-                               "give another --out"),
-                             path.c_str())
+                ? FormatText(_("another %s is writing in %s; wait for it to end or give another "
+                               "--out"),
+                             program, path.c_str())
                 : FormatText(_("cannot lock %s: %s"), path.c_str(), std::strerror(reason));
     close(fd_);
     fd_ = -1;

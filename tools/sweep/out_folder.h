@@ -4,8 +4,8 @@
 
 #include <string>
 
-// koltrep-sweep-USER in $TMPDIR (or /tmp): a second user's sweep gets a folder of its own.
-std::string DefaultOutFolder();
+// PROGRAM-USER in $TMPDIR (or /tmp): a second user's sweep gets a folder of its own.
+std::string DefaultOutFolder(const char* program = "koltrep-sweep");
 
 // Makes `path` when missing. The default folder, in a folder every user writes in, must also be
 // this user's alone: one made by someone else could be read or changed under the sweep.
@@ -18,8 +18,8 @@ class FolderLock {
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
     ~FolderLock();
-    // False with a reason when another sweep holds the folder.
-    bool Take(const std::string& path, std::string& error);
+    // False with a reason when another sweep (or another run of `program`) holds the folder.
+    bool Take(const std::string& path, std::string& error, const char* program = "koltrep-sweep");
 
   private:
     int fd_ = -1;

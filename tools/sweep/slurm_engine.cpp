@@ -2,9 +2,7 @@
 // task that runs on a node.
 #include "tools/sweep/slurm_engine.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +17,7 @@
 #include <string_view>
 #include <utility>
 
+#include "tools/sweep/slurm_client.h"
 #include "tools/sweep/sweep_files.h"
 #include "tools/sweep/sweep_runs.h"
 
@@ -36,76 +35,6 @@ constexpr size_t kMaxTasks = 1000;
 // How long a cancelled array may take to leave the queue before the sweep stops waiting.
 constexpr int kCancelWaitSeconds = 60;
 
-std::string ShellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string Absolute(const std::string& path) {
-    std::error_code ignored;
-    fs::path absolute = fs::absolute(path, ignored);
-    return absolute.empty() ? path : absolute.lexically_normal().string();
-}
-
-// Runs a Slurm client and gives its output; its exit status, or -1 when it could not start.
-int Capture(const std::vector<std::string>& args, std::string& output) {
-    output.clear();
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-    // Translated before the fork: the child only execs or reports and leaves.
-    const char* cannotRun = _("cannot run %s: %s\n");
-    std::fflush(stderr);
-    pid_t child = fork();
-    if (child == 0) {
-        // Out of the terminal's process group: Ctrl-C is for the sweep, which then cancels the
-        // array itself, not for the squeue that happens to be running.
-        setpgid(0, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        dup2(pipeFds[1], 1);
-        dup2(pipeFds[1], 2);
-        std::vector<char*> argv;
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        const int reason = errno;
-        std::fprintf(stderr, cannotRun, argv[0], std::strerror(reason));
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    if (child < 0) {
-        close(pipeFds[0]);
-        return -1;
-    }
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(pipeFds[0], buffer, sizeof buffer)) != 0)
-        if (got > 0)
-            output.append(buffer, static_cast<size_t>(got));
-        else if (errno != EINTR)
-            break;
-    close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    while (!output.empty() && output.back() == '\n')
-        output.pop_back();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string LastLineOf(const std::string& path) {
-    std::string text, error;
-    if (!ReadWholeFile(path, text, error)) return "";
-    size_t end = text.find_last_not_of('\n');
-    if (end == std::string::npos) return "";
-    size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - start);
-}
-
 std::string TaskPath(const std::string& work, size_t task, const char* suffix);
 
 // No path goes into a directive: sbatch reads those with rules of its own. The task's log and
@@ -121,9 +50,9 @@ std::string BatchScript(const SlurmSweep& sweep, const std::string& work, size_t
     if (!o.partition.empty()) s += "#SBATCH --partition=" + o.partition + "\n";
     if (!o.timeLimit.empty()) s += "#SBATCH --time=" + o.timeLimit + "\n";
     s += "exec >" + ShellQuoted(work + "/task-") + "\"$SLURM_ARRAY_TASK_ID\".log 2>&1\n";
-    s += "cd " + ShellQuoted(Absolute(".")) + " || exit 1\n";
+    s += "cd " + ShellQuoted(AbsolutePath(".")) + " || exit 1\n";
     s += "exec " + ShellQuoted(sweep.sweepProgram) + " --task " + ShellQuoted(work + "/task-") +
-         "\"$SLURM_ARRAY_TASK_ID\" --replay " + ShellQuoted(Absolute(sweep.run.replay)) +
+         "\"$SLURM_ARRAY_TASK_ID\" --replay " + ShellQuoted(AbsolutePath(sweep.run.replay)) +
          " --script " + ShellQuoted(script) + " --ticks " + std::to_string(o.ticks) + " --settle " +
          std::to_string(o.settle) + " --seed " + std::to_string(o.seed) +
          (sweep.run.machine.empty() ? "" : " --machine " + ShellQuoted(sweep.run.machine)) + "\n";
@@ -134,9 +63,9 @@ std::string BatchScript(const SlurmSweep& sweep, const std::string& work, size_t
 
 bool CheckSlurmPaths(const SlurmSweep& sweep, std::string& error) {
     const std::pair<const char*, std::string> paths[] = {
-        {"--out", Absolute(sweep.options->out)},
-        {_("the current folder"), Absolute(".")},
-        {"--replay", Absolute(sweep.run.replay)},
+        {"--out", AbsolutePath(sweep.options->out)},
+        {_("the current folder"), AbsolutePath(".")},
+        {"--replay", AbsolutePath(sweep.run.replay)},
         {_("koltrep-sweep's own path"), sweep.sweepProgram}};
     for (const auto& [what, path] : paths)
         if (path.find_first_of("\n\r") != std::string::npos) {
@@ -159,20 +88,6 @@ void RemoveWork(const std::string& work, size_t tasks) {
         for (const char* suffix : {".cells", ".rows", ".log"})
             unlink(TaskPath(work, t, suffix).c_str());
     rmdir(work.c_str());
-}
-
-// Whether `program` is one PATH finds, as execvp would.
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string_view rest(path ? path : "/usr/local/bin:/usr/bin:/bin");
-    while (true) {
-        size_t colon = rest.find(':');
-        std::string folder(rest.substr(0, colon));
-        if (access(((folder.empty() ? "." : folder) + "/" + program).c_str(), X_OK) == 0)
-            return true;
-        if (colon == std::string_view::npos) return false;
-        rest.remove_prefix(colon + 1);
-    }
 }
 
 std::string TaskPath(const std::string& work, size_t task, const char* suffix) {
@@ -225,7 +140,7 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
     if (!CheckSlurmPaths(sweep, error)) return 2;
     // A folder of its own for every sweep: nothing of the user's, nor an earlier sweep's logs, is
     // ever in the way or removed.
-    std::string work = Absolute(o.out) + "/slurm-XXXXXX";
+    std::string work = AbsolutePath(o.out) + "/slurm-XXXXXX";
     if (!mkdtemp(work.data())) {
         const int reason = errno;
         error = FormatText(_("cannot create %s: %s"), work.c_str(), std::strerror(reason));
@@ -272,7 +187,7 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
         return 1;
     }
     std::string job;
-    int status = Capture({"sbatch", "--parsable", batchScript}, job);
+    int status = CaptureClient({"sbatch", "--parsable", batchScript}, job);
     if (status != 0 || job.empty()) {
         error = job.empty() ? FormatText(_("sbatch refused the array: exit %d"), status)
                             : FormatText(_("sbatch refused the array: %s"), job.c_str());
@@ -292,11 +207,11 @@ int RunSlurmSweep(const SlurmSweep& sweep, const std::vector<Cell>& cells, std::
     while (true) {
         if (stopSignal != 0 && !cancelled) {
             std::string ignored;
-            Capture({"scancel", job}, ignored);
+            CaptureClient({"scancel", job}, ignored);
             cancelled = true;
         }
         std::string queued;
-        int queueStatus = Capture({"squeue", "-h", "-r", "-j", job, "-o", "%i"}, queued);
+        int queueStatus = CaptureClient({"squeue", "-h", "-r", "-j", job, "-o", "%i"}, queued);
         if (stopSignal != 0 && !cancelled) continue;
         if (queueStatus != 0 || queued.empty()) break;
         if (cancelled && ++waited > kCancelWaitSeconds) break;
