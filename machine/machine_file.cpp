@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -197,6 +199,31 @@ bool ScreenNonAscii(std::string_view text, std::string& screened, Place& place) 
     return true;
 }
 
+// The parser takes for granted that a table header's name starts right after its '[' or '[['
+// (and blanks): a header such as "[: x" or a '[' alone on its line breaks that assumption, which
+// is undefined behaviour in a release build. A line that starts with '[' must name its table.
+bool ScreenTableHeaders(std::string_view text, Place& place) {
+    size_t lineStart = 0;
+    for (uint32_t line = 1; lineStart < text.size(); ++line) {
+        size_t end = text.find('\n', lineStart);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view content = text.substr(lineStart, end - lineStart);
+        lineStart = end + 1;
+        size_t i = content.find_first_not_of(" \t");
+        if (i == std::string_view::npos || content[i] != '[') continue;
+        ++i;
+        if (i < content.size() && content[i] == '[') ++i;
+        i = std::min(content.find_first_not_of(" \t", i), content.size());
+        const char c = i < content.size() ? content[i] : '\n';
+        if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '"' ||
+            c == '\'' || c == ']')
+            continue;
+        place.at = {line, static_cast<uint32_t>(i + 1)};
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ParseMachineText(std::string_view text, const std::string& name, Machine& machine,
@@ -205,6 +232,10 @@ bool ParseMachineText(std::string_view text, const std::string& name, Machine& m
     std::string screened;
     if (!ScreenNonAscii(text, screened, place)) {
         error = place.Say("", _("a machine file is ASCII text outside its comments"));
+        return false;
+    }
+    if (!ScreenTableHeaders(screened, place)) {
+        error = place.Say("", _("a table's name must follow its '['"));
         return false;
     }
     toml::parse_result parsed = toml::parse(screened, std::string_view(name));
