@@ -10,6 +10,8 @@
 #include <platform/i18n/i18n.h>
 #include <platform/win32/install_folders.h>
 
+#include "app/value_options.h"
+
 namespace {
 
 // body.x names body.png as its texture; the scene loads the rest by name.
@@ -34,24 +36,8 @@ std::string DataFolderProblem(const std::string& folder, bool fromVariable) {
 
 bool TakeDataOption(int& argc, char** argv, std::string& error) {
     std::string folder;
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) != "--data") {
-            argv[kept++] = argv[i];
-            continue;
-        }
-        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-            error = _("--data needs a folder");
-            return false;
-        }
-        if (!folder.empty()) {
-            error = FormatText(_("%s given twice"), "--data");
-            return false;
-        }
-        folder = argv[++i];
-    }
-    argc = kept;
-    argv[argc] = nullptr;
+    if (!TakeValueOptions(argc, argv, {{"--data", &folder}}, _("%s needs a folder"), error))
+        return false;
     if (!folder.empty()) platform::SetDataFolder(folder);
     const std::string chosen = platform::DataFolderOverride();
     if (chosen.empty()) return true;

@@ -17,6 +17,7 @@
 #include "app/application.h"
 #include "app/data_option.h"
 #include "app/machine_option.h"
+#include "app/value_options.h"
 #include "input/input.h"
 #include "records/key_script.h"
 #include "sim/panel_actions.h"
@@ -114,28 +115,9 @@ void StartScript(int fd, const std::string& path) {
 
 bool TakeDriveOptions(int& argc, char** argv, std::string& error) {
     std::string scriptPath, tracePath;
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        std::string* target = arg == "--record"  ? &scriptPath
-                              : arg == "--trace" ? &tracePath
-                                                 : nullptr;
-        if (!target) {
-            argv[kept++] = argv[i];
-            continue;
-        }
-        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-            error = FormatText(_("%s needs a file name"), argv[i]);
-            return false;
-        }
-        if (!target->empty()) {
-            error = FormatText(_("%s given twice"), argv[i]);
-            return false;
-        }
-        *target = argv[++i];
-    }
-    argc = kept;
-    argv[argc] = nullptr;
+    if (!TakeValueOptions(argc, argv, {{"--record", &scriptPath}, {"--trace", &tracePath}},
+                          _("%s needs a file name"), error))
+        return false;
     // Both are checked, by the files they reach, before either is touched, and opened before
     // either is emptied: a refused start leaves an earlier recording as it was.
     platform::OutputCheck check;

@@ -8,6 +8,7 @@
 
 #include <platform/i18n/i18n.h>
 
+#include "app/value_options.h"
 #include "machine/machine_file.h"
 #include "sim/physics_step.h"
 
@@ -29,30 +30,11 @@ bool ReadNumber(const std::string& text, double low, double high, float& value) 
 }
 
 bool TakeValues(int& argc, char** argv, Given& given, std::string& error) {
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        std::string* target = arg == "--machine"       ? &given.machine
-                              : arg == "--crank-speed" ? &given.crankSpeed
-                              : arg == "--friction"    ? &given.friction
-                                                       : nullptr;
-        if (!target) {
-            argv[kept++] = argv[i];
-            continue;
-        }
-        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-            error = FormatText(_("%s needs a value"), argv[i]);
-            return false;
-        }
-        if (!target->empty()) {
-            error = FormatText(_("%s given twice"), argv[i]);
-            return false;
-        }
-        *target = argv[++i];
-    }
-    argc = kept;
-    argv[argc] = nullptr;
-    return true;
+    return TakeValueOptions(argc, argv,
+                            {{"--machine", &given.machine},
+                             {"--crank-speed", &given.crankSpeed},
+                             {"--friction", &given.friction}},
+                            _("%s needs a value"), error);
 }
 
 bool PutFileInForce(const std::string& path, std::string& error) {
