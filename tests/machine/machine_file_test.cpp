@@ -82,11 +82,12 @@ TEST(MachineFile, EachRefusalNamesFileLineColumnAndKey) {
               "m.toml:1:1: a machine file is ASCII text outside its comments");
     EXPECT_EQ(Refusal("[links]\n\"k\xCF\x82\" = 1 # quoted\n"),
               "m.toml:2:3: a machine file is ASCII text outside its comments");
-    // A header whose name does not follow its '[' is undefined to the parser (found by the fuzz
-    // harness: "[: crank pivot ...").
-    EXPECT_EQ(Refusal("[: crank pivot\n"), "m.toml:1:2: a table's name must follow its '['");
-    EXPECT_EQ(Refusal("[links]\n  [[ \n"), "m.toml:2:6: a table's name must follow its '['");
-    EXPECT_EQ(Refusal("[links]\n[ ]\n").find("name must follow"), std::string::npos);
+    // Files that break the parser's own invariants are its mistakes like any other (found by
+    // the fuzz harness: a header without a name, an array that starts with '}').
+    EXPECT_EQ(Refusal("[: crank pivot\n"), "m.toml:1:2: Error while parsing key: expected bare key "
+                                           "starting character or string delimiter, saw ':'");
+    EXPECT_EQ(Refusal("[links]\n  [[ \n").substr(0, 12), "m.toml:2:6: ");
+    EXPECT_EQ(Refusal("\ntA=[}y").substr(0, 12), "m.toml:2:5: ");
     Machine machine;
     std::string error;
     EXPECT_TRUE(ParseMachineText(Edited("crank", "crank = 1.0 # \xE3\x81\x82 \xCF\x82"), "m.toml",
