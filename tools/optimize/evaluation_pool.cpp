@@ -59,11 +59,12 @@ pid_t Start(const EvaluationSettings& settings, const std::vector<EvaluationRun>
     return child;
 }
 
-// The run's trace ended where a run ends: at its last tick, or where it tipped over.
+// The run's trace ended where a run ends: at its last tick, or where it tipped over. A process
+// ended halfway through a row leaves no line break after it.
 bool WholeTrace(const std::string& text, long ticks) {
     std::vector<TraceRow> rows;
     std::string error;
-    if (!ParseTrace(text, rows, error)) return false;
+    if (text.empty() || text.back() != '\n' || !ParseTrace(text, rows, error)) return false;
     if (rows.size() == static_cast<size_t>(ticks)) return true;
     return !rows.empty() && UpZ(rows.back()) < 0.0;
 }
