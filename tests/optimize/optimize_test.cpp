@@ -135,12 +135,15 @@ TEST_F(OptimizeTest, SameFilesWhateverJobsAndBatchesAndAfterAStopAndResume) {
     EXPECT_EQ(files, Files(Path("c")));
 }
 
-TEST_F(OptimizeTest, ACrashFailsOnlyTheCandidateItRanWhateverTheBatch) {
+// A batch's cells each start as their own run would: their candidate's crank speed (varied
+// here), their repeat's perturbation; and a crash in a batch fails only the candidate it ran.
+TEST_F(OptimizeTest, BatchedRunsKeepTheirOwnStartsAndACrashFailsOnlyItsCandidate) {
     fs::path crasher = Wrapper(Path("crasher.sh"), "1-2", "kill -SEGV $$");
     for (const char* batch : {"1", ""}) {
         const char* folder = *batch ? "alone" : "shared";
         std::vector<std::string> args = Batched(Search(Path(folder), "2", "2"), batch);
-        args.insert(args.end(), {"--evaluate", crasher.string()});
+        args.insert(args.end(), {"--evaluate", crasher.string(), "--param", "drive.crank_speed=2:4",
+                                 "--repeats", "2"});
         RunResult run = RunProgram(kOptimize, args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
     }
