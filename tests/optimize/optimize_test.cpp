@@ -1,8 +1,7 @@
 // koltrep-optimize as a user runs it: the same inputs give the same files whatever --jobs and
 // --batch, an evaluator's crash fails only the candidate it ran, a stopped search resumes to the
-// files of one never stopped, infeasible candidates never reach
-// the front, the front beats the random start, and a front member's machine file replays to
-// its reported objectives.
+// files of one never stopped, infeasible candidates never reach the front, the front beats the
+// random start, and a front member's machine file replays to its reported objectives.
 #include "records/trace.h"
 #include "tools/optimize/optimize_files.h"
 #include "tools/sweep/gait_measures.h"
