@@ -51,7 +51,10 @@ TEST(OptimizeOptions, RangesObjectivesAndPopulationsAreCheckedAtTheEdges) {
              {"--ticks", "100", "--settle", "100"},             // nothing left to measure
              {"--partition", "short"},                          // a Slurm option without Slurm
              {"--engine", "slurm", "--time", "1\n#SBATCH --x"}, // a directive smuggled in
-             {"--engine", "cloud"}}) {
+             {"--engine", "cloud"},
+             {"--batch", "0"},                         // no runs a process
+             {"--batch", "100001"},                    // beyond the cap
+             {"--engine", "slurm", "--batch", "4"}}) { // a task is a run
         EXPECT_NE(Refusal(bad), "") << bad[0] << " " << bad[1];
     }
 }

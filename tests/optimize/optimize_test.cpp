@@ -1,7 +1,7 @@
-// koltrep-optimize as a user runs it: the same inputs give the same files whatever --jobs, a
-// stopped search resumes to the files of one never stopped, infeasible candidates never reach
-// the front, the front beats the random start, and a front member's machine file replays to
-// its reported objectives.
+// koltrep-optimize as a user runs it: the same inputs give the same files whatever --jobs and
+// --batch, an evaluator's crash fails only the candidate it ran, a stopped search resumes to the
+// files of one never stopped, infeasible candidates never reach the front, the front beats the
+// random start, and a front member's machine file replays to its reported objectives.
 #include "records/trace.h"
 #include "tools/optimize/optimize_files.h"
 #include "tools/sweep/gait_measures.h"
@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 #include "tests/support/tools/replay_process.h"
 
@@ -83,20 +84,41 @@ class OptimizeTest : public replay_test::ReplayProcessTest {
     }
 };
 
-TEST_F(OptimizeTest, SameFilesWhateverJobsAndAfterAStopAndResume) {
+std::vector<std::string> Batched(std::vector<std::string> args, const std::string& batch) {
+    if (!batch.empty()) args.insert(args.end(), {"--batch", batch});
+    return args;
+}
+
+// An evaluator that runs the real one, but first does `act` when its work holds `candidate`:
+// on its command line, or in the cells file it is given.
+fs::path Wrapper(const fs::path& script, const std::string& candidate, const std::string& act) {
+    const std::string name = "candidates/" + candidate + ".toml";
+    std::ofstream(script) << "#!/bin/sh\ncase \"$*\" in *" << name << "*) " << act
+                          << ";; esac\nfor a; do case \"$a\" in *.cells) grep -q '" << name
+                          << "' \"$a\" && " << act << ";; esac; done\nexec '" << kEvaluate
+                          << "' \"$@\"\n";
+    chmod(script.c_str(), 0755);
+    return script;
+}
+
+TEST_F(OptimizeTest, SameFilesWhateverJobsAndBatchesAndAfterAStopAndResume) {
+    // Two jobs with their default batches of four, one job with a process a run, and batches of
+    // three: of the two candidates that tip over, 1-0 opens a batch and 1-6 falls inside one.
     RunResult a = RunProgram(kOptimize, Search(Path("a"), "2"));
     ASSERT_EQ(a.exitCode, 0) << a.err;
-    RunResult b = RunProgram(kOptimize, Search(Path("b"), "1"));
-    ASSERT_EQ(b.exitCode, 0) << b.err;
     const auto files = Files(Path("a"));
-    EXPECT_EQ(files, Files(Path("b")));
     ASSERT_TRUE(files.count("front/000.toml"));
+    ASSERT_NE(files.at("candidates.csv").find("tipped over"), std::string::npos);
+    for (const auto& [folder, jobs, batch] :
+         {std::tuple("b", "1", "1"), std::tuple("b3", "2", "3")}) {
+        RunResult b = RunProgram(kOptimize, Batched(Search(Path(folder), jobs), batch));
+        ASSERT_EQ(b.exitCode, 0) << b.err;
+        EXPECT_EQ(files, Files(Path(folder))) << "--jobs " << jobs << " --batch " << batch;
+    }
 
-    // An evaluator that stops the search (its parent) at generation 2's fourth candidate.
-    fs::path stopper = Write("stopper.sh", "#!/bin/sh\ncase \"$*\" in *candidates/2-3.toml*) "
-                                           "kill -INT $PPID;; esac\nexec '" +
-                                               kEvaluate + "' \"$@\"\n");
-    chmod(stopper.c_str(), 0755);
+    // An evaluator that stops the search (its parent) as the batch of generation 2's fourth
+    // candidate starts: both batches of the generation are cut short.
+    fs::path stopper = Wrapper(Path("stopper.sh"), "2-3", "kill -INT $PPID");
     std::vector<std::string> stopped = Search(Path("c"), "2");
     stopped.insert(stopped.end(), {"--evaluate", stopper.string()});
     RunResult c = RunProgram(kOptimize, stopped);
@@ -110,6 +132,27 @@ TEST_F(OptimizeTest, SameFilesWhateverJobsAndAfterAStopAndResume) {
     RunResult d = RunProgram(kOptimize, resume);
     ASSERT_EQ(d.exitCode, 0) << d.err;
     EXPECT_EQ(files, Files(Path("c")));
+}
+
+// A batch's cells each start as their own run would: their candidate's crank speed (varied
+// here), their repeat's perturbation; and a crash in a batch fails only the candidate it ran.
+TEST_F(OptimizeTest, BatchedRunsKeepTheirOwnStartsAndACrashFailsOnlyItsCandidate) {
+    fs::path crasher = Wrapper(Path("crasher.sh"), "1-2", "kill -SEGV $$");
+    for (const char* batch : {"1", ""}) {
+        const char* folder = *batch ? "alone" : "shared";
+        std::vector<std::string> args = Batched(Search(Path(folder), "2", "2"), batch);
+        args.insert(args.end(), {"--evaluate", crasher.string(), "--param", "drive.crank_speed=2:4",
+                                 "--repeats", "2"});
+        RunResult run = RunProgram(kOptimize, args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    const auto files = Files(Path("alone")), shared = Files(Path("shared"));
+    EXPECT_EQ(files.at("candidates.csv"), shared.at("candidates.csv"));
+    EXPECT_TRUE(files == shared);
+    size_t crashed = 0;
+    for (const std::string& line : Lines(files.at("candidates.csv")))
+        crashed += line.find("ended by signal 11") != std::string::npos;
+    EXPECT_EQ(crashed, 1u) << files.at("candidates.csv");
 }
 
 TEST_F(OptimizeTest, FrontIsFeasibleBeatsTheStartAndReplaysToItsFigures) {

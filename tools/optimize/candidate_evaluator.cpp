@@ -20,12 +20,18 @@ std::string CandidateName(int generation, int index) {
 }
 
 // The search keeps one start unperturbed (the run a replay of the file gives); repeats all start
-// perturbed, as the sweep's do.
-std::vector<EvaluationRun> StartsOf(const std::string& machine, const OptimizeOptions& options) {
+// perturbed, as the sweep's do. The start inputs are the machine's unless the script recorded
+// its own, as a replay of the file takes them.
+std::vector<EvaluationRun> StartsOf(const std::string& path, const Machine& machine,
+                                    const OptimizeOptions& options, const RecordedStart& recorded) {
     std::vector<EvaluationRun> runs;
     for (int r = 0; r < options.repeats; ++r) {
         EvaluationRun run;
-        run.machine = machine;
+        run.machine = path;
+        run.crankSpeed = recorded.hasCrankSpeed ? recorded.crankSpeed
+                                                : static_cast<float>(machine.drive.crankSpeed);
+        run.friction =
+            recorded.hasFriction ? recorded.friction : static_cast<float>(machine.contact.friction);
         run.perturbed = options.repeats > 1;
         run.perturb = RepeatSeed(options.seed, r);
         runs.push_back(run);
@@ -92,7 +98,7 @@ CandidateEvaluator::Plan(const std::vector<std::vector<double>>& values) {
             candidate.score = earlier->second.score;
             continue;
         }
-        std::vector<EvaluationRun> starts = StartsOf(path, options_);
+        std::vector<EvaluationRun> starts = StartsOf(path, machine, options_, settings_.recorded);
         plan.runs.insert(plan.runs.end(), starts.begin(), starts.end());
         plan.firstRun[i + 1] = plan.runs.size();
     }

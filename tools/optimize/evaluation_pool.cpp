@@ -9,11 +9,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
 
 #include <platform/i18n/i18n.h>
 
 #include "records/trace.h"
+#include "tools/optimize/evaluation_batches.h"
 #include "tools/optimize/slurm_evaluations.h"
 #include "tools/sweep/cell_runner.h"
 #include "tools/sweep/slurm_client.h"
@@ -21,12 +23,8 @@
 
 namespace {
 
-std::string ScratchPath(const EvaluationSettings& settings, size_t index, const char* suffix) {
-    return settings.scratch + "/run-" + std::to_string(index) + suffix;
-}
-
 // In the child: a group of its own (a stop of ours reaches what it starts), default signal
-// handling unblocked, output to the run's log, then the evaluator. The optimiser has a single
+// handling unblocked, output to the batch's log, then the evaluator. The optimiser has a single
 // thread, so the child may still allocate before exec.
 [[noreturn]] void ExecEvaluate(const std::string& log, std::vector<std::string>& args) {
     setpgid(0, 0);
@@ -48,22 +46,11 @@ std::string ScratchPath(const EvaluationSettings& settings, size_t index, const 
     _exit(127);
 }
 
-pid_t Start(const EvaluationSettings& settings, const EvaluationRun& run, size_t index,
-            std::string& error) {
-    std::vector<std::string> args = {settings.evaluate,
-                                     "--script",
-                                     settings.script,
-                                     "--ticks",
-                                     std::to_string(settings.ticks),
-                                     "--no-draw",
-                                     "--measures",
-                                     "--stop-at-tip",
-                                     "--machine",
-                                     run.machine,
-                                     "--trace",
-                                     ScratchPath(settings, index, ".csv")};
-    if (run.perturbed) args.insert(args.end(), {"--perturb", std::to_string(run.perturb)});
-    std::string log = ScratchPath(settings, index, ".log");
+pid_t Start(const EvaluationSettings& settings, const std::vector<EvaluationRun>& runs,
+            const EvaluationBatch& batch, std::string& error) {
+    std::vector<std::string> args;
+    if (!BatchArguments(settings, runs, batch, args, error)) return -1;
+    std::string log = ScratchPath(settings, "batch", batch.number, ".log");
     std::fflush(stderr);
     pid_t child = fork();
     if (child == 0) ExecEvaluate(log, args);
@@ -72,27 +59,94 @@ pid_t Start(const EvaluationSettings& settings, const EvaluationRun& run, size_t
     return child;
 }
 
-RunOutcome Finish(const EvaluationSettings& settings, size_t index, int status) {
-    std::string trace = ScratchPath(settings, index, ".csv");
-    std::string log = ScratchPath(settings, index, ".log");
-    RunOutcome outcome;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+// The run's trace ended where a run ends: at its last tick, or where it tipped over. A process
+// ended halfway through a row leaves no line break after it.
+bool WholeTrace(const std::string& text, long ticks) {
+    std::vector<TraceRow> rows;
+    std::string error;
+    if (text.empty() || text.back() != '\n' || !ParseTrace(text, rows, error)) return false;
+    if (rows.size() == static_cast<size_t>(ticks)) return true;
+    return !rows.empty() && UpZ(rows.back()) < 0.0;
+}
+
+std::string ProcessFailure(const EvaluationSettings& settings, size_t batch, int status) {
+    const std::string program = settings.evaluate.substr(settings.evaluate.rfind('/') + 1);
+    return (WIFEXITED(status) ? program + " exited with " + std::to_string(WEXITSTATUS(status))
+                              : program + " ended by signal " + std::to_string(WTERMSIG(status))) +
+           ": " + LastLineOf(ScratchPath(settings, "batch", batch, ".log"));
+}
+
+// Files the batch's runs. A process that ended well leaves every run measured; an exit code is
+// the evaluator refusing its work, which no candidate causes. A crash may be the candidate's
+// doing: a lone run is failed with it, while a batch keeps the runs whose traces are whole and
+// hands back the rest, to be run again, so that no candidate is judged by its neighbours in a
+// batch. After a stop the unfinished runs are left for a resume. Returns the runs handed back.
+std::vector<size_t> Finish(const EvaluationSettings& settings, const EvaluationBatch& batch,
+                           int status, std::vector<RunOutcome>& outcomes,
+                           std::vector<bool>& finished) {
+    const bool ended = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const bool crashed = !WIFEXITED(status);
+    const std::string failure = ended ? "" : ProcessFailure(settings, batch.number, status);
+    std::vector<size_t> again;
+    for (size_t index : batch.runs) {
+        const std::string trace = ScratchPath(settings, "run", index, ".csv");
         std::string text, error;
         ReadWholeFile(trace, text, error); // a missing trace is one without rows
-        outcome = MeasureTrace(text, settings.ticks, settings.settle);
-    } else {
-        // A crash may be the candidate's doing (a machine the physics cannot take); an exit
-        // code is the evaluator refusing its work, which no candidate causes.
-        outcome.toolFailed = WIFEXITED(status);
-        const std::string program = settings.evaluate.substr(settings.evaluate.rfind('/') + 1);
-        outcome.failure =
-            (WIFEXITED(status) ? program + " exited with " + std::to_string(WEXITSTATUS(status))
-                               : program + " ended by signal " + std::to_string(WTERMSIG(status))) +
-            ": " + LastLineOf(log);
+        unlink(trace.c_str());
+        RunOutcome& outcome = outcomes[index];
+        if (ended || (crashed && WholeTrace(text, settings.ticks))) {
+            outcome = MeasureTrace(text, settings.ticks, settings.settle);
+        } else if (!crashed || batch.runs.size() == 1) {
+            outcome.toolFailed = !crashed;
+            outcome.failure = failure;
+        } else {
+            if (stopSignal == 0) again.push_back(index);
+            continue;
+        }
+        finished[index] = true;
     }
-    unlink(trace.c_str());
-    unlink(log.c_str());
-    return outcome;
+    unlink(ScratchPath(settings, "batch", batch.number, ".log").c_str());
+    unlink(ScratchPath(settings, "batch", batch.number, ".cells").c_str());
+    return again;
+}
+
+// Runs handed back after a crash: the first, which the crash cut short, alone, so that a crash
+// of its own is filed as a run alone files it; the others after it.
+void HandBack(const std::vector<size_t>& again, size_t& numbers,
+              std::deque<EvaluationBatch>& batches) {
+    if (again.empty()) return;
+    if (again.size() > 1)
+        batches.push_front(
+            EvaluationBatch{std::vector<size_t>(again.begin() + 1, again.end()), numbers++});
+    batches.push_front(EvaluationBatch{{again.front()}, numbers++});
+}
+
+// Starts the next batch; one that cannot start fails its runs as the evaluator's fault.
+void StartNext(const EvaluationSettings& settings, const std::vector<EvaluationRun>& runs,
+               std::deque<EvaluationBatch>& batches, std::map<pid_t, EvaluationBatch>& running,
+               std::vector<RunOutcome>& outcomes, std::vector<bool>& finished,
+               const std::function<void()>& progress) {
+    EvaluationBatch batch = std::move(batches.front());
+    batches.pop_front();
+    std::string error;
+    pid_t child = Start(settings, runs, batch, error);
+    if (child > 0) {
+        running[child] = std::move(batch);
+        return;
+    }
+    for (size_t index : batch.runs) {
+        outcomes[index].failure = error;
+        outcomes[index].toolFailed = true;
+        finished[index] = true;
+        progress();
+    }
+}
+
+// A stop ends the batches of more than one run, whose whole traces still count; a run alone is
+// short enough to be let end.
+void CutBatches(const std::map<pid_t, EvaluationBatch>& running) {
+    for (const auto& [child, batch] : running)
+        if (batch.runs.size() > 1) kill(-child, SIGTERM);
 }
 
 } // namespace
@@ -121,22 +175,17 @@ bool RunEvaluations(const EvaluationSettings& settings, const std::vector<Evalua
         return RunSlurmEvaluations(settings, runs, outcomes, finished, progress);
     outcomes.assign(runs.size(), RunOutcome{});
     finished.assign(runs.size(), false);
-    std::map<pid_t, size_t> running;
-    size_t next = 0;
-    while ((next < runs.size() && stopSignal == 0) || !running.empty()) {
-        while (stopSignal == 0 && next < runs.size() &&
-               running.size() < static_cast<size_t>(settings.jobs)) {
-            std::string error;
-            pid_t child = Start(settings, runs[next], next, error);
-            if (child < 0) {
-                outcomes[next].failure = error;
-                outcomes[next].toolFailed = true;
-                finished[next] = true;
-                progress();
-            } else {
-                running[child] = next;
-            }
-            ++next;
+    std::deque<EvaluationBatch> batches = SplitIntoBatches(runs.size(), BatchSize(settings, runs));
+    size_t numbers = batches.size();
+    std::map<pid_t, EvaluationBatch> running;
+    bool cut = false;
+    while ((!batches.empty() && stopSignal == 0) || !running.empty()) {
+        while (stopSignal == 0 && !batches.empty() &&
+               running.size() < static_cast<size_t>(settings.jobs))
+            StartNext(settings, runs, batches, running, outcomes, finished, progress);
+        if (stopSignal != 0 && !cut) {
+            CutBatches(running);
+            cut = true;
         }
         int status = 0;
         pid_t child = waitpid(-1, &status, WNOHANG);
@@ -148,10 +197,14 @@ bool RunEvaluations(const EvaluationSettings& settings, const std::vector<Evalua
         auto found = running.find(child);
         if (found == running.end()) continue;
         kill(-child, SIGKILL); // anything it left in its group
-        outcomes[found->second] = Finish(settings, found->second, status);
-        finished[found->second] = true;
+        const std::vector<size_t> again =
+            Finish(settings, found->second, status, outcomes, finished);
+        for (size_t index : found->second.runs)
+            if (finished[index]) progress();
+        HandBack(again, numbers, batches);
         running.erase(found);
-        progress();
     }
-    return next == runs.size() && running.empty();
+    for (bool done : finished)
+        if (!done) return false;
+    return true;
 }

@@ -1,6 +1,7 @@
 // The candidates' runs in koltrep-evaluate processes, at most `jobs` at a time, each in a process
-// group of its own. Outcomes are kept by the run's place in the list, never by the order the
-// processes end in, so that the results do not depend on how many run side by side.
+// group of its own and each with a batch of runs. Outcomes are kept by the run's place in the list,
+// never by the order the processes end in, so that the results do not depend on how many run side
+// by side.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "records/recorded_start.h"
 #include "tools/optimize/objectives.h"
 
 // One start of one candidate.
@@ -15,6 +17,10 @@ struct EvaluationRun {
     std::string machine; // the candidate's machine file
     bool perturbed = false;
     uint64_t perturb = 0; // the start's seed when perturbed
+    // The control inputs it starts with, as a run of the machine file alone takes them: a cell
+    // of a batch states them.
+    float crankSpeed = 0.0f;
+    float friction = 0.0f;
 };
 
 struct EvaluationSettings {
@@ -24,6 +30,8 @@ struct EvaluationSettings {
     long ticks = 0;
     long settle = 0;
     int jobs = 1;
+    size_t batch = 0;       // runs per process; 0: an equal share of the runs per job
+    RecordedStart recorded; // the script's own start inputs, which a run takes over the machine's
     std::string engine = "local"; // or "slurm"
     std::string out;              // --out: the Slurm engine's work folders go there
     std::string partition;        // Slurm: empty for the cluster's default
@@ -31,8 +39,8 @@ struct EvaluationSettings {
 };
 
 // Runs every run, filling `outcomes` (one per run) and `finished`. On a stop signal it starts no
-// more and waits for the running ones, whose outcomes count. `progress` hears of every end.
-// False when it stopped before all had run.
+// more, lets a process with one run end and ends those with more, keeping the runs whose traces
+// are whole. `progress` hears of every run's end. False when it stopped before all had run.
 bool RunEvaluations(const EvaluationSettings& settings, const std::vector<EvaluationRun>& runs,
                     std::vector<RunOutcome>& outcomes, std::vector<bool>& finished,
                     const std::function<void()>& progress);

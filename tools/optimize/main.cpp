@@ -15,6 +15,7 @@
 #include "machine/machine_file.h"
 #include "machine/machine_keys.h"
 #include "records/key_script.h"
+#include "records/recorded_start.h"
 #include "tools/optimize/front_plot.h"
 #include "tools/optimize/optimize_outputs.h"
 #include "tools/sweep/cell_runner.h"
@@ -47,6 +48,8 @@ const char kOptimizeHelp[] =
        "  --machine FILE  the machine the candidates vary (default: the built-in one)\n"
        "  --script FILE   the key script every run follows (default: UP held from the first tick)\n"
        "  --jobs N        runs at once (default: one per core)\n"
+       "  --batch N       runs per koltrep-evaluate process (1 to 100000; default: a\n"
+       "                  generation's runs shared equally among the jobs; 1: a process a run)\n"
        "  --out DIR       the output folder (default: koltrep-optimize-USER in $TMPDIR or /tmp)\n"
        "  --resume        take the candidates DIR/optimize.partial holds instead of running them\n"
        "  --no-plot       write no picture\n"
@@ -108,6 +111,7 @@ struct Inputs {
     Machine base;
     std::string scriptText = kDefaultScript;
     std::vector<double> baseValues;
+    bool escapes = false; // the script presses Escape within a run, at its last tick
 };
 
 bool ReadInputs(const OptimizeOptions& options, Inputs& inputs, std::string& error) {
@@ -125,13 +129,15 @@ bool ReadInputs(const OptimizeOptions& options, Inputs& inputs, std::string& err
     // A script that presses Escape ends every run early: every candidate would be judged on a
     // cut trace and come out infeasible, which would look like a search that found nothing.
     const int escape = KeyFromName("ESCAPE");
-    for (const KeyEvent& event : events)
-        if (event.key == escape && event.down && event.tick + 1 < options.ticks) {
-            error = FormatText(_("the script presses Escape at tick %ld, which ends every run "
-                                 "before --ticks %ld"),
-                               event.tick, options.ticks);
-            return false;
-        }
+    for (const KeyEvent& event : events) {
+        if (event.key != escape || !event.down || event.tick >= options.ticks) continue;
+        inputs.escapes = true;
+        if (event.tick + 1 == options.ticks) continue;
+        error = FormatText(_("the script presses Escape at tick %ld, which ends every run "
+                             "before --ticks %ld"),
+                           event.tick, options.ticks);
+        return false;
+    }
     for (const ParamRange& param : options.params) {
         int index = 0;
         Machine copy = inputs.base;
@@ -193,6 +199,9 @@ int Search(OptimizeOptions& options, const Inputs& inputs, const std::string& sc
     run.ticks = options.ticks;
     run.settle = options.settle;
     run.jobs = options.jobs > 0 ? options.jobs : CoresAvailable();
+    // An Escape ends the process it is pressed in: a batch would stop at its first run.
+    run.batch = inputs.escapes ? 1 : static_cast<size_t>(options.batch);
+    run.recorded = ReadRecordedStart(inputs.scriptText);
     run.engine = options.engine;
     run.out = options.out;
     run.partition = options.partition;

@@ -13,7 +13,8 @@ const char kOptimizeUsage[] =
     N_("usage: koltrep-optimize --param PATH=LOW:HIGH... --objective NAME:min|max...\n"
        "                        [--population N] [--generations N] [--seed S] [--ticks N]\n"
        "                        [--settle N] [--repeats N] [--machine FILE] [--script FILE]\n"
-       "                        [--jobs N] [--out DIR] [--resume] [--no-plot] [--evaluate PATH]\n"
+       "                        [--jobs N] [--batch N] [--out DIR] [--resume] [--no-plot]\n"
+       "                        [--evaluate PATH]\n"
        "                        [--engine local|slurm [--partition P] [--time T]]\n");
 
 namespace {
@@ -88,6 +89,8 @@ bool CheckTogether(const OptimizeOptions& options, std::string& error) {
     else if (options.engine != "slurm" &&
              (!options.partition.empty() || !options.timeLimit.empty()))
         error = _("--partition and --time go with --engine slurm");
+    else if (options.engine == "slurm" && options.batch > 0)
+        error = _("--batch goes with the local engine: --engine slurm runs a task a run");
     // A line break would end the directive it stands in, and the rest would be read as another.
     else if ((options.partition + options.timeLimit).find_first_of("\n\r") != std::string::npos)
         error = _("--partition and --time take no line breaks");
@@ -158,6 +161,7 @@ bool ParseOne(Reader& r, OptimizeOptions& o) {
     if (arg == "--settle") return r.Whole(0L, 99999L, o.settle);
     if (arg == "--repeats") return r.Whole(1, kMaxRepeats, o.repeats);
     if (arg == "--jobs") return r.Whole(1, 1024, o.jobs);
+    if (arg == "--batch") return r.Whole(1, kMaxBatch, o.batch);
     if (arg == "--machine") return r.Text(o.machine);
     if (arg == "--script") return r.Text(o.script);
     if (arg == "--out") return r.Text(o.out);

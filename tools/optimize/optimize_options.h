@@ -33,6 +33,7 @@ struct OptimizeOptions {
     std::string machine; // the base machine file; empty: the design's
     std::string script;  // empty: UP held from the first tick
     int jobs = 0;        // 0: one per core
+    int batch = 0;       // runs per evaluator process; 0: an equal share of a generation per job
     std::string out;     // empty: koltrep-optimize-USER in the temporary folder
     bool resume = false;
     bool plot = true;
@@ -46,6 +47,7 @@ constexpr int kMaxParams = 8;
 constexpr int kMaxPopulation = 1024;
 constexpr int kMaxGenerations = 1000;
 constexpr int kMaxRepeats = 100;
+constexpr int kMaxBatch = 100000;
 
 extern const char kOptimizeUsage[];
 
