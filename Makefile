@@ -11,7 +11,8 @@ MESA_PRELOAD := $(strip $(firstword $(wildcard /usr/lib/*/dri/swrast_dri.so)) \
 
 # What `make run`, `make install` and `make package` build: the program and its tools, none of
 # the tests or benchmarks.
-PROGRAMS   := koltrep koltrep-replay koltrep-inspect koltrep-sweep koltrep-evaluate
+PROGRAMS   := koltrep koltrep-replay koltrep-inspect koltrep-sweep koltrep-evaluate \
+  koltrep-optimize
 PREFIX     ?= /usr/local
 
 .PHONY: all deps configure build programs run test test-main test-sanitize bench install \
