@@ -9,13 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "koltrep_version.h"
 #include <platform/i18n/i18n.h>
 
 #include "machine/machine_file.h"
 #include "machine/machine_keys.h"
 #include "records/key_script.h"
 #include "records/recorded_start.h"
+#include "shell/usage.h"
 #include "tools/optimize/front_plot.h"
 #include "tools/optimize/optimize_outputs.h"
 #include "tools/sweep/cell_runner.h"
@@ -64,20 +64,6 @@ const char kOptimizeHelp[] =
        "Exit code 0 when the search ran, 1 when it could not finish (the candidates so far are in\n"
        "DIR/optimize.partial), 2 for a bad command line or an unusable --out, 128 + the signal\n"
        "when stopped by one.\n");
-
-void AnswerHelpOrVersion(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h")
-            std::printf("%s%s", _(kOptimizeUsage), _(kOptimizeHelp));
-        else if (arg == "--version")
-            std::printf("koltrep-optimize %s\n", KOLTREP_VERSION);
-        else
-            continue;
-        std::fflush(stdout);
-        _exit(std::ferror(stdout) ? 1 : 0);
-    }
-}
 
 // The trace format's code brings the program's process-wide objects along, whose shut-down at
 // exit is not this program's to run.
@@ -261,6 +247,7 @@ int Optimize(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    AnswerHelpOrVersion(argc, argv);
+    AnswerHelpOrVersion(argc, argv, "koltrep-optimize",
+                        (std::string(_(kOptimizeUsage)) + _(kOptimizeHelp)).c_str());
     Leave(Optimize(argc, argv));
 }

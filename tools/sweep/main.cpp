@@ -22,6 +22,7 @@
 
 #include "records/key_script.h"
 #include "machine/machine_file.h"
+#include "shell/usage.h"
 #include "tools/sweep/cell_runner.h"
 #include "tools/sweep/out_folder.h"
 #include "tools/sweep/plots.h"
@@ -79,20 +80,6 @@ const char kSweepHelp[] = N_(
     "DIR/sweep.partial.csv), 2 for a bad command line or an unusable --out, 128 + the signal\n"
     "when stopped by one.\n");
 
-// --help, -h and --version anywhere on the command line, answered before anything else.
-void AnswerHelpOrVersion(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h")
-            std::printf("%s%s", _(kSweepUsage), _(kSweepHelp));
-        else if (arg == "--version")
-            std::printf("koltrep-sweep %s\n", KOLTREP_VERSION);
-        else
-            continue;
-        std::fflush(stdout);
-        _exit(std::ferror(stdout) ? 1 : 0);
-    }
-}
 // Failures listed one by one, at most; the rest are counted.
 constexpr size_t kListedFailures = 20;
 // Runs per replay process on this machine, at least and at most: enough that starting a process
@@ -606,6 +593,7 @@ int Sweep(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     InitMessages(); // before any strerror: the system's reasons in the user's language
-    AnswerHelpOrVersion(argc, argv);
+    AnswerHelpOrVersion(argc, argv, "koltrep-sweep",
+                        (std::string(_(kSweepUsage)) + _(kSweepHelp)).c_str());
     Leave(Sweep(argc, argv));
 }
