@@ -21,6 +21,7 @@
 #include "tools/sweep/cell_runner.h"
 #include "tools/sweep/out_folder.h"
 #include "tools/sweep/sweep_files.h"
+#include "tools/sweep/this_process.h"
 
 namespace {
 
@@ -65,32 +66,9 @@ const char kOptimizeHelp[] =
        "DIR/optimize.partial), 2 for a bad command line or an unusable --out, 128 + the signal\n"
        "when stopped by one.\n");
 
-// The trace format's code brings the program's process-wide objects along, whose shut-down at
-// exit is not this program's to run.
-[[noreturn]] void Leave(int code) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    _exit(code);
-}
-
 int Fail(const std::string& message, int code) {
     std::fprintf(stderr, "koltrep-optimize: %s\n", message.c_str());
     return code;
-}
-
-int CoresAvailable() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
-    return 1;
-}
-
-std::string ProgramFolder() {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return "";
-    std::string self(path, static_cast<size_t>(length));
-    return self.substr(0, self.rfind('/') + 1);
 }
 
 struct Inputs {

@@ -33,6 +33,7 @@
 #include "tools/sweep/sweep_options.h"
 #include "tools/sweep/sweep_runs.h"
 #include "tools/sweep/vary_sweep.h"
+#include "tools/sweep/this_process.h"
 
 #include "koltrep_version.h"
 #include <platform/i18n/i18n.h>
@@ -89,34 +90,9 @@ constexpr size_t kLocalBatchLimit = 64;
 
 const char kDefaultScript[] = "0 UP down\n";
 
-// The trace format's code brings the program's process-wide objects along, and with them the
-// Application, whose shut-down at exit would log the release of a device the sweep never made.
-// The sweep leaves without running it.
-[[noreturn]] void Leave(int code) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    _exit(code);
-}
-
 int Fail(const std::string& message, int code) {
     std::fprintf(stderr, "koltrep-sweep: %s\n", message.c_str());
     return code;
-}
-
-int CoresAvailable() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
-    long online = sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? static_cast<int>(online) : 1;
-}
-
-std::string ProgramFolder() {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return "";
-    std::string self(path, static_cast<size_t>(length));
-    return self.substr(0, self.rfind('/') + 1);
 }
 
 std::string TemporaryFolder() {
