@@ -136,9 +136,9 @@ void RunAll() {
         const std::string trace =
             run.plan.cells.empty() ? run.options.replay.trace : run.plan.cells[cell].trace;
         if (cell > 0) {
-            // As the replay starts its next cell: the world rebuilt as the reset key rebuilds it,
-            // no key down and none remembered as down.
-            ResetMachine();
+            // As the replay starts its next cell: the start's machine rebuilt as the reset key
+            // rebuilds it, no key down and none remembered as down.
+            RebuildFrom(run.plan.startMachine);
             std::memset(run.keys, 0, sizeof run.keys);
             ClearInput();
         }

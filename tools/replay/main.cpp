@@ -75,6 +75,7 @@ struct Replay {
     std::vector<KeyEvent> events;
     size_t nextEvent = 0;
     std::vector<PanelAction> actions; // the script's panel lines and pulls
+    Machine startMachine;             // every cell's, whatever a machine line rebuilt
     size_t nextAction = 0;
     long tick = 0; // the tick being run
     long lastTick = 0;
@@ -198,8 +199,8 @@ void PerturbIfAsked() {
     }
 }
 
-// The next cell of a batch starts as the program starts: the world rebuilt as the reset key
-// rebuilds it, the cell's control inputs, no key down and none remembered as down.
+// The next cell of a batch starts as the program starts: the start's machine rebuilt as the reset
+// key rebuilds it, the cell's control inputs, no key down and none remembered as down.
 bool StartNextCell() {
     std::string error;
     CloseTrace();
@@ -210,7 +211,7 @@ bool StartNextCell() {
         Fail(error);
         return false;
     }
-    ResetMachine();
+    RebuildFrom(replay.startMachine);
     crankSpeed = cell.crankSpeed;
     frictionCoefficient = cell.friction;
     replay.keyboard.ReleaseAll();
@@ -404,6 +405,7 @@ int main(int argc, char** argv) {
     }
     replay.events = std::move(plan.events);
     replay.actions = std::move(plan.actions);
+    replay.startMachine = plan.startMachine;
     replay.lastTick = plan.lastTick;
     replay.cells = std::move(plan.cells);
     if (!replay.options.framesDir.empty()) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "sim/panel_actions.h"
 #include "tools/replay/machine_choice.h"
 
 namespace {
@@ -55,10 +56,12 @@ bool PlanRun(const char* program, ReplayOptions& options, RunPlan& plan, std::st
     if (!LoadKeyScript(options.script.c_str(), plan.events, error, &statedTicks, &recordedStart,
                        &plan.actions))
         return false;
-    if (!ChooseReplayMachine(options, recordedStart, error)) {
+    if (!ChooseReplayMachine(options, recordedStart, error) ||
+        !CheckMachineLines(plan.actions, MachineInForce(), error)) {
         error = std::string(program) + ": " + error;
         return false;
     }
+    plan.startMachine = MachineInForce();
     if (!SettleTickCount(options, plan, statedTicks, error)) {
         error = std::string(program) + ": " + error;
         showUsage = true;
