@@ -9,6 +9,7 @@
 #include <platform/i18n/i18n.h>
 
 #include "machine/machine_file.h"
+#include "sim/machine_save.h"
 #include "sim/physics_step.h"
 
 namespace {
@@ -64,6 +65,7 @@ bool PutFileInForce(const std::string& path, std::string& error) {
     givenStart.machinePath = absolute != nullptr ? absolute : path;
     std::free(absolute);
     givenStart.machineHash = file.hash;
+    KeepFromMachineSaves(_("the machine file"), path);
     return true;
 }
 
