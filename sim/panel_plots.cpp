@@ -88,6 +88,40 @@ PlotFrame DrawAxes(const char* title, float low, float high) {
     return f;
 }
 
+// Drops the points a line through its neighbours would pass within half a pixel of, so that a
+// line costs a segment per bend it shows rather than per sample: with a software rasteriser
+// every segment is two triangles to set up. The kept line stays within half a pixel of every
+// dropped sample: of the chords from the last kept point, only those that pass every dropped
+// point so closely are taken (their slopes narrow as the chord grows).
+int KeepVisiblePoints(ImVec2* points, int count) {
+    constexpr float kHalfPixel = 0.5f;
+    if (count < 3) return count;
+    int kept = 1,
+        anchor = 0; // points[0, kept) are kept; the last, sample `anchor`, is the chord's start
+    ImVec2 from = points[0];
+    float lowest = -INFINITY, highest = INFINITY;
+    for (int i = 1; i < count; ++i) {
+        const float dx = points[i].x - from.x;
+        const float slope = (points[i].y - from.y) / dx;
+        if (i > anchor + 1 && (slope < lowest || slope > highest)) {
+            // The chord to i would leave a dropped point: the one before i starts the next.
+            anchor = i - 1;
+            from = points[anchor];
+            points[kept++] = from;
+            lowest = -INFINITY;
+            highest = INFINITY;
+            --i;
+            continue;
+        }
+        const float a = (points[i].y - kHalfPixel - from.y) / dx;
+        const float b = (points[i].y + kHalfPixel - from.y) / dx;
+        lowest = std::max(lowest, std::min(a, b));
+        highest = std::min(highest, std::max(a, b));
+    }
+    points[kept++] = points[count - 1];
+    return kept;
+}
+
 // One polyline a series: a line a sample would cost a draw-list entry each.
 void DrawSeries(const PlotFrame& f, int series, ImU32 colour) {
     if (samples < 2) return;
@@ -96,7 +130,8 @@ void DrawSeries(const PlotFrame& f, int series, ImU32 colour) {
     const float right = f.origin.x + f.size.x;
     for (int age = 0; age < samples; ++age)
         points[age] = ImVec2(right - dx * static_cast<float>(age), ToY(f, Sample(series, age)));
-    ImGui::GetWindowDrawList()->AddPolyline(points, samples, colour, ImDrawFlags_None, 1.0f);
+    const int kept = KeepVisiblePoints(points, samples);
+    ImGui::GetWindowDrawList()->AddPolyline(points, kept, colour, ImDrawFlags_None, 1.0f);
 }
 
 // A scale that holds every sample shown and `floor` either way, in round steps of `step`.
