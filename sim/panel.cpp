@@ -213,13 +213,16 @@ void BuildPanel() {
     }
     ImGui::End();
     // The plots have a window of their own, under the help lines, where the scene is ground.
+    // Only the plots themselves are filled: with a software renderer a window's background
+    // behind them costs more than the lines, and the titles read over the ground as the help
+    // lines do.
     ImGui::SetNextWindowPos(ImVec2(4.0f, 214.0f), ImGuiCond_FirstUseEver);
     const float plotsWidth = io.DisplaySize.x - kPanelWidth - 12.0f;
     ImGui::SetNextWindowSizeConstraints(ImVec2(plotsWidth, 0.0f),
                                         ImVec2(plotsWidth, io.DisplaySize.y));
-    ImGui::SetNextWindowBgAlpha(0.85f);
     if (ImGui::Begin(_("Plots"), nullptr,
-                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize))
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize |
+                         ImGuiWindowFlags_NoBackground))
         DrawPanelPlots();
     ImGui::End();
 }
