@@ -229,6 +229,18 @@ TEST_F(PanelRun, AMachineLineRebuildsTheWorldWithTheEditedMachine) {
     }
 }
 
+// A batch's cells each start from the machine the run started with, not the one a machine line
+// of the cell before rebuilt, so each trace is the same as its cell's alone.
+TEST_F(PanelRun, EveryCellStartsFromTheStartsMachine) {
+    std::ofstream(Path("cells.txt"))
+        << "3 350 - " << Path("a.csv").string() << "\n3 350 - " << Path("b.csv").string() << "\n";
+    std::ofstream(Path("run.txt")) << "#@ 10 machine linkage.foot=6\n";
+    replay_test::RunResult result = Run(
+        {"--script", Path("run.txt"), "--ticks", "30", "--cells", Path("cells.txt"), "--no-draw"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(replay_test::ReadAll(Path("a.csv")), replay_test::ReadAll(Path("b.csv")));
+}
+
 // "Save as" never writes over a file the session reads or writes, asks before it replaces any
 // other, and writes a file that reads back to the machine it saved.
 TEST_F(PanelRun, SaveAsKeepsTheSessionsFilesAndAsksBeforeReplacing) {
