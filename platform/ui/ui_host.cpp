@@ -15,6 +15,26 @@ namespace {
 
 bool started = false;
 
+struct Fill {
+    int x, y, width, height;
+    float rgb[3];
+};
+Fill fills[kMaxFills];
+int fillCount = 0;
+
+// The fills, each a scissored clear, under the state EndUi saves and restores.
+void DrawFills(int framebufferHeight) {
+    glEnable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    for (int i = 0; i < fillCount; ++i) {
+        const Fill& f = fills[i];
+        glScissor(f.x, framebufferHeight - f.y - f.height, f.width, f.height);
+        glClearColor(f.rgb[0], f.rgb[1], f.rgb[2], 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    fillCount = 0;
+}
+
 void MapKeys(ImGuiIO& io) {
     io.KeyMap[ImGuiKey_Tab] = DIK_TAB;
     io.KeyMap[ImGuiKey_LeftArrow] = DIK_LEFT;
@@ -109,6 +129,13 @@ void BeginUi(const UiInput& input) {
     ImGui::NewFrame();
 }
 
+void FillBehind(float x, float y, float width, float height, const float rgb[3]) {
+    const int left = int(x), top = int(y);
+    const int w = int(x + width) - left, h = int(y + height) - top;
+    if (fillCount == kMaxFills || w <= 0 || h <= 0) return;
+    fills[fillCount++] = Fill{left, top, w, h, {rgb[0], rgb[1], rgb[2]}};
+}
+
 void EndUi() {
     ImGui::Render();
     // The stand-in draws from buffer objects and may leave them bound; the renderer draws from
@@ -124,6 +151,7 @@ void EndUi() {
     glClientActiveTexture(GL_TEXTURE0);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    DrawFills(int(ImGui::GetIO().DisplaySize.y));
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
     glPopAttrib();
     glPopClientAttrib();
