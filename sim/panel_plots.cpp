@@ -9,6 +9,7 @@
 #include <platform/i18n/i18n.h>
 
 #include "sim/contacts.h"
+#include "sim/plot_line.h"
 #include "sim/gait_lab.h"
 #include "sim/world.h"
 
@@ -86,40 +87,6 @@ PlotFrame DrawAxes(const char* title, float low, float high) {
     draw->AddText(ImVec2(end.x - ImGui::CalcTextSize("0 s").x, end.y + 1.0f), text, "0 s");
     ImGui::Dummy(ImVec2(0.0f, height + 8.0f + ImGui::GetTextLineHeight()));
     return f;
-}
-
-// Drops the points a line through its neighbours would pass within half a pixel of, so that a
-// line costs a segment per bend it shows rather than per sample: with a software rasteriser
-// every segment is two triangles to set up. The kept line stays within half a pixel of every
-// dropped sample: of the chords from the last kept point, only those that pass every dropped
-// point so closely are taken (their slopes narrow as the chord grows).
-int KeepVisiblePoints(ImVec2* points, int count) {
-    constexpr float kHalfPixel = 0.5f;
-    if (count < 3) return count;
-    int kept = 1,
-        anchor = 0; // points[0, kept) are kept; the last, sample `anchor`, is the chord's start
-    ImVec2 from = points[0];
-    float lowest = -INFINITY, highest = INFINITY;
-    for (int i = 1; i < count; ++i) {
-        const float dx = points[i].x - from.x;
-        const float slope = (points[i].y - from.y) / dx;
-        if (i > anchor + 1 && (slope < lowest || slope > highest)) {
-            // The chord to i would leave a dropped point: the one before i starts the next.
-            anchor = i - 1;
-            from = points[anchor];
-            points[kept++] = from;
-            lowest = -INFINITY;
-            highest = INFINITY;
-            --i;
-            continue;
-        }
-        const float a = (points[i].y - kHalfPixel - from.y) / dx;
-        const float b = (points[i].y + kHalfPixel - from.y) / dx;
-        lowest = std::max(lowest, std::min(a, b));
-        highest = std::min(highest, std::max(a, b));
-    }
-    points[kept++] = points[count - 1];
-    return kept;
 }
 
 // One polyline a series: a line a sample would cost a draw-list entry each.

@@ -1,13 +1,16 @@
 // The panel's lines in key scripts, and the open panel in the picture.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <vector>
 
 #include "machine/machine_file.h"
 #include "records/key_script.h"
 #include "records/panel_script.h"
 #include "records/trace.h"
 #include "sim/machine_save.h"
+#include "sim/plot_line.h"
 #include "tests/support/tools/replay_process.h"
 
 #include <platform/d3dx8/image_decode.h>
@@ -91,6 +94,36 @@ TEST(PanelScript, HostileLinesAreRefusedByNumber) {
         EXPECT_FALSE(ParsePanelActions(text, actions, error)) << text;
         EXPECT_EQ(error.rfind("script:", 0), 0u) << text << error;
         EXPECT_TRUE(actions.empty());
+    }
+}
+
+// A plot line thinned to its pixels: a flat run is one segment, a one-sample spike stays, and
+// the kept line passes within half a pixel of every sample of a walk-like wiggle.
+TEST(PlotLine, KeepsWhatThePixelsShowAndPassesEverySampleWithinHalfAPixel) {
+    std::vector<ImVec2> flat(200);
+    for (int i = 0; i < 200; ++i)
+        flat[i] = ImVec2(300.0f - 1.4f * float(i), 10.0f + (i == 120 ? 8.0f : 0.0f));
+    const int spiked = KeepVisiblePoints(flat.data(), 200);
+    ASSERT_EQ(spiked, 5) << "two flat runs and the spike's three points";
+    EXPECT_EQ(flat[2].y, 18.0f);
+    EXPECT_EQ(flat[4].x, 300.0f - 1.4f * 199.0f);
+
+    std::vector<ImVec2> wave(200), kept;
+    for (int i = 0; i < 200; ++i)
+        wave[i] = ImVec2(300.0f - 1.4f * float(i),
+                         10.0f + 6.0f * std::sin(float(i) * 0.07f) + std::sin(float(i) * 1.3f));
+    kept = wave;
+    const int count = KeepVisiblePoints(kept.data(), 200);
+    EXPECT_LT(count, 200);
+    EXPECT_EQ(kept[0].x, wave[0].x);
+    EXPECT_EQ(kept[count - 1].x, wave[199].x);
+    int segment = 0;
+    for (const ImVec2& sample : wave) {
+        while (segment + 2 < count && kept[segment + 1].x > sample.x)
+            ++segment;
+        const ImVec2 a = kept[segment], b = kept[segment + 1];
+        const float y = a.y + (b.y - a.y) * (sample.x - a.x) / (b.x - a.x);
+        EXPECT_LE(std::fabs(y - sample.y), 0.5f + 1e-4f) << "at x " << sample.x;
     }
 }
 
