@@ -3,6 +3,7 @@
 // the same tick. A machine the checks refuse is never sent: the reason stays in the tab.
 #include "sim/panel_machine.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -110,8 +111,17 @@ void Rebuild() {
     QueuePanelAction(action);
 }
 
+// "~/" stands for the home folder, as a shell would read it.
+std::string TypedPath() {
+    const std::string typed = savePath;
+    const char* home = std::getenv("HOME");
+    if (typed.rfind("~/", 0) == 0 && home != nullptr && home[0] != '\0')
+        return home + typed.substr(1);
+    return typed;
+}
+
 void SaveAs() {
-    const std::string path = savePath;
+    const std::string path = TypedPath();
     Machine checked;
     if (!VaryMachine(MachineInForce(), MachineValuesOf(Edits()), checked, refusal)) return;
     std::string message;
