@@ -82,16 +82,16 @@ const TypedKey kTypedKeys[] = {
     {DIK_NUMPAD5, '5', '5'}, {DIK_NUMPAD6, '6', '6'}, {DIK_NUMPAD7, '7', '7'},
     {DIK_NUMPAD8, '8', '8'}, {DIK_NUMPAD9, '9', '9'}, {DIK_PERIOD, '.', '.'},
     {DIK_DECIMAL, '.', '.'}, {DIK_MINUS, '-', '_'},   {DIK_SUBTRACT, '-', '-'},
-    {DIK_ADD, '+', '+'},     {DIK_SLASH, '/', '/'},   {DIK_DIVIDE, '/', '/'},
-    {DIK_A, 'a', 'A'},       {DIK_B, 'b', 'B'},       {DIK_C, 'c', 'C'},
-    {DIK_D, 'd', 'D'},       {DIK_E, 'e', 'E'},       {DIK_F, 'f', 'F'},
-    {DIK_G, 'g', 'G'},       {DIK_H, 'h', 'H'},       {DIK_I, 'i', 'I'},
-    {DIK_J, 'j', 'J'},       {DIK_K, 'k', 'K'},       {DIK_L, 'l', 'L'},
-    {DIK_M, 'm', 'M'},       {DIK_N, 'n', 'N'},       {DIK_O, 'o', 'O'},
-    {DIK_P, 'p', 'P'},       {DIK_Q, 'q', 'Q'},       {DIK_R, 'r', 'R'},
-    {DIK_S, 's', 'S'},       {DIK_T, 't', 'T'},       {DIK_U, 'u', 'U'},
-    {DIK_V, 'v', 'V'},       {DIK_W, 'w', 'W'},       {DIK_X, 'x', 'X'},
-    {DIK_Y, 'y', 'Y'},       {DIK_Z, 'z', 'Z'}};
+    {DIK_ADD, '+', '+'},     {DIK_GRAVE, '`', '~'},   {DIK_SLASH, '/', '/'},
+    {DIK_DIVIDE, '/', '/'},  {DIK_A, 'a', 'A'},       {DIK_B, 'b', 'B'},
+    {DIK_C, 'c', 'C'},       {DIK_D, 'd', 'D'},       {DIK_E, 'e', 'E'},
+    {DIK_F, 'f', 'F'},       {DIK_G, 'g', 'G'},       {DIK_H, 'h', 'H'},
+    {DIK_I, 'i', 'I'},       {DIK_J, 'j', 'J'},       {DIK_K, 'k', 'K'},
+    {DIK_L, 'l', 'L'},       {DIK_M, 'm', 'M'},       {DIK_N, 'n', 'N'},
+    {DIK_O, 'o', 'O'},       {DIK_P, 'p', 'P'},       {DIK_Q, 'q', 'Q'},
+    {DIK_R, 'r', 'R'},       {DIK_S, 's', 'S'},       {DIK_T, 't', 'T'},
+    {DIK_U, 'u', 'U'},       {DIK_V, 'v', 'V'},       {DIK_W, 'w', 'W'},
+    {DIK_X, 'x', 'X'},       {DIK_Y, 'y', 'Y'},       {DIK_Z, 'z', 'Z'}};
 
 bool Down(const BYTE* keys, int key) {
     return (keys[key] & 0x80) != 0;
