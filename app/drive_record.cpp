@@ -20,6 +20,7 @@
 #include "app/value_options.h"
 #include "input/input.h"
 #include "records/key_script.h"
+#include "sim/machine_save.h"
 #include "sim/panel_actions.h"
 #include "sim/trace_capture.h"
 
@@ -134,6 +135,11 @@ bool TakeDriveOptions(int& argc, char** argv, std::string& error) {
     }
     std::vector<int> fds;
     if (!check.Check(error) || !platform::OpenOutputFiles(paths, fds, error)) return false;
+    // The panel's "Save as" writes over none of the session's files either.
+    for (const std::string& file : DataFilesRead())
+        KeepFromMachineSaves(_("the data file"), file);
+    KeepFromMachineSaves("--record", scriptPath);
+    KeepFromMachineSaves("--trace", tracePath);
     size_t next = 0;
     if (!scriptPath.empty()) StartScript(fds[next++], scriptPath);
     if (!tracePath.empty()) recording.trace.Adopt(fds[next], tracePath.c_str());

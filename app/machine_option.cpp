@@ -10,6 +10,7 @@
 
 #include "app/value_options.h"
 #include "machine/machine_file.h"
+#include "sim/machine_save.h"
 #include "sim/physics_step.h"
 
 namespace {
@@ -46,6 +47,7 @@ bool PutFileInForce(const std::string& path, std::string& error) {
     givenStart.machinePath = absolute != nullptr ? absolute : path;
     std::free(absolute);
     givenStart.machineHash = file.hash;
+    KeepFromMachineSaves(_("the machine file"), path);
     return true;
 }
 

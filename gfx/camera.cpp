@@ -61,18 +61,11 @@ void MoveCamera(float dx, float dy, float dz) {
     D3DXMatrixMultiply(&viewMatrix, &before, &move);
 }
 
-void UpdateManualCamera(float step) {
-    if (!manualCamera.initialised) {
-        manualCamera.prevCursorX = clientWidth / 2;
-        manualCamera.prevCursorY = clientHeight / 2;
-        manualCamera.yawDivisor = static_cast<float>(clientWidth) * 0.95492965f;
-        manualCamera.pitchDivisor = static_cast<float>(clientHeight) * 0.63661975f;
-        manualCamera.initialised = true;
-    }
-    POINT cursor = GetMousePos();
-    int curX = cursor.x;
-    int curY = cursor.y;
+namespace {
 
+// The pointer's move since the last manual tick turns the camera; a pointer that leaves the
+// middle half of the width is put back in the middle, so that it can turn on and on.
+void TurnByPointer(int& curX, int curY) {
     // A zero-sized client area at the first manual tick (minimised) would make the divisors 0:
     // then the cursor cannot turn the camera, rather than turning it by infinity.
     if (manualCamera.yawDivisor != 0.0f)
@@ -86,6 +79,22 @@ void UpdateManualCamera(float step) {
         curX = clientWidth / 2;
         SetMousePos(curX, curY);
     }
+}
+
+} // namespace
+
+void UpdateManualCamera(float step, bool pointerFree) {
+    if (!manualCamera.initialised) {
+        manualCamera.prevCursorX = clientWidth / 2;
+        manualCamera.prevCursorY = clientHeight / 2;
+        manualCamera.yawDivisor = static_cast<float>(clientWidth) * 0.95492965f;
+        manualCamera.pitchDivisor = static_cast<float>(clientHeight) * 0.63661975f;
+        manualCamera.initialised = true;
+    }
+    POINT cursor = GetMousePos();
+    int curX = cursor.x;
+    int curY = cursor.y;
+    if (!pointerFree) TurnByPointer(curX, curY);
     manualCamera.prevCursorX = curX;
     manualCamera.prevCursorY = curY;
 
@@ -118,7 +127,7 @@ bool CanLookAlong(const D3DXVECTOR3& direction) {
 
 } // namespace
 
-void PlaceViewCamera(int mode, const D3DXMATRIX& chassis) {
+void PlaceViewCamera(int mode, const D3DXMATRIX& chassis, bool pointerFree) {
     D3DXVECTOR3 p(chassis._41, chassis._42, chassis._43);
     D3DXVECTOR3 f(chassis._31, chassis._32, chassis._33);
     D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
@@ -130,7 +139,7 @@ void PlaceViewCamera(int mode, const D3DXMATRIX& chassis) {
         D3DXVECTOR3 eye(p.x + offset.x, p.y + offset.y + 3.0f, p.z + offset.z);
         if (CanLookAlong(f)) SetCameraLookAt(eye, eye + f, up);
     } else {
-        UpdateManualCamera(0.55f);
+        UpdateManualCamera(0.55f, pointerFree);
     }
 }
 

@@ -10,8 +10,10 @@ D3DXVECTOR3 CameraPosition();
 void YawCamera(float angle);
 void PitchCamera(float angle);
 void MoveCamera(float dx, float dy, float dz);
-void UpdateManualCamera(float step);
-void PlaceViewCamera(int mode, const D3DXMATRIX& chassis);
+// With `pointerFree` (the panel is open) the pointer is the user's: it neither turns the camera
+// nor is re-centred, and the next turn starts from wherever it is left.
+void UpdateManualCamera(float step, bool pointerFree = false);
+void PlaceViewCamera(int mode, const D3DXMATRIX& chassis, bool pointerFree = false);
 void DrawCameraInfo(int x, int y);
 
 // The manual-view state survives switches of the view mode.

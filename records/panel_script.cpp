@@ -20,7 +20,8 @@ const char* const kPanelCommandNames[kPanelCommandCount] = {"step", "reset", "sc
 namespace {
 
 constexpr std::string_view kPrefix = "#@";
-constexpr int kMaxFields = 10;
+// A machine line carries the most: its tick, its verb and every key it sets.
+constexpr int kMaxFields = 2 + kMaxMachineEdits;
 // Far beyond anything the machine can use, near enough that no sum of them overflows a float.
 constexpr double kMaxMagnitude = 1.0e6;
 
@@ -126,6 +127,34 @@ bool ReadPull(const std::string_view* f, int count, PanelAction& action, std::st
     return true;
 }
 
+// "PATH=VALUE": the path's spelling and the number are checked here, the key and its range by
+// the machine the edit is made to.
+bool ReadEdit(std::string_view field, MachineEdit& edit, std::string& error) {
+    const std::size_t equals = field.find('=');
+    const std::string_view path = field.substr(0, equals);
+    if (equals == std::string_view::npos || path.empty() || path.size() > kMaxMachinePath ||
+        path.find_first_not_of("abcdefghijklmnopqrstuvwxyz_.0123456789") != std::string_view::npos)
+        return error = "expected 'KEY=VALUE' with a machine file's key, not " + Shown(field), false;
+    if (!ReadNumber(field.substr(equals + 1), edit.value))
+        return error =
+                   std::string(path) + ": " + Shown(field.substr(equals + 1)) + " is not a number",
+               false;
+    edit.path = std::string(path);
+    return true;
+}
+
+bool ReadMachine(const std::string_view* f, int count, PanelAction& action, std::string& error) {
+    action.verb = PanelVerb::Machine;
+    for (int i = 0; i < count; ++i) {
+        MachineEdit edit;
+        if (!ReadEdit(f[i], edit, error)) return false;
+        for (const MachineEdit& earlier : action.edits)
+            if (earlier.path == edit.path) return error = edit.path + " given twice", false;
+        action.edits.push_back(edit);
+    }
+    return true;
+}
+
 bool ReadAction(const std::string_view* f, int count, PanelAction& action, std::string& error) {
     if (count < 2) return error = _("expected '#@ TICK VERB ...'"), false;
     if (!ReadTick(f[0], action.tick))
@@ -135,6 +164,7 @@ bool ReadAction(const std::string_view* f, int count, PanelAction& action, std::
     const std::string_view verb = f[1];
     if (verb == "set") return ReadSet(f + 2, count - 2, action, error);
     if (verb == "pull") return ReadPull(f + 2, count - 2, action, error);
+    if (verb == "machine") return ReadMachine(f + 2, count - 2, action, error);
     if (verb == "release") {
         action.verb = PanelVerb::Release;
         return count == 2 || (error = _("'release' takes nothing after it"), false);
@@ -158,6 +188,24 @@ bool PullFits(const PanelAction& action) {
     return action.body >= 0 && action.body < kPullBodyCount;
 }
 
+namespace {
+
+// The shortest text that reads back to the same double: the line stays readable and exact.
+std::string ExactNumber(double value) {
+    char text[40];
+    auto [end, status] = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, status == std::errc() ? end : text);
+}
+
+std::string FormatMachine(const PanelAction& action) {
+    std::string line = "#@ " + std::to_string(action.tick) + " machine";
+    for (const MachineEdit& edit : action.edits)
+        line += " " + edit.path + "=" + ExactNumber(edit.value);
+    return line + "\n";
+}
+
+} // namespace
+
 std::string FormatPanelAction(const PanelAction& action) {
     char line[512];
     switch (action.verb) {
@@ -177,6 +225,8 @@ std::string FormatPanelAction(const PanelAction& action) {
     case PanelVerb::Release:
         std::snprintf(line, sizeof line, "#@ %ld release\n", action.tick);
         break;
+    case PanelVerb::Machine:
+        return FormatMachine(action);
     }
     return line;
 }

@@ -2,11 +2,12 @@
 // reader that knows only keys takes them for comments, so such a script still plays its keys.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
-enum class PanelVerb { Set, Do, Pull, Release };
+enum class PanelVerb { Set, Do, Pull, Release, Machine };
 
 // What "set NAME VALUE" changes. Their script names are in kPanelSettingNames, in this order.
 enum PanelSetting {
@@ -37,15 +38,28 @@ constexpr int kPullBodyCount = 33;
 constexpr double kMaxGrabOffset = 50.0;
 constexpr double kMaxTarget = 1.0e4;
 
+// "machine PATH=VALUE ...": the machine in force with these keys of its file set, the world
+// rebuilt from it. Paths are the machine file's ("linkage.crank", "legs.planes.2"); whether they
+// name a key and the value fits is the machine's to say.
+struct MachineEdit {
+    std::string path;
+    double value = 0.0;
+};
+
+// The most keys one machine line can set: every number of a machine file, with room to spare.
+constexpr int kMaxMachineEdits = 32;
+constexpr std::size_t kMaxMachinePath = 48;
+
 struct PanelAction {
     long tick = 0;
     PanelVerb verb = PanelVerb::Set;
     int which = 0; // a PanelSetting or PanelCommand
     double value = 0.0;
     int body = 0;
-    double point[3] = {};  // pull: the grabbed point in the body's own frame
-    double target[3] = {}; // pull: where the pointer holds it, in the world
-    int line = 0;          // 1-based line of the script it came from
+    double point[3] = {};           // pull: the grabbed point in the body's own frame
+    double target[3] = {};          // pull: where the pointer holds it, in the world
+    std::vector<MachineEdit> edits; // machine: the keys set, in the line's order
+    int line = 0;                   // 1-based line of the script it came from
 };
 
 // Whether a pull's body, point and target are within the limits a script is held to; the live

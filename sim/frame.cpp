@@ -72,7 +72,7 @@ void DrawFrame() {
     bodyObject.transform = chassisMatrix;
     bodyObject.Draw();
 
-    PlaceViewCamera(viewMode, chassisMatrix);
+    PlaceViewCamera(viewMode, chassisMatrix, panelOpen);
 
     DrawLaserBeams();
 

@@ -2,6 +2,7 @@
 #include "sim/hand_pointer.h"
 
 #include <dinput.h>
+#include <platform/d3d8/d3d8_linux.h>
 #include <platform/ui/ui_host.h>
 
 #include "gfx/device/d3d_device.h"
@@ -83,9 +84,18 @@ void Drag() {
 
 // The pointer in back-buffer pixels: a window stretches the picture over its client area.
 void PointerInPicture(float& x, float& y) {
-    const POINT p = GetMousePos();
-    x = clientWidth > 0 ? float(p.x) * float(backBufferWidth) / float(clientWidth) : -1.0f;
-    y = clientHeight > 0 ? float(p.y) * float(backBufferHeight) / float(clientHeight) : -1.0f;
+    POINT p = GetMousePos();
+    RECT picture{0, 0, clientWidth, clientHeight};
+    // Full screen reads the pointer on the screen, and the picture stands between bars there.
+    if (!windowed) {
+        ScreenToClient(mainWindow, &p);
+        if (!platform::d3d8::PresentedPictureRect(d3dDevice, picture))
+            picture = RECT{0, 0, clientWidth, clientHeight};
+    }
+    const float width = float(picture.right - picture.left);
+    const float height = float(picture.bottom - picture.top);
+    x = width > 0.0f ? float(p.x - picture.left) * float(backBufferWidth) / width : -1.0f;
+    y = height > 0.0f ? float(p.y - picture.top) * float(backBufferHeight) / height : -1.0f;
 }
 
 void UpdateHandPointer() {

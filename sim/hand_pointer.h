@@ -4,5 +4,6 @@
 
 // Once a drawn tick, after the camera is placed. A press on the panel never grabs.
 void UpdateHandPointer();
-// The pointer in back-buffer pixels: a window stretches the picture over its client area.
+// The pointer in back-buffer pixels, through the rectangle the picture is presented in: a window
+// stretches it over its client area, full screen keeps its aspect between bars.
 void PointerInPicture(float& x, float& y);

@@ -20,6 +20,7 @@
 #include "sim/hand_pointer.h"
 #include "sim/key_help.h"
 #include "sim/panel_actions.h"
+#include "sim/panel_machine.h"
 #include "sim/panel_plots.h"
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
@@ -66,19 +67,31 @@ const char* const kPanelTexts[] = {N_("Panel (F6)"),
                                    N_("Ctrl + left drag on the machine pulls it"),
                                    N_("Pictures")};
 
-// Keys that type into a number field, DIK code to character.
+// Keys that type into a field, DIK code to character, and with Shift held: digits and signs for
+// the numbers, letters and path signs for the machine file's name.
 struct TypedKey {
     int key;
-    char character;
+    char character, shifted;
 };
 const TypedKey kTypedKeys[] = {
-    {DIK_0, '0'},       {DIK_1, '1'},       {DIK_2, '2'},       {DIK_3, '3'},
-    {DIK_4, '4'},       {DIK_5, '5'},       {DIK_6, '6'},       {DIK_7, '7'},
-    {DIK_8, '8'},       {DIK_9, '9'},       {DIK_NUMPAD0, '0'}, {DIK_NUMPAD1, '1'},
-    {DIK_NUMPAD2, '2'}, {DIK_NUMPAD3, '3'}, {DIK_NUMPAD4, '4'}, {DIK_NUMPAD5, '5'},
-    {DIK_NUMPAD6, '6'}, {DIK_NUMPAD7, '7'}, {DIK_NUMPAD8, '8'}, {DIK_NUMPAD9, '9'},
-    {DIK_PERIOD, '.'},  {DIK_DECIMAL, '.'}, {DIK_MINUS, '-'},   {DIK_SUBTRACT, '-'},
-    {DIK_E, 'e'},       {DIK_ADD, '+'}};
+    {DIK_0, '0', '0'},       {DIK_1, '1', '1'},       {DIK_2, '2', '2'},
+    {DIK_3, '3', '3'},       {DIK_4, '4', '4'},       {DIK_5, '5', '5'},
+    {DIK_6, '6', '6'},       {DIK_7, '7', '7'},       {DIK_8, '8', '8'},
+    {DIK_9, '9', '9'},       {DIK_NUMPAD0, '0', '0'}, {DIK_NUMPAD1, '1', '1'},
+    {DIK_NUMPAD2, '2', '2'}, {DIK_NUMPAD3, '3', '3'}, {DIK_NUMPAD4, '4', '4'},
+    {DIK_NUMPAD5, '5', '5'}, {DIK_NUMPAD6, '6', '6'}, {DIK_NUMPAD7, '7', '7'},
+    {DIK_NUMPAD8, '8', '8'}, {DIK_NUMPAD9, '9', '9'}, {DIK_PERIOD, '.', '.'},
+    {DIK_DECIMAL, '.', '.'}, {DIK_MINUS, '-', '_'},   {DIK_SUBTRACT, '-', '-'},
+    {DIK_ADD, '+', '+'},     {DIK_GRAVE, '`', '~'},   {DIK_SLASH, '/', '/'},
+    {DIK_DIVIDE, '/', '/'},  {DIK_A, 'a', 'A'},       {DIK_B, 'b', 'B'},
+    {DIK_C, 'c', 'C'},       {DIK_D, 'd', 'D'},       {DIK_E, 'e', 'E'},
+    {DIK_F, 'f', 'F'},       {DIK_G, 'g', 'G'},       {DIK_H, 'h', 'H'},
+    {DIK_I, 'i', 'I'},       {DIK_J, 'j', 'J'},       {DIK_K, 'k', 'K'},
+    {DIK_L, 'l', 'L'},       {DIK_M, 'm', 'M'},       {DIK_N, 'n', 'N'},
+    {DIK_O, 'o', 'O'},       {DIK_P, 'p', 'P'},       {DIK_Q, 'q', 'Q'},
+    {DIK_R, 'r', 'R'},       {DIK_S, 's', 'S'},       {DIK_T, 't', 'T'},
+    {DIK_U, 'u', 'U'},       {DIK_V, 'v', 'V'},       {DIK_W, 'w', 'W'},
+    {DIK_X, 'x', 'X'},       {DIK_Y, 'y', 'Y'},       {DIK_Z, 'z', 'Z'}};
 
 bool Down(const BYTE* keys, int key) {
     return (keys[key] & 0x80) != 0;
@@ -98,6 +111,7 @@ bool StartPanel() {
     for (const char* text : kPanelTexts)
         glyphs += Translate(text);
     AddPlotTexts(glyphs);
+    AddMachineTexts(glyphs);
     std::string error;
     if (platform::ui::StartUi(kFaceName, kFontPixels, glyphs, error)) return true;
     ShowNotice(FormatText(_("the panel cannot start: %s"), error.c_str()));
@@ -170,8 +184,27 @@ void PicturesSection() {
     ImGui::TextDisabled("%s", _("Ctrl + left drag on the machine pulls it"));
 }
 
-// The machine file's values go in a section of their own here, between the pictures and the
-// plots, once the machine is read from a file.
+void Tabs() {
+    if (!ImGui::BeginTabBar("##tabs")) return;
+    if (ImGui::BeginTabItem(_("Settings"))) {
+        SimulationSection();
+        ShownSection();
+        PicturesSection();
+        ImGui::EndTabItem();
+    }
+    if (ImGui::BeginTabItem(_("Machine"))) {
+        MachineSection(ImGui::GetContentRegionAvail().x);
+        ImGui::EndTabItem();
+    }
+    ImGui::EndTabBar();
+}
+
+void FillWindowBehind() {
+    const ImVec2 at = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+    const ImVec4 colour = ImGui::GetStyleColorVec4(ImGuiCol_WindowBg);
+    const float rgb[3] = {colour.x, colour.y, colour.z};
+    platform::ui::FillBehind(at.x, at.y, size.x, size.y, rgb);
+}
 
 void BuildPanel() {
     const ImGuiIO& io = ImGui::GetIO();
@@ -180,22 +213,26 @@ void BuildPanel() {
     // Only as tall as its contents: with a software renderer every pixel of the panel costs.
     ImGui::SetNextWindowSizeConstraints(ImVec2(kPanelWidth, 0.0f),
                                         ImVec2(kPanelWidth, io.DisplaySize.y - 8.0f));
-    ImGui::SetNextWindowBgAlpha(0.85f);
+    // Its background is a fill under everything the window draws, opaque: with a software
+    // renderer a cleared rectangle costs a fraction of a blended one.
     if (ImGui::Begin(_("Panel (F6)"), nullptr,
-                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize)) {
-        SimulationSection();
-        ShownSection();
-        PicturesSection();
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize |
+                         ImGuiWindowFlags_NoBackground)) {
+        FillWindowBehind();
+        Tabs();
     }
     ImGui::End();
     // The plots have a window of their own, under the help lines, where the scene is ground.
+    // Only the plots themselves are filled: with a software renderer a window's background
+    // behind them costs more than the lines, and the titles read over the ground as the help
+    // lines do.
     ImGui::SetNextWindowPos(ImVec2(4.0f, 214.0f), ImGuiCond_FirstUseEver);
     const float plotsWidth = io.DisplaySize.x - kPanelWidth - 12.0f;
     ImGui::SetNextWindowSizeConstraints(ImVec2(plotsWidth, 0.0f),
                                         ImVec2(plotsWidth, io.DisplaySize.y));
-    ImGui::SetNextWindowBgAlpha(0.85f);
     if (ImGui::Begin(_("Plots"), nullptr,
-                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize))
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize |
+                         ImGuiWindowFlags_NoBackground))
         DrawPanelPlots();
     ImGui::End();
 }
@@ -226,8 +263,10 @@ void ReadPanelInput() {
         if (swallowed[key]) keyState[key] = 0;
     }
     if (!typing) return;
+    const bool shift = Down(rawKeys, DIK_LSHIFT) || Down(rawKeys, DIK_RSHIFT);
     for (const TypedKey& k : kTypedKeys)
-        if (Down(rawKeys, k.key) && !Down(rawPrevKeys, k.key)) typed += k.character;
+        if (Down(rawKeys, k.key) && !Down(rawPrevKeys, k.key))
+            typed += shift ? k.shifted : k.character;
 }
 
 bool SetPanelOpen(bool open) {

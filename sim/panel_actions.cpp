@@ -1,6 +1,8 @@
 // Applying the panel's actions to the simulation's own variables, the ones the keys change.
 #include "sim/panel_actions.h"
 
+#include "machine/machine_values.h"
+
 #include "sim/contacts.h"
 #include "sim/controls.h"
 #include "sim/gait_lab.h"
@@ -8,6 +10,7 @@
 #include "sim/physics_step.h"
 #include "sim/session_keys.h"
 #include "sim/time_control.h"
+#include "sim/world.h"
 
 namespace {
 
@@ -53,8 +56,20 @@ void ApplySetting(int which, double value) {
     }
 }
 
-void Apply(const PanelAction& action) {
+// The edited machine is put in force and the world built from it as the reset key builds it. A
+// machine that does not check changes nothing (the panel and the replay check it beforehand).
+bool RebuildWith(const std::vector<MachineEdit>& edits) {
+    Machine edited;
+    std::string error;
+    if (!VaryMachine(MachineInForce(), MachineValuesOf(edits), edited, error)) return false;
+    RebuildFrom(edited);
+    return true;
+}
+
+bool Apply(const PanelAction& action) {
     switch (action.verb) {
+    case PanelVerb::Machine:
+        return RebuildWith(action.edits);
     case PanelVerb::Set:
         ApplySetting(action.which, action.value);
         break;
@@ -71,6 +86,7 @@ void Apply(const PanelAction& action) {
         ReleaseBody();
         break;
     }
+    return true;
 }
 
 bool Take(int command) {
@@ -91,9 +107,37 @@ void ApplyPanelActions() {
     for (bool& request : requests)
         request = false;
     if (queued.empty()) return;
-    applied.swap(queued);
-    for (const PanelAction& action : applied)
-        Apply(action);
+    // Only what acted is this tick's, so a recording never holds an action its replay refuses.
+    for (const PanelAction& action : queued)
+        if (Apply(action)) applied.push_back(action);
+    queued.clear();
+}
+
+void RebuildFrom(const Machine& machine) {
+    PutMachineInForce(machine);
+    FillShapeTables();
+    ResetMachine();
+}
+
+std::vector<MachineValue> MachineValuesOf(const std::vector<MachineEdit>& edits) {
+    std::vector<MachineValue> values;
+    for (const MachineEdit& edit : edits)
+        values.push_back({edit.path, edit.value});
+    return values;
+}
+
+bool CheckMachineLines(const std::vector<PanelAction>& actions, const Machine& start,
+                       std::string& error) {
+    Machine machine = start, edited;
+    for (const PanelAction& action : actions) {
+        if (action.verb != PanelVerb::Machine) continue;
+        if (!VaryMachine(machine, MachineValuesOf(action.edits), edited, error)) {
+            error = "script:" + std::to_string(action.line) + ": " + error;
+            return false;
+        }
+        machine = edited;
+    }
+    return true;
 }
 
 const std::vector<PanelAction>& PanelActionsThisTick() {

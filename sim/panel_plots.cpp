@@ -9,6 +9,7 @@
 #include <platform/i18n/i18n.h>
 
 #include "sim/contacts.h"
+#include "sim/plot_line.h"
 #include "sim/gait_lab.h"
 #include "sim/world.h"
 
@@ -96,7 +97,8 @@ void DrawSeries(const PlotFrame& f, int series, ImU32 colour) {
     const float right = f.origin.x + f.size.x;
     for (int age = 0; age < samples; ++age)
         points[age] = ImVec2(right - dx * static_cast<float>(age), ToY(f, Sample(series, age)));
-    ImGui::GetWindowDrawList()->AddPolyline(points, samples, colour, ImDrawFlags_None, 1.0f);
+    const int kept = KeepVisiblePoints(points, samples);
+    ImGui::GetWindowDrawList()->AddPolyline(points, kept, colour, ImDrawFlags_None, 1.0f);
 }
 
 // A scale that holds every sample shown and `floor` either way, in round steps of `step`.

@@ -13,6 +13,7 @@
 #include "sim/key_help.h"
 #include "sim/panel.h"
 #include "sim/panel_actions.h"
+#include "sim/scene.h"
 
 void RunFrame() {
     // The panel's changes and pulls of this tick are queued before the tick applies them.
@@ -24,6 +25,7 @@ void RunFrame() {
     UpdateContactKey();
     UpdateKeyHelp();
     UpdatePanelKey();
+    MatchMachineMeshes();
     DrawFrame();
     if (GetKey(DIK_F12) == 2 || TakeScreenshotRequest()) SaveScreenshot();
 }

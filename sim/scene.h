@@ -21,3 +21,6 @@ extern TextureResource groundTexture;
 extern TextureResource secondTexture;
 
 void SetUpScene();
+// Makes the machine's link and chassis meshes again when the machine in force is not the one
+// they were made for (the panel rebuilt it).
+void MatchMachineMeshes();

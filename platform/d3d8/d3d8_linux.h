@@ -31,6 +31,11 @@ bool ReadBackBufferBottomUp(IDirect3DDevice8* device, uint8_t* rgbaBottomUpRows,
 // size and stretches the picture over it. False for a device that is not ours or has no window.
 bool SetWindowedPresentation(IDirect3DDevice8* device, bool windowed);
 
+// Where Present puts the back buffer in the device's window, in window coordinates: the whole
+// client area in a window, the centred rectangle between the bars in full screen. A pointer is
+// mapped into the picture through it. False for a device that is not ours or has no window.
+bool PresentedPictureRect(IDirect3DDevice8* device, RECT& rect);
+
 // An adapter as IDirect3D8 reports it, for start-up tests that need a machine they do not have.
 // A device created on a simulated adapter still renders through the first real SDL display.
 struct SimulatedAdapter {

@@ -88,6 +88,8 @@ class Device final : public ComObject<IDirect3DDevice8> {
     // window_mode.cpp: see SetWindowedPresentation. The place is where the window goes back to
     // from full screen.
     bool SetWindowed(bool windowed);
+    // Where Present puts the picture in the window, in window coordinates.
+    bool PictureInWindow(RECT& rect) const;
     void RememberWindowedPlace(const SDL_Rect& place) { windowedPlace_ = place; }
 
   private:

@@ -218,6 +218,22 @@ std::string RendererName(IDirect3DDevice8* device) {
     return ours ? ours->context().renderer() : std::string();
 }
 
+bool Device::PictureInWindow(RECT& rect) const {
+    SDL_Window* target = TargetWindow();
+    if (!target) return false;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(target, &width, &height);
+    if (width <= 0 || height <= 0) return false;
+    rect = params_.Windowed ? PresentationRect(LONG(width_), LONG(height_), width, height, false)
+                            : FullScreenRect(LONG(width_), LONG(height_), width, height);
+    return true;
+}
+
+bool PresentedPictureRect(IDirect3DDevice8* device, RECT& rect) {
+    auto* ours = dynamic_cast<Device*>(device);
+    return ours && ours->PictureInWindow(rect);
+}
+
 bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgbaTopDownRows, UINT& width,
                     UINT& height) {
     rgbaTopDownRows.clear();

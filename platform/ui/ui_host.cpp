@@ -15,6 +15,26 @@ namespace {
 
 bool started = false;
 
+struct Fill {
+    int x, y, width, height;
+    float rgb[3];
+};
+Fill fills[kMaxFills];
+int fillCount = 0;
+
+// The fills, each a scissored clear, under the state EndUi saves and restores.
+void DrawFills(int framebufferHeight) {
+    glEnable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    for (int i = 0; i < fillCount; ++i) {
+        const Fill& f = fills[i];
+        glScissor(f.x, framebufferHeight - f.y - f.height, f.width, f.height);
+        glClearColor(f.rgb[0], f.rgb[1], f.rgb[2], 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    fillCount = 0;
+}
+
 void MapKeys(ImGuiIO& io) {
     io.KeyMap[ImGuiKey_Tab] = DIK_TAB;
     io.KeyMap[ImGuiKey_LeftArrow] = DIK_LEFT;
@@ -51,6 +71,18 @@ bool LoadFont(ImGuiIO& io, const char* faceName, float pixelHeight, const std::s
         return false;
     }
     return true;
+}
+
+// The panel places every glyph on whole pixels, so the atlas's texels land one to one: nearest
+// sampling gives the same picture as the renderer's linear filter, for much less work in a
+// software rasteriser.
+void SampleFontTexelsAsTheyAre() {
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, GLuint(intptr_t(ImGui::GetIO().Fonts->TexID)));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
 }
 
 } // namespace
@@ -91,8 +123,17 @@ void BeginUi(const UiInput& input) {
     for (int k = 0; k < 256; ++k)
         io.KeysDown[k] = input.keys != nullptr && (input.keys[k] & 0x80) != 0;
     io.AddInputCharactersUTF8(input.typed.c_str());
+    const bool fontsReady = ImGui::GetIO().Fonts->TexID != nullptr;
     ImGui_ImplOpenGL2_NewFrame();
+    if (!fontsReady) SampleFontTexelsAsTheyAre();
     ImGui::NewFrame();
+}
+
+void FillBehind(float x, float y, float width, float height, const float rgb[3]) {
+    const int left = int(x), top = int(y);
+    const int w = int(x + width) - left, h = int(y + height) - top;
+    if (fillCount == kMaxFills || w <= 0 || h <= 0) return;
+    fills[fillCount++] = Fill{left, top, w, h, {rgb[0], rgb[1], rgb[2]}};
 }
 
 void EndUi() {
@@ -110,6 +151,7 @@ void EndUi() {
     glClientActiveTexture(GL_TEXTURE0);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    DrawFills(int(ImGui::GetIO().DisplaySize.y));
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
     glPopAttrib();
     glPopClientAttrib();

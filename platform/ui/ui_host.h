@@ -24,6 +24,11 @@ bool StartUi(const char* faceName, float pixelHeight, const std::string& glyphTe
              std::string& error);
 bool UiStarted();
 void BeginUi(const UiInput& input);
+// Fills a rectangle of the back buffer (pixels from the top left) with one opaque colour before
+// what was built is drawn over it: a window's background at the cost of a clear, where the
+// renderer would texture and blend every pixel of it. At most kMaxFills a frame.
+constexpr int kMaxFills = 4;
+void FillBehind(float x, float y, float width, float height, const float rgb[3]);
 // Draws what was built since BeginUi into the bound back buffer, leaving the GL state the
 // stand-in relies on as it found it.
 void EndUi();

@@ -225,6 +225,19 @@ TEST_F(CameraTest, CursorOutsideTheMiddleHalfIsRecentredAndTheNextTurnStartsTher
     EXPECT_NEAR(Heading() - before, 10.0f / YawDivisor640(), 1e-5f);
 }
 
+// While the panel is open the pointer is free for it: far out of the middle band it neither
+// turns the camera nor is put back, and once the panel closes the turn starts from where it is.
+TEST_F(CameraTest, AFreePointerNeitherTurnsNorIsRecentred) {
+    mousePos = POINT{600, 100};
+    UpdateManualCamera(0.55f, true);
+    EXPECT_EQ(manualCamera.prevCursorX, 600);
+    EXPECT_NEAR(Heading(), 0.0f, 1e-6f);
+    EXPECT_NEAR(Direction().y, 0.0f, 1e-6f);
+    mousePos = POINT{470, 100};
+    UpdateManualCamera(0.55f);
+    EXPECT_NEAR(Heading(), -130.0f / YawDivisor640(), 1e-5f) << "from the free pointer's place";
+}
+
 TEST_F(CameraTest, TheBandsEdgesThemselvesAreNotRecentred) {
     struct Case {
         int x, kept;

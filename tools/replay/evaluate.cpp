@@ -138,8 +138,9 @@ void RunAll() {
         const std::string trace =
             run.plan.cells.empty() ? run.options.replay.trace : run.plan.cells[cell].trace;
         if (cell > 0) {
-            // As the replay starts its next cell: the cell's machine, the world rebuilt from it as
-            // the reset key rebuilds it, no key down and none remembered as down.
+            // As the replay starts its next cell: the cell's machine (whatever a machine line of
+            // the script rebuilt in the cell before), the world rebuilt from it as the reset key
+            // rebuilds it, no key down and none remembered as down.
             PutCellMachineInForce(run.plan.machines, cell);
             ResetMachine();
             std::memset(run.keys, 0, sizeof run.keys);

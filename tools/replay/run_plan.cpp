@@ -11,6 +11,7 @@
 #include "sim/world.h"
 #include <platform/i18n/i18n.h>
 
+#include "sim/panel_actions.h"
 #include "tools/replay/machine_choice.h"
 
 #include <platform/i18n/i18n.h>
@@ -93,7 +94,8 @@ bool PlanRun(const char* program, ReplayOptions& options, RunPlan& plan, std::st
     if (!LoadKeyScript(options.script.c_str(), plan.events, error, &statedTicks, &recordedStart,
                        &plan.actions))
         return false;
-    if (!ChooseReplayMachine(options, recordedStart, error)) {
+    if (!ChooseReplayMachine(options, recordedStart, error) ||
+        !CheckMachineLines(plan.actions, MachineInForce(), error)) {
         error = std::string(program) + ": " + error;
         return false;
     }

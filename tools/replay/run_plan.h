@@ -31,8 +31,9 @@ bool LoadRunCells(const ReplayOptions& options, RunPlan& plan, std::string& erro
 
 // Loads the script, puts the machine to run in force and settles the tick count; a batch (loaded
 // first by LoadRunCells) loads its cells' machine files and takes its first cell's machine, trace
-// and control inputs into `options`. Notes (events past the last tick) go to stderr under
-// `program`'s name. False with the message to print; `showUsage` when the usage should follow.
+// and control inputs into `options`; every machine line of the script is checked from the start's
+// machine. Notes (events past the last tick) go to stderr under `program`'s name. False with the
+// message to print; `showUsage` when the usage should follow.
 bool PlanRun(const char* program, ReplayOptions& options, RunPlan& plan, std::string& error,
              bool& showUsage);
 

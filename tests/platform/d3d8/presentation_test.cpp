@@ -123,6 +123,9 @@ TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBa
     EXPECT_EQ(width, 640); // the window as it was before full screen took it
     EXPECT_EQ(height, 480);
     EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    RECT picture{};
+    ASSERT_TRUE(platform::d3d8::PresentedPictureRect(device, picture));
+    ExpectRect(picture, 0, 0, 640, 480); // a pointer maps through where the picture stands
     ASSERT_TRUE(platform::InjectWindowEvent(hwnd, platform::WindowEvent::Minimized));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
@@ -136,11 +139,15 @@ TEST_F(ProgramWindow, PresentationSwitchesBetweenWindowAndFullScreenKeepingTheBa
     SDL_GetWindowSize(window, &width, &height);
     EXPECT_EQ(width, desktop.w);
     EXPECT_EQ(height, desktop.h);
+    ASSERT_TRUE(platform::d3d8::PresentedPictureRect(device, picture));
+    const RECT between = platform::d3d8::FullScreenRect(640, 480, desktop.w, desktop.h);
+    ExpectRect(picture, between.left, between.top, between.right, between.bottom);
     ASSERT_TRUE(platform::InjectWindowEvent(hwnd, platform::WindowEvent::Minimized));
     Pump();
     EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
     EXPECT_EQ(d3d_test::ReadPicture(device).Count({0, 255, 0, 255}, 0), 640 * 480);
     EXPECT_FALSE(platform::d3d8::SetWindowedPresentation(nullptr, true));
+    EXPECT_FALSE(platform::d3d8::PresentedPictureRect(nullptr, picture));
 }
 
 TEST_F(ProgramWindow, ResourcesReleasedAfterTheWindowIsGoneStillFindTheirContext) {
