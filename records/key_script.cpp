@@ -171,8 +171,7 @@ long StatedTickCount(std::string_view text) {
 }
 
 bool LoadKeyScript(const char* path, std::vector<KeyEvent>& events, std::string& error,
-                   long* statedTicks, RecordedStart* start,
-                   std::vector<PanelAction>* actions) {
+                   long* statedTicks, RecordedStart* start, std::vector<PanelAction>* actions) {
     events.clear();
     std::string text;
     int reason = 0;
