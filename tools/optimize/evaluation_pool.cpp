@@ -20,6 +20,7 @@
 #include "tools/sweep/cell_runner.h"
 #include "tools/sweep/slurm_client.h"
 #include "tools/sweep/sweep_files.h"
+#include "tools/sweep/this_process.h"
 
 namespace {
 
@@ -33,17 +34,7 @@ namespace {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) _exit(126);
-    dup2(fd, 1);
-    dup2(fd, 2);
-    close(fd);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    ExecLogged(log, args);
 }
 
 pid_t Start(const EvaluationSettings& settings, const std::vector<EvaluationRun>& runs,

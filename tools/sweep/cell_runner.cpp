@@ -18,6 +18,7 @@
 
 #include "records/trace.h"
 #include "tools/sweep/sweep_runs.h"
+#include "tools/sweep/this_process.h"
 
 #include <platform/i18n/i18n.h>
 
@@ -70,17 +71,7 @@ std::string ScratchPath(const CellRun& run, const char* kind, size_t index, cons
         std::signal(SIGCHLD, SIG_DFL);
         sigprocmask(SIG_SETMASK, &originalMask, nullptr);
     }
-    int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) _exit(126);
-    dup2(fd, 1);
-    dup2(fd, 2);
-    close(fd);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    ExecLogged(log, args);
 }
 
 // One run alone keeps the command line of a single replay; a batch goes through a cells file.

@@ -1,6 +1,7 @@
 // The tools' own process.
 #include "tools/sweep/this_process.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <sched.h>
 #include <unistd.h>
@@ -27,4 +28,18 @@ void Leave(int code) {
     std::fflush(stdout);
     std::fflush(stderr);
     _exit(code);
+}
+
+void ExecLogged(const std::string& log, std::vector<std::string>& args) {
+    int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) _exit(126);
+    dup2(fd, 1);
+    dup2(fd, 2);
+    close(fd);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The cores this process may run on (its affinity), at least 1.
 int CoresAvailable();
@@ -12,3 +13,6 @@ std::string ProgramFolder();
 // The trace format's code brings the program's process-wide objects along, whose shut-down at
 // exit would log the release of a device never made: the tools leave without running it.
 [[noreturn]] void Leave(int code);
+// In a forked child: standard output and error to `log`, then `args` run (args[0] a path).
+// Exits 126 when the log cannot be opened, 127 when the program cannot be run.
+[[noreturn]] void ExecLogged(const std::string& log, std::vector<std::string>& args);
