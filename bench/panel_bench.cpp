@@ -15,6 +15,7 @@
 
 #include <epoxy/gl.h>
 #include <imgui.h>
+#include <platform/ui/ui_host.h>
 
 namespace {
 
@@ -57,7 +58,10 @@ void BM_PanelFrame(benchmark::State& state) {
         glFinish();
     }
     // What the rasteriser was given, which the machine's load does not blur as it does the time.
-    if (open) state.counters["triangles"] = ImGui::GetIO().MetricsRenderIndices / 3;
+    if (open) {
+        state.counters["triangles"] = ImGui::GetIO().MetricsRenderIndices / 3;
+        state.counters["reused"] = platform::ui::UiWindowsReused();
+    }
     SetPanelOpen(false);
 }
 BENCHMARK(BM_PanelFrame)

@@ -200,10 +200,9 @@ void Tabs() {
 }
 
 void FillWindowBehind() {
-    const ImVec2 at = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
     const ImVec4 colour = ImGui::GetStyleColorVec4(ImGuiCol_WindowBg);
     const float rgb[3] = {colour.x, colour.y, colour.z};
-    platform::ui::FillBehind(at.x, at.y, size.x, size.y, rgb);
+    platform::ui::FillWindowBehind(rgb);
 }
 
 void BuildPanel() {
@@ -225,14 +224,15 @@ void BuildPanel() {
     // The plots have a window of their own, under the help lines, where the scene is ground.
     // Only the plots themselves are filled: with a software renderer a window's background
     // behind them costs more than the lines, and the titles read over the ground as the help
-    // lines do.
+    // lines do. No title bar either: the plots' own titles name them, a drag anywhere on the
+    // window moves it, and the help lines above stay clear of it.
     ImGui::SetNextWindowPos(ImVec2(4.0f, 214.0f), ImGuiCond_FirstUseEver);
     const float plotsWidth = io.DisplaySize.x - kPanelWidth - 12.0f;
     ImGui::SetNextWindowSizeConstraints(ImVec2(plotsWidth, 0.0f),
                                         ImVec2(plotsWidth, io.DisplaySize.y));
     if (ImGui::Begin(_("Plots"), nullptr,
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_AlwaysAutoResize |
-                         ImGuiWindowFlags_NoBackground))
+                         ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoTitleBar))
         DrawPanelPlots();
     ImGui::End();
 }

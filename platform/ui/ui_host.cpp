@@ -6,6 +6,7 @@
 
 #include "imgui.h"
 #include "platform/ui/imgui_impl_opengl2.h"
+#include "platform/ui/window_cache.h"
 
 #include <platform/font/font_face.h>
 
@@ -15,24 +16,99 @@ namespace {
 
 bool started = false;
 
+// Opaque rectangles under a window's drawing, each a scissored clear just before the window's
+// own draw list, so windows under it stay under it.
 struct Fill {
-    int x, y, width, height;
-    float rgb[3];
+    const ImDrawList* owner;
+    Placement at;
+    bool wholeWindow;
 };
 Fill fills[kMaxFills];
 int fillCount = 0;
 
-// The fills, each a scissored clear, under the state EndUi saves and restores.
-void DrawFills(int framebufferHeight) {
+// The pixels of windows filled whole, by their draw list, which ImGui keeps for the window's life.
+struct Kept {
+    const ImDrawList* owner = nullptr;
+    WindowCache cache;
+};
+constexpr int kMaxKept = 2;
+Kept kept[kMaxKept];
+int nextKept = 0;
+int reused = 0;
+
+WindowCache& CacheOf(const ImDrawList* list) {
+    for (Kept& k : kept)
+        if (k.owner == list) return k.cache;
+    Kept& k = kept[nextKept];
+    nextKept = (nextKept + 1) % kMaxKept;
+    k.owner = list;
+    k.cache.Forget();
+    return k.cache;
+}
+
+void DrawFill(const Placement& at) {
     glEnable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glScissor(at.left, at.bufferHeight - at.top - at.height, at.width, at.height);
+    const ImVec4 rgb = ImGui::ColorConvertU32ToFloat4(at.colour);
+    glClearColor(rgb.x, rgb.y, rgb.z, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+}
+
+void DrawList(const ImDrawData& frame, ImDrawList* list) {
+    ImDrawData one = frame;
+    one.CmdLists = &list;
+    one.CmdListsCount = 1;
+    one.TotalVtxCount = list->VtxBuffer.Size;
+    one.TotalIdxCount = list->IdxBuffer.Size;
+    ImGui_ImplOpenGL2_RenderDrawData(&one);
+}
+
+// The one fill of a window filled whole and nothing else, which is all its pixels depend on
+// besides its draw list; null for any other window.
+const Fill* WholeFillOf(const ImDrawList* list) {
+    const Fill* whole = nullptr;
     for (int i = 0; i < fillCount; ++i) {
-        const Fill& f = fills[i];
-        glScissor(f.x, framebufferHeight - f.y - f.height, f.width, f.height);
-        glClearColor(f.rgb[0], f.rgb[1], f.rgb[2], 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
+        if (fills[i].owner != list) continue;
+        if (!fills[i].wholeWindow || whole != nullptr) return nullptr;
+        whole = &fills[i];
+    }
+    return whole;
+}
+
+// Draws the frame's windows bottom to top. A window filled whole that draws what it drew when
+// it was kept is copied from its kept pixels instead.
+void DrawWindows(const ImDrawData& frame) {
+    reused = 0;
+    for (int n = 0; n < frame.CmdListsCount; ++n) {
+        ImDrawList* list = frame.CmdLists[n];
+        const Fill* whole = WholeFillOf(list);
+        if (whole != nullptr && CacheOf(list).Show(*list, whole->at)) {
+            ++reused;
+            continue;
+        }
+        for (int i = 0; i < fillCount; ++i)
+            if (fills[i].owner == list) DrawFill(fills[i].at);
+        DrawList(frame, list);
+        if (whole != nullptr) CacheOf(list).Keep(*list, whole->at);
     }
     fillCount = 0;
+}
+
+void AddFill(float x, float y, float width, float height, const float rgb[3], bool wholeWindow) {
+    const int left = int(x), top = int(y);
+    const int w = int(x + width) - left, h = int(y + height) - top;
+    if (fillCount == kMaxFills || w <= 0 || h <= 0) return;
+    const ImVec2 buffer = ImGui::GetIO().DisplaySize;
+    const Placement at{left,
+                       top,
+                       w,
+                       h,
+                       int(buffer.x),
+                       int(buffer.y),
+                       ImGui::ColorConvertFloat4ToU32(ImVec4(rgb[0], rgb[1], rgb[2], 1.0f))};
+    fills[fillCount++] = Fill{ImGui::GetWindowDrawList(), at, wholeWindow};
 }
 
 void MapKeys(ImGuiIO& io) {
@@ -130,10 +206,12 @@ void BeginUi(const UiInput& input) {
 }
 
 void FillBehind(float x, float y, float width, float height, const float rgb[3]) {
-    const int left = int(x), top = int(y);
-    const int w = int(x + width) - left, h = int(y + height) - top;
-    if (fillCount == kMaxFills || w <= 0 || h <= 0) return;
-    fills[fillCount++] = Fill{left, top, w, h, {rgb[0], rgb[1], rgb[2]}};
+    AddFill(x, y, width, height, rgb, false);
+}
+
+void FillWindowBehind(const float rgb[3]) {
+    const ImVec2 at = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+    AddFill(at.x, at.y, size.x, size.y, rgb, true);
 }
 
 void EndUi() {
@@ -151,14 +229,17 @@ void EndUi() {
     glClientActiveTexture(GL_TEXTURE0);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
-    DrawFills(int(ImGui::GetIO().DisplaySize.y));
-    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    DrawWindows(*ImGui::GetDrawData());
     glPopAttrib();
     glPopClientAttrib();
     glActiveTexture(GLenum(activeTexture));
     glClientActiveTexture(GLenum(clientTexture));
     glBindBuffer(GL_ARRAY_BUFFER, GLuint(arrayBuffer));
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, GLuint(elementBuffer));
+}
+
+int UiWindowsReused() {
+    return reused;
 }
 
 bool UiWantsMouse() {
@@ -171,6 +252,11 @@ bool UiWantsText() {
 
 void StopUi() {
     if (!started) return;
+    for (Kept& k : kept) {
+        k.cache.Release();
+        k.owner = nullptr;
+    }
+    fillCount = 0;
     ImGui_ImplOpenGL2_Shutdown();
     ImGui::DestroyContext();
     started = false;

@@ -24,14 +24,19 @@ bool StartUi(const char* faceName, float pixelHeight, const std::string& glyphTe
              std::string& error);
 bool UiStarted();
 void BeginUi(const UiInput& input);
-// Fills a rectangle of the back buffer (pixels from the top left) with one opaque colour before
-// what was built is drawn over it: a window's background at the cost of a clear, where the
+// Fills a rectangle of the back buffer (pixels from the top left) with one opaque colour just
+// before the current window is drawn over it: a background at the cost of a clear, where the
 // renderer would texture and blend every pixel of it. At most kMaxFills a frame.
-constexpr int kMaxFills = 4;
+constexpr int kMaxFills = 8;
 void FillBehind(float x, float y, float width, float height, const float rgb[3]);
+// Fills the current window's whole rectangle so. Such a window, filled nowhere else, that draws
+// what it drew the frame before is copied from the pixels it left then, not drawn again.
+void FillWindowBehind(const float rgb[3]);
 // Draws what was built since BeginUi into the bound back buffer, leaving the GL state the
 // stand-in relies on as it found it.
 void EndUi();
+// How many filled windows the last EndUi copied from their kept pixels rather than drew.
+int UiWindowsReused();
 // What the last frame built wants for itself: the pointer (over a window, or dragging in one)
 // and the keyboard (a text field being typed into).
 bool UiWantsMouse();
