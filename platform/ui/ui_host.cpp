@@ -84,14 +84,15 @@ void DrawWindows(const ImDrawData& frame) {
     for (int n = 0; n < frame.CmdListsCount; ++n) {
         ImDrawList* list = frame.CmdLists[n];
         const Fill* whole = WholeFillOf(list);
-        if (whole != nullptr && CacheOf(list).Show(*list, whole->at)) {
+        WindowCache* cache = whole != nullptr ? &CacheOf(list) : nullptr;
+        if (cache != nullptr && cache->Show(*list, whole->at)) {
             ++reused;
             continue;
         }
         for (int i = 0; i < fillCount; ++i)
             if (fills[i].owner == list) DrawFill(fills[i].at);
         DrawList(frame, list);
-        if (whole != nullptr) CacheOf(list).Keep(*list, whole->at);
+        if (cache != nullptr) cache->Keep(*list, whole->at);
     }
     fillCount = 0;
 }

@@ -18,23 +18,16 @@ struct GlRect {
 
 GlRect InBuffer(const Placement& at) {
     const int bottom = at.bufferHeight - at.top - at.height;
-    GlRect r{std::max(at.left, 0), std::max(bottom, 0),
-             std::min(at.left + at.width, at.bufferWidth),
-             std::min(bottom + at.height, at.bufferHeight)};
-    return r;
-}
-
-bool SamePlacement(const Placement& a, const Placement& b) {
-    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height &&
-           a.bufferWidth == b.bufferWidth && a.bufferHeight == b.bufferHeight &&
-           a.colour == b.colour;
+    return GlRect{std::max(at.left, 0), std::max(bottom, 0),
+                  std::min(at.left + at.width, at.bufferWidth),
+                  std::min(bottom + at.height, at.bufferHeight)};
 }
 
 bool SameCommand(const ImDrawCmd& a, const ImDrawCmd& b) {
     return a.ClipRect.x == b.ClipRect.x && a.ClipRect.y == b.ClipRect.y &&
            a.ClipRect.z == b.ClipRect.z && a.ClipRect.w == b.ClipRect.w &&
            a.TextureId == b.TextureId && a.VtxOffset == b.VtxOffset && a.IdxOffset == b.IdxOffset &&
-           a.ElemCount == b.ElemCount && a.UserCallback == nullptr && b.UserCallback == nullptr;
+           a.ElemCount == b.ElemCount && a.UserCallback == b.UserCallback;
 }
 
 template <typename T> bool SameBytes(const ImVector<T>& a, const ImVector<T>& b) {
@@ -61,7 +54,7 @@ void Blit(GLuint from, GLuint to, const GlRect& source, const GlRect& target) {
 } // namespace
 
 bool WindowCache::SameAsKept(const ImDrawList& list, const Placement& at) const {
-    if (!kept_ || !SamePlacement(at, at_) || list.CmdBuffer.Size != commands_.Size) return false;
+    if (!kept_ || at != at_ || list.CmdBuffer.Size != commands_.Size) return false;
     for (int i = 0; i < commands_.Size; ++i)
         if (!SameCommand(list.CmdBuffer[i], commands_[i])) return false;
     return SameBytes(list.VtxBuffer, vertices_) && SameBytes(list.IdxBuffer, indices_);

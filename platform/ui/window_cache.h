@@ -15,6 +15,7 @@ struct Placement {
     int left = 0, top = 0, width = 0, height = 0;
     int bufferWidth = 0, bufferHeight = 0;
     ImU32 colour = 0;
+    bool operator==(const Placement&) const = default;
 };
 
 class WindowCache {

@@ -19,6 +19,7 @@ struct Frame {
     D3DCOLOR scene = 0xFF204060;
     const char* label = "crank 1.000";
     float left = 300.0f;
+    float fill = 0.1f;
 };
 
 class UiHost : public ::testing::Test {
@@ -44,7 +45,7 @@ class UiHost : public ::testing::Test {
         ImGui::SetNextWindowPos(ImVec2(frame.left, 20.0f));
         ImGui::Begin("kept", nullptr,
                      ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoBackground);
-        const float rgb[3] = {0.1f, 0.1f, 0.12f};
+        const float rgb[3] = {frame.fill, frame.fill, 0.12f};
         platform::ui::FillWindowBehind(rgb);
         ImGui::TextUnformatted(frame.label);
         ImGui::Button("Reset");
@@ -94,6 +95,13 @@ TEST_F(UiHost, AChangedOrMovedWindowIsDrawnAfresh) {
     const Picture after = Draw(changed);
     EXPECT_EQ(platform::ui::UiWindowsReused(), 0);
     EXPECT_FALSE(before.rgba == after.rgba) << "the new text shows";
+
+    Frame lighter = changed;
+    lighter.fill = 0.3f;
+    const Picture lit = Draw(lighter);
+    EXPECT_EQ(platform::ui::UiWindowsReused(), 0) << "the same contents over another fill";
+    EXPECT_GT(after.Count({26, 26, 31, 255}, 1), 1000);
+    EXPECT_EQ(lit.Count({26, 26, 31, 255}, 1), 0) << "the new fill shows";
 
     Frame moved;
     moved.left = 100.0f;
